@@ -1,0 +1,30 @@
+# voxa_add_test(NAME <name> TIER <unit|gl|e2e|net|fuzz> SOURCES <files...> [LIBS <libs...>]
+#               [ENV <VAR=value...>] [RESOURCE_LOCK <locks...>])
+#
+# One test executable per area, run by CTest as one test and labelled with its tier. Tests of
+# the gl and e2e tiers run under their own Xvfb server, so they can run side by side without
+# sharing a display or its keyboard focus.
+find_package(GTest REQUIRED)
+
+set(VOXA_XVFB_RUN xvfb-run -a -s "-screen 0 1024x768x24")
+
+function(voxa_add_test)
+  cmake_parse_arguments(T "" "NAME;TIER;TIMEOUT" "SOURCES;LIBS;ENV;RESOURCE_LOCK" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock voxaruntime ${T_LIBS})
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(T_TIER STREQUAL "gl" OR T_TIER STREQUAL "e2e")
+    add_test(NAME ${T_NAME} COMMAND ${VOXA_XVFB_RUN} $<TARGET_FILE:${T_NAME}>)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_TIER} TIMEOUT ${T_TIMEOUT}
+                       ENVIRONMENT "VOXA_BIN_DIR=${VOXA_BIN_DIR};VOXA_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+  if(T_RESOURCE_LOCK)
+    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+  endif()
+endfunction()

@@ -1,0 +1,66 @@
+// DynArray / DynStringArray: the arrays of the command interface. Up to eight dimensions,
+// first index fastest, zero-filled (or emptied) by Dim. Every index is checked by At; a bad
+// index ends the program through EndProgram with runtime error code 8 (not dimensioned) or
+// 9 (out of range), a failed allocation with code 7. Arrays with fewer than 16 elements live
+// inside the object.
+#pragma once
+
+#include <cstdint>
+
+#include "basics/dynstring.h"
+
+class DynArray {
+public:
+    DynArray() = default;
+    DynArray(const DynArray& other);
+    DynArray& operator=(const DynArray& other); // Dim with the source's sizes, then the elements copied
+    ~DynArray();
+
+    void Dim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
+             double d7 = 0, double d8 = 0);   // all elements 0; d1 < 1 empties the array
+    void Redim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
+               double d7 = 0, double d8 = 0); // as Dim, keeping the elements inside both sizes
+    double& At(double i1, double i2 = 0, double i3 = 0, double i4 = 0, double i5 = 0, double i6 = 0,
+               double i7 = 0, double i8 = 0); // checked element reference
+    double Bounds(double k) const;            // size of dimension k (0..7), 0 for any other k
+
+    int DimCount() const { return dimCount_; }        // -1 before the first Dim
+    uint32_t Capacity() const { return capacity_; }   // elements the storage holds
+    bool IsInline() const { return data_ == inlineStore_; }
+    double* Data() { return data_; }                  // element storage (first index fastest)
+    const double* Data() const { return data_; }
+
+private:
+    double* data_ = nullptr;       // inlineStore_ or a heap block; null before the first Dim
+    double inlineStore_[16] = {};  // storage for arrays of fewer than 16 elements
+    uint32_t stride_[7] = {};      // stride_[k] = d1 * .. * d(k+1)
+    uint32_t dims_[8] = {};        // truncated sizes; 0 = dimension not used
+    int32_t dimCount_ = -1;        // index of the last used dimension + 1; -1 before the first Dim
+    uint32_t capacity_ = 0;        // elements in the storage
+};
+
+class DynStringArray {
+public:
+    DynStringArray() = default;
+    DynStringArray(const DynStringArray& other);
+    DynStringArray& operator=(const DynStringArray& other);
+    ~DynStringArray();
+
+    void Dim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
+             double d7 = 0, double d8 = 0);   // all elements empty texts; d1 < 1 empties the array
+    void Redim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
+               double d7 = 0, double d8 = 0);
+    DynString& At(double i1, double i2 = 0, double i3 = 0, double i4 = 0, double i5 = 0,
+                  double i6 = 0, double i7 = 0, double i8 = 0);
+    double Bounds(double k) const;
+
+    int DimCount() const { return dimCount_; }
+    uint32_t Capacity() const { return capacity_; }
+
+private:
+    DynString* data_ = nullptr; // heap array of capacity_ strings; null before the first Dim
+    uint32_t stride_[7] = {};
+    uint32_t dims_[8] = {};
+    int32_t dimCount_ = -1;
+    uint32_t capacity_ = 0;
+};

@@ -1,0 +1,244 @@
+// DynString: growth rule, conversions, concatenation and comparison operators.
+#include "basics/dynstring.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kNumberReserve = 64; // numbers are printed into a buffer reserved for 64 (capacity 512)
+
+int Compare(const char* a, const char* b) { return std::strcmp(a, b); }
+
+} // namespace
+
+DynString::DynString() : buffer_(new char[4]), capacity_(4), length_(0) { buffer_[0] = '\0'; }
+
+DynString::DynString(const char* text) { Assign(text); }
+
+DynString::DynString(const DynString& other) {
+    Reserve(other.length_);
+    std::memcpy(buffer_, other.CStr(), other.length_);
+    buffer_[other.length_] = '\0';
+    length_ = other.length_;
+}
+
+DynString::DynString(DynString&& other) noexcept
+    : buffer_(std::exchange(other.buffer_, nullptr)),
+      capacity_(std::exchange(other.capacity_, 0u)),
+      length_(std::exchange(other.length_, 0u)) {}
+
+DynString::DynString(int value) { SetNumber("%d", 0.0, true, value); }
+DynString::DynString(float value) { SetNumber("%g", static_cast<double>(value), false, 0); }
+DynString::DynString(double value) { SetNumber("%g", value, false, 0); }
+
+DynString::~DynString() {
+    delete[] buffer_;
+    buffer_ = nullptr;
+    capacity_ = 0;
+    length_ = 0;
+}
+
+void DynString::SetNumber(const char* format, double value, bool isInt, int intValue) {
+    Reserve(kNumberReserve);
+    int n = isInt ? std::snprintf(buffer_, capacity_, format, intValue)
+                  : std::snprintf(buffer_, capacity_, format, value);
+    length_ = n < 0 ? 0u : static_cast<uint32_t>(n);
+    if (length_ >= capacity_) length_ = capacity_ - 1;
+}
+
+DynString& DynString::operator=(const char* text) { return Assign(text); }
+
+DynString& DynString::operator=(const DynString& other) {
+    if (this == &other) return *this;
+    Reserve(other.length_);
+    std::memmove(buffer_, other.CStr(), other.length_);
+    buffer_[other.length_] = '\0';
+    length_ = other.length_;
+    return *this;
+}
+
+DynString& DynString::operator=(DynString&& other) noexcept {
+    if (this != &other) {
+        delete[] buffer_;
+        buffer_ = std::exchange(other.buffer_, nullptr);
+        capacity_ = std::exchange(other.capacity_, 0u);
+        length_ = std::exchange(other.length_, 0u);
+    }
+    return *this;
+}
+
+DynString& DynString::operator=(int value) { SetNumber("%d", 0.0, true, value); return *this; }
+DynString& DynString::operator=(float value) { SetNumber("%g", value, false, 0); return *this; }
+DynString& DynString::operator=(double value) { SetNumber("%g", value, false, 0); return *this; }
+
+DynString& DynString::AssignExact(const char* text) {
+    size_t n = std::strlen(text);
+    char* fresh = new char[n + 1];
+    std::memcpy(fresh, text, n + 1);
+    delete[] buffer_;
+    buffer_ = fresh;
+    capacity_ = static_cast<uint32_t>(n + 1);
+    length_ = static_cast<uint32_t>(n);
+    return *this;
+}
+
+DynString& DynString::Assign(const char* text) {
+    uint32_t n = static_cast<uint32_t>(std::strlen(text));
+    if (buffer_ != nullptr && text >= buffer_ && text < buffer_ + capacity_) {
+        // Assigning a part of our own text: move it to the front, no reallocation needed.
+        std::memmove(buffer_, text, n + 1);
+        length_ = n;
+        return *this;
+    }
+    Reserve(n);
+    std::memcpy(buffer_, text, n + 1);
+    length_ = n;
+    return *this;
+}
+
+void DynString::AppendBytes(const char* bytes, uint32_t count) {
+    uint32_t old = length_;
+    if (buffer_ != nullptr && bytes >= buffer_ && bytes < buffer_ + capacity_) {
+        // Appending (part of) ourselves: copy first, Reserve may move the buffer.
+        DynString copy(bytes);
+        AppendBytes(copy.CStr(), count);
+        return;
+    }
+    Reserve(old + count);
+    std::memcpy(buffer_ + old, bytes, count);
+    length_ = old + count;
+    buffer_[length_] = '\0';
+}
+
+DynString& DynString::Append(const char* text) {
+    AppendBytes(text, static_cast<uint32_t>(std::strlen(text)));
+    return *this;
+}
+
+DynString& DynString::operator+=(const char* text) { return Append(text); }
+
+DynString& DynString::operator+=(const DynString& other) {
+    if (this == &other) {
+        DynString copy(other);
+        AppendBytes(copy.CStr(), copy.length_);
+    } else {
+        AppendBytes(other.CStr(), other.length_);
+    }
+    return *this;
+}
+
+DynString& DynString::operator+=(int value) { return *this += DynString(value); }
+DynString& DynString::operator+=(float value) { return *this += DynString(value); }
+DynString& DynString::operator+=(double value) { return *this += DynString(value); }
+
+void DynString::Reserve(uint32_t needed) {
+    // The 4-byte buffer of a default string (and an exact-size buffer) is not a growth-rule
+    // capacity: the first Reserve replaces it with one, so appending one character to a default
+    // string gives capacity 512.
+    if (capacity_ > needed && capacity_ >= 512) return;
+    uint32_t grown = (needed & ~511u) + 512u;
+    char* fresh = new char[grown];
+    if (buffer_ != nullptr) {
+        // The old text is copied up to its NUL; the buffer may hold a text written through
+        // GetBuffer whose length field is not up to date.
+        size_t n = strnlen(buffer_, capacity_);
+        std::memcpy(fresh, buffer_, n);
+        fresh[n < grown ? n : grown - 1] = '\0';
+    } else {
+        fresh[0] = '\0';
+    }
+    delete[] buffer_;
+    buffer_ = fresh;
+    capacity_ = grown;
+}
+
+char* DynString::GetBuffer(uint32_t minCapacity) {
+    Reserve(minCapacity);
+    return buffer_;
+}
+
+uint32_t DynString::UpdateLength() {
+    length_ = buffer_ ? static_cast<uint32_t>(strnlen(buffer_, capacity_)) : 0u;
+    return length_;
+}
+
+void DynString::Truncate(int n) {
+    buffer_[n] = '\0';
+    UpdateLength();
+}
+
+void DynString::TrimControlEnd() {
+    if (buffer_ == nullptr) return;
+    for (int32_t i = static_cast<int32_t>(strnlen(buffer_, capacity_)) - 1; i >= 0; --i) {
+        if (static_cast<signed char>(buffer_[i]) > 31) break;
+        buffer_[i] = '\0';
+    }
+}
+
+double DynString::ToNumber() const { return std::strtod(CStr(), nullptr); }
+
+double Find(const char* haystack, const char* needle) {
+    const char* hit = std::strstr(haystack, needle);
+    return hit ? static_cast<double>(hit - haystack) : -1.0;
+}
+
+// ---- concatenation
+
+DynString operator+(const DynString& a, const DynString& b) { DynString r(a); r += b; return r; }
+DynString operator+(const DynString& a, const char* b) { DynString r(a); r += b; return r; }
+DynString operator+(const DynString& a, int b) { DynString r(a); r += b; return r; }
+DynString operator+(const DynString& a, float b) { DynString r(a); r += b; return r; }
+DynString operator+(const DynString& a, double b) { DynString r(a); r += b; return r; }
+DynString operator+(const char* a, const DynString& b) { DynString r(a); r += b; return r; }
+DynString operator+(int a, const DynString& b) { DynString r(a); r += b; return r; }
+DynString operator+(float a, const DynString& b) { DynString r(a); r += b; return r; }
+DynString operator+(double a, const DynString& b) { DynString r(a); r += b; return r; }
+
+// ---- comparisons
+
+namespace {
+
+// Relation of two numbers; a NaN on either side satisfies only "!=".
+template <typename Rel>
+double NumRel(double a, double b, Rel rel, bool isNotEqual) {
+    if (std::isnan(a) || std::isnan(b)) return isNotEqual ? 1.0 : 0.0;
+    return rel(a, b) ? 1.0 : 0.0;
+}
+
+} // namespace
+
+#define VOXA_DEFINE_COMPARE(op, ne)                                                              \
+    double operator op(const DynString& a, const char* b) { return Compare(a.CStr(), b) op 0 ? 1.0 : 0.0; } \
+    double operator op(const char* a, const DynString& b) { return Compare(a, b.CStr()) op 0 ? 1.0 : 0.0; } \
+    double operator op(const DynString& a, double b) {                                             \
+        return NumRel(a.ToNumber(), b, [](double x, double y) { return x op y; }, ne);            \
+    }                                                                                              \
+    double operator op(const DynString& a, int b) { return a op static_cast<double>(b); }          \
+    double operator op(const DynString& a, float b) { return a op static_cast<double>(b); }        \
+    double operator op(double a, const DynString& b) {                                             \
+        return NumRel(a, b.ToNumber(), [](double x, double y) { return x op y; }, ne);            \
+    }                                                                                              \
+    double operator op(int a, const DynString& b) { return static_cast<double>(a) op b; }          \
+    double operator op(float a, const DynString& b) { return static_cast<double>(a) op b; }
+
+VOXA_DEFINE_COMPARE(==, false)
+VOXA_DEFINE_COMPARE(!=, true)
+VOXA_DEFINE_COMPARE(<, false)
+VOXA_DEFINE_COMPARE(>, false)
+VOXA_DEFINE_COMPARE(<=, false)
+VOXA_DEFINE_COMPARE(>=, false)
+#undef VOXA_DEFINE_COMPARE
+
+double operator==(const DynString& a, const DynString& b) {
+    if (a.Length() != b.Length()) return 0.0;
+    return Compare(a.CStr(), b.CStr()) == 0 ? 1.0 : 0.0;
+}
+double operator!=(const DynString& a, const DynString& b) { return Compare(a.CStr(), b.CStr()) != 0 ? 1.0 : 0.0; }
+double operator<(const DynString& a, const DynString& b) { return Compare(a.CStr(), b.CStr()) < 0 ? 1.0 : 0.0; }
+double operator>(const DynString& a, const DynString& b) { return Compare(a.CStr(), b.CStr()) > 0 ? 1.0 : 0.0; }
+double operator<=(const DynString& a, const DynString& b) { return Compare(a.CStr(), b.CStr()) <= 0 ? 1.0 : 0.0; }
+double operator>=(const DynString& a, const DynString& b) { return Compare(a.CStr(), b.CStr()) >= 0 ? 1.0 : 0.0; }

@@ -1,0 +1,117 @@
+// RuntimeStart and EndProgram: the only code that knows every subsystem, because start-up and
+// shutdown touch them all in a fixed order.
+//
+// EndProgram is the one way out of the program (Escape, the window's close button, fatal load and
+// array errors, End). It runs at most once: the atexit registration made by RuntimeStart finds
+// the shutdown done and returns, and a call that arrives while the shutdown is running (a fatal
+// error inside it) ends the process at once, so no store is ever released twice.
+#include <SDL/SDL.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "basics/mathrandom.h"
+#include "core/clock.h"
+#include "core/core.h"
+#include "core/lifecycle.h"
+#include "core/timers.h"
+#include "files/lookup.h"
+
+namespace {
+
+enum class Phase { NotEnded, ShuttingDown, Exiting };
+Phase gPhase = Phase::NotEnded;
+
+// The program's own directory: the path in "_" resolved by realpath and cut at its last
+// separator (index 0 is never examined, so "/voxa" stays whole). Empty when "_" is unset or
+// cannot be resolved.
+std::string ProgramDirectory() {
+    const char* underscore = std::getenv("_");
+    char resolved[PATH_MAX];
+    if (underscore == nullptr || realpath(underscore, resolved) == nullptr) return "";
+    std::string path(resolved);
+    for (size_t i = path.size(); i >= 1; --i) {
+        if (path[i] == '/' || path[i] == '\\') {
+            path.resize(i);
+            break;
+        }
+    }
+    return path;
+}
+
+void WriteNumber(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
+    WriteErrorLog(text);
+}
+
+// Steps 1..8 of the shutdown. Returns false when the shutdown had already begun.
+bool ShutDownStores() {
+    if (gPhase != Phase::NotEnded) return false;
+    gPhase = Phase::ShuttingDown;
+    StopMusicForExit();
+    if (gSettings.debugMode != 0) {
+        WriteErrorLog("-End On Line");
+        WriteNumber(gErrors.errorCode);
+        WriteNumber(gErrors.errorLine - 1);
+        WriteNumber(gErrors.currentLine);
+        WriteNumber(gErrors.currentModule);
+    }
+    SDL_WM_GrabInput(SDL_GRAB_OFF);
+    SDL_Quit();
+    DestroyInputDevices();
+    FreeSoundSlots();
+    DestroyAudioDevice();
+    ShutdownNetGame();
+    ReleasePackStates();
+    return true;
+}
+
+void EndProgramAtExit() { ShutDownStores(); }
+
+} // namespace
+
+bool ProgramEnding() { return gPhase != Phase::NotEnded; }
+
+void EndProgram() {
+    if (gPhase == Phase::NotEnded) ShutDownStores();
+    if (gPhase == Phase::Exiting) _exit(0); // re-entered from an exit handler: exit may not run twice
+    gPhase = Phase::Exiting;
+    std::fflush(nullptr);
+    std::exit(0);
+}
+
+int RuntimeStart(int, char**, const char*, char**, const char* caption) {
+    gSettings.caption.Assign(caption ? caption : "");
+    std::remove(ErrorLogPath());
+    std::atexit(EndProgramAtExit);
+    CreateInputDevices();
+    CreateAudioDevice();
+    CreateSoundSlots();
+    CreateNetGame();
+    StartWindow(gSettings.screenWidth, gSettings.screenHeight, 0, gSettings.framesPerSecond);
+    SeedRandom(GetTicks());
+    SetWindowFullscreen(gSettings.fullscreen != 0);
+    StartInputDevices();
+    SDL_WM_SetCaption(gSettings.caption.CStr(), "");
+    if (gSettings.grabInput != 0) SDL_WM_GrabInput(SDL_GRAB_ON);
+    gSettings.currentFont = 0;
+    std::string dir = ProgramDirectory();
+    // A failed change (empty or unreadable path) keeps the working directory the program was
+    // started in.
+    [[maybe_unused]] int changed = chdir(dir.c_str());
+    WriteErrorLog("Current Dir");
+    WriteErrorLog(dir.c_str());
+    CreatePackStates();
+    SetPackFiles(DynString(dir.c_str()), DynString(dir.c_str()));
+    PresentStartFrame();
+    ResetFrameTimers();
+    ShowLoadingScreen();
+    ResetFrameTimers();
+    return 0;
+}

@@ -1,0 +1,31 @@
+// Frame timers and sleeping.
+#include "core/timers.h"
+
+#include <time.h>
+
+#include <cmath>
+
+#include "core/clock.h"
+
+FrameTimers gTimers;
+
+void ResetFrameTimers() {
+    double now = GetTicks();
+    gTimers.startTime = now;
+    gTimers.previousFrameTime = now;
+    gTimers.currentFrameTime = now;
+}
+
+double GetTimer() {
+    double t = double(GetTicks()) - gTimers.previousFrameTime;
+    return t <= 0 ? 1.0 : t;
+}
+
+double GetTimerAll() { return double(GetTicks()) - gTimers.startTime; }
+
+void AllowEscape(double on) { gTimers.allowEscape = (on != 0 || std::isnan(on)) ? 1 : 0; }
+
+void SleepMs(uint32_t ms) {
+    timespec ts{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+}

@@ -1,0 +1,2 @@
+// Input and sound: keyboard, mouse, joysticks; sound effects and music.
+#pragma once

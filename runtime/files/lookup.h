@@ -1,0 +1,32 @@
+// Case-insensitive file lookup and the pack archive. Every loader resolves a name through
+// FindFile (plain file first, then the primary pack) and opens files through OpenFileNoCase.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "basics/dynstring.h"
+
+struct PackState;
+
+// Opens path; when that fails, matches the last path component without regard to case inside
+// the (case-exact) directory part. Null when nothing matches. Prints a warning when the
+// directory cannot be read.
+FILE* OpenFileNoCase(const char* path, const char* mode);
+
+// Resolves name: 1 with resolved holding the path to open (the name itself for a plain file, a
+// temporary file under "/tmp/" for a pack entry), else 0. resolved may be the buffer holding
+// name; it must hold 1536 bytes. The previous lookup's temporary file is deleted first.
+uint32_t FindFile(PackState* pack, const char* name, char* resolved);
+
+// One text line without its line ending; 1 when a line was read, 0 at end of file or on error.
+int ReadLine(FILE** stream, char* buf, int size);
+
+// The two pack states owned by the runtime from RuntimeStart to EndProgram.
+void CreatePackStates();                                          // both empty
+void ReleasePackStates();                                         // deletes their temporary files
+void SetPackFiles(const DynString& primary, const DynString& secondary); // names the pack archives
+PackState* PrimaryPack();                                         // the state every lookup uses
+
+// Loader idiom: resolves name through the primary pack into a string; false when not found.
+bool ResolveFile(const char* name, DynString& resolved);

@@ -1,0 +1,2 @@
+// Network games: hosting, joining, players and text messages.
+#pragma once

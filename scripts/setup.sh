@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing VOXA needs.
+# Idempotent: packages already installed are skipped, so both README commands can call it every time.
+set -euo pipefail
+
+packages=(
+  # toolchain and test frameworks
+  build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  # runtime dependencies
+  libsdl1.2-dev libsdl-mixer1.2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri liblzo2-dev
+  # headless display, real input events, image/sound checks
+  xvfb xauth xdotool libxtst-dev imagemagick sox lame libmp3lame-dev
+  # asset generation: fonts rendered with FreeType
+  libfreetype-dev fonts-dejavu-core
+  # benchmark baseline (pathfinding), fuzzing, memory checking
+  libboost-graph-dev clang libclang-rt-14-dev valgrind
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
