@@ -21,3 +21,8 @@ bool StartWindow(int width, int height, int depth, int fps); // opens the window
 void SetWindowFullscreen(bool on);
 void PresentStartFrame();    // clear, present one frame, whole-screen 2D state
 void ShowLoadingScreen();    // fonts 0 (built-in, then "smalfont.bmp") and "Loading..."
+
+// Per-frame steps of ShowScreen provided by other subsystems
+void UpdateInputDevices();   // SDL_PumpEvents and mark the mouse sample stale
+bool ScancodeHeld(int scancode); // the key-state test of KeyDown, by scancode
+void EndShadowPass();        // closes an open stencil-shadow pass of the 3D engine

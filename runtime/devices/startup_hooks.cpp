@@ -9,3 +9,5 @@ void CreateSoundSlots() {}
 void FreeSoundSlots() {}
 void DestroyAudioDevice() {}
 void StopMusicForExit() {}
+void UpdateInputDevices() {}
+bool ScancodeHeld(int) { return false; }
