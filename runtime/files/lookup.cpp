@@ -2,145 +2,87 @@
 //
 // Search order: a name is first opened as a plain file (with the last path component matched
 // without regard to case, the directory part exactly); only when that fails is the primary pack
-// archive consulted. A pack is a file whose last four bytes give the offset D of its directory
-// (from the start when D >= 0, from the end when D < 0). Each directory entry is a one-byte name
-// length (0 ends the directory), the name, an i32 data offset (relative the same way as D) and
-// a u32 stored size. Entry data is a u32 uncompressed size followed by an LZO1X stream. A hit is
+// archive consulted (format in files/packfile.h). The first directory entry whose name equals
+// the tail of the requested name wins, so "gfx/ball.bmp" finds the entry "ball.bmp". A hit is
 // unpacked into a temporary file "/tmp/~dud" + two letters + the entry's name, which lives until
-// the next lookup through the same state.
+// the next lookup through the same state, the next SetPackFiles or the program's end. There is no
+// cache: every pack lookup reopens the pack and walks its directory from the start.
 //
-// A pack is outside data: every offset and size read from it is checked against the file's real
-// size before anything is read or allocated, the unpacked size is capped by what LZO1X can
-// expand the stored bytes to, and the temporary file is never created through a symbolic link or
-// outside "/tmp/".
+// The temporary file never lands outside "/tmp/": path separators in an entry name become '_'
+// (the rest of the name, ".." included, stays one file name inside "/tmp/"). It is created
+// afresh with O_EXCL | O_NOFOLLOW, so a symbolic link planted at its path is never followed; when
+// it cannot be created the lookup reports not found rather than hand out a file it did not write.
 #include "files/lookup.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <lzo/lzo1x.h>
 
 #include <cstring>
 #include <string>
-#include <vector>
+
+#include "files/packfile.h"
 
 struct PackState {
-    char packPath[260] = {}; // path of the pack archive; empty means no pack
-    char tempPath[260] = {}; // temporary file of the last successful pack lookup; empty when none
+    std::string packPath; // path of the pack archive; empty means no pack
+    std::string tempPath; // temporary file of the last successful pack lookup; empty when none
 };
 
 namespace {
 
 PackState* gPacks[2] = {nullptr, nullptr};
 
-// LZO1X expands at most about 255x per stored byte (long runs of a repeated match); anything
-// claiming more than that is damaged and is cut to this bound.
-constexpr uint64_t kMaxExpansion = 256;
-
-void CopyPath(char (&dst)[260], const char* src) {
-    std::strncpy(dst, src, sizeof dst - 1);
-    dst[sizeof dst - 1] = '\0';
-}
-
 void DeleteTemp(PackState* pack) {
-    if (pack->tempPath[0] != '\0') {
-        std::remove(pack->tempPath);
-        pack->tempPath[0] = '\0';
+    if (!pack->tempPath.empty()) {
+        std::remove(pack->tempPath.c_str());
+        pack->tempPath.clear();
     }
 }
 
-bool ReadExact(FILE* f, void* dst, size_t n) { return std::fread(dst, 1, n, f) == n; }
-
-uint32_t ReadU32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// Resolves an offset stored in the pack to a position from the start, or -1 when it lies
-// outside the file.
-int64_t Position(int32_t stored, bool fromEnd, int64_t fileSize) {
-    int64_t pos = fromEnd ? fileSize + stored : int64_t(stored);
-    return pos < 0 || pos > fileSize ? -1 : pos;
-}
-
-struct Entry {
-    int32_t dataOffset = 0;
-    uint32_t storedSize = 0;
-    std::string name;
-};
-
-// Walks the directory for the first entry whose name equals the tail of the requested name.
-bool FindEntry(FILE* f, int64_t fileSize, const char* name, Entry& hit, bool& fromEnd) {
-    if (fileSize < 4 || std::fseek(f, -4, SEEK_END) != 0) return false;
-    unsigned char raw[4];
-    if (!ReadExact(f, raw, 4)) return false;
-    int32_t d = static_cast<int32_t>(ReadU32(raw));
-    fromEnd = d < 0;
-    int64_t dir = Position(d, fromEnd, fileSize);
-    if (dir < 0 || std::fseek(f, long(dir), SEEK_SET) != 0) return false;
+// The first entry whose name (as a C string) equals the last name-length characters of name.
+bool FindEntry(PackReader& reader, const char* name, PackEntryInfo& hit) {
+    if (!reader.Start()) return false;
     size_t nameLen = std::strlen(name);
-    for (;;) {
-        int len = std::fgetc(f);
-        if (len == EOF || len == 0) return false;
-        char entryName[256];
-        unsigned char fields[8];
-        if (!ReadExact(f, entryName, size_t(len)) || !ReadExact(f, fields, 8)) return false;
-        entryName[len] = '\0';
-        if (entryName[0] == '\0' || size_t(len) > nameLen) continue;
-        if (strcasecmp(entryName, name + (nameLen - size_t(len))) == 0) {
-            hit.dataOffset = static_cast<int32_t>(ReadU32(fields));
-            hit.storedSize = ReadU32(fields + 4);
-            hit.name = entryName;
+    PackEntryInfo entry;
+    while (reader.Next(entry)) {
+        size_t len = entry.name.size();
+        if (entry.name[0] == '\0' || len > nameLen) continue;
+        if (strcasecmp(entry.name.c_str(), name + (nameLen - len)) == 0) {
+            hit = entry;
             return true;
         }
     }
+    return false;
 }
 
-// Reads and unpacks an entry; what the decompressor produced is kept even when it reports an
-// error, so a damaged entry gives short content.
-bool Unpack(FILE* f, int64_t fileSize, const Entry& e, bool fromEnd, std::vector<unsigned char>& out) {
-    int64_t pos = Position(e.dataOffset, fromEnd, fileSize);
-    if (pos < 0 || e.storedSize < 4 || uint64_t(pos) + e.storedSize > uint64_t(fileSize)) return false;
-    std::vector<unsigned char> stored(e.storedSize);
-    if (std::fseek(f, long(pos), SEEK_SET) != 0 || !ReadExact(f, stored.data(), stored.size())) return false;
-    uint64_t want = ReadU32(stored.data());
-    uint64_t bound = uint64_t(e.storedSize - 4) * kMaxExpansion + 64;
-    if (want > bound) want = bound;
-    out.resize(size_t(want));
-    lzo_uint produced = lzo_uint(want);
-    if (want > 0) {
-        lzo1x_decompress_safe(stored.data() + 4, lzo_uint(e.storedSize - 4), out.data(), &produced, nullptr);
-        if (produced > want) produced = lzo_uint(want);
-    }
-    out.resize(size_t(produced));
-    return true;
-}
-
-// The entry name as it may appear in a temporary file name: path separators and ".." would
-// leave "/tmp/", so they are mapped to '_'.
-std::string SafeTempName(const std::string& name) {
-    std::string safe = name;
-    for (char& c : safe) {
+// "/tmp/~dud", the letters of offset and size, then the entry's name with separators mapped.
+// A file name holds at most 255 bytes, so of a longer entry name the last 249 are kept (its
+// extension survives, which some loaders look at).
+std::string TempPathFor(const PackEntryInfo& e) {
+    std::string name(e.name.c_str());
+    constexpr size_t kRoom = 255 - 6; // "~dud" and the two letters
+    if (name.size() > kRoom) name.erase(0, name.size() - kRoom);
+    for (char& c : name) {
         if (c == '/' || c == '\\') c = '_';
     }
-    for (size_t p = safe.find(".."); p != std::string::npos; p = safe.find("..", p)) safe[p] = '_';
-    return safe;
+    return std::string("/tmp/~dud") + char('A' + uint32_t(e.dataOffset) % 26) + char('A' + e.storedSize % 26) + name;
 }
 
-// Writes the unpacked bytes without following a symbolic link planted at the path.
-void WriteTemp(const char* path, const std::vector<unsigned char>& bytes) {
-    std::remove(path);
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return;
+// Writes the unpacked bytes into a file created afresh; false when it cannot be created. A
+// short write leaves a short file, as a damaged entry does.
+bool WriteTemp(const std::string& path, const UnpackedData& data) {
+    std::remove(path.c_str()); // a stale file of ours, or a planted link (the link, not its target)
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < data.size) {
+        ssize_t n = ::write(fd, data.bytes.get() + done, data.size - done);
         if (n <= 0) break;
         done += size_t(n);
     }
     ::close(fd);
+    return true;
 }
 
 } // namespace
@@ -153,8 +95,9 @@ FILE* OpenFileNoCase(const char* path, const char* mode) {
     bool bare = slash == std::string::npos;
     std::string dirPart = bare ? "." : full.substr(0, slash);
     std::string namePart = bare ? full : full.substr(slash + 1);
-    if (!bare && dirPart.empty()) dirPart = "/";
-    DIR* dir = opendir(dirPart.c_str());
+    // "/name" has the root as its directory; the empty directory part would never open.
+    std::string openDir = !bare && dirPart.empty() ? "/" : dirPart;
+    DIR* dir = opendir(openDir.c_str());
     if (dir == nullptr) {
         std::printf("cannot read directory %s - watch case sensitivity for directory names!\n", dirPart.c_str());
         return nullptr;
@@ -168,14 +111,14 @@ FILE* OpenFileNoCase(const char* path, const char* mode) {
     }
     closedir(dir);
     if (found.empty()) return nullptr;
-    std::string open = bare ? found : full.substr(0, slash) + "/" + found;
+    std::string open = bare ? found : dirPart + "/" + found;
     return std::fopen(open.c_str(), mode);
 }
 
 uint32_t FindFile(PackState* pack, const char* name, char* resolved) {
     if (pack != nullptr) DeleteTemp(pack);
     if (name == nullptr || name[0] == '\0') {
-        resolved[0] = '\0';
+        if (resolved != nullptr) resolved[0] = '\0';
         return 0;
     }
     if (FILE* plain = OpenFileNoCase(name, "rb")) {
@@ -183,33 +126,29 @@ uint32_t FindFile(PackState* pack, const char* name, char* resolved) {
         if (resolved != name) std::memmove(resolved, name, std::strlen(name) + 1);
         return 1;
     }
-    if (pack == nullptr || pack->packPath[0] == '\0') return 0;
-    FILE* f = OpenFileNoCase(pack->packPath, "rb");
+    if (pack == nullptr || pack->packPath.empty()) return 0;
+    FILE* f = OpenFileNoCase(pack->packPath.c_str(), "rb");
     if (f == nullptr) return 0;
-    struct stat st;
-    int64_t fileSize = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : -1;
-    Entry hit;
-    bool fromEnd = false;
-    std::vector<unsigned char> content;
-    bool ok = fileSize >= 0 && fileSize <= INT32_MAX && FindEntry(f, fileSize, name, hit, fromEnd) &&
-              Unpack(f, fileSize, hit, fromEnd, content);
+    PackReader reader(f);
+    PackEntryInfo hit;
+    UnpackedData content;
+    bool found = FindEntry(reader, name, hit) && reader.ReadEntry(hit, content);
     std::fclose(f);
-    if (!ok) {
+    std::string temp = found ? TempPathFor(hit) : std::string();
+    if (!found || !WriteTemp(temp, content)) {
         resolved[0] = '\0';
         return 0;
     }
-    std::string temp = std::string("/tmp/~dud") + char('A' + uint32_t(hit.dataOffset) % 26) +
-                       char('A' + hit.storedSize % 26) + SafeTempName(hit.name);
-    WriteTemp(temp.c_str(), content);
-    CopyPath(pack->tempPath, temp.c_str());
-    std::memcpy(resolved, pack->tempPath, std::strlen(pack->tempPath) + 1);
+    pack->tempPath = temp;
+    std::memcpy(resolved, temp.c_str(), temp.size() + 1);
     return 1;
 }
 
 int ReadLine(FILE** stream, char* buf, int size) {
     if (stream == nullptr || *stream == nullptr || buf == nullptr || size <= 0) return 0;
     if (std::fgets(buf, size, *stream) == nullptr) return 0;
-    char* lf = static_cast<char*>(std::memchr(buf, '\n', size_t(size)));
+    // Only the bytes fgets wrote: what lies after its NUL is left over from earlier lines.
+    char* lf = static_cast<char*>(std::memchr(buf, '\n', std::strlen(buf)));
     if (lf == nullptr) return 1;
     *lf = '\0';
     if (lf > buf && lf[-1] == '\r') lf[-1] = '\0';
@@ -236,16 +175,16 @@ void SetPackFiles(const DynString& primary, const DynString& secondary) {
     for (int i = 0; i < 2; ++i) {
         if (gPacks[i] == nullptr) continue;
         DeleteTemp(gPacks[i]);
-        gPacks[i]->packPath[0] = '\0';
-        CopyPath(gPacks[i]->packPath, paths[i]->CStr());
+        gPacks[i]->packPath = paths[i]->CStr();
     }
 }
 
 PackState* PrimaryPack() { return gPacks[0]; }
 
 bool ResolveFile(const char* name, DynString& resolved) {
+    std::string copy(name ? name : ""); // name may point into resolved's own buffer
     resolved.Reserve(1024);
-    resolved.Assign(name);
+    resolved.Assign(copy.c_str());
     char* buf = resolved.GetBuffer(1536);
     uint32_t found = FindFile(PrimaryPack(), buf, buf);
     resolved.UpdateLength();
