@@ -100,6 +100,12 @@ void ForCommonIndices(const uint32_t (&a)[8], const uint32_t (&b)[8], F f) {
     }
 }
 
+// Size of dimension trunc(k); 0 for a k that truncates outside 0..7 (or NaN).
+double BoundsOf(const uint32_t (&dims)[8], double k) {
+    if (!(k > -1.0) || k >= 8.0) return 0.0;
+    return dims[static_cast<int>(k)];
+}
+
 } // namespace
 
 // ---- DynArray
@@ -173,10 +179,7 @@ double& DynArray::At(double i1, double i2, double i3, double i4, double i5, doub
     return data_[CheckedOffset(dims_, stride_, data_, idx)];
 }
 
-double DynArray::Bounds(double k) const {
-    if (!(k >= 0.0) || k >= 8.0) return 0.0;
-    return dims_[static_cast<int>(k)];
-}
+double DynArray::Bounds(double k) const { return BoundsOf(dims_, k); }
 
 // ---- DynStringArray
 
@@ -245,7 +248,4 @@ DynString& DynStringArray::At(double i1, double i2, double i3, double i4, double
     return data_[CheckedOffset(dims_, stride_, data_, idx)];
 }
 
-double DynStringArray::Bounds(double k) const {
-    if (!(k >= 0.0) || k >= 8.0) return 0.0;
-    return dims_[static_cast<int>(k)];
-}
+double DynStringArray::Bounds(double k) const { return BoundsOf(dims_, k); }

@@ -5,11 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 #include <utility>
+
+#include "basics/clocale.h"
 
 namespace {
 
 constexpr uint32_t kNumberReserve = 64; // numbers are printed into a buffer reserved for 64 (capacity 512)
+constexpr uint32_t kMaxLength = 0xFFFFFDFFu; // longest text whose growth-rule capacity fits in 32 bits
 
 int Compare(const char* a, const char* b) { return std::strcmp(a, b); }
 
@@ -44,6 +49,7 @@ DynString::~DynString() {
 
 void DynString::SetNumber(const char* format, double value, bool isInt, int intValue) {
     Reserve(kNumberReserve);
+    CLocaleScope cLocale;
     int n = isInt ? std::snprintf(buffer_, capacity_, format, intValue)
                   : std::snprintf(buffer_, capacity_, format, value);
     length_ = n < 0 ? 0u : static_cast<uint32_t>(n);
@@ -104,10 +110,11 @@ void DynString::AppendBytes(const char* bytes, uint32_t count) {
     uint32_t old = length_;
     if (buffer_ != nullptr && bytes >= buffer_ && bytes < buffer_ + capacity_) {
         // Appending (part of) ourselves: copy first, Reserve may move the buffer.
-        DynString copy(bytes);
-        AppendBytes(copy.CStr(), count);
+        std::string copy(bytes, count);
+        AppendBytes(copy.data(), count);
         return;
     }
+    if (count > kMaxLength - old) throw std::bad_alloc();
     Reserve(old + count);
     std::memcpy(buffer_ + old, bytes, count);
     length_ = old + count;
@@ -140,6 +147,8 @@ void DynString::Reserve(uint32_t needed) {
     // capacity: the first Reserve replaces it with one, so appending one character to a default
     // string gives capacity 512.
     if (capacity_ > needed && capacity_ >= 512) return;
+    // The next multiple of 512 above needed must fit the 32-bit capacity.
+    if (needed > kMaxLength) throw std::bad_alloc();
     uint32_t grown = (needed & ~511u) + 512u;
     char* fresh = new char[grown];
     if (buffer_ != nullptr) {
@@ -179,7 +188,10 @@ void DynString::TrimControlEnd() {
     }
 }
 
-double DynString::ToNumber() const { return std::strtod(CStr(), nullptr); }
+double DynString::ToNumber() const {
+    CLocaleScope cLocale;
+    return std::strtod(CStr(), nullptr);
+}
 
 double Find(const char* haystack, const char* needle) {
     const char* hit = std::strstr(haystack, needle);

@@ -124,6 +124,9 @@ void IsaacInit(IsaacState& s, bool useResults) {
 void SeedRandom(uint32_t seed) {
     IsaacState& s = gRandom;
     s.randa = s.randb = s.randc = 0;
+    // The results of earlier draws would enter the state below; at start-up they are all zero,
+    // and clearing them makes a later reseed give the same sequence as the first seeding.
+    std::fill(std::begin(s.randrsl), std::end(s.randrsl), 0u);
     uint32_t w[8];
     std::fill(std::begin(w), std::end(w), 0x9e3779b9u);
     // The seed enters once per eight-word block, before ISAAC's own initialisation.

@@ -1,0 +1,232 @@
+// DynArray and DynStringArray: dimensioning, storage reuse, checked indexing, Redim, copies,
+// and the fatal errors 7, 8 and 9 (run in child processes).
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "basics/dynarray.h"
+#include "support/fatal_report.h"
+
+using voxatest::ExpectEndWithCode;
+
+TEST(DynArrayDim, NewArrayIsUndimensioned) {
+    DynArray a;
+    EXPECT_EQ(a.DimCount(), -1);
+    EXPECT_EQ(a.Capacity(), 0u);
+    EXPECT_EQ(a.Data(), nullptr);
+    EXPECT_EQ(a.Bounds(0), 0.0);
+}
+
+TEST(DynArrayDim, SmallArraysLiveInline) {
+    DynArray a;
+    a.Dim(10);
+    EXPECT_EQ(a.DimCount(), 1);
+    EXPECT_EQ(a.Capacity(), 16u);
+    EXPECT_TRUE(a.IsInline());
+    a.At(9) = 4.5;
+    EXPECT_EQ(a.At(9.7), 4.5); // indices truncate toward zero
+    EXPECT_EQ(a.Data()[9], 4.5);
+    a.Dim(15); // T = 15 still fits the 16 inline elements
+    EXPECT_TRUE(a.IsInline());
+    EXPECT_EQ(a.Capacity(), 16u);
+}
+
+TEST(DynArrayDim, TwoDimensionsFirstIndexFastest) {
+    DynArray a;
+    a.Dim(3, 4);
+    EXPECT_EQ(a.DimCount(), 2);
+    EXPECT_EQ(a.Capacity(), 16u); // T = 12, C = 16
+    a.At(2, 3) = 7;
+    EXPECT_EQ(a.Data()[11], 7.0);
+    a.At(1, 2) = 5;
+    EXPECT_EQ(a.Data()[1 + 2 * 3], 5.0);
+    EXPECT_EQ(a.Bounds(0), 3.0);
+    EXPECT_EQ(a.Bounds(1), 4.0);
+    EXPECT_EQ(a.Bounds(2), 0.0);
+}
+
+TEST(DynArrayDim, EightDimensionsUseEveryStride) {
+    DynArray a;
+    a.Dim(2, 2, 2, 2, 2, 2, 2, 2);
+    EXPECT_EQ(a.DimCount(), 8);
+    EXPECT_EQ(a.Capacity(), 264u); // T = 256
+    a.At(1, 1, 1, 1, 1, 1, 1, 1) = 1;
+    EXPECT_EQ(a.Data()[255], 1.0);
+    a.At(0, 0, 0, 0, 0, 0, 0, 1) = 2;
+    EXPECT_EQ(a.Data()[128], 2.0);
+    a.At(1, 0, 1, 0, 0, 0, 0, 0) = 3;
+    EXPECT_EQ(a.Data()[5], 3.0);
+    EXPECT_EQ(a.Bounds(7), 2.0);
+    EXPECT_EQ(a.Bounds(7.9), 2.0);
+    EXPECT_EQ(a.Bounds(8), 0.0);
+    EXPECT_EQ(a.Bounds(-1), 0.0);
+    EXPECT_EQ(a.Bounds(NAN), 0.0);
+}
+
+TEST(DynArrayDim, CapacityRoundsUpToTheNextBlockOfEight) {
+    DynArray a;
+    a.Dim(16);
+    EXPECT_EQ(a.Capacity(), 24u); // T = 16, on the heap
+    EXPECT_FALSE(a.IsInline());
+    a.Dim(100);
+    EXPECT_EQ(a.Capacity(), 104u);
+    a.Dim(2.9, 0.5, 7); // sizes truncate; a size below 1 counts as 1 in T
+    EXPECT_EQ(a.Bounds(0), 2.0);
+    EXPECT_EQ(a.Bounds(1), 0.0);
+    EXPECT_EQ(a.Bounds(2), 7.0);
+    EXPECT_EQ(a.DimCount(), 3);
+}
+
+TEST(DynArrayDim, SmallerDimKeepsTheLargerStorageAndZeroesAllOfIt) {
+    DynArray a;
+    a.Dim(100);
+    for (int i = 0; i < 100; ++i) a.At(i) = i + 1;
+    const double* block = a.Data();
+    a.Dim(5);
+    EXPECT_EQ(a.Data(), block);
+    EXPECT_EQ(a.Capacity(), 104u);
+    for (uint32_t i = 0; i < a.Capacity(); ++i) ASSERT_EQ(a.Data()[i], 0.0) << i;
+    EXPECT_EQ(a.Bounds(0), 5.0);
+}
+
+TEST(DynArrayDim, DimZeroEmptiesTheArrayAndReleasesTheBlock) {
+    DynArray a;
+    a.Dim(100);
+    a.Dim(0);
+    EXPECT_TRUE(a.IsInline());
+    EXPECT_EQ(a.Capacity(), 8u);
+    EXPECT_EQ(a.Bounds(0), 0.0);
+    a.Dim(3); // usable again
+    a.At(2) = 1;
+    EXPECT_EQ(a.At(2), 1.0);
+}
+
+TEST(DynArrayDim, AZeroSizeBetweenUsedOnesDoesNotAliasElements) {
+    DynArray a;
+    a.Dim(3, 0, 4);
+    EXPECT_EQ(a.DimCount(), 3);
+    for (int k = 0; k < 4; ++k) {
+        for (int i = 0; i < 3; ++i) a.At(i, 0, k) = i + 10 * k;
+    }
+    for (int k = 0; k < 4; ++k) {
+        for (int i = 0; i < 3; ++i) ASSERT_EQ(a.At(i, 0, k), i + 10 * k);
+    }
+}
+
+TEST(DynArrayRedim, KeepsTheCommonElements) {
+    DynArray a;
+    a.Dim(3, 3);
+    for (int j = 0; j < 3; ++j) {
+        for (int i = 0; i < 3; ++i) a.At(i, j) = 10 * i + j + 1;
+    }
+    a.Redim(2, 2);
+    EXPECT_EQ(a.Bounds(0), 2.0);
+    EXPECT_EQ(a.At(0, 0), 1.0);
+    EXPECT_EQ(a.At(1, 0), 11.0);
+    EXPECT_EQ(a.At(0, 1), 2.0);
+    EXPECT_EQ(a.At(1, 1), 12.0);
+
+    a.Redim(4, 3); // growing keeps everything and zero-fills the rest
+    EXPECT_EQ(a.At(1, 1), 12.0);
+    EXPECT_EQ(a.At(3, 2), 0.0);
+    EXPECT_EQ(a.At(2, 0), 0.0);
+}
+
+TEST(DynArrayRedim, AddingADimensionKeepsTheOldRowAtIndexZero) {
+    DynArray a;
+    a.Dim(4);
+    for (int i = 0; i < 4; ++i) a.At(i) = i + 1;
+    a.Redim(4, 2);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(a.At(i, 0), i + 1.0);
+    EXPECT_EQ(a.At(3, 1), 0.0);
+    DynArray fresh;
+    fresh.Redim(3); // Redim of an undimensioned array is a Dim
+    EXPECT_EQ(fresh.Bounds(0), 3.0);
+}
+
+TEST(DynArrayCopy, CopiesAreIndependent) {
+    DynArray a;
+    a.Dim(20, 2);
+    a.At(19, 1) = 3.5;
+    DynArray b(a);
+    DynArray c;
+    c.Dim(2);
+    c = a;
+    b.At(19, 1) = 1;
+    EXPECT_EQ(a.At(19, 1), 3.5);
+    EXPECT_EQ(c.At(19, 1), 3.5);
+    EXPECT_EQ(c.Bounds(1), 2.0);
+    DynArray empty;
+    c = empty;
+    EXPECT_EQ(c.DimCount(), -1);
+    const DynArray& self = c;
+    c = self;
+    EXPECT_EQ(c.DimCount(), -1);
+}
+
+TEST(DynStringArrayTest, DimAtRedimAndCopy) {
+    DynStringArray s;
+    EXPECT_EQ(s.DimCount(), -1);
+    s.Dim(3, 2);
+    EXPECT_EQ(s.Capacity(), 8u);
+    s.At(2, 1) = "last";
+    s.At(0, 0) = "first";
+    EXPECT_STREQ(s.At(2, 1).CStr(), "last");
+    EXPECT_STREQ(s.At(1, 1).CStr(), "");
+
+    DynStringArray copy = s;
+    copy.At(0, 0) = "changed";
+    EXPECT_STREQ(s.At(0, 0).CStr(), "first");
+
+    s.Redim(2, 1);
+    EXPECT_STREQ(s.At(0, 0).CStr(), "first");
+    EXPECT_EQ(s.Bounds(1), 1.0);
+
+    s.Dim(2); // keeps the storage and empties it
+    EXPECT_STREQ(s.At(0).CStr(), "");
+    EXPECT_EQ(s.Bounds(1), 0.0);
+}
+
+// ---- fatal errors: each ends the process with status 0 and leaves the debug report
+
+TEST(DynArrayErrors, IndexAtTheSizeIsOutOfRange) {
+    ExpectEndWithCode([] { DynArray a; a.Dim(10); a.At(10); }, 9, "arr_size");
+}
+
+TEST(DynArrayErrors, NegativeIndexIsOutOfRange) {
+    ExpectEndWithCode([] { DynArray a; a.Dim(10); a.At(-0.5); }, 9, "arr_negative");
+}
+
+TEST(DynArrayErrors, NotANumberIndexIsOutOfRange) {
+    ExpectEndWithCode([] { DynArray a; a.Dim(10); a.At(NAN); }, 9, "arr_nan");
+}
+
+TEST(DynArrayErrors, SecondIndexBeyondItsDimension) {
+    ExpectEndWithCode([] { DynArray a; a.Dim(3, 4); a.At(0, 4); }, 9, "arr_second");
+}
+
+TEST(DynArrayErrors, IndexForADimensionTheArrayDoesNotHave) {
+    ExpectEndWithCode([] { DynArray a; a.Dim(100); a.At(0, 1); }, 9, "arr_unused");
+}
+
+TEST(DynArrayErrors, NeverDimensioned) {
+    ExpectEndWithCode([] { DynArray a; a.At(0); }, 8, "arr_undim");
+}
+
+TEST(DynArrayErrors, EmptiedByDimZero) {
+    ExpectEndWithCode([] { DynArray a; a.Dim(100); a.Dim(0); a.At(0); }, 8, "arr_emptied");
+}
+
+TEST(DynArrayErrors, UndimensionedWinsOverANegativeIndex) {
+    ExpectEndWithCode([] { DynArray a; a.At(-1); }, 8, "arr_undim_neg");
+}
+
+TEST(DynArrayErrors, AllocationThatCannotBeMade) {
+    ExpectEndWithCode([] { DynArray a; a.Dim(1e6, 1e6, 1e6); }, 7, "arr_alloc");
+}
+
+TEST(DynStringArrayErrors, SameCodesAsNumericArrays) {
+    ExpectEndWithCode([] { DynStringArray s; s.At(0); }, 8, "sarr_undim");
+    ExpectEndWithCode([] { DynStringArray s; s.Dim(2); s.At(2); }, 9, "sarr_range");
+    ExpectEndWithCode([] { DynStringArray s; s.Dim(1e5, 1e5, 1e5); }, 7, "sarr_alloc");
+}

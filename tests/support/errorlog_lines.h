@@ -1,0 +1,44 @@
+// Test support: reading an error log back, and a private log path for tests that make the
+// runtime write log lines (tests of several executables run side by side).
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace voxatest {
+
+// The whole file as bytes; empty when it cannot be read.
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The log's entries, each without its "\r\n". A final piece without "\r\n" is returned as an
+// entry of its own prefixed with "<unterminated>", so a missing line end fails the comparison.
+inline std::vector<std::string> ReadLogLines(const std::string& path) {
+    std::string bytes = ReadFileBytes(path);
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    for (;;) {
+        size_t end = bytes.find("\r\n", pos);
+        if (end == std::string::npos) break;
+        lines.push_back(bytes.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    if (pos < bytes.size()) lines.push_back("<unterminated>" + bytes.substr(pos));
+    return lines;
+}
+
+// A log path that no other test process uses; the file is removed.
+inline std::string PrivateLogPath(const std::string& tag) {
+    std::string path = "/tmp/voxa_test_" + tag + "_" + std::to_string(getpid()) + ".log";
+    std::remove(path.c_str());
+    return path;
+}
+
+} // namespace voxatest
