@@ -1,0 +1,56 @@
+// Internals of the input and sound folder: the input-devices object and the helpers its files
+// share. Other folders use devices.h.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <cmath>
+#include <cstdint>
+
+// Scancodes are PC keyboard set-1 codes, extended keys numbered 0x80 + code; 0..254 are used.
+constexpr int kScancodeCount = 255;
+constexpr int kMaxJoysticks = 10;
+constexpr int kJoyAxes = 6;
+constexpr int kJoyButtons = 32;
+
+// The input-devices object: created by RuntimeStart, destroyed by EndProgram.
+struct InputDevices {
+    int32_t mouseX = 100;                    // stored mouse position in pixels
+    int32_t mouseY = 100;
+    SDL_Joystick* joysticks[kMaxJoysticks] = {}; // null until opened
+    uint8_t cursorVisible = 0;               // 1 while the system cursor is shown
+    int32_t joystickCount = 0;               // opened joysticks, at most 10
+    uint8_t mouseStale = 1;                  // 1: the next mouse query samples SDL afresh
+    int16_t lastRelX = 0;                    // relative motion and wheel of the last fresh sample
+    int16_t lastRelY = 0;
+    int16_t lastWheel = 0;
+};
+
+// One fresh or cached mouse sample.
+struct MouseSample {
+    int left = 0, right = 0, middle = 0;  // buttons, 0/1
+    int relX = 0, relY = 0;               // motion since the previous fresh sample, pixels
+    int wheel = 0;                        // +1 up, -1 down, 0 none
+};
+
+// One joystick read: six axes (-32768..32767), 32 buttons (0/1), the first hat's angle in
+// hundredths of a degree clockwise from up, or kHatCentred.
+constexpr int kHatCentred = -1;
+struct JoystickState {
+    int axes[kJoyAxes] = {};
+    uint8_t buttons[kJoyButtons] = {};
+    int hatAngle = kHatCentred;
+};
+
+InputDevices* Devices();            // the object, or null outside RuntimeStart..EndProgram
+bool KeyHeld(int scancode);         // scancode 0..254 held, from the (replaceable) key table
+int ReadKeyChar();                  // newly pressed character key, 0 for none
+MouseSample ReadMouse();            // fresh after UpdateInputDevices, cached otherwise
+JoystickState ReadJoystick(int j);  // all zero and centred for a joystick not opened
+
+// Whole-number argument of a command: trunc(value), or fallback when it is not a number or
+// lies outside the int range (so no out-of-range conversion ever happens).
+inline int TruncArg(double value, int fallback) {
+    if (!(value > -2147483648.0 && value < 2147483648.0)) return fallback;
+    return static_cast<int>(value);
+}

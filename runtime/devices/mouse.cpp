@@ -1,0 +1,123 @@
+// Mouse: one sample per frame, the stored position and the wheel.
+//
+// ShowScreen marks the mouse stale; the first query after it samples SDL afresh (relative
+// motion since the previous fresh sample, buttons, wheel) and later queries in the same frame
+// return that motion again. With the cursor hidden (the default) the stored position is not the
+// system pointer's: it starts at (100, 100) and integrates the relative motion, so a program
+// can steer by mouse beyond the window's edges; GetMouseState clamps it to the screen.
+//
+// A wheel turn reaches SDL as a press and release of button 4 (up) or 5 (down) that usually
+// arrive together, so the button mask alone rarely shows it. The fresh sample therefore also
+// looks for a wheel press still waiting in the event queue, which ShowScreen empties once a
+// frame: a turn since the last frame counts for this one.
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/errors.h"
+#include "devices/devices.h"
+#include "devices/devices_local.h"
+
+namespace {
+
+// +1 for a queued wheel-up press, -1 for wheel-down (the latest wins), 0 for none. Peeking
+// leaves the queue as it was.
+int QueuedWheel() {
+    SDL_Event events[128];
+    int n = SDL_PeepEvents(events, 128, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWNMASK);
+    int wheel = 0;
+    for (int i = 0; i < n; ++i) {
+        if (events[i].button.button == SDL_BUTTON_WHEELUP) wheel = 1;
+        if (events[i].button.button == SDL_BUTTON_WHEELDOWN) wheel = -1;
+    }
+    return wheel;
+}
+
+// Position plus motion, kept inside the int range whatever position a program has set.
+int AddClamped(int32_t position, int motion) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t{position} + motion, INT32_MIN, INT32_MAX));
+}
+
+int16_t ToShort(int v) {
+    return static_cast<int16_t>(std::clamp(v, -32768, 32767));
+}
+
+} // namespace
+
+MouseSample ReadMouse() {
+    MouseSample m;
+    InputDevices* d = Devices();
+    if (d == nullptr) return m;
+    SDL_PumpEvents();
+    uint8_t mask;
+    if (d->mouseStale) {
+        // Only a fresh sample takes SDL's relative motion, so motion made after it waits for
+        // the next frame instead of being dropped by a repeated query.
+        int rx = 0, ry = 0;
+        mask = SDL_GetRelativeMouseState(&rx, &ry);
+        int x = AddClamped(d->mouseX, rx), y = AddClamped(d->mouseY, ry);
+        if (d->cursorVisible) SDL_GetMouseState(&x, &y);
+        int wheel = (mask & SDL_BUTTON(SDL_BUTTON_WHEELUP)) ? 1
+                  : (mask & SDL_BUTTON(SDL_BUTTON_WHEELDOWN)) ? -1 : QueuedWheel();
+        d->mouseStale = 0;
+        d->lastRelX = ToShort(rx);
+        d->lastRelY = ToShort(ry);
+        d->lastWheel = static_cast<int16_t>(wheel);
+        d->mouseX = x;
+        d->mouseY = y;
+    } else {
+        mask = SDL_GetMouseState(nullptr, nullptr);
+    }
+    m.left = (mask & SDL_BUTTON(SDL_BUTTON_LEFT)) ? 1 : 0;
+    m.right = (mask & SDL_BUTTON(SDL_BUTTON_RIGHT)) ? 1 : 0;
+    m.middle = (mask & SDL_BUTTON(SDL_BUTTON_MIDDLE)) ? 1 : 0;
+    m.relX = d->lastRelX;
+    m.relY = d->lastRelY;
+    m.wheel = d->lastWheel;
+    return m;
+}
+
+void GetMouseState(double& x, double& y, double& left, double& right) {
+    MouseSample m = ReadMouse();
+    InputDevices* d = Devices();
+    if (d == nullptr) {
+        x = y = left = right = 0;
+        return;
+    }
+    d->mouseX = std::max(0, std::min(d->mouseX, gSettings.screenWidth - 1));
+    d->mouseY = std::max(0, std::min(d->mouseY, gSettings.screenHeight - 1));
+    x = d->mouseX;
+    y = d->mouseY;
+    left = m.left;
+    right = m.right;
+}
+
+double MouseAxis(double n) {
+    MouseSample m = ReadMouse();
+    switch (TruncArg(n, -1)) {
+        case 0: return m.relX;
+        case 1: return m.relY;
+        case 2: return m.wheel;
+        case 3: return m.left;
+        case 4: return m.right;
+        case 5: return m.middle;
+        default: return 0;
+    }
+}
+
+void ShowMouse(double on) {
+    InputDevices* d = Devices();
+    if (d == nullptr) return;
+    uint8_t v = on != 0 ? 1 : 0;
+    if (v == d->cursorVisible) return;
+    d->cursorVisible = v;
+    SDL_ShowCursor(v ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SetMousePosition(double x, double y) {
+    InputDevices* d = Devices();
+    if (d == nullptr) return;
+    d->mouseX = TruncArg(x, 0);
+    d->mouseY = TruncArg(y, 0);
+}

@@ -1,0 +1,171 @@
+// Sound effects and music through SDL_mixer: the audio device, 128 sound slots, the volume
+// arithmetic of PlaySound and the one looping music track.
+//
+// SDL_mixer mixes on SDL's audio thread and locks its own channel table; every command here
+// runs on the main thread and returns at once.
+#include <SDL/SDL.h>
+#include <SDL/SDL_mixer.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/lifecycle.h"
+#include "devices/devices.h"
+#include "devices/devices_local.h"
+#include "files/lookup.h"
+
+namespace {
+
+constexpr int kSoundSlots = 128;
+constexpr int kMixChannels = 16;
+
+struct SoundState {
+    uint8_t opened = 0;                           // 1 while the audio device is open
+    std::array<Mix_Chunk*, kSoundSlots> slots{};  // loaded samples; null = empty slot
+    Mix_Music* currentMusic = nullptr;            // the playing track, or null
+};
+
+SoundState gSound;
+
+// Slot of a program's id: ids above 127 are 127; negative ids (and not-a-number) are refused
+// with -1, so they never index the table.
+int SlotOf(double id) {
+    if (!(id > -1.0)) return -1;
+    if (id >= kSoundSlots - 1) return kSoundSlots - 1;
+    return static_cast<int>(id);
+}
+
+uint32_t ReadLE32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
+}
+
+// SDL's WAV reader allocates every chunk up to the sample data by its declared length and
+// builds a conversion chain from the format fields. A RIFF file is therefore handed to it only
+// when every such chunk lies inside the file and the format is one it converts safely (PCM or
+// ADPCM, 1 or 2 channels, 8 to 192 kHz). Other files go to SDL_mixer as they are: it reads its
+// other formats from their own headers or refuses them.
+bool RiffLooksSound(const char* path) {
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return false;
+    bool ok = true;
+    unsigned char head[12];
+    if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0) {
+        std::fseek(f, 0, SEEK_END);
+        long size = std::ftell(f);
+        long pos = 12;
+        bool sawFormat = false;
+        ok = false;
+        unsigned char chunk[24];
+        while (pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
+            uint32_t length = ReadLE32(chunk + 4);
+            if (length > static_cast<uint64_t>(size - pos - 8)) break;
+            if (std::memcmp(chunk, "fmt ", 4) == 0) {
+                if (length < 16 || std::fread(chunk + 8, 1, 16, f) != 16) break;
+                unsigned tag = chunk[8] | (chunk[9] << 8);
+                unsigned channels = chunk[10] | (chunk[11] << 8);
+                uint32_t rate = ReadLE32(chunk + 12);
+                sawFormat = (tag == 1 || tag == 2 || tag == 0x11) && channels >= 1 && channels <= 2 &&
+                            rate >= 8000 && rate <= 192000;
+                if (!sawFormat) break;
+            } else if (std::memcmp(chunk, "data", 4) == 0) {
+                ok = sawFormat;
+                break;
+            }
+            pos += 8 + static_cast<long>(length);
+        }
+    }
+    std::fclose(f);
+    return ok;
+}
+
+} // namespace
+
+// ---- Audio device and slots
+
+void CreateAudioDevice() {
+    gSound.opened = 0;
+    if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) != 0) return; // no device: the program runs silent
+    Mix_AllocateChannels(kMixChannels);
+    gSound.opened = 1;
+}
+
+void DestroyAudioDevice() {
+    if (gSound.opened) Mix_CloseAudio();
+    gSound.opened = 0;
+}
+
+void CreateSoundSlots() { gSound.slots.fill(nullptr); }
+
+void FreeSoundSlots() {
+    for (int i = kSoundSlots - 1; i >= 0; --i) {
+        if (gSound.slots[i] != nullptr) Mix_FreeChunk(gSound.slots[i]);
+        gSound.slots[i] = nullptr;
+    }
+}
+
+// ---- Sound effects
+
+double LoadSound(const DynString& file, double id, double) {
+    DynString path;
+    if (!ResolveFile(file.CStr(), path)) return 0;
+    int slot = SlotOf(id);
+    if (slot < 0) return 0;
+    if (gSound.slots[slot] != nullptr) Mix_FreeChunk(gSound.slots[slot]);
+    gSound.slots[slot] = nullptr;
+    if (RiffLooksSound(path.CStr())) {
+        if (SDL_RWops* rw = SDL_RWFromFile(path.CStr(), "rb")) gSound.slots[slot] = Mix_LoadWAV_RW(rw, 1);
+    }
+    return 1;
+}
+
+double PlaySound(double id, double, double volume) {
+    // The pan is accepted for compatibility; samples always play centred.
+    double scaled = std::fmin(100.0 * volume, 100.0);
+    int v = TruncArg(scaled, 0);
+    if (v < 0) v = 0;
+    int slot = SlotOf(id);
+    if (!gSound.opened || slot < 0 || gSound.slots[slot] == nullptr) return 1;
+    Mix_Chunk* chunk = gSound.slots[slot];
+    Mix_VolumeChunk(chunk, v * MIX_MAX_VOLUME / 100);
+    Mix_PlayChannelTimed(-1, chunk, 0, -1); // refused when all 16 channels are busy
+    return 1;
+}
+
+// SDL_mixer keeps its channel count after the device closes but frees the channels, so its
+// channel calls are made only while the device is open.
+void StopAllSounds() {
+    if (gSound.opened) Mix_HaltChannel(-1);
+}
+
+// ---- Music
+
+void StopMusic() {
+    if (gSound.currentMusic != nullptr) Mix_FreeMusic(gSound.currentMusic);
+    gSound.currentMusic = nullptr;
+}
+
+void StopMusicForExit() { StopMusic(); }
+
+void PlayMusic(const DynString& file) {
+    StopMusic();
+    gSound.currentMusic = Mix_LoadMUS(file.CStr());
+    if (gSound.currentMusic == nullptr) {
+        WriteErrorLog("PLAYMUSIC:");
+        WriteErrorLog(SDL_GetError());
+        return;
+    }
+    Mix_PlayMusic(gSound.currentMusic, -1);
+    Mix_VolumeMusic(MIX_MAX_VOLUME);
+}
+
+// ---- Movies
+
+double PlayMovie(const DynString&) {
+    WriteErrorLog("PLAYMOVIE + LOOPMOVIE only on Win32");
+    return 0;
+}
+
+double LoopMovie(const DynString& file) { return PlayMovie(file); }

@@ -1,0 +1,216 @@
+// Keyboard and mouse commands fed by real X events: the test opens a window on its own Xvfb
+// server and sends key, button and pointer events through the XTest extension.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "core/errors.h"
+#include "core/lifecycle.h"
+#include "devices/devices.h"
+
+// Xlib's macros (None, Bool, Status) clash with the headers above, so it comes last.
+#include <SDL/SDL.h>
+#include <SDL/SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+Display* gDisplay = nullptr;  // the test's own connection, which sends the events
+int gOriginX = 0, gOriginY = 0; // the window's top-left corner on the screen
+
+class XInputTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        ASSERT_NE(SDL_SetVideoMode(640, 480, 0, SDL_OPENGL), nullptr) << SDL_GetError();
+        gDisplay = XOpenDisplay(nullptr);
+        ASSERT_NE(gDisplay, nullptr);
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        ASSERT_EQ(SDL_GetWMInfo(&info), 1);
+        Window child;
+        XTranslateCoordinates(gDisplay, info.info.x11.window, DefaultRootWindow(gDisplay), 0, 0,
+                              &gOriginX, &gOriginY, &child);
+        MovePointer(320, 240);
+        XSetInputFocus(gDisplay, info.info.x11.wmwindow, RevertToParent, CurrentTime);
+        XSync(gDisplay, False);
+    }
+    static void TearDownTestSuite() {
+        if (gDisplay) XCloseDisplay(gDisplay);
+        SDL_Quit();
+    }
+    void SetUp() override {
+        gSettings.screenWidth = 640;
+        gSettings.screenHeight = 480;
+        CreateInputDevices();
+        StartInputDevices();
+        NextFrame();
+    }
+    void TearDown() override { DestroyInputDevices(); }
+
+    static void MovePointer(int x, int y) {
+        XTestFakeMotionEvent(gDisplay, -1, gOriginX + x, gOriginY + y, CurrentTime);
+        XSync(gDisplay, False);
+    }
+    static void Key(KeySym sym, bool down) {
+        XTestFakeKeyEvent(gDisplay, XKeysymToKeycode(gDisplay, sym), down, CurrentTime);
+        XSync(gDisplay, False);
+    }
+    static void Button(unsigned button, bool down) {
+        XTestFakeButtonEvent(gDisplay, button, down, CurrentTime);
+        XSync(gDisplay, False);
+    }
+    // What ShowScreen does for input: the frame's queue is emptied and the devices updated.
+    static void NextFrame() {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {}
+        UpdateInputDevices();
+    }
+    // Polls until the condition holds, for at most two seconds.
+    static bool Eventually(const std::function<bool()>& condition) {
+        for (int i = 0; i < 400; ++i) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    // Moves the pointer and waits for the first fresh sample that sees the motion.
+    static void MoveAndSample(int x, int y, double& mx, double& my) {
+        double startX, startY, l, r;
+        GetMouseState(startX, startY, l, r);
+        MovePointer(x, y);
+        ASSERT_TRUE(Eventually([&] {
+            NextFrame();
+            GetMouseState(mx, my, l, r);
+            return mx != startX || my != startY;
+        }));
+    }
+    // Lets SDL take in the pointer's current position, then forgets the motion.
+    static void SettlePointer(int x, int y) {
+        MovePointer(x, y);
+        ASSERT_TRUE(Eventually([&] {
+            int sx, sy;
+            SDL_PumpEvents();
+            SDL_GetMouseState(&sx, &sy);
+            return sx == x && sy == y;
+        }));
+        NextFrame();
+        MouseAxis(0);
+    }
+};
+
+TEST_F(XInputTest, KeyDownByScancodeFollowsRealKeys) {
+    struct Case { KeySym sym; int scancode; };
+    const Case cases[] = {
+        {XK_a, 30}, {XK_q, 16}, {XK_m, 50}, {XK_Up, 200}, {XK_Down, 208}, {XK_Left, 203},
+        {XK_Right, 205}, {XK_Escape, 1}, {XK_space, 57}, {XK_Return, 28}, {XK_Shift_R, 54},
+        {XK_KP_Decimal, 83}, {XK_KP_Enter, 156}, {XK_Delete, 211}, {XK_F4, 62},
+    };
+    for (const Case& c : cases) {
+        Key(c.sym, true);
+        EXPECT_TRUE(Eventually([&] { return KeyDown(c.scancode) == 1; })) << c.scancode;
+        if (c.scancode == 1) {
+            EXPECT_EQ(KeyDown(257), 1);
+        }
+        EXPECT_EQ(KeyDown(84), 0);
+        Key(c.sym, false);
+        EXPECT_TRUE(Eventually([&] { return KeyDown(c.scancode) == 0; })) << c.scancode;
+        if (c.scancode == 1) {
+            EXPECT_EQ(KeyDown(257), 0);
+        }
+    }
+}
+
+TEST_F(XInputTest, InKeyGivesEachPressOnceAndUpperCaseWithEitherShift) {
+    Key(XK_a, true);
+    EXPECT_TRUE(Eventually([] { return std::string(InKey().CStr()) == "a"; }));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(std::string(InKey().CStr()), "") << "held key reported again";
+    Key(XK_a, false);
+    EXPECT_TRUE(Eventually([] { return KeyDown(30) == 0; }));
+    EXPECT_EQ(std::string(InKey().CStr()), "");
+    Key(XK_a, true);
+    EXPECT_TRUE(Eventually([] { return std::string(InKey().CStr()) == "a"; }));
+    Key(XK_a, false);
+    for (KeySym shift : {XK_Shift_L, XK_Shift_R}) {
+        EXPECT_TRUE(Eventually([] { return KeyDown(30) == 0 && InKey().Length() == 0; }));
+        Key(shift, true);
+        Key(XK_a, true);
+        EXPECT_TRUE(Eventually([] { return std::string(InKey().CStr()) == "A"; })) << shift;
+        Key(XK_a, false);
+        Key(shift, false);
+    }
+}
+
+TEST_F(XInputTest, HiddenCursorIntegratesRelativeMotionFromTheStoredPosition) {
+    SettlePointer(300, 200);
+    SetMousePosition(100, 100);
+    double x, y, l, r;
+    MoveAndSample(270, 200, x, y);  // 30 pixels left
+    EXPECT_EQ(x, 70);
+    EXPECT_EQ(y, 100);
+    EXPECT_EQ(MouseAxis(0), -30);   // the frame's motion, again for a second query
+    EXPECT_EQ(MouseAxis(1), 0);
+    GetMouseState(x, y, l, r);
+    EXPECT_EQ(x, 70);               // a repeated query does not move the stored position
+    MoveAndSample(290, 215, x, y);
+    EXPECT_EQ(x, 90);
+    EXPECT_EQ(y, 115);
+}
+
+TEST_F(XInputTest, StoredPositionClampsAtTheScreenEdges) {
+    SettlePointer(300, 200);
+    SetMousePosition(600, 450);
+    double x, y;
+    MoveAndSample(400, 260, x, y);  // +100, +60 beyond the right and bottom edges
+    EXPECT_EQ(x, 639);
+    EXPECT_EQ(y, 479);
+    SetMousePosition(20, 20);
+    MoveAndSample(350, 200, x, y);  // -50, -60
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+}
+
+TEST_F(XInputTest, VisibleCursorReportsThePointer) {
+    SettlePointer(300, 200);
+    ShowMouse(1);
+    double x, y;
+    MoveAndSample(123, 45, x, y);
+    EXPECT_EQ(x, 123);
+    EXPECT_EQ(y, 45);
+    ShowMouse(0);
+}
+
+TEST_F(XInputTest, ButtonsAndWheel) {
+    SettlePointer(300, 200);
+    struct Case { unsigned button; double axis; };
+    for (Case c : {Case{1, 3}, Case{3, 4}, Case{2, 5}}) {
+        Button(c.button, true);
+        EXPECT_TRUE(Eventually([&] { NextFrame(); return MouseAxis(c.axis) == 1; })) << c.button;
+        if (c.button == 1 || c.button == 3) {
+            double x, y, l, r;
+            GetMouseState(x, y, l, r);
+            EXPECT_EQ(l, c.button == 1 ? 1 : 0);
+            EXPECT_EQ(r, c.button == 3 ? 1 : 0);
+        }
+        Button(c.button, false);
+        EXPECT_TRUE(Eventually([&] { NextFrame(); return MouseAxis(c.axis) == 0; })) << c.button;
+    }
+    // A wheel notch is a press and release that arrive together; the frame after it still
+    // reports it, the next one does not.
+    for (Case c : {Case{4, 1}, Case{5, -1}}) {
+        NextFrame();
+        Button(c.button, true);
+        Button(c.button, false);
+        EXPECT_TRUE(Eventually([&] { UpdateInputDevices(); return MouseAxis(2) == c.axis; })) << c.button;
+        EXPECT_EQ(MouseAxis(2), c.axis);
+        NextFrame();
+        EXPECT_EQ(MouseAxis(2), 0);
+    }
+}
+
+} // namespace
