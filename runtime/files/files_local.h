@@ -1,0 +1,27 @@
+// Internals of the files folder shared between its source files and its tests.
+#pragma once
+
+#include <string>
+
+// The path of the file that path names: path itself when it exists as typed, else the entry of
+// its (case-exact) directory that matches its last component without regard to case, else "".
+std::string ExistingPathNoCase(const std::string& path);
+
+// Replaces the content of path without ever leaving it half written: the bytes go to a new file
+// in the same directory, which is then renamed over path. A symbolic link at path keeps pointing
+// at the file it names, whose content is replaced. False (and path untouched) on any failure.
+bool ReplaceFileContents(const std::string& path, const std::string& content);
+
+// The wildcard rule of GetFileList: '*' any run, '?' any one character but '.', ASCII letters
+// without regard to case, everything else itself.
+bool MatchWildcard(const char* pattern, const char* name);
+
+// The first readable disk serial: the IDE identify request on devDir/hda, then each disk under
+// sysBlock (its "serial", "device/serial", "device/vpd_pg80" files, then the identify request on
+// devDir/<disk>). "" when none can be read.
+std::string ReadDiskSerial(const std::string& sysBlock, const std::string& devDir);
+
+// The text-file and INI objects: what the process exit does (write back whatever is dirty), and
+// a way for tests to start from empty objects without writing anything.
+void WriteBackFileObjects();
+void DiscardFileObjectsForTesting();

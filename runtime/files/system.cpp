@@ -1,0 +1,147 @@
+// File, directory and system commands: copy, delete, existence tests, the current directory,
+// the directory listing with its wildcard rule, shell commands and the command line.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "files/files.h"
+#include "files/files_local.h"
+
+namespace {
+
+bool CharMatches(char p, char c) {
+    if (p == '?') return c != '.';
+    if (std::isalpha(static_cast<unsigned char>(p)) && static_cast<unsigned char>(p) < 128) {
+        return std::tolower(static_cast<unsigned char>(p)) == std::tolower(static_cast<unsigned char>(c));
+    }
+    return p == c;
+}
+
+bool SameFile(FILE* a, FILE* b) {
+    struct stat sa, sb;
+    return fstat(fileno(a), &sa) == 0 && fstat(fileno(b), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+} // namespace
+
+bool MatchWildcard(const char* pattern, const char* name) {
+    const char* star = nullptr; // the pattern just after the last '*'
+    const char* resume = name;  // where the text after that '*' is tried next
+    while (*name != '\0') {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (*pattern == '\0') return true;
+            star = pattern;
+            resume = name;
+        } else if (*pattern != '\0' && CharMatches(*pattern, *name)) {
+            ++pattern;
+            ++name;
+        } else if (star != nullptr) {
+            pattern = star;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') ++pattern;
+    return *pattern == '\0';
+}
+
+double CopyFile(const DynString& source, const DynString& destination) {
+    FILE* in = OpenFileNoCase(source.CStr(), "rb");
+    if (in == nullptr) return 0;
+    // Opening the source itself for writing would empty it before a byte was copied.
+    std::string existing = ExistingPathNoCase(destination.CStr());
+    if (!existing.empty()) {
+        if (FILE* probe = std::fopen(existing.c_str(), "rb")) {
+            bool same = SameFile(in, probe);
+            std::fclose(probe);
+            if (same) {
+                std::fclose(in);
+                return 0;
+            }
+        }
+    }
+    FILE* out = OpenFileNoCase(destination.CStr(), "wb");
+    if (out == nullptr) {
+        std::fclose(in);
+        return 0;
+    }
+    char block[4096];
+    bool ok = true;
+    for (size_t n; ok && (n = std::fread(block, 1, sizeof block, in)) > 0;) ok = std::fwrite(block, 1, n, out) == n;
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) std::remove(destination.CStr());
+    return ok ? 1 : 0;
+}
+
+double DeleteFile(const DynString& path) { return std::remove(path.CStr()); }
+
+double FileExists(const DynString& path) {
+    FILE* f = OpenFileNoCase(path.CStr(), "rb");
+    if (f == nullptr) return 0;
+    std::fclose(f);
+    return 1;
+}
+
+double IsDirectory(const DynString& path) {
+    struct stat st;
+    return stat(path.CStr(), &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+DynString GetCurrentDir() {
+    char buf[PATH_MAX + 2];
+    if (getcwd(buf, PATH_MAX) == nullptr) return DynString("");
+    DynString dir(buf);
+    ToSlashes(dir);
+    if (dir.Length() == 0 || dir.CStr()[dir.Length() - 1] != '/') dir += "/";
+    return dir;
+}
+
+double SetCurrentDir(const DynString& path) { return chdir(path.CStr()) == 0 ? 1 : 0; }
+
+double ShellCommand(const DynString& command) {
+    std::fflush(nullptr); // the command's output follows ours
+    return std::system(command.CStr());
+}
+
+DynString GetCommandLine() { return gSettings.commandLine; }
+
+double GetFileList(const DynString& pattern, DynStringArray& list) {
+    std::vector<std::string> dirs, files;
+    if (DIR* d = opendir(".")) {
+        while (dirent* e = readdir(d)) {
+            struct stat st;
+            if (stat(e->d_name, &st) == 0 && S_ISDIR(st.st_mode)) {
+                dirs.push_back(e->d_name);
+            } else if (MatchWildcard(pattern.CStr(), e->d_name)) {
+                files.push_back(e->d_name);
+            }
+        }
+        closedir(d);
+    }
+    size_t total = dirs.size() + files.size();
+    list.Dim(double(total));
+    size_t i = 0;
+    for (const std::string& n : dirs) list.At(double(i++)) = n.c_str();
+    for (const std::string& n : files) list.At(double(i++)) = n.c_str();
+    return double(total);
+}
+
+void ToSlashes(DynString& text) {
+    char* p = text.GetBuffer(0);
+    for (uint32_t i = 0; i < text.Length(); ++i) {
+        if (p[i] == '\\') p[i] = '/';
+    }
+}
