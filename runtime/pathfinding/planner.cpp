@@ -195,6 +195,11 @@ void Planner::CellOf(const Node* node, uint32_t& x, uint32_t& y) const {
     y = cell / params_.width;
 }
 
+float Planner::CostAt(uint32_t x, uint32_t y) const {
+    if (!ready_ || x >= params_.width || y >= params_.height) return kBlocked;
+    return costs_[size_t(y) * params_.width + x];
+}
+
 size_t Planner::StorageBytes() const {
     if (!ready_) return 0;
     return pool_.Bytes() + size_t(params_.width) * params_.height * sizeof(float) + open_.Bytes();

@@ -113,7 +113,7 @@ public:
     bool Finished() const { return finished_; }
     uint32_t SearchCount() const { return searches_; }
     void CellOf(const Node* node, uint32_t& x, uint32_t& y) const; // the node's cell
-    float CostAt(uint32_t x, uint32_t y) const { return costs_[size_t(y) * params_.width + x]; } // normalised cost, -1 blocked
+    float CostAt(uint32_t x, uint32_t y) const; // scaled cost of a cell; -1 blocked, outside the map or before Setup
     size_t StorageBytes() const;   // bytes held by the pool, the cost map and the open list
 
 protected:

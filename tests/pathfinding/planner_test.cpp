@@ -144,6 +144,8 @@ TEST(Planner, ScalesCostsIntoOneToTwo) {
     EXPECT_FLOAT_EQ(planner.CostAt(0, 0), 2.0f);
     EXPECT_EQ(planner.CostAt(1, 0), -1.0f);
     EXPECT_FLOAT_EQ(planner.CostAt(2, 0), 1.5f);
+    EXPECT_EQ(planner.CostAt(3, 0), -1.0f);
+    EXPECT_EQ(planner.CostAt(0, 1), -1.0f);
 }
 
 TEST(Planner, FiguresMatchTheReferenceAndStartingOverRepeatsTheSearch) {
