@@ -304,3 +304,42 @@ TEST(FindPath, WeightHalfAndZeroFindTheCheapestPath) {
     }
     EXPECT_GT(checked, 300);
 }
+
+TEST(FindPath, HostileShapesValuesAndCoordinatesGiveAValidAnswer) {
+    // Arrays of one to three dimensions with odd sizes, cells of any double, coordinates of any
+    // double: the answer is 0 with the result emptied, or a straight-step path over open cells
+    // between the truncated start and goal. (Out-of-map reads show up under the sanitizer build.)
+    std::mt19937 rng(4242);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double oddValues[] = {0, -1, nan, -inf, inf, 1e-320, 1e300, 1, 2, 3, 1, 2, 4, 1, 1, 2};
+    const double oddCoords[] = {-1, 7, 1e10, nan, inf, -2147483648.0, -0.9, 0, 0.5, 1, 1.5, 2, 2.5, 3, 3.99};
+    std::uniform_int_distribution<int> dims(1, 3), size(0, 7), pick(0, 9), coord(0, 14), valuePick(0, 15);
+    int paths = 0;
+    for (int round = 0; round < 4000; ++round) {
+        DynArray map, result;
+        const int d = dims(rng);
+        const double s0 = size(rng) + 0.5, s1 = d > 1 ? size(rng) : 0, s2 = d > 2 ? size(rng) : 0;
+        map.Dim(s0, s1, s2);
+        if (map.Bounds(0) > 0)
+            for (uint32_t i = 0; i < map.Capacity(); ++i) map.Data()[i] = oddValues[valuePick(rng)];
+        const double c[4] = {oddCoords[coord(rng)], oddCoords[coord(rng)], oddCoords[coord(rng)],
+                             oddCoords[coord(rng)]};
+        const double n = FindPath(map, result, pick(rng) / 9.0, c[0], c[1], c[2], c[3]);
+        ASSERT_EQ(result.Bounds(0), n);
+        if (n == 0) continue;
+        ASSERT_EQ(map.DimCount() >= 2, true);
+        EXPECT_EQ(result.At(0, 0), std::trunc(c[0]));
+        EXPECT_EQ(result.At(0, 1), std::trunc(c[1]));
+        EXPECT_EQ(result.At(n - 1, 0), std::trunc(c[2]));
+        EXPECT_EQ(result.At(n - 1, 1), std::trunc(c[3]));
+        // Every entered cell is open (the start's own value is never a cost).
+        for (int i = 1; i < static_cast<int>(n); ++i) {
+            EXPECT_GT(map.At(result.At(i, 0), result.At(i, 1)), 0);
+            EXPECT_EQ(std::abs(result.At(i, 0) - result.At(i - 1, 0)) +
+                          std::abs(result.At(i, 1) - result.At(i - 1, 1)), 1);
+        }
+        ++paths;
+    }
+    EXPECT_GT(paths, 50);
+}
