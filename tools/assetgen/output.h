@@ -1,0 +1,16 @@
+// Writing the generated files: bitmaps and raw bytes. Every writer throws
+// std::runtime_error when the file cannot be written, so a failed build step is never silent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image.h"
+
+namespace assetgen {
+
+void SaveBmp(const std::string& path, const Image& image);           // 24-bit BMP
+void SaveBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace assetgen
