@@ -1,5 +1,6 @@
 // Keyboard and mouse commands fed by real X events: the test opens a window on its own Xvfb
 // server and sends key, button and pointer events through the XTest extension.
+#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,38 +11,23 @@
 #include "core/errors.h"
 #include "core/lifecycle.h"
 #include "devices/devices.h"
-
-// Xlib's macros (None, Bool, Status) clash with the headers above, so it comes last.
-#include <SDL/SDL.h>
-#include <SDL/SDL_syswm.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "devices/x_user.h"
 
 namespace {
 
-Display* gDisplay = nullptr;  // the test's own connection, which sends the events
-int gOriginX = 0, gOriginY = 0; // the window's top-left corner on the screen
+XUser* gUser = nullptr;  // sends the events on a connection of its own
 
 class XInputTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         ASSERT_NE(SDL_SetVideoMode(640, 480, 0, SDL_OPENGL), nullptr) << SDL_GetError();
-        gDisplay = XOpenDisplay(nullptr);
-        ASSERT_NE(gDisplay, nullptr);
-        SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        ASSERT_EQ(SDL_GetWMInfo(&info), 1);
-        Window child;
-        XTranslateCoordinates(gDisplay, info.info.x11.window, DefaultRootWindow(gDisplay), 0, 0,
-                              &gOriginX, &gOriginY, &child);
-        MovePointer(320, 240);
-        XSetInputFocus(gDisplay, info.info.x11.wmwindow, RevertToParent, CurrentTime);
-        XSync(gDisplay, False);
+        gUser = new XUser();
+        ASSERT_TRUE(gUser->Connect());
     }
     static void TearDownTestSuite() {
-        if (gDisplay) XCloseDisplay(gDisplay);
+        delete gUser;
+        gUser = nullptr;
         SDL_Quit();
     }
     void SetUp() override {
@@ -53,18 +39,9 @@ protected:
     }
     void TearDown() override { DestroyInputDevices(); }
 
-    static void MovePointer(int x, int y) {
-        XTestFakeMotionEvent(gDisplay, -1, gOriginX + x, gOriginY + y, CurrentTime);
-        XSync(gDisplay, False);
-    }
-    static void Key(KeySym sym, bool down) {
-        XTestFakeKeyEvent(gDisplay, XKeysymToKeycode(gDisplay, sym), down, CurrentTime);
-        XSync(gDisplay, False);
-    }
-    static void Button(unsigned button, bool down) {
-        XTestFakeButtonEvent(gDisplay, button, down, CurrentTime);
-        XSync(gDisplay, False);
-    }
+    static void MovePointer(int x, int y) { gUser->MovePointer(x, y); }
+    static void Key(unsigned long keysym, bool down) { gUser->Key(keysym, down); }
+    static void Button(unsigned button, bool down) { gUser->Button(button, down); }
     // What ShowScreen does for input: the frame's queue is emptied and the devices updated.
     static void NextFrame() {
         SDL_Event event;
@@ -105,7 +82,7 @@ protected:
 };
 
 TEST_F(XInputTest, KeyDownByScancodeFollowsRealKeys) {
-    struct Case { KeySym sym; int scancode; };
+    struct Case { unsigned long sym; int scancode; };
     const Case cases[] = {
         {XK_a, 30}, {XK_q, 16}, {XK_m, 50}, {XK_Up, 200}, {XK_Down, 208}, {XK_Left, 203},
         {XK_Right, 205}, {XK_Escape, 1}, {XK_space, 57}, {XK_Return, 28}, {XK_Shift_R, 54},
@@ -136,7 +113,7 @@ TEST_F(XInputTest, InKeyGivesEachPressOnceAndUpperCaseWithEitherShift) {
     Key(XK_a, true);
     EXPECT_TRUE(Eventually([] { return std::string(InKey().CStr()) == "a"; }));
     Key(XK_a, false);
-    for (KeySym shift : {XK_Shift_L, XK_Shift_R}) {
+    for (unsigned long shift : {XK_Shift_L, XK_Shift_R}) {
         EXPECT_TRUE(Eventually([] { return KeyDown(30) == 0 && InKey().Length() == 0; }));
         Key(shift, true);
         Key(XK_a, true);

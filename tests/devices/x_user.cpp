@@ -1,0 +1,95 @@
+// XTest events and pixel reads for the X tests.
+#include "devices/x_user.h"
+
+#include <SDL/SDL.h>
+#include <SDL/SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+Display* AsDisplay(void* d) { return static_cast<Display*>(d); }
+}
+
+XUser::~XUser() {
+    if (display_) XCloseDisplay(AsDisplay(display_));
+}
+
+// An X server resets when its last client leaves and refuses connections meanwhile; tests that
+// start one client after another keep this one open until they end.
+bool XUser::HoldServer() {
+    static Display* held = XOpenDisplay(nullptr);
+    return held != nullptr;
+}
+
+bool XUser::Connect() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWMInfo(&info) != 1) return false;
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return false;
+    display_ = d;
+    window_ = info.info.x11.window;
+    wmWindow_ = info.info.x11.wmwindow;
+    ::Window child;
+    XTranslateCoordinates(d, window_, DefaultRootWindow(d), 0, 0, &originX_, &originY_, &child);
+    XSetInputFocus(d, wmWindow_, RevertToParent, CurrentTime);
+    MovePointer(320, 240);
+    return true;
+}
+
+void XUser::Sync() { XSync(AsDisplay(display_), False); }
+
+void XUser::MovePointer(int x, int y) {
+    XTestFakeMotionEvent(AsDisplay(display_), -1, originX_ + x, originY_ + y, CurrentTime);
+    Sync();
+}
+
+void XUser::Key(unsigned long keysym, bool down) {
+    Display* d = AsDisplay(display_);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, keysym), down, CurrentTime);
+    Sync();
+}
+
+void XUser::Type(unsigned long keysym) {
+    Key(keysym, true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Key(keysym, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+void XUser::Button(unsigned button, bool down) {
+    XTestFakeButtonEvent(AsDisplay(display_), button, down, CurrentTime);
+    Sync();
+}
+
+void XUser::CloseWindow() {
+    Display* d = AsDisplay(display_);
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = wmWindow_;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, wmWindow_, False, NoEventMask, &e);
+    Sync();
+}
+
+void XUser::Count(int x, int y, int w, int h, int& white, int& blue) {
+    white = blue = 0;
+    XImage* image = XGetImage(AsDisplay(display_), window_, x, y, w, h, AllPlanes, ZPixmap);
+    if (image == nullptr) return;
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            unsigned long p = XGetPixel(image, i, j);
+            int r = (p >> 16) & 0xff, g = (p >> 8) & 0xff, b = p & 0xff;
+            if (r > 150 && g > 150 && b > 150) ++white;
+            if (b > 200 && r < 60 && g < 60) ++blue;
+        }
+    }
+    XDestroyImage(image);
+}
