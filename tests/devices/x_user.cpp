@@ -18,13 +18,6 @@ XUser::~XUser() {
     if (display_) XCloseDisplay(AsDisplay(display_));
 }
 
-// An X server resets when its last client leaves and refuses connections meanwhile; tests that
-// start one client after another keep this one open until they end.
-bool XUser::HoldServer() {
-    static Display* held = XOpenDisplay(nullptr);
-    return held != nullptr;
-}
-
 bool XUser::Connect() {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);

@@ -13,7 +13,6 @@ public:
     XUser& operator=(const XUser&) = delete;
     ~XUser();
 
-    static bool HoldServer();                        // a connection kept open, so the X server does not reset between clients
     bool Connect();                                  // to SDL's window; takes the keyboard focus, pointer at the centre
     void MovePointer(int x, int y);                  // window coordinates
     void Key(unsigned long keysym, bool down);
