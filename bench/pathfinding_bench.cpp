@@ -2,8 +2,8 @@
 // at weights 0, 0.5 and 1, against Boost Graph Library's astar_search on the same grid and costs
 // in the same run. Besides time, each benchmark reports the path's cells and cost and two
 // measures of the memory one search needs:
-//   heap_MB  the peak of bytes live through operator new during one search (this program
-//            replaces the global operator new and delete to count them);
+//   heap_MB  the peak of heap bytes live during one search (this program counts every block
+//            of malloc, calloc, realloc and free, which operator new and delete use too);
 //   peak_MB  the rise of the resident-set high-water mark in a forked child that first returns
 //            its free heap to the system and then runs one search.
 // BM_FindPath also reports planner_MB, the bytes the planner allocates (pool, cost map, open list).
@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,43 +35,55 @@
 
 namespace {
 
-size_t gLiveBytes = 0; // bytes currently allocated through operator new
-size_t gPeakBytes = 0; // highest gLiveBytes since the last ResetPeak
+size_t gLiveBytes = 0; // bytes currently allocated from the C heap (operator new included)
+size_t gPeakBytes = 0; // highest gLiveBytes since the last HeapPeakMb began
 
-void* Allocate(size_t n) {
-    void* p = std::malloc(n ? n : 1);
-    if (!p) throw std::bad_alloc();
-    gLiveBytes += malloc_usable_size(p);
-    if (gLiveBytes > gPeakBytes) gPeakBytes = gLiveBytes;
+void* Counted(void* p) {
+    if (p) {
+        gLiveBytes += malloc_usable_size(p);
+        if (gLiveBytes > gPeakBytes) gPeakBytes = gLiveBytes;
+    }
     return p;
-}
-
-void Free(void* p) {
-    if (!p) return;
-    gLiveBytes -= malloc_usable_size(p);
-    std::free(p);
 }
 
 } // namespace
 
-void* operator new(size_t n) { return Allocate(n); }
-void* operator new[](size_t n) { return Allocate(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    try { return Allocate(n); } catch (...) { return nullptr; }
+// The C allocation functions of this program, forwarded to the C library's own and counted, so
+// that every block counts whether it comes from operator new, malloc or calloc.
+extern "C" {
+void* __libc_malloc(size_t n);
+void* __libc_calloc(size_t n, size_t size);
+void* __libc_realloc(void* p, size_t n);
+void* __libc_memalign(size_t align, size_t n);
+void __libc_free(void* p);
+
+void* malloc(size_t n) noexcept { return Counted(__libc_malloc(n)); }
+void* calloc(size_t n, size_t size) noexcept { return Counted(__libc_calloc(n, size)); }
+void* memalign(size_t align, size_t n) noexcept { return Counted(__libc_memalign(align, n)); }
+void* aligned_alloc(size_t align, size_t n) noexcept { return Counted(__libc_memalign(align, n)); }
+int posix_memalign(void** out, size_t align, size_t n) noexcept {
+    void* p = __libc_memalign(align, n);
+    if (!p) return ENOMEM;
+    *out = Counted(p);
+    return 0;
 }
-void* operator new[](size_t n, const std::nothrow_t&) noexcept {
-    try { return Allocate(n); } catch (...) { return nullptr; }
+void* realloc(void* p, size_t n) noexcept {
+    const size_t old = p ? malloc_usable_size(p) : 0;
+    void* q = __libc_realloc(p, n);
+    if (q || n == 0) gLiveBytes -= old; // on failure the old block stays
+    return Counted(q);
 }
-void operator delete(void* p) noexcept { Free(p); }
-void operator delete[](void* p) noexcept { Free(p); }
-void operator delete(void* p, size_t) noexcept { Free(p); }
-void operator delete[](void* p, size_t) noexcept { Free(p); }
+void free(void* p) noexcept {
+    if (p) gLiveBytes -= malloc_usable_size(p);
+    __libc_free(p);
+}
+}
 
 namespace {
 
 constexpr int kSide = 1024;
 
-// Peak bytes, in MB, live through operator new while `work` runs, above those live before it.
+// Peak heap bytes, in MB, live while `work` runs, above those live before it.
 double HeapPeakMb(const std::function<void()>& work) {
     const size_t base = gLiveBytes;
     gPeakBytes = base;

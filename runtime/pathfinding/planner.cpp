@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 
 namespace {
@@ -32,16 +33,19 @@ float RawCost(double v) {
 
 // ---- NodeFactory
 
+void NodeFactory::Release::operator()(Node* p) const { std::free(p); }
+
+// calloc hands out zeroed memory (fresh pages from the system cost nothing until touched),
+// which is an all-unseen pool: a null parent, f and g 0, slot kUnseen.
 bool NodeFactory::Reserve(uint32_t cells, uint32_t limit) {
     nodes_.reset();
     cells_ = 0;
     inUse_ = 0;
     limit_ = 0;
-    nodes_.reset(new (std::nothrow) Node[cells]);
+    nodes_.reset(static_cast<Node*>(std::calloc(cells, sizeof(Node))));
     if (!nodes_) return false;
     cells_ = cells;
     limit_ = limit;
-    GiveBackAll();
     return true;
 }
 
@@ -69,7 +73,7 @@ bool OpenList::Reserve(uint32_t capacity, NodeFactory* pool) {
 
 void OpenList::Place(uint32_t pos, const Entry& e) {
     heap_[pos] = e;
-    pool_->At(e.cell)->slot = pos;
+    pool_->At(e.cell)->slot = pos + kFirstOpenSlot;
 }
 
 void OpenList::SiftUp(uint32_t pos, Entry e) {
@@ -101,7 +105,7 @@ bool OpenList::Insert(Node* node) {
 }
 
 void OpenList::Reinsert(Node* node) {
-    uint32_t pos = node->slot;
+    uint32_t pos = node->slot - kFirstOpenSlot;
     Entry e{nextStamp_++, node->f, pool_->CellOf(node)};
     if (pos > 0 && Before(e, heap_[(pos - 1) / 2])) {
         SiftUp(pos, e);
@@ -135,9 +139,9 @@ int Planner::Setup(const PlannerParams& params) {
     if (uint64_t(params.startX) >= w || uint64_t(params.goalX) >= w) return 0;
     if (uint64_t(params.startY) >= h || uint64_t(params.goalY) >= h) return 0;
     if (params.startX == params.goalX && params.startY == params.goalY) return 0;
-    // Open-list positions must stay below the kClosed and kUnseen markers.
+    // Every open-list position plus kFirstOpenSlot must fit a slot.
     const uint64_t cells = w * h;
-    if (cells >= kClosed) return 0;
+    if (cells > uint64_t(UINT32_MAX) - kFirstOpenSlot) return 0;
     const uint32_t n = static_cast<uint32_t>(cells);
 
     costs_.reset(new (std::nothrow) float[n]);
@@ -237,7 +241,7 @@ void AStarPlanner::Visit(Node* current, uint32_t nx, uint32_t ny, float step) {
         open_.Insert(node); // a refused insertion drops the node, as it would a new one
         return;
     }
-    if (node->slot != kUnseen) {
+    if (pool_.IsOpen(node)) {
         if (g >= node->g) return;
         node->parent = current;
         node->f = f;

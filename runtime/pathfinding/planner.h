@@ -36,11 +36,14 @@ struct Node {
     Node* parent;  // predecessor on the best path known; null for the start
     float f;       // ordering key of the open list
     float g;       // path cost from the start
-    uint32_t slot; // position in the open list, or kUnseen / kClosed
+    uint32_t slot; // kUnseen, kClosed, or kFirstOpenSlot + position in the open list
 };
 
-constexpr uint32_t kUnseen = 0xFFFFFFFFu; // never reached, or given back
-constexpr uint32_t kClosed = 0xFFFFFFFEu; // expanded
+// Slot values. Unseen is 0, so a pool fresh from zeroed memory needs no pass to set it up, and
+// the pages of cells a search never reaches are never touched.
+constexpr uint32_t kUnseen = 0;        // never reached, or given back
+constexpr uint32_t kClosed = 1;        // expanded
+constexpr uint32_t kFirstOpenSlot = 2; // open: slot - kFirstOpenSlot is the heap position
 
 // The node pool: one block with a node per cell, taken and given back by count.
 class NodeFactory {
@@ -50,19 +53,23 @@ public:
     void GiveBack() { --inUse_; }  // one node fewer in use
     void GiveBackAll();            // every node unseen, none in use
     Node* At(uint32_t cell) { return nodes_.get() + cell; }
+    bool IsOpen(const Node* node) const { return node->slot >= kFirstOpenSlot; }
     uint32_t CellOf(const Node* node) const { return static_cast<uint32_t>(node - nodes_.get()); }
     uint32_t InUse() const { return inUse_; }
     size_t Bytes() const { return size_t(cells_) * sizeof(Node); }
 
 private:
-    std::unique_ptr<Node[]> nodes_;
+    struct Release {
+        void operator()(Node* p) const;
+    };
+    std::unique_ptr<Node, Release> nodes_; // zeroed block of cells_ nodes
     uint32_t cells_ = 0;
     uint32_t limit_ = 0;
     uint32_t inUse_ = 0;
 };
 
 // The open list: a binary heap on (f, insertion stamp) over nodes of one pool, keeping each
-// node's `slot` equal to its heap position.
+// open node's `slot` on its heap position.
 class OpenList {
 public:
     bool Reserve(uint32_t capacity, NodeFactory* pool); // empty; false when memory is short
