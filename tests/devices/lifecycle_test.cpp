@@ -10,35 +10,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "runtime.h"
+#include "support/disk_audio.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A 16-bit mono WAV at 44.1 kHz holding one constant level.
-void WriteLevelWav(const std::string& path, uint32_t frames, int16_t level) {
-    std::string out = "RIFF";
-    auto u32 = [&out](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i))); };
-    auto u16 = [&out](uint16_t v) { out.push_back(char(v)); out.push_back(char(v >> 8)); };
-    u32(36 + frames * 2);
-    out += "WAVEfmt ";
-    u32(16); u16(1); u16(1); u32(44100); u32(88200); u16(2); u16(16);
-    out += "data";
-    u32(frames * 2);
-    for (uint32_t i = 0; i < frames; ++i) u16(static_cast<uint16_t>(level));
-    std::ofstream(path, std::ios::binary) << out;
-}
 
 // Runs in the child: exits with status 0 only through EndProgram, with other codes when a
 // check fails before it.
@@ -66,14 +44,11 @@ TEST(DevicesLifecycleDeathTest, RuntimeStartOpensTheDevicesAndEndProgramReleases
     char pattern[] = "/tmp/voxa-devlife-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string dir = pattern;
-    WriteLevelWav(dir + "/level.wav", 44100 * 4, 1234);
+    voxatest::WriteWav(dir + "/level.wav", 4.0, 1234, false);
     EXPECT_EXIT(StartPlayAndEnd(dir), ::testing::ExitedWithCode(0), "");
     // The sample reached the disk driver's file before the shutdown closed it.
-    std::string raw = ReadFile(dir + "/out.raw");
-    std::vector<int16_t> samples(raw.size() / 2);
-    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     int peak = 0;
-    for (int16_t s : samples) peak = std::max(peak, static_cast<int>(s));
+    for (int16_t s : voxatest::ReadSamples(dir + "/out.raw")) peak = std::max(peak, static_cast<int>(s));
     EXPECT_EQ(peak, 1234);
     if (!HasFailure()) std::system(("rm -rf " + dir).c_str());
 }

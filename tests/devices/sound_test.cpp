@@ -21,36 +21,17 @@
 #include "core/errors.h"
 #include "core/lifecycle.h"
 #include "devices/devices.h"
+#include "support/disk_audio.h"
 
 namespace {
 
-// A 16-bit mono WAV at 44.1 kHz: a square wave of the given amplitude (period 100 samples), or
-// a constant level when square is false.
-void WriteWav(const std::string& path, double seconds, int amplitude, bool square = true) {
-    const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
-    const uint32_t dataBytes = frames * 2;
-    std::vector<uint8_t> out;
-    auto u32 = [&out](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i))); };
-    auto u16 = [&out](uint16_t v) { out.push_back(uint8_t(v)); out.push_back(uint8_t(v >> 8)); };
-    auto tag = [&out](const char* t) { out.insert(out.end(), t, t + 4); };
-    tag("RIFF"); u32(36 + dataBytes); tag("WAVE");
-    tag("fmt "); u32(16); u16(1); u16(1); u32(44100); u32(88200); u16(2); u16(16);
-    tag("data"); u32(dataBytes);
-    for (uint32_t i = 0; i < frames; ++i) {
-        int v = (!square || (i % 100) < 50) ? amplitude : -amplitude;
-        u16(static_cast<uint16_t>(static_cast<int16_t>(v)));
-    }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(out.data()), out.size());
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using voxatest::WriteWav;
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+
+std::string ReadFile(const std::string& path) { return voxatest::ReadFileBytes(path); }
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -79,48 +60,7 @@ std::vector<int> BurstPeaks(const std::vector<int16_t>& samples) {
     return peaks;
 }
 
-class SoundTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/voxa-sound-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        output_ = dir_ + "/out.raw";
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "10", 1);  // about nine times real time
-        SetErrorLogPathForTesting((dir_ + "/log.txt").c_str());
-    }
-    void TearDown() override {
-        Close();
-        std::system(("rm -rf " + dir_).c_str());
-    }
-    void Open() {
-        CreateAudioDevice();
-        CreateSoundSlots();
-        open_ = true;
-    }
-    void Close() {
-        if (!open_) return;
-        StopMusic();
-        FreeSoundSlots();
-        DestroyAudioDevice();
-        open_ = false;
-    }
-    // Closes the device (which closes its output file) and returns the mixed samples.
-    std::vector<int16_t> Output() {
-        Close();
-        std::string raw = ReadFile(output_);
-        std::vector<int16_t> samples(raw.size() / 2);
-        std::memcpy(samples.data(), raw.data(), samples.size() * 2);
-        return samples;
-    }
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
-    std::string Log() const { return ReadFile(dir_ + "/log.txt"); }
-
-    std::string dir_, output_;
-    bool open_ = false;
-};
+using SoundTest = voxatest::DiskAudioTest;
 
 TEST_F(SoundTest, DeviceOpensAt44100HzStereo16BitWith16Channels) {
     Open();

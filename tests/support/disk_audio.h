@@ -1,0 +1,93 @@
+// Test support: hearing what the runtime plays. SDL's disk audio driver writes the mixed
+// output (raw 16-bit stereo at 44.1 kHz) to a file; a DiskAudioTest opens the runtime's audio
+// device onto a private file, and Output() closes the device and reads the samples back.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/lifecycle.h"
+#include "devices/devices.h"
+#include "support/errorlog_lines.h"
+
+namespace voxatest {
+
+// A 16-bit mono WAV at 44.1 kHz: a square wave of the given amplitude with a period of 100
+// samples, or a constant level when square is false.
+inline void WriteWav(const std::string& path, double seconds, int amplitude, bool square = true) {
+    const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
+    const uint32_t dataBytes = frames * 2;
+    std::string out;
+    auto u32 = [&out](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i))); };
+    auto u16 = [&out](uint16_t v) { out.push_back(char(v)); out.push_back(char(v >> 8)); };
+    out += "RIFF";
+    u32(36 + dataBytes);
+    out += "WAVEfmt ";
+    u32(16); u16(1); u16(1); u32(44100); u32(88200); u16(2); u16(16);
+    out += "data";
+    u32(dataBytes);
+    for (uint32_t i = 0; i < frames; ++i) {
+        int v = (!square || (i % 100) < 50) ? amplitude : -amplitude;
+        u16(static_cast<uint16_t>(static_cast<int16_t>(v)));
+    }
+    std::ofstream(path, std::ios::binary) << out;
+}
+
+// Samples of a raw 16-bit output file in machine byte order.
+inline std::vector<int16_t> ReadSamples(const std::string& path) {
+    std::string raw = ReadFileBytes(path);
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    return samples;
+}
+
+class DiskAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/voxa-audio-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        output_ = dir_ + "/out.raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "10", 1);  // ms per 4096-sample buffer: about nine times real time
+        SetErrorLogPathForTesting((dir_ + "/log.txt").c_str());
+    }
+    void TearDown() override {
+        Close();
+        std::system(("rm -rf " + dir_).c_str());
+    }
+    // The device and the sound slots, as RuntimeStart creates them.
+    void Open() {
+        CreateAudioDevice();
+        CreateSoundSlots();
+        open_ = true;
+    }
+    void Close() {
+        if (!open_) return;
+        StopMusic();
+        FreeSoundSlots();
+        DestroyAudioDevice();
+        open_ = false;
+    }
+    // Closes the device (which closes its output file) and returns the mixed samples.
+    std::vector<int16_t> Output() {
+        Close();
+        return ReadSamples(output_);
+    }
+    std::string Path(const char* name) const { return dir_ + "/" + name; }
+    std::string Log() const { return ReadFileBytes(dir_ + "/log.txt"); }
+
+    std::string dir_, output_;
+    bool open_ = false;
+};
+
+} // namespace voxatest
