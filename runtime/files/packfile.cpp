@@ -59,10 +59,14 @@ bool PackReader::Start() {
 
 bool PackReader::Next(PackEntryInfo& entry) {
     int len = std::fgetc(file_);
+    damaged_ = len == EOF;
     if (len == EOF || len == 0) return false;
     char name[256];
     unsigned char fields[8];
-    if (!ReadExact(file_, name, size_t(len)) || !ReadExact(file_, fields, 8)) return false;
+    if (!ReadExact(file_, name, size_t(len)) || !ReadExact(file_, fields, 8)) {
+        damaged_ = true;
+        return false;
+    }
     entry.name.assign(name, size_t(len));
     entry.dataOffset = static_cast<int32_t>(ReadU32(fields));
     entry.storedSize = ReadU32(fields + 4);

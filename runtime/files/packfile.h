@@ -50,6 +50,7 @@ public:
     bool Next(PackEntryInfo& entry);       // the next entry; false at the end or on a damaged directory
     int64_t DataPosition(const PackEntryInfo& entry) const; // from the start; -1 when outside the file
     bool ReadEntry(const PackEntryInfo& entry, UnpackedData& out); // reads and unpacks; false when outside
+    bool Damaged() const { return damaged_; }              // the walk ended on a short read, not on a 0
     bool FromEnd() const { return fromEnd_; }
     int64_t FileSize() const { return fileSize_; }
 
@@ -57,4 +58,5 @@ private:
     FILE* file_;
     int64_t fileSize_ = -1;
     bool fromEnd_ = false;
+    bool damaged_ = false;
 };

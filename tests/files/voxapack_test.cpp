@@ -1,0 +1,167 @@
+// The pack tool: packs it builds serve the runtime's lookup byte for byte; bad input is refused;
+// extraction never writes outside its directory.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "files/files.h"
+#include "files_test_util.h"
+#include "packtool.h"
+
+namespace {
+
+class VoxapackTest : public ::testing::Test {
+protected:
+    void SetUp() override { CreatePackStates(); }
+    void TearDown() override { ReleasePackStates(); }
+
+    std::string Lookup(const std::string& name) {
+        char resolved[1536];
+        if (FindFile(PrimaryPack(), name.c_str(), resolved) == 0) return "<not found>";
+        return ReadFile(resolved);
+    }
+
+    ScratchDir dir;
+};
+
+std::string Mixed(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += (i / 64) % 3 ? char("pack tool "[i % 10]) : char(rng());
+    return s;
+}
+
+TEST_F(VoxapackTest, BuiltPackServesTheLookupListsAndExtracts) {
+    std::string a = Unique("Ball") + ".BMP", b = Unique("theme") + ".mp3", c = Unique("empty");
+    mkdir((dir / "gfx").c_str(), 0700);
+    WriteFile(dir / ("gfx/" + a), Mixed(300000, 1));
+    WriteFile(dir / b, Mixed(5000, 2));
+    WriteFile(dir / c, "");
+    std::string pack = dir / "game.pak";
+    std::string error;
+    ASSERT_TRUE(CreatePack(pack, {{"gfx/" + a, dir / ("gfx/" + a)}, {b, dir / b}, {c, dir / c}}, error)) << error;
+    EXPECT_LT(ReadFile(pack).size(), 300000u); // compressed
+
+    SetPackFiles(DynString(pack.c_str()), DynString(""));
+    std::string lower = "gfx/" + a;
+    for (char& ch : lower) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(Lookup("data/" + lower), Mixed(300000, 1));
+    EXPECT_EQ(Lookup(b), Mixed(5000, 2));
+    EXPECT_EQ(Lookup(c), "");
+    EXPECT_EQ(Lookup(a), "<not found>"); // stored as "gfx/...": the request must end with that
+
+    std::vector<PackListing> list;
+    ASSERT_TRUE(ListPack(pack, list, error)) << error;
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].name, "gfx/" + a);
+    EXPECT_EQ(list[0].unpackedSize, 300000u);
+    EXPECT_EQ(list[1].unpackedSize, 5000u);
+    EXPECT_EQ(list[2].unpackedSize, 0u);
+
+    std::vector<std::string> written;
+    ASSERT_TRUE(ExtractPack(pack, dir / "out", written, error)) << error;
+    EXPECT_EQ(written.size(), 3u);
+    EXPECT_EQ(ReadFile(dir / ("out/gfx/" + a)), Mixed(300000, 1));
+    EXPECT_EQ(ReadFile(dir / ("out/" + b)), Mixed(5000, 2));
+    EXPECT_TRUE(Exists(dir / ("out/" + c)));
+}
+
+TEST_F(VoxapackTest, BadSourcesAreRefusedAndTheOldPackKept) {
+    std::string pack = dir / "keep.pak";
+    WriteFile(pack, "old pack");
+    WriteFile(dir / "f", "x");
+    std::string error;
+    std::vector<std::vector<PackSource>> bad = {
+        {{"Same.txt", dir / "f"}, {"same.TXT", dir / "f"}},
+        {{"", dir / "f"}},
+        {{std::string(256, 'n'), dir / "f"}},
+        {{"missing", dir / "missing"}},
+        {{"dir", dir.Path()}},
+    };
+    for (const auto& sources : bad) {
+        error.clear();
+        EXPECT_FALSE(CreatePack(pack, sources, error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(ReadFile(pack), "old pack");
+        EXPECT_FALSE(Exists(pack + ".part"));
+    }
+    EXPECT_TRUE(CreatePack(pack, {{std::string(255, 'n'), dir / "f"}}, error)) << error;
+    EXPECT_FALSE(CreatePack(dir / "no/dir/x.pak", {{"f", dir / "f"}}, error));
+}
+
+TEST_F(VoxapackTest, ExtractionStaysInsideItsDirectory) {
+    std::string pack = dir / "evil.pak";
+    Bytes data = EntryData(4, LiteralStream("evil"));
+    RawEntry outside{"ok.txt", data, true, 1 << 20};
+    WriteBytes(pack, BuildPack({{"../escape.txt", data},
+                                {"/tmp/" + Unique("abs"), data},
+                                {"sub\\..\\..\\x", data},
+                                {"a/../../y", data},
+                                {"fine/ok.txt", data},
+                                outside}));
+    mkdir((dir / "out").c_str(), 0700);
+    std::vector<std::string> written;
+    std::string error;
+    EXPECT_FALSE(ExtractPack(pack, dir / "out", written, error));
+    EXPECT_EQ(written, std::vector<std::string>{dir / "out/fine/ok.txt"});
+    EXPECT_EQ(ReadFile(dir / "out/fine/ok.txt"), "evil");
+    EXPECT_FALSE(Exists(dir / "escape.txt"));
+    EXPECT_FALSE(Exists(dir / "y"));
+    EXPECT_NE(error.find("unsafe name"), std::string::npos);
+    EXPECT_NE(error.find("data outside the pack"), std::string::npos);
+
+    // A link planted where an entry lands is not followed.
+    WriteFile(dir / "target.txt", "untouched");
+    ASSERT_EQ(unlink((dir / "out/fine/ok.txt").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "target.txt").c_str(), (dir / "out/fine/ok.txt").c_str()), 0);
+    written.clear();
+    ExtractPack(pack, dir / "out", written, error);
+    EXPECT_EQ(ReadFile(dir / "target.txt"), "untouched");
+
+    for (const Bytes& junk : {Bytes{1, 2}, Bytes(100, 0xFF)}) {
+        WriteBytes(pack, junk);
+        std::vector<PackListing> list;
+        EXPECT_FALSE(ListPack(pack, list, error));
+    }
+    std::vector<PackListing> none;
+    EXPECT_FALSE(ListPack(dir / "none.pak", none, error));
+}
+
+int RunTool(const std::string& command) {
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(VoxapackTest, CommandLineBuildsListsAndExtracts) {
+    const char* bin = std::getenv("VOXA_BIN_DIR");
+    ASSERT_NE(bin, nullptr);
+    std::string tool = std::string(bin) + "/voxapack";
+    mkdir((dir / "assets").c_str(), 0700);
+    WriteFile(dir / "assets/font.bmp", Mixed(20000, 3));
+    WriteFile(dir / "assets/level.txt", "line one\r\nline two\r\n");
+    std::string pack = dir / "assets.pak", log = dir / "log.txt";
+    EXPECT_EQ(RunTool(tool + " create " + pack + " -C " + dir / "assets" + " font.bmp level.txt"), 0);
+    EXPECT_EQ(RunTool(tool + " list " + pack + " > " + log), 0);
+    std::string listing = ReadFile(log);
+    EXPECT_NE(listing.find("     20000"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("  level.txt\n"), std::string::npos) << listing;
+    EXPECT_EQ(RunTool(tool + " extract " + pack + " " + dir / "x" + " > " + log), 0);
+    EXPECT_EQ(ReadFile(dir / "x/font.bmp"), Mixed(20000, 3));
+
+    // The runtime's loaders read from it: the text-file object through FindFile.
+    SetPackFiles(DynString(pack.c_str()), DynString(""));
+    DynString line;
+    ReadTextLine(DynString(("data/" + Unique("none") + "/../LEVEL.TXT").c_str()), 1, line);
+    EXPECT_STREQ(line.CStr(), "line two");
+
+    EXPECT_EQ(RunTool(tool + " 2> " + log), 2);
+    EXPECT_EQ(RunTool(tool + " create " + pack + " 2> " + log), 2);
+    EXPECT_EQ(RunTool(tool + " create " + pack + " missing.bmp 2> " + log), 1);
+    EXPECT_NE(ReadFile(log).find("voxapack: cannot read missing.bmp"), std::string::npos);
+    EXPECT_EQ(RunTool(tool + " list " + dir / "assets/font.bmp" + " 2> " + log), 1);
+}
+
+} // namespace
