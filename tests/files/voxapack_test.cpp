@@ -151,8 +151,15 @@ TEST_F(VoxapackTest, CommandLineBuildsListsAndExtracts) {
     EXPECT_EQ(RunTool(tool + " extract " + pack + " " + dir / "x" + " > " + log), 0);
     EXPECT_EQ(ReadFile(dir / "x/font.bmp"), Mixed(20000, 3));
 
+    // The README's way: the pack beside the program, named after RuntimeStart.
+    {
+        ChangeDir cd(dir.Path());
+        SetPackFiles(GetCurrentDir() + "assets.pak", "");
+        DynString path;
+        ASSERT_TRUE(ResolveFile("Font.bmp", path));
+        EXPECT_EQ(ReadFile(path.CStr()), Mixed(20000, 3));
+    }
     // The runtime's loaders read from it: the text-file object through FindFile.
-    SetPackFiles(DynString(pack.c_str()), DynString(""));
     DynString line;
     ReadTextLine(DynString(("data/" + Unique("none") + "/../LEVEL.TXT").c_str()), 1, line);
     EXPECT_STREQ(line.CStr(), "line two");
