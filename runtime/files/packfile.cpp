@@ -15,7 +15,9 @@ uint32_t ReadU32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-bool ReadExact(FILE* f, void* dst, size_t n) { return std::fread(dst, 1, n, f) == n; }
+// The stream belongs to one lookup on one thread: stdio's per-call locking is not needed, and
+// the directory walk makes three small reads per entry.
+bool ReadExact(FILE* f, void* dst, size_t n) { return fread_unlocked(dst, 1, n, f) == n; }
 
 bool LzoReady() {
     static const bool ready = lzo_init() == LZO_E_OK;
@@ -58,7 +60,7 @@ bool PackReader::Start() {
 }
 
 bool PackReader::Next(PackEntryInfo& entry) {
-    int len = std::fgetc(file_);
+    int len = getc_unlocked(file_);
     damaged_ = len == EOF;
     if (len == EOF || len == 0) return false;
     char name[256];

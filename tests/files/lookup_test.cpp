@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 
+#include "core/errors.h"
 #include "files/lookup.h"
 #include "files/packfile.h"
 #include "files_test_util.h"
@@ -206,6 +207,20 @@ TEST_F(LookupTest, LongestEntryNameIsUnpackedAndCleanedUp) {
     EXPECT_EQ(temp.substr(temp.size() - 20), name.substr(name.size() - 20));
     EXPECT_EQ(ReadFile(temp), "long");
     EXPECT_EQ(Find(""), 0u);
+    EXPECT_FALSE(Exists(temp));
+}
+
+TEST_F(LookupTest, EndProgramDeletesTheTemporaryFile) {
+    std::string name = Unique("atend");
+    Bytes data = EntryData(3, LiteralStream("end"));
+    std::string temp = "/tmp/~dud" + Letters(16, uint32_t(data.size())) + name;
+    UsePack(BuildPack({{name, data}}));
+    EXPECT_EXIT(
+        {
+            if (Find(name) == 1 && Exists(temp)) EndProgram();
+            std::_Exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(Exists(temp));
 }
 
