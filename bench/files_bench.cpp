@@ -21,7 +21,7 @@ void PutU32(Bytes& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
-// Game-asset-like content, about 2.5:1 under LZO1X-999: text made of a small vocabulary (as in
+// Game-asset-like content, about 1.8:1 under LZO1X-999: text made of a small vocabulary (as in
 // level, INI and model text files) alternating with image rows of a gradient plus noise.
 Bytes AssetLike(size_t n, unsigned seed) {
     static const char* const kWords[] = {"vertex ", "normal ", "0.25 ", "-1.5 ", "texture ", "ball ",

@@ -75,12 +75,7 @@ bool WriteTemp(const std::string& path, const UnpackedData& data) {
     std::remove(path.c_str()); // a stale file of ours, or a planted link (the link, not its target)
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    size_t done = 0;
-    while (done < data.size) {
-        ssize_t n = ::write(fd, data.bytes.get() + done, data.size - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
+    WriteFully(fd, data.bytes.get(), data.size);
     ::close(fd);
     return true;
 }

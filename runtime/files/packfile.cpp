@@ -3,6 +3,9 @@
 #include "files/packfile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdint>
 #include <new>
@@ -25,6 +28,18 @@ bool LzoReady() {
 }
 
 } // namespace
+
+size_t WriteFully(int fd, const void* bytes, size_t n) {
+    const unsigned char* p = static_cast<const unsigned char*>(bytes);
+    size_t done = 0;
+    while (done < n) {
+        ssize_t w = ::write(fd, p + done, n - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) break;
+        done += size_t(w);
+    }
+    return done;
+}
 
 uint64_t MaxUnpackedSize(uint64_t streamBytes) { return streamBytes * 255 + 64; }
 

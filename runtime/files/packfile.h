@@ -38,6 +38,10 @@ struct UnpackedData {
 // the stored bytes are shorter than the size field or the buffer cannot be allocated.
 bool UnpackStored(const unsigned char* stored, size_t storedSize, UnpackedData& out);
 
+// Writes n bytes to fd, going on after short writes and interruptions; the bytes written (fewer
+// than n when the file system refuses more).
+size_t WriteFully(int fd, const void* bytes, size_t n);
+
 // The most bytes an LZO1X stream of n bytes can expand to (a run of zero bytes each adds 255
 // to a match length).
 uint64_t MaxUnpackedSize(uint64_t streamBytes);

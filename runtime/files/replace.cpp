@@ -6,12 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <vector>
 
 #include "files/files_local.h"
+#include "files/packfile.h"
 
 std::string ExistingPathNoCase(const std::string& path) {
     struct stat st;
@@ -63,14 +63,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& content) {
         umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += size_t(n);
-    }
+    bool ok = fchmod(fd, mode) == 0 && WriteFully(fd, content.data(), content.size()) == content.size();
     ok = ok && fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && std::rename(name.data(), target.c_str()) == 0;

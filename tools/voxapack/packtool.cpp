@@ -127,13 +127,8 @@ bool MakeParents(const std::string& path) {
 bool WriteNew(const std::string& path, const UnpackedData& data) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    size_t done = 0;
-    while (done < data.size) {
-        ssize_t n = ::write(fd, data.bytes.get() + done, data.size - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    return ::close(fd) == 0 && done == data.size;
+    bool complete = WriteFully(fd, data.bytes.get(), data.size) == data.size;
+    return ::close(fd) == 0 && complete;
 }
 
 } // namespace
