@@ -1,0 +1,198 @@
+// The text .ddd encoding: the word "DDDA", a version, texture pairs, faces (polygons drawn as
+// triangle fans) and frames of vertex positions. Tokens are separated by blanks and line ends;
+// '#' starts a comment to the end of its line and also ends a token ("12#note" is 12).
+//
+// The file is outside data. Each count is checked against the bytes left (every element needs at
+// least its tokens and their separators) before anything is reserved, every vertex and texture
+// index against its list, and the items that frames times faces would make against the file's
+// size, so a small file cannot ask for a huge model.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "gfx3d/model.h"
+#include "gfx3d/modelfile.h"
+
+namespace {
+
+constexpr size_t kTokenBuffer = 1024;          // a token and its terminator
+constexpr int64_t kItemsPerByte = 2;           // real models make far fewer items per file byte
+constexpr int64_t kItemsSlack = 4096;          // lets tiny test files through
+
+struct Pair {
+    float u, v;
+};
+struct Position {
+    float x, y, z;
+};
+struct Face {
+    uint32_t colour = 0;                // packed r + g*256 + b*65536, low 8 bits of each
+    GrowArray<int32_t> vertexIndices;   // into each frame's vertex list
+    GrowArray<int32_t> texIndices;      // into the pair list
+};
+
+// Truncates toward zero; NaN reads as 0, values beyond the range saturate.
+int64_t Truncate(float v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 9.0e18f) return INT64_MAX;
+    if (v <= -9.0e18f) return INT64_MIN;
+    return int64_t(v);
+}
+
+bool IsSeparator(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+} // namespace
+
+class TextModelReader {
+public:
+    TextModelReader(const uint8_t* bytes, size_t size) : start_(bytes), p_(bytes), end_(bytes + size) {}
+
+    ReadStatus Read(MeshObject& model) {
+        ReadStatus status = Parse();
+        if (status != ReadStatus::ok) return status;
+        return Build(model);
+    }
+
+private:
+    // The next token into token_; false at the end of the file (the token then reads as 0) or
+    // when a token does not fit the buffer (tooLong_ is set).
+    bool NextToken() {
+        size_t n = 0;
+        token_[0] = '\0';
+        while (p_ < end_) {
+            uint8_t c = *p_++;
+            if (c == '#') {
+                while (p_ < end_ && *p_++ != '\n') {}
+                if (n > 0) break;
+            } else if (IsSeparator(c)) {
+                if (n > 0) break;
+            } else {
+                if (n + 1 >= kTokenBuffer) {
+                    tooLong_ = true;
+                    return false;
+                }
+                token_[n++] = char(c);
+            }
+        }
+        token_[n] = '\0';
+        return n > 0;
+    }
+
+    float Number() { return NextToken() ? float(std::strtod(token_, nullptr)) : 0.0f; }
+    int64_t Integer() { return Truncate(Number()); }
+    // A count of elements of at least `tokens` tokens each; -1 when the rest of the file cannot
+    // hold that many (each token takes a character and, except the last, a separator).
+    int64_t Count(int64_t tokens) {
+        int64_t count = Integer();
+        if (count <= 0) return 0;
+        int64_t left = int64_t(end_ - p_);
+        return count > (left + 1) / (2 * tokens) ? -1 : count;
+    }
+
+    ReadStatus Parse() {
+        if (!NextToken() || std::strcmp(token_, "DDDA") != 0) return ReadStatus::readError;
+        if (Number() > 1.0f) return ReadStatus::readError;
+        int64_t texCount = Count(2);
+        if (texCount < 0 || tooLong_) return ReadStatus::readError;
+        if (!pairs_.Reserve(texCount)) return ReadStatus::mallocError;
+        for (int64_t i = 0; i < texCount; ++i) {
+            Pair pair;
+            pair.u = Number();
+            pair.v = Number();
+            pairs_.Append(pair);
+        }
+        ReadStatus status = ParseFaces();
+        if (status != ReadStatus::ok) return status;
+        return ParseFrames(texCount);
+    }
+
+    ReadStatus ParseFaces() {
+        int64_t faceCount = Count(4);
+        if (faceCount < 0 || tooLong_) return ReadStatus::readError;
+        if (!faces_.Reserve(faceCount)) return ReadStatus::mallocError;
+        for (int64_t f = 0; f < faceCount; ++f) {
+            Face face;
+            for (int c = 0; c < 3; ++c) face.colour |= uint32_t(Integer() & 255) << (8 * c);
+            int64_t k = Count(2);
+            if (k < 0 || tooLong_) return ReadStatus::readError;
+            if (!face.vertexIndices.Reserve(k) || !face.texIndices.Reserve(k)) return ReadStatus::mallocError;
+            for (int64_t i = 0; i < k; ++i) {
+                int64_t vertex = Integer(), tex = Integer();
+                // Texture indices matter only when the file has pairs.
+                if (vertex < 0 || vertex > INT32_MAX || (pairs_.Count() > 0 && (tex < 0 || tex >= pairs_.Count())))
+                    return ReadStatus::readError;
+                face.vertexIndices.Append(int32_t(vertex));
+                face.texIndices.Append(int32_t(tex < 0 || tex > INT32_MAX ? 0 : tex));
+            }
+            faceItems_ += 1 + k;
+            faces_.Append(std::move(face));
+        }
+        return tooLong_ ? ReadStatus::readError : ReadStatus::ok;
+    }
+
+    ReadStatus ParseFrames(int64_t texCount) {
+        int64_t frameCount = Count(1);
+        if (frameCount < 0 || tooLong_) return ReadStatus::readError;
+        if (frameCount > 0 && faceItems_ > (int64_t(end_ - start_) * kItemsPerByte + kItemsSlack) / frameCount)
+            return ReadStatus::readError;
+        if (!frames_.Reserve(frameCount)) return ReadStatus::mallocError;
+        for (int64_t f = 0; f < frameCount; ++f) {
+            GrowArray<Position> vertices;
+            int64_t m = Count(3);
+            if (m < 0 || m > texCount || tooLong_) return ReadStatus::readError;
+            if (!vertices.Reserve(m)) return ReadStatus::mallocError;
+            for (int64_t i = 0; i < m; ++i) {
+                Position p;
+                p.x = Number();
+                p.y = Number();
+                p.z = Number();
+                vertices.Append(p);
+            }
+            frames_.Append(std::move(vertices));
+        }
+        return tooLong_ ? ReadStatus::readError : ReadStatus::ok;
+    }
+
+    // Records of every frame, quantized frame by frame (the same result as quantizing them all
+    // at the end, with one frame's records in memory at a time).
+    ReadStatus Build(MeshObject& model) {
+        model.texU.Clear();
+        model.texV.Clear();
+        if (!model.frames.Reserve(frames_.Count())) return ReadStatus::mallocError;
+        for (const GrowArray<Position>& vertices : frames_) {
+            ModelFrame frame;
+            if (!frame.records.Reserve(faceItems_)) return ReadStatus::mallocError;
+            for (const Face& face : faces_) {
+                frame.records.Append(MarkerRecord(kFanMarker));
+                for (int32_t i = 0; i < face.vertexIndices.Count(); ++i) {
+                    int32_t vertex = face.vertexIndices[i];
+                    if (vertex >= vertices.Count()) return ReadStatus::readError;
+                    const Position& p = vertices[vertex];
+                    Pair t = pairs_.Empty() ? Pair{0, 0} : pairs_[face.texIndices[i]];
+                    frame.records.Append(MakeRecord(p.x, p.y, p.z, t.u, t.v, face.colour));
+                }
+            }
+            // More than 256 distinct colours cannot be indexed: refused, not drawn wrongly.
+            if (!model.QuantizeFrame(frame, model.frames.Empty())) return ReadStatus::readError;
+            frame.records.Free();
+            if (model.frames.Append(std::move(frame)) == nullptr) return ReadStatus::mallocError;
+        }
+        model.normalsValid = 0;
+        return ReadStatus::ok;
+    }
+
+    const uint8_t* start_;
+    const uint8_t* p_;
+    const uint8_t* end_;
+    char token_[kTokenBuffer];
+    bool tooLong_ = false;
+    int64_t faceItems_ = 0;             // records per frame: a marker and K vertices per face
+    GrowArray<Face> faces_;
+    GrowArray<Pair> pairs_;
+    GrowArray<GrowArray<Position>> frames_;
+};
+
+ReadStatus ReadTextModel(MeshObject& model, const uint8_t* bytes, size_t size) {
+    TextModelReader reader(bytes, size);
+    return reader.Read(model);
+}

@@ -1,0 +1,121 @@
+// The object store: the one Zovovezi3D, its slots' lifetime (load, save, clear, GL release) and
+// the commands that build an object from program code, one triangle strip after another.
+#include <cmath>
+
+#include "core/glext.h"
+#include "files/lookup.h"
+#include "gfx3d/gfx3d.h"
+#include "gfx3d/objectstore.h"
+
+Zovovezi3D gRenderer3D;
+int32_t gBuildingObject = -1;
+
+Zovovezi3D::Zovovezi3D(OpenGLZovovezi* renderer) : renderer2D(renderer) {}
+
+Zovovezi3D::~Zovovezi3D() {
+    for (int i = kSlotCount - 1; i >= 0; --i) {
+        objects[i].ClearModel(true);
+        objects[i].ReleaseGpu();
+        objects[i].edges.Free();
+        objects[i].facing.Free();
+    }
+}
+
+MeshObjectX* Zovovezi3D::Slot(double id) {
+    if (!(id > -1.0 && id < double(kSlotCount))) return nullptr; // NaN fails both tests
+    return &objects[int(id)];
+}
+
+void MeshObjectX::ReleaseGpu() {
+    if (glDeleteBuffersARBPtr != nullptr) {
+        if (staticBuffer != 0) glDeleteBuffersARBPtr(1, &staticBuffer);
+        if (streamBuffer != 0) glDeleteBuffersARBPtr(1, &streamBuffer);
+    }
+    if (rampTexture != 0) glDeleteTextures(1, &rampTexture);
+    staticBuffer = streamBuffer = rampTexture = 0;
+}
+
+void MeshObjectX::ClearSlot(bool release) {
+    ClearModel(release);
+    ReleaseGpu();
+    hasColours = 0;
+    if (release) {
+        edges.Free();
+        facing.Free();
+    } else {
+        edges.Clear();
+        facing.Clear();
+    }
+}
+
+bool LoadObject(DynString& file, double id) {
+    MeshObjectX* slot = gRenderer3D.Slot(id);
+    if (slot == nullptr) return false;
+    DynString name(file);
+    if (!ResolveFile(name.CStr(), file)) return false;
+    slot->ClearSlot(true);
+    if (!slot->ReadModel(file.CStr())) return false;
+    if (slot->frames.Empty() || slot->frames[0].items.Empty()) return false;
+    slot->BuildDrawData();
+    slot->ComputeBounds();
+    return true;
+}
+
+bool SaveObject(const DynString& file, double id) {
+    MeshObjectX* slot = gRenderer3D.Slot(id);
+    return slot != nullptr && slot->WriteModel(file.CStr()) == 1;
+}
+
+// The frame the procedural commands append to; null when nothing is being built (or the slot
+// was emptied meanwhile, e.g. by a load).
+static ModelFrame* BuildingFrame() {
+    if (gBuildingObject < 0) return nullptr;
+    MeshObjectX& slot = gRenderer3D.objects[gBuildingObject];
+    return slot.frames.Empty() ? nullptr : &slot.frames[0];
+}
+
+// A colour argument as the packed value it stands for (truncated, wrapped to 32 bits).
+static uint32_t PackedColour(double colour) {
+    if (std::isnan(colour)) return 0;
+    if (colour >= 9.0e18) return UINT32_MAX;
+    if (colour <= -9.0e18) return 0;
+    return uint32_t(int64_t(colour));
+}
+
+void StartObject(double id) {
+    MeshObjectX* slot = gRenderer3D.Slot(id);
+    gBuildingObject = -1;
+    if (slot == nullptr) return;
+    slot->ClearSlot(false);
+    gBuildingObject = int32_t(slot - gRenderer3D.objects);
+    ModelFrame* frame = slot->frames.Append(ModelFrame());
+    if (frame != nullptr) frame->records.Append(MarkerRecord(kStripMarker));
+}
+
+void AddObjectVertex(double x, double y, double z, double u, double v, double colour) {
+    if (ModelFrame* frame = BuildingFrame())
+        frame->records.Append(MakeRecord(float(x), float(y), float(z), float(u), float(v), PackedColour(colour)));
+}
+
+void NewObjectStrip() {
+    if (ModelFrame* frame = BuildingFrame()) frame->records.Append(MarkerRecord(kStripMarker));
+}
+
+void EndObject() {
+    ModelFrame* frame = BuildingFrame();
+    if (frame == nullptr) {
+        gBuildingObject = -1;
+        return;
+    }
+    MeshObjectX& slot = gRenderer3D.objects[gBuildingObject];
+    gBuildingObject = -1;
+    // More than 256 colour-table entries cannot be indexed: refused like a too-short object.
+    if (frame->records.Count() > 2 && slot.QuantizeFrames()) {
+        if (gRenderer3D.normalSmoothing == 1 || gRenderer3D.normalSmoothing == 2)
+            slot.ComputeNormals(true, gRenderer3D.normalSmoothing == 2, false);
+        slot.BuildDrawData();
+        slot.ComputeBounds();
+    } else {
+        slot.ClearSlot(false);
+    }
+}

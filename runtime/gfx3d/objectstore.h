@@ -1,0 +1,87 @@
+// The 3D renderer's object store: 4096 slots, each a MeshObjectX (model data plus what drawing
+// needs), and the data built from a slot's model: triangle lists, bounding spheres, normals and
+// tangents, edge adjacency for shadow volumes. Building that data needs no GL; only ReleaseGpu
+// touches GL objects, and only names a draw created.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx3d/model.h"
+
+class OpenGLZovovezi;
+
+// Edge e of triangle t joins its vertices e and (e + 1) mod 3.
+struct EdgeLink {
+    int32_t neighbour = -1;  // triangle across this edge, -1 when none
+    uint32_t silhouette = 0; // 1 when the edge is on the shadow silhouette
+};
+
+class MeshObjectX : public MeshObject {
+public:
+    void BuildDrawData() override;  // triangles of every frame, workVertices and hasColours
+    void ComputeBounds();           // bounding sphere of every frame
+    void ComputeNormals(bool recompute, bool smoothByPosition, bool tangents);
+    void BuildEdges();              // edge adjacency of frame 0; kept until the model changes
+    void ReleaseGpu();              // deletes the slot's GL buffers and ramp texture
+    void ClearSlot(bool release);   // ClearModel, ReleaseGpu and the edge and facing lists
+
+    uint32_t staticBuffer = 0;  // GL buffer holding frame 0's triangles; 0 = none
+    uint32_t streamBuffer = 0;  // GL buffer for the per-draw vertex array; 0 = none
+    uint32_t hasColours = 0;    // 1 when the colour table holds a colour other than white
+    uint32_t rampTexture = 0;   // GL texture of the toon ramp; 0 = none
+    float rampStep = 0;         // 1 / number of ramp rows
+    GrowArray<EdgeLink> edges;  // three per triangle of frame 0
+    GrowArray<uint8_t> facing;  // per triangle: faces the shadow light
+};
+
+// Vertex ids of frame 0's triangle records: the first item whose decoded position lies within
+// 1e-5 on every axis, else -1. Near-linear (a grid of cells at least as wide as the tolerance).
+void WeldVertices(const MeshObject& model, GrowArray<int32_t>& ids);
+// Neighbour links from the vertex ids of triangleCount triangles: for every edge shared by
+// several triangles, the first of them links to the last and every later one to the first.
+void LinkEdges(const int32_t* ids, int32_t triangleCount, EdgeLink* links);
+// The same two steps by comparing every pair, as reference for tests and benchmarks.
+void WeldVerticesQuadratic(const MeshObject& model, GrowArray<int32_t>& ids);
+void LinkEdgesQuadratic(const int32_t* ids, int32_t triangleCount, EdgeLink* links);
+
+struct TransformLevel {
+    int32_t rotationCount = 0;         // rotations in use, 0..16
+    float rotations[16][4] = {};       // angle in degrees, axis x, y, z
+    float scale[3] = {1, 1, 1};
+    float translation[3] = {0, 0, 0};
+};
+
+class Zovovezi3D {
+public:
+    static constexpr int kSlotCount = 4096;
+
+    explicit Zovovezi3D(OpenGLZovovezi* renderer2D = nullptr);
+    virtual ~Zovovezi3D();  // every slot, last to first: cleared, GL objects released
+    Zovovezi3D(const Zovovezi3D&) = delete;
+    Zovovezi3D& operator=(const Zovovezi3D&) = delete;
+
+    // The slot of a command's id (truncated toward zero); null outside 0..4095 or for NaN.
+    MeshObjectX* Slot(double id);
+
+    MeshObjectX objects[kSlotCount];
+    uint8_t shadowPassActive = 0;      // a shadow pass is open
+    int8_t cullMode = 0;               // -1, 0, 1
+    TransformLevel levels[16];         // transform stack
+    int32_t currentLevel = 0;          // top level in use, 0..15
+    float cameraMatrix[16] = {};       // modelview read back after the camera was set
+    float textureOffset[2] = {0, 0};   // du, dv added to texture coordinates while drawing
+    uint8_t enabledLights = 0;         // bit i set while GL light i is on
+    OpenGLZovovezi* renderer2D;        // the 2D renderer
+    uint8_t lightingModeOn = 0;        // a special lighting mode is active
+    uint8_t lightingMode = 0;          // 1 bump, 2 toon, 3 shadow
+    float modeLight[6] = {};           // the lighting mode's light: position, colour r, g, b
+    float cameraUp[3] = {0, 1, 0};     // up vector for the next camera
+    float eye[3] = {0, 0, 0};          // camera position
+    float target[3] = {0, 0, 0};       // camera target
+    float cullConeTan = 0;             // tangent of the visibility cone's half-angle
+    float nearPlane = 0, farPlane = 0; // projection planes
+    int32_t normalSmoothing = 2;       // 2: EndObject smooths normals by position
+};
+
+extern Zovovezi3D gRenderer3D;    // the one 3D renderer, from static initialisation to exit
+extern int32_t gBuildingObject;   // slot the procedural commands write to; -1 when none

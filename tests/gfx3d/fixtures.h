@@ -1,0 +1,104 @@
+// Shared helpers of the model tests: a private directory with its own error log, and a writer
+// of binary model files field by field (so tests can damage any field).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "gfx3d/objectstore.h"
+
+class ModelDirTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        char tmpl[] = "/tmp/voxa-models-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        log_ = dir_ + "/ErrorLog.txt";
+        SetErrorLogPathForTesting(log_.c_str());
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+    std::string Log() const {
+        std::ifstream in(log_, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Reads path into model and expects the read error with its two log lines and an empty model.
+    void ExpectReadError(MeshObject& model, const std::string& path, const char* kind = "# read error") {
+        std::remove(log_.c_str());
+        EXPECT_EQ(model.ReadModel(path.c_str()), 0) << path;
+        EXPECT_EQ(Log(), std::string(kind) + "\r\n" + path + "\r\n");
+        EXPECT_EQ(model.frames.Count(), 0);
+        EXPECT_EQ(model.colourTable.Count(), 0);
+        EXPECT_EQ(model.texU.Count(), 0);
+        EXPECT_EQ(model.frames.Capacity(), 0);
+    }
+
+    std::string dir_;
+    std::string log_;
+};
+
+// Little-endian fields of a binary model file.
+class Bytes {
+public:
+    Bytes& U32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) s_.push_back(char(v >> (8 * i)));
+        return *this;
+    }
+    Bytes& I32(int32_t v) { return U32(uint32_t(v)); }
+    Bytes& F32(float v) {
+        uint32_t u;
+        std::memcpy(&u, &v, 4);
+        return U32(u);
+    }
+    Bytes& F64(double v) {
+        uint64_t u;
+        std::memcpy(&u, &v, 8);
+        return U32(uint32_t(u)).U32(uint32_t(u >> 32));
+    }
+    Bytes& U8(uint8_t v) {
+        s_.push_back(char(v));
+        return *this;
+    }
+    Bytes& Item(uint8_t x, uint8_t y, uint8_t z, uint8_t normal, uint8_t colour) {
+        return U8(x).U8(y).U8(z).U8(normal).U8(colour);
+    }
+    const std::string& str() const { return s_; }
+
+private:
+    std::string s_;
+};
+
+// A valid binary model: two colours (a strip marker and red), a strip of four vertices in two
+// frames, texture pairs for the five items.
+inline Bytes SampleBinary(double version = 1.02) {
+    Bytes b;
+    b.U32(0x00C6B317u).F64(version).I32(2).I32(2).I32(5);
+    b.U32(0xFFFFFFFEu).U32(0x0000FFu);
+    for (int i = 0; i < 5; ++i) b.F32(0.25f * float(i)).F32(1.0f - 0.25f * float(i));
+    for (int f = 0; f < 2; ++f) {
+        b.I32(5).F32(0).F32(0).F32(0).F32(1.0f + float(f)).F32(1).F32(1);
+        b.Item(0, 0, 0, 0, 0).Item(0, 0, 0, 7, 1).Item(10, 0, 0, 7, 1).Item(0, 10, 0, 7, 1).Item(10, 10, 0, 7, 1);
+    }
+    return b;
+}
