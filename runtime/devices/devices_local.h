@@ -46,6 +46,8 @@ InputDevices* Devices();            // the object, or null outside RuntimeStart.
 bool KeyHeld(int scancode);         // scancode 0..254 held, from the (replaceable) key table
 int ReadKeyChar();                  // newly pressed character key, 0 for none
 MouseSample ReadMouse();            // fresh after UpdateInputDevices, cached otherwise
+void WatchWheel();                  // notes wheel presses as SDL queues them (from start-up)
+void StopWatchingWheel();           // at shutdown
 JoystickState ReadJoystick(int j);  // all zero and centred for a joystick not opened
 
 // Whole-number argument of a command: trunc(value), or fallback when it is not a number or

@@ -25,11 +25,13 @@ void StartInputDevices() {
     SDL_ShowCursor(SDL_DISABLE);
     gDevices->joystickCount = std::min(SDL_NumJoysticks(), kMaxJoysticks);
     for (int j = 0; j < gDevices->joystickCount; ++j) gDevices->joysticks[j] = SDL_JoystickOpen(j);
+    WatchWheel();
 }
 
 // Runs after SDL_Quit in the shutdown: SDL then reports no joysticks, so none is touched.
 void DestroyInputDevices() {
     if (gDevices == nullptr) return;
+    StopWatchingWheel();
     if (gDevices->cursorVisible != 1) {
         gDevices->cursorVisible = 1;
         SDL_ShowCursor(SDL_ENABLE);

@@ -6,13 +6,14 @@
 // system pointer's: it starts at (100, 100) and integrates the relative motion, so a program
 // can steer by mouse beyond the window's edges; GetMouseState clamps it to the screen.
 //
-// A wheel turn reaches SDL as a press and release of button 4 (up) or 5 (down) that usually
-// arrive together, so the button mask alone rarely shows it. The fresh sample therefore also
-// looks for a wheel press still waiting in the event queue, which ShowScreen empties once a
-// frame: a turn since the last frame counts for this one.
+// A wheel notch reaches SDL as a press and release of button 4 (up) or 5 (down) that arrive
+// together, so the button mask alone almost never shows it, and the press event itself is taken
+// off the queue by the frame's event polling. An event filter, which SDL calls for every event
+// it queues, therefore notes each wheel press; the next fresh sample reports the latest one.
 #include <SDL/SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 #include "core/errors.h"
@@ -21,17 +22,15 @@
 
 namespace {
 
-// +1 for a queued wheel-up press, -1 for wheel-down (the latest wins), 0 for none. Peeking
-// leaves the queue as it was.
-int QueuedWheel() {
-    SDL_Event events[128];
-    int n = SDL_PeepEvents(events, 128, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWNMASK);
-    int wheel = 0;
-    for (int i = 0; i < n; ++i) {
-        if (events[i].button.button == SDL_BUTTON_WHEELUP) wheel = 1;
-        if (events[i].button.button == SDL_BUTTON_WHEELDOWN) wheel = -1;
+std::atomic<int> gPendingWheel{0};        // +1/-1: the latest wheel press since the last fresh sample
+SDL_EventFilter gChainedFilter = nullptr; // a filter that was in place before ours
+
+int NoteWheel(const SDL_Event* event) {
+    if (event->type == SDL_MOUSEBUTTONDOWN) {
+        if (event->button.button == SDL_BUTTON_WHEELUP) gPendingWheel = 1;
+        if (event->button.button == SDL_BUTTON_WHEELDOWN) gPendingWheel = -1;
     }
-    return wheel;
+    return gChainedFilter ? gChainedFilter(event) : 1;  // the event stays queued
 }
 
 // Position plus motion, kept inside the int range whatever position a program has set.
@@ -44,6 +43,19 @@ int16_t ToShort(int v) {
 }
 
 } // namespace
+
+void WatchWheel() {
+    SDL_EventFilter current = SDL_GetEventFilter();
+    if (current == NoteWheel) return;
+    gChainedFilter = current;
+    SDL_SetEventFilter(NoteWheel);
+}
+
+void StopWatchingWheel() {
+    if (SDL_GetEventFilter() == NoteWheel) SDL_SetEventFilter(gChainedFilter);
+    gChainedFilter = nullptr;
+    gPendingWheel = 0;
+}
 
 MouseSample ReadMouse() {
     MouseSample m;
@@ -58,8 +70,9 @@ MouseSample ReadMouse() {
         mask = SDL_GetRelativeMouseState(&rx, &ry);
         int x = AddClamped(d->mouseX, rx), y = AddClamped(d->mouseY, ry);
         if (d->cursorVisible) SDL_GetMouseState(&x, &y);
+        int pending = gPendingWheel.exchange(0);
         int wheel = (mask & SDL_BUTTON(SDL_BUTTON_WHEELUP)) ? 1
-                  : (mask & SDL_BUTTON(SDL_BUTTON_WHEELDOWN)) ? -1 : QueuedWheel();
+                  : (mask & SDL_BUTTON(SDL_BUTTON_WHEELDOWN)) ? -1 : pending;
         d->mouseStale = 0;
         d->lastRelX = ToShort(rx);
         d->lastRelY = ToShort(ry);
