@@ -186,6 +186,7 @@ struct IniObject {
         for (size_t pos = 0; (pos = text.find_first_not_of(" \t\r\n", pos)) != std::string::npos;) {
             size_t end = std::min(text.find('\n', pos), text.size());
             std::string line = text.substr(pos, end - pos);
+            line.resize(std::strlen(line.c_str())); // texts are C strings: a NUL ends the line's text
             TrimControl(line);
             if (!line.empty()) ParseLine(line, current);
             pos = end;
