@@ -9,9 +9,28 @@ namespace {
 
 enum class Kind { triangles, strip, fan };
 
-// Appends the triangles of one frame's items.
+// Triangles the items make: each vertex completes one once its primitive has three.
+int64_t CountTriangles(const MeshObjectX& m, const ModelFrame& frame) {
+    int64_t count = 0;
+    int n = 0;
+    bool separate = true;
+    for (const ModelItem& item : frame.items) {
+        uint32_t value = m.ItemValue(item);
+        if (value == kStripMarker || value == kTrianglesMarker || value == kFanMarker) {
+            separate = value == kTrianglesMarker;
+            n = 0;
+        } else if (++n == 3) {
+            ++count;
+            n = separate ? 0 : 2;
+        }
+    }
+    return count;
+}
+
+// Appends the triangles of one frame's items (reserved at once: the list grows by a fixed step).
 bool DecomposeFrame(const MeshObjectX& m, ModelFrame& frame) {
     frame.triangles.Clear();
+    if (!frame.triangles.Reserve(3 * CountTriangles(m, frame))) return false;
     VertexRecord window[3];
     int n = 0;
     int parity = 0;
