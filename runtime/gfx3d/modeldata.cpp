@@ -119,6 +119,7 @@ bool MeshObject::QuantizeFrame(ModelFrame& frame, bool firstFrame) {
         frame.scale[c] = scale;
         frame.offset[c] = -lo[c] / scale;
     }
+    frame.items.Clear();
     if (!frame.items.Reserve(n) || (firstFrame && (!texU.Reserve(n) || !texV.Reserve(n)))) return false;
     uint32_t lastValue = 0;
     int32_t colour = -1; // index of lastValue: neighbouring records mostly share a colour

@@ -53,6 +53,8 @@ bool LoadObject(DynString& file, double id) {
     if (slot == nullptr) return false;
     DynString name(file);
     if (!ResolveFile(name.CStr(), file)) return false;
+    // A load replaces an object being built in this slot; later vertices must not mix into it.
+    if (slot == gRenderer3D.Slot(gBuildingObject)) gBuildingObject = -1;
     slot->ClearSlot(true);
     if (!slot->ReadModel(file.CStr())) return false;
     if (slot->frames.Empty() || slot->frames[0].items.Empty()) return false;

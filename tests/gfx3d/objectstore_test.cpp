@@ -184,4 +184,20 @@ TEST_F(GpuNamesTest, DestructorReleasesSlotsFromLastToFirst) {
     EXPECT_EQ(gDeleted, (std::vector<GLuint>{4195, 101, 100}));
 }
 
+TEST_F(GpuNamesTest, LoadingTheSlotBeingBuiltEndsTheBuild) {
+    StartObject(12);
+    AddObjectVertex(0, 0, 0, 0, 0, 0);
+    AddObjectVertex(1, 0, 0, 0, 0, 0);
+    DynString name(Write("s.ddd", SampleBinary().str()).c_str());
+    ASSERT_TRUE(LoadObject(name, 12));
+    EXPECT_EQ(gBuildingObject, -1);
+    for (int i = 0; i < 4; ++i) AddObjectVertex(i, 0, 0, 0, 0, 0);
+    EndObject();
+    MeshObjectX& m = gRenderer3D.objects[12];
+    ASSERT_EQ(m.frames.Count(), 2);
+    EXPECT_EQ(m.frames[0].items.Count(), 5);
+    EXPECT_EQ(m.frames[0].records.Count(), 0);
+    EXPECT_EQ(m.texU.Count(), 5);
+}
+
 } // namespace
