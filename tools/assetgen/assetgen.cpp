@@ -33,9 +33,9 @@ Writer Sound(const std::string& name) {
 // and "Game Over"; 16 x 16 for menu rows, the controls page (its longest line, 33 characters
 // from x = 10, ends at 538) and the HUD; 10 x 16 for the subtitle fragments and the credit line.
 const Rgb kOutline{22, 14, 6};
-const FontStyle kLargeFont{32, 32, 2, {255, 244, 170}, {250, 150, 30}, kOutline};
-const FontStyle kSmallFont{10, 16, 1, {225, 240, 255}, {150, 200, 250}, kOutline};
-const FontStyle kMidFont{16, 16, 1, {255, 255, 255}, {190, 214, 255}, kOutline};
+const FontStyle kLargeFont{32, 32, 2, 1.3, {255, 244, 170}, {250, 150, 30}, kOutline};
+const FontStyle kSmallFont{10, 16, 1, 1.0, {225, 240, 255}, {150, 200, 250}, kOutline};
+const FontStyle kMidFont{16, 16, 1, 1.25, {255, 255, 255}, {190, 214, 255}, kOutline};
 
 const std::vector<std::pair<std::string, Writer>>& Catalogue() {
     static const std::vector<std::pair<std::string, Writer>> catalogue = [] {

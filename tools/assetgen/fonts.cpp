@@ -1,7 +1,7 @@
 // Bitmap fonts rendered with FreeType.
 //
-// Each glyph is rendered anti-aliased, centred horizontally in its cell on a common baseline,
-// and given a dark outline so that text stays readable over the 3D scene. The runtime draws
+// Each glyph is rendered anti-aliased, widened by the style's stretch (narrowed instead when it
+// would not fit), centred horizontally in its cell on a common baseline, and given a dark outline so that text stays readable over the 3D scene. The runtime draws
 // fonts with nearest filtering and takes pure black as transparent, so every pixel is either
 // exactly black (outside the glyph and its outline) or an opaque colour that is never black.
 #include "fonts.h"
@@ -103,9 +103,9 @@ Image RenderFont(const std::string& ttfPath, const FontStyle& style, FontMetrics
     FontMetrics info{pixelSize, baseline, 0};
 
     for (int c = kFirstChar; c <= kLastChar; ++c) {
-        Glyph g = Render(ft.face, c, 1.0);
+        Glyph g = Render(ft.face, c, style.stretch);
         if (g.width > maxInk) {
-            g = Render(ft.face, c, static_cast<double>(maxInk) / g.width);
+            g = Render(ft.face, c, style.stretch * maxInk / g.width);
             ++info.squeezed;
         }
         // Coverage of this cell, glyph centred on the common baseline.

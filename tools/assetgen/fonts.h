@@ -12,6 +12,7 @@ struct FontStyle {
     int cellWidth;        // pixels per cell
     int cellHeight;       // pixels per cell
     int outline;          // radius of the dark outline around each glyph, pixels
+    double stretch;       // horizontal widening of the glyphs, so fixed-pitch text looks less gappy
     Rgb top, bottom;      // glyph colour at the top and the bottom of the cell (vertical gradient)
     Rgb outlineColour;    // never pure black, which the runtime takes as transparent
 };
