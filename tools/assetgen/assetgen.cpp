@@ -8,6 +8,8 @@
 
 #include "audio.h"
 #include "fonts.h"
+#include "mesh.h"
+#include "models.h"
 #include "output.h"
 #include "textures.h"
 
@@ -19,6 +21,10 @@ using Writer = std::function<void(const std::string& path)>;
 
 Writer Bitmap(Image (*make)()) {
     return [make](const std::string& path) { SaveBmp(path, make()); };
+}
+
+Writer Model(Mesh (*make)()) {
+    return [make](const std::string& path) { SaveModel(path, make()); };
 }
 
 Writer Font(FontStyle style) {
@@ -47,17 +53,26 @@ const std::vector<std::pair<std::string, Writer>>& Catalogue() {
         };
         for (const std::string& name : SoundNames()) c.emplace_back(name, Sound(name));
         const std::pair<std::string, Writer> rest[] = {
+            {"table.ddd", Model(MakeTableModel)},
             {"table.bmp", Bitmap(MakeTableTexture)},
+            {"sphere.ddd", Model(MakeSphereModel)},
             {"sphere.bmp", Bitmap(MakePlayerBallTexture)},
             {"sphere_1.bmp", Bitmap(MakeStrikerTexture)},
             {"sphere_2.bmp", Bitmap(MakeTargetBallTexture)},
+            {"zeiger.ddd", Model(MakePointerModel)},
             {"zeiger.bmp", Bitmap(MakePointerTexture)},
+            {"back.ddd", Model(MakeBackWallModel)},
             {"back.bmp", Bitmap(MakeBackWallTexture)},
             {"back_bump.bmp", Bitmap(MakeBackWallHeightMap)},
+            {"rand.ddd", Model(MakeRimModel)},
             {"rand.bmp", Bitmap(MakeRimTexture)},
+            {"tube3.ddd", Model(MakeTubeModel)},
             {"tube.bmp", Bitmap(MakeTubeTexture)},
+            {"peak.ddd", Model(MakeSpikeModel)},
             {"peak.bmp", Bitmap(MakeSpikeTexture)},
+            {"stab.ddd", Model(MakeRodModel)},
             {"stab.bmp", Bitmap(MakeRodTexture)},
+            {"sauger.ddd", Model(MakeSuckerModel)},
             {"start.bmp", Bitmap(MakeStartScreen)},
             {"day.bmp", Bitmap(MakeDayIcon)},
             {"maus.bmp", Bitmap(MakeMouseCursor)},

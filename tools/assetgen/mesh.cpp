@@ -141,13 +141,14 @@ Mesh Box(Vec3 lo, Vec3 hi, int divisions, const std::function<std::pair<double, 
         {lo, {size.x, 0, 0}, {0, 0, size.z}, {0, -1, 0}},                 // bottom
         {{lo.x, hi.y, lo.z}, {size.x, 0, 0}, {0, 0, size.z}, {0, 1, 0}},  // top
     };
+    // Faces are cut into quads of about the same size: `divisions` along the box's longest side.
+    const double longest = std::max({size.x, size.y, size.z});
+    auto cuts = [&](Vec3 edge) {
+        return std::max(1, static_cast<int>(std::lround(divisions * std::sqrt(Dot(edge, edge)) / longest)));
+    };
     for (const Face& f : faces) {
-        auto lenA = std::sqrt(Dot(f.a, f.a)), lenB = std::sqrt(Dot(f.b, f.b));
-        double longest = std::max(lenA, lenB);
-        int nu = std::max(1, static_cast<int>(std::lround(divisions * lenA / longest)));
-        int nv = std::max(1, static_cast<int>(std::lround(divisions * lenB / longest)));
         Vec3 n = f.n;
-        mesh.Append(Panel(f.o, f.a, f.b, nu, nv, n, [&](Vec3 p) { return uv(p, n); }));
+        mesh.Append(Panel(f.o, f.a, f.b, cuts(f.a), cuts(f.b), n, [&](Vec3 p) { return uv(p, n); }));
     }
     return mesh;
 }

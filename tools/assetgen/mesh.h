@@ -65,7 +65,8 @@ Mesh Sphere(double radius, int segments, int rings);
 Mesh Panel(Vec3 o, Vec3 a, Vec3 b, int nu, int nv, Vec3 normal,
            const std::function<std::pair<double, double>(Vec3)>& uv);
 
-// A closed box between two corners with subdivided faces; uv as for Panel.
+// A closed box between two corners; its longest side is cut into `divisions` quads and the
+// other sides in proportion; uv as for Panel.
 Mesh Box(Vec3 lo, Vec3 hi, int divisions, const std::function<std::pair<double, double>(Vec3, Vec3)>& uv);
 
 // A prism from an outline in the x-z plane (counter-clockwise seen from above, +y) between
