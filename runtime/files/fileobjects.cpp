@@ -223,6 +223,7 @@ double ReadTextLine(const DynString& file, double line, DynString& text) {
     int i = LineIndex(line);
     if (t.missing) {
         text = "NO_FILE";
+        SetErrorCode(3); // again on every read, not only when the file was first looked for
     } else if (i < 0) {
         text = "NO_DATA";
         SetErrorCode(7);

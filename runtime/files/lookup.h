@@ -16,7 +16,8 @@ FILE* OpenFileNoCase(const char* path, const char* mode);
 
 // Resolves name: 1 with resolved holding the path to open (the name itself for a plain file, a
 // temporary file under "/tmp/" for a pack entry), else 0. resolved may be the buffer holding
-// name; it must hold 1536 bytes. The previous lookup's temporary file is deleted first.
+// name; it must hold 1536 bytes. The previous lookup's temporary file is deleted first. A
+// damaged pack, or a temporary file that cannot be created, gives 0 with resolved empty.
 uint32_t FindFile(PackState* pack, const char* name, char* resolved);
 
 // One text line without its line ending; 1 when a line was read, 0 at end of file or on error.

@@ -50,7 +50,9 @@ TEST_F(TextFileTest, LinesAreReadWithoutLineEndsAndMissingOnesSayWhy) {
     gErrors.errorCode = 0;
     EXPECT_STREQ(Read(dir / "none.txt", 0).CStr(), "NO_FILE");
     EXPECT_EQ(gErrors.errorCode, 3);
+    gErrors.errorCode = 0;
     EXPECT_STREQ(Read(dir / "none.txt", 1).CStr(), "NO_FILE"); // still missing when asked again
+    EXPECT_EQ(gErrors.errorCode, 3);
 }
 
 TEST_F(TextFileTest, NumberFormsConvertBothWays) {
