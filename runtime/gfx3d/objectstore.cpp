@@ -112,12 +112,18 @@ void EndObject() {
     MeshObjectX& slot = gRenderer3D.objects[gBuildingObject];
     gBuildingObject = -1;
     // More than 256 colour-table entries cannot be indexed: refused like a too-short object.
-    if (frame->records.Count() > 2 && slot.QuantizeFrames()) {
-        if (gRenderer3D.normalSmoothing == 1 || gRenderer3D.normalSmoothing == 2)
-            slot.ComputeNormals(true, gRenderer3D.normalSmoothing == 2, false);
-        slot.BuildDrawData();
-        slot.ComputeBounds();
-    } else {
+    if (frame->records.Count() <= 2 || !FinishModel(slot, gRenderer3D.normalSmoothing == 2))
         slot.ClearSlot(false);
+}
+
+bool FinishModel(MeshObjectX& model, bool smoothByPosition) {
+    if (!model.QuantizeFrames()) {
+        for (ModelFrame& frame : model.frames) frame.items.Clear();
+        return false;
     }
+    if (gRenderer3D.normalSmoothing == 1 || gRenderer3D.normalSmoothing == 2)
+        model.ComputeNormals(true, smoothByPosition, false);
+    model.BuildDrawData();
+    model.ComputeBounds();
+    return true;
 }

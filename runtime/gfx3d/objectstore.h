@@ -34,6 +34,12 @@ public:
     GrowArray<uint8_t> facing;  // per triangle: faces the shadow light
 };
 
+// Finishes a model whose frames hold records (MakeRecord, MarkerRecord): items, normals (smoothed
+// across faces at one position, or per item), triangles and bounds, as EndObject does. For tools
+// that build multi-frame or triangle-list models and save them with WriteModel. False (and the
+// model left without items) when the colours need more than 256 colour-table entries.
+bool FinishModel(MeshObjectX& model, bool smoothByPosition);
+
 // Vertex ids of frame 0's triangle records: the first item whose decoded position lies within
 // 1e-5 on every axis, else -1. Near-linear (a grid of cells at least as wide as the tolerance).
 void WeldVertices(const MeshObject& model, GrowArray<int32_t>& ids);

@@ -201,3 +201,41 @@ TEST_F(GpuNamesTest, LoadingTheSlotBeingBuiltEndsTheBuild) {
 }
 
 } // namespace
+
+namespace {
+
+using FinishModelTest = ModelDirTest;
+
+TEST_F(FinishModelTest, ToolBuiltTriangleListsInTwoFramesSaveAndLoadBack) {
+    MeshObjectX m;
+    for (int f = 0; f < 2; ++f) {
+        ModelFrame* frame = m.frames.Append(ModelFrame());
+        frame->records.Append(MarkerRecord(kTrianglesMarker));
+        // Two separate triangles, lifted by f in the second frame.
+        const float tri[6][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 1}};
+        for (const auto& p : tri) frame->records.Append(MakeRecord(p[0], p[1], float(f), p[0], p[1], 0x804020));
+    }
+    ASSERT_TRUE(FinishModel(m, false));
+    EXPECT_EQ(m.normalsValid, 1u);
+    EXPECT_EQ(m.frames[1].triangles.Count(), 6);
+    EXPECT_FLOAT_EQ(m.frames[1].centre[2], 1.0f);
+    ASSERT_EQ(m.WriteModel(Path("tool.ddd").c_str()), 1);
+    DynString name(Path("tool.ddd").c_str());
+    ASSERT_TRUE(LoadObject(name, 13));
+    MeshObjectX& loaded = gRenderer3D.objects[13];
+    ASSERT_EQ(loaded.frames.Count(), 2);
+    EXPECT_EQ(loaded.frames[0].triangles.Count(), 6);
+    EXPECT_EQ(loaded.hasColours, 1u);
+    const float* n = NormalTable + 3 * loaded.frames[0].items[1].normal;
+    EXPECT_GT(std::fabs(n[2]), 0.99f); // the faces' normal, kept from the tool
+}
+
+TEST(FinishModelColoursTest, TooManyColoursLeaveNoItems) {
+    MeshObjectX m;
+    ModelFrame* frame = m.frames.Append(ModelFrame());
+    for (int c = 0; c < 300; ++c) frame->records.Append(MakeRecord(float(c), 0, 0, 0, 0, uint32_t(c)));
+    EXPECT_FALSE(FinishModel(m, true));
+    EXPECT_EQ(m.frames[0].items.Count(), 0);
+}
+
+} // namespace
