@@ -64,8 +64,11 @@ void PrintExtensionLine(const char* name, bool found) {
     std::printf("ext: %.35s   [%s]\n", name, found ? " OK " : "FAIL");
 }
 
+// Starts SDL's tick count, which is all the runtime needs of SDL's timer. The timer subsystem
+// proper is left alone: it runs a thread from here on, and a forked child (a test's death
+// test, for one) that quits SDL would join that thread, which does not exist in the child.
 WindowContext::WindowContext() {
-    SDL_Init(SDL_INIT_TIMER);
+    SDL_Init(SDL_INIT_NOPARACHUTE);
     nextFrameTime = GetTicks();
 }
 

@@ -9,7 +9,7 @@
 
 class WindowContext {
 public:
-    WindowContext();  // initialises SDL's timer; the first frame deadline is now
+    WindowContext();  // starts SDL's tick count; the first frame deadline is now
 
     // Window and GL context
     bool OpenWindow(int width, int height, int depth, double fps); // false (message on stderr) when the GL mode cannot be set; no video: exit status 1

@@ -97,8 +97,6 @@ TEST(FrameTimers, GetTimerIsNeverZeroOrNegativeAndGetTimerAllCountsFromStart) {
 }
 
 TEST(WindowWithoutDisplay, VideoInitialisationFailureEndsWithStatusOne) {
-    // SDL's timer thread runs from static initialisation on: re-execute instead of forking.
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");

@@ -156,6 +156,7 @@ TEST_F(Layers, DamagedBackgroundEndsTheProgram) {
     FILE* f = std::fopen(bad.c_str(), "wb");
     std::fwrite(header.data(), 1, header.size(), f);
     std::fclose(f);
+    // The child re-executes rather than forks: a fork would share the parent's X connection.
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(LoadBmp(DynString(bad.c_str())), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(LoadLayer(0, bad.c_str()), 0);
@@ -197,6 +198,7 @@ TEST_F(Layers, QuitRequestsWhileWaitingEndThePresent) {
     ASSERT_EQ(SDL_PushEvent(&key), 0);
     EXPECT_GE(Window().PresentFrame(), 1.0);
     // ShowScreen ends the program with status 0 on a close request.
+    // The child re-executes rather than forks: a fork would share the parent's X connection.
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(
         {

@@ -114,6 +114,7 @@ TEST_F(Text, UnreadableFontFileEndsTheProgramWithCodeThree) {
     FILE* f = std::fopen(bad.c_str(), "wb");
     std::fputs("this is not a bitmap", f);
     std::fclose(f);
+    // The child re-executes rather than forks: a fork would share the parent's X connection.
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     // The child re-runs this test from the start in a new process: it finds the log path in
     // the environment the parent set.
