@@ -88,6 +88,20 @@ bool CloseWindow() {
     return true;
 }
 
+// The test holds its own connection to the X server for its whole run, so the server never
+// sees its last client leave (and resets) between two runs of the program.
+class HoldDisplay : public ::testing::Environment {
+public:
+    void SetUp() override { display_ = XOpenDisplay(nullptr); }
+    void TearDown() override {
+        if (display_ != nullptr) XCloseDisplay(display_);
+    }
+
+private:
+    Display* display_ = nullptr;
+};
+const auto* const gHoldDisplay = ::testing::AddGlobalTestEnvironment(new HoldDisplay);
+
 class WindowEndToEnd : public ::testing::TestWithParam<int> {};
 
 TEST_P(WindowEndToEnd, ShowsLoadingThenEndsWithStatusZeroOnEscape) {
