@@ -80,13 +80,7 @@ void GrabLayer(int layer) {
         columns = 0;
         for (int x = 0; x < window.screenWidth && columns < kLayerGrid; x += t, ++columns) {
             LayerTile& tile = l.Tile(columns, row);
-            glGenTextures(1, &tile.name);
-            glBindTexture(GL_TEXTURE_2D, tile.name);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, t, th, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+            tile.name = MakeCopyTarget(t, th);
             glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, window.screenHeight - y0 - th, t, th);
             tile.width = t;
             tile.height = th;

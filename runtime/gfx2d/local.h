@@ -36,3 +36,6 @@ int UploadBmpRegion(const std::vector<uint8_t>& file, const BmpLoadOptions& opti
 int MaxTextureSize();  // GL_MAX_TEXTURE_SIZE
 // Pixel-store settings for uploads: alignment 1, no row length, no skips.
 void SetUnpackDefaults();
+// A new RGBA texture of the size without pixels (linear, repeating), left bound: the target of
+// a copy from the frame.
+uint32_t MakeCopyTarget(int width, int height);

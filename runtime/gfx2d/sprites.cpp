@@ -126,14 +126,7 @@ void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg
     TextureStore& store = gRenderer2D.textures;
     store.Release(id);
     TextureEntry& e = store[id];
-    SetUnpackDefaults();
-    glGenTextures(1, &e.plainName);
-    glBindTexture(GL_TEXTURE_2D, e.plainName);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    e.plainName = MakeCopyTarget(tw, th);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, Window().screenHeight - y - h, w, h);
     e.textureWidth = tw;
     e.textureHeight = th;

@@ -19,15 +19,21 @@ namespace {
 
 int32_t gTextureVariant = 0; // runtime-wide; nonzero makes 3D objects use the mipmapped twins
 
-uint32_t UploadMipmapped(TextureImage& image) {
+// A new texture name, bound, with the upload pixel-store settings, its wrap mode and filters.
+GLuint NewTexture(GLint wrap, GLint magFilter, GLint minFilter) {
     SetUnpackDefaults();
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    return name;
+}
+
+uint32_t UploadMipmapped(TextureImage& image) {
+    GLuint name = NewTexture(GL_REPEAT, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
     int w = image.width, h = image.height, level = 0;
     do {
         glTexImage2D(GL_TEXTURE_2D, level++, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
@@ -68,17 +74,15 @@ bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes) {
 }
 
 uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp) {
-    SetUnpackDefaults();
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    GLint wrap = clamp ? GL_CLAMP : GL_REPEAT;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-    GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    const GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
+    GLuint name = NewTexture(clamp ? GL_CLAMP : GL_REPEAT, filter, filter);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return name;
+}
+
+uint32_t MakeCopyTarget(int width, int height) {
+    GLuint name = NewTexture(GL_REPEAT, GL_LINEAR, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     return name;
 }
 
