@@ -1,0 +1,154 @@
+// Frame presentation and pacing: ShowScreen, PresentFrame and the frame-rate limit.
+//
+// The pacing grid. The window keeps one deadline, nextFrameTime, set to the tick count when the
+// window opens, and moves it forward by frameInterval per frame, so frames are released on a
+// fixed grid of slots counted from that moment (16.67 ms apart at 60 frames per second), not
+// frameInterval after the previous frame. PresentFrame swaps first and waits afterwards: it
+// spins (no sleep, polling SDL's queue so a close request or Escape is seen at once) while the
+// deadline is still >= the current tick, so a deadline equal to the tick waits for the next
+// one. Then the deadline moves one slot on; a frame that came back later than that slot skips
+// every slot already in the past and the deadline lands on the first grid point at or after
+// the current tick. Missed slots are dropped, never caught up by running faster.
+//
+// Time is read only through GetTicks, so tests drive this loop with their own clock.
+//
+// The frame last shown. Before each swap the back buffer is copied into a texture (a copy
+// inside GL), because the front buffer cannot be read back reliably: software GL on X (Mesa's
+// llvmpipe) returns black for it, and a covered or composited window need not hold its pixels.
+// GetPixel and SaveScreenshot read that copy, fetched once per shown frame on first use.
+#include <GL/gl.h>
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/clock.h"
+#include "core/errors.h"
+#include "core/lifecycle.h"
+#include "core/timers.h"
+#include "core/window.h"
+#include "gfx2d/gfx2d.h"
+
+namespace {
+
+// Intervals beyond one minute per frame are taken as one minute, so an absurd frame rate
+// (a subnormal fps gives an infinite interval) cannot stall the program for good.
+constexpr double kLongestFrameInterval = 60000.0;
+
+constexpr int kScancodeEscape = 1;
+constexpr int kScancodeLeftAlt = 56;
+constexpr int kScancodeF4 = 62;
+
+[[noreturn]] void QuitByUser() {
+    SetErrorCode(0);
+    EndProgram();
+}
+
+} // namespace
+
+bool WindowContext::PollQuit() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) return false;
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) return false;
+    }
+    return true;
+}
+
+void WindowContext::SetFrameRate(double fps) {
+    frameInterval = fps > 0 ? 1000.0 / fps : 2.0;
+    if (!(frameInterval <= kLongestFrameInterval)) frameInterval = kLongestFrameInterval;
+}
+
+double WindowContext::WaitForFrameSlot() {
+    double t0 = GetTicks();
+    double now = t0;
+    // A quit request met right after the swap ends the program too: dropping it would lose an
+    // Escape press or a close request of a program that is always late and never waits.
+    if (!PollQuit()) return 0;
+    while (nextFrameTime >= now) {
+        if (!PollQuit()) return 0;
+        now = GetTicks();
+    }
+    nextFrameTime += frameInterval;
+    if (frameInterval > 0 && now > nextFrameTime) {
+        while (nextFrameTime < now) nextFrameTime += frameInterval;
+    }
+    return now - t0 + 1;
+}
+
+void WindowContext::KeepShownFrame() {
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    if (shownTexture_ == 0 || shownTextureWidth_ < screenWidth || shownTextureHeight_ < screenHeight) {
+        if (shownTexture_ == 0) glGenTextures(1, &shownTexture_);
+        shownTextureWidth_ = shownTextureHeight_ = 1;
+        while (shownTextureWidth_ < screenWidth) shownTextureWidth_ *= 2;
+        while (shownTextureHeight_ < screenHeight) shownTextureHeight_ *= 2;
+        glBindTexture(GL_TEXTURE_2D, shownTexture_);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, shownTextureWidth_, shownTextureHeight_, 0, GL_RGB,
+                     GL_UNSIGNED_BYTE, nullptr);
+    }
+    glBindTexture(GL_TEXTURE_2D, shownTexture_);
+    glReadBuffer(GL_BACK);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, screenWidth, screenHeight);
+    glBindTexture(GL_TEXTURE_2D, GLuint(previous));
+    shownValid_ = true;
+    shownReadBack_ = false;
+}
+
+const uint8_t* WindowContext::ShownFrame() {
+    if (!ready || !shownValid_) return nullptr;
+    if (!shownReadBack_) {
+        std::vector<uint8_t> texels(size_t(shownTextureWidth_) * size_t(shownTextureHeight_) * 3);
+        GLint previous = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+        glBindTexture(GL_TEXTURE_2D, shownTexture_);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+        glBindTexture(GL_TEXTURE_2D, GLuint(previous));
+        const size_t row = size_t(screenWidth) * 3;
+        shownPixels_.resize(row * size_t(screenHeight));
+        for (int y = 0; y < screenHeight; ++y) {
+            std::copy_n(&texels[size_t(y) * size_t(shownTextureWidth_) * 3], row, &shownPixels_[y * row]);
+        }
+        shownReadBack_ = true;
+    }
+    return shownPixels_.data();
+}
+
+double WindowContext::PresentFrame() {
+    if (ready) {
+        glFlush();
+        KeepShownFrame();
+        SDL_GL_SwapBuffers();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    return WaitForFrameSlot();
+}
+
+void ShowScreen() {
+    gTimers.previousFrameTime = gTimers.currentFrameTime;
+    gTimers.currentFrameTime = GetTicks();
+    UpdateInputDevices();
+    if (gTimers.allowEscape != 0 && ScancodeHeld(kScancodeEscape)) QuitByUser();
+    if (ScancodeHeld(kScancodeLeftAlt) && ScancodeHeld(kScancodeF4)) QuitByUser();
+    EndShadowPass();
+    WindowContext& window = Window();
+    if (window.PresentFrame() == 0) QuitByUser();
+    if (window.ready) {
+        SetAlphaMode(0);
+        DrawLayer(0);
+        window.Setup2D(0, 0, 0, 0);
+    }
+    SetTextureVariant(0);
+}
+
+void SetFrameRate(double fps) { Window().SetFrameRate(fps); }
+
+void GetScreenSize(double& w, double& h) {
+    w = gSettings.screenWidth;
+    h = gSettings.screenHeight;
+}

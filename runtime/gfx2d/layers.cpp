@@ -1,0 +1,187 @@
+// Background layers: full-screen pictures cut into tiles, each tile its own GL texture, so
+// pictures beyond the GL size limit and of any size can be shown. Layer 0 is drawn under every
+// frame by ShowScreen; layer 1 serves the crossfade, layer 3 the line editor.
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
+#include "core/errors.h"
+#include "core/glext.h"
+#include "files/lookup.h"
+#include "gfx2d/bmp.h"
+#include "gfx2d/gfx2d.h"
+#include "gfx2d/local.h"
+
+namespace {
+
+// Tiles per side needed for a picture side, cut to the grid.
+int TilesFor(int pixels) { return std::min((pixels + kLayerTileSize - 1) / kLayerTileSize, kLayerGrid); }
+
+void DrawTile(const LayerTile& tile, double x, double y) {
+    glBindTexture(GL_TEXTURE_2D, tile.name);
+    glBegin(GL_QUADS);
+    glTexCoord2d(0, 0);
+    glVertex2d(x, y);
+    glTexCoord2d(1, 0);
+    glVertex2d(x + tile.width, y);
+    glTexCoord2d(1, 1);
+    glVertex2d(x + tile.width, y + tile.height);
+    glTexCoord2d(0, 1);
+    glVertex2d(x, y + tile.height);
+    glEnd();
+}
+
+} // namespace
+
+int LoadLayer(int layer, const char* path) {
+    if (!ValidLayer(layer) || !Window().ready) return 0;
+    int w = 0, h = 0;
+    ReadBmpSize(path, w, h);
+    if (w == 0 || h == 0) return 0;
+    ReleaseLayer(layer);
+    // The file is read once and every tile is cut from the bytes in memory.
+    std::vector<uint8_t> file;
+    if (!ReadBmpFile(path, file)) return 0;
+    BackgroundLayer& l = gRenderer2D.layers[layer];
+    const int columns = TilesFor(w), rows = TilesFor(h);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            BmpLoadOptions options;
+            options.srcX = c * kLayerTileSize;
+            options.srcY = r * kLayerTileSize;
+            options.width = options.height = kLayerTileSize;
+            LayerTile& tile = l.Tile(c, r);
+            if (UploadBmpRegion(file, options, &tile.name, nullptr) == 0) {
+                // The tiles made so far stay, recorded so that releasing the layer frees them.
+                l.columns = columns;
+                l.rows = r + 1;
+                return 0;
+            }
+            tile.width = tile.height = kLayerTileSize;
+        }
+    }
+    l.columns = columns;
+    l.rows = rows;
+    return 1;
+}
+
+void GrabLayer(int layer) {
+    if (!ValidLayer(layer) || !Window().ready) return;
+    const WindowContext& window = Window();
+    const int t = std::min(MaxTextureSize(), 1024);
+    ReleaseLayer(layer);
+    BackgroundLayer& l = gRenderer2D.layers[layer];
+    int row = 0, columns = 0;
+    for (int y0 = 0; y0 < window.screenHeight && row < kLayerGrid; ++row) {
+        int th = t;
+        while (y0 + th > window.screenHeight && th > 0) th /= 2;
+        if (th == 0) break;
+        columns = 0;
+        for (int x = 0; x < window.screenWidth && columns < kLayerGrid; x += t, ++columns) {
+            LayerTile& tile = l.Tile(columns, row);
+            tile.name = MakeCopyTarget(t, th);
+            glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, window.screenHeight - y0 - th, t, th);
+            tile.width = t;
+            tile.height = th;
+        }
+        y0 += th;
+    }
+    l.columns = columns;
+    l.rows = row;
+}
+
+void DrawLayer(int layer) {
+    if (!ValidLayer(layer) || !Window().ready) return;
+    BackgroundLayer& l = gRenderer2D.layers[layer];
+    glDisable(GL_ALPHA_TEST);
+    if (glMultiTexCoord2fARBPtr != nullptr && glActiveTextureARBPtr != nullptr) {
+        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+        glDisable(GL_TEXTURE_2D);
+        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    }
+    glEnable(GL_TEXTURE_2D);
+    double x = 0;
+    for (int c = 0; c < l.columns; ++c) {
+        double y = -l.Tile(c, 0).height;
+        for (int r = 0; r < l.rows; ++r) {
+            DrawTile(l.Tile(c, r), x, y);
+            if (r + 1 < l.rows) y -= l.Tile(c, r + 1).height;
+        }
+        x += l.Tile(c, l.rows - 1).width;
+    }
+    glEnable(GL_ALPHA_TEST);
+}
+
+void ReleaseLayer(int layer) {
+    if (!ValidLayer(layer)) return;
+    BackgroundLayer& l = gRenderer2D.layers[layer];
+    for (int c = 0; c < l.columns; ++c) {
+        for (int r = 0; r < l.rows; ++r) {
+            LayerTile& tile = l.Tile(c, r);
+            if (tile.name != 0 && Window().ready) glDeleteTextures(1, &tile.name);
+        }
+    }
+    std::fill(l.tiles.begin(), l.tiles.end(), LayerTile{});
+    l.columns = 0;
+    l.rows = 0;
+}
+
+void Crossfade(int from, int to) {
+    if (!ValidLayer(from) || !ValidLayer(to) || !Window().ready) return;
+    WindowContext& window = Window();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDisable(GL_ALPHA_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    // f is kept in single precision: the sum of fifty steps of 0.02 lands just under 1, so
+    // the loop shows 51 blended frames.
+    for (float f = 0; f < 1; f += 0.02f) {
+        glColor4f(f, f, f, 1);
+        DrawLayer(to);
+        glColor4f(1 - f, 1 - f, 1 - f, 1);
+        DrawLayer(from);
+        window.PresentFrame();
+    }
+    glColor4f(1, 1, 1, 1);
+    DrawLayer(to);
+    window.PresentFrame();
+    glEnable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    SetAlphaMode(0);
+}
+
+// ---- Commands
+
+double LoadBmp(const DynString& file) {
+    DynString path;
+    if (!ResolveFile(file.CStr(), path)) return 0;
+    if (LoadLayer(0, path.CStr()) == 0) {
+        SetErrorCode(3);
+        EndProgram();
+    }
+    DrawLayer(0);
+    return 1;
+}
+
+void LoadBmpFade(const DynString& file) {
+    DynString path;
+    if (!ResolveFile(file.CStr(), path)) return;
+    GrabLayer(0);
+    if (LoadLayer(1, path.CStr()) == 0) {
+        SetErrorCode(3);
+        EndProgram();
+    }
+    Crossfade(0, 1);
+    ReleaseLayer(1);
+    LoadLayer(0, path.CStr());
+    DrawLayer(0);
+    SetAlphaMode(0);
+}
+
+void UseScreenAsBmp() { GrabLayer(0); }
+
+void BlackScreen() {
+    if (Window().ready) glClear(GL_COLOR_BUFFER_BIT);
+    ReleaseLayer(0);
+}

@@ -1,0 +1,202 @@
+// The drawing mode (opaque, translucent, additive), untextured primitives, the Gouraud polygon
+// built vertex by vertex, and the viewport command.
+//
+// Primitives shift the projection by (0.375, 0.375) so integer coordinates hit pixel centres;
+// points and lines also sit one row lower (y + 1) than rectangles, because GL's y axis runs
+// upward from the pixel's lower edge.
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "core/glext.h"
+#include "core/lifecycle.h"
+#include "gfx2d/gfx2d.h"
+#include "gfx2d/local.h"
+
+namespace {
+
+// The polygon under construction: its texture and vertices of eight floats each (x, GL y,
+// u, v, red, green, blue, alpha). The array grows to 512 vertices at first use, then by 128.
+struct Polygon {
+    int32_t textureId = -1;
+    bool refused = false;         // a texture id beyond the store: EndPoly draws nothing
+    std::vector<float> vertices;  // capacity * 8 floats
+    size_t capacity = 0;          // vertices the array holds
+    size_t count = 0;
+
+    void EnsureRoom(size_t needed) {
+        if (capacity >= needed) return;
+        if (capacity == 0) capacity = 512;
+        while (capacity < needed) capacity += 128;
+        vertices.resize(capacity * 8);
+    }
+};
+
+Polygon gPolygon;
+
+struct Rgb {
+    int red, green, blue;
+    bool keyed;  // the transparent colour RGB(255, 0, 128)
+};
+
+Rgb Split(double colour) {
+    const int32_t c = TruncToInt(colour);
+    return Rgb{c & 255, (c >> 8) & 255, (c >> 16) & 255, c == int32_t(kSpriteColourKey)};
+}
+
+// Sets up the common frame of a primitive and undoes it on destruction: no alpha test, the
+// colour scaled by the mode's strength, untextured, projection shifted to the pixel centres.
+class PrimitiveFrame {
+public:
+    explicit PrimitiveFrame(double colour) : saved_(gRenderer2D.textures.binding) {
+        const float s = gRenderer2D.colourScale;
+        const Rgb c = Split(colour);
+        glDisable(GL_ALPHA_TEST);
+        glColor4ub(GLubyte(c.red * s), GLubyte(c.green * s), GLubyte(c.blue * s),
+                   c.keyed ? 0 : GLubyte(255 * s));
+        BindTextures(-1, -1, 0);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glTranslatef(0.375f, 0.375f, 0);
+        glMatrixMode(GL_MODELVIEW);
+    }
+    ~PrimitiveFrame() {
+        const float s = gRenderer2D.colourScale;
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glColor4f(s, s, s, s);
+        BindTextures(saved_.id, saved_.secondId, saved_.mipmapped);
+        glEnable(GL_ALPHA_TEST);
+    }
+    PrimitiveFrame(const PrimitiveFrame&) = delete;
+    PrimitiveFrame& operator=(const PrimitiveFrame&) = delete;
+
+private:
+    TextureBinding saved_;
+};
+
+} // namespace
+
+void SetAlphaMode(double modeArg) {
+    const float mode = float(modeArg);
+    const float strength = mode < 0 ? -mode : mode > 0 ? mode : 1.0f;
+    const float s = std::min(strength, 1.0f);
+    gRenderer2D.colourScale = s;
+    if (!Window().ready) return;
+    if (mode < 0) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    } else if (mode > 0) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    glColor4f(s, s, s, s);
+}
+
+void SetPixel(double x, double y, double colour) {
+    if (!Window().ready) return;
+    PrimitiveFrame frame(colour);
+    glBegin(GL_POINTS);
+    glVertex2d(TruncToInt(x), -(double(TruncToInt(y)) + 1));
+    glEnd();
+}
+
+void DrawLine(double x1, double y1, double x2, double y2, double colour) {
+    if (!Window().ready) return;
+    PrimitiveFrame frame(colour);
+    const double ax = TruncToInt(x1), ay = -(double(TruncToInt(y1)) + 1);
+    const double bx = TruncToInt(x2), by = -(double(TruncToInt(y2)) + 1);
+    glBegin(GL_LINES);
+    glVertex2d(ax, ay);
+    glVertex2d(bx, by);
+    glEnd();
+    glBegin(GL_POINTS);
+    glVertex2d(bx, by);
+    glEnd();
+}
+
+void DrawRect(double x1Arg, double y1Arg, double x2Arg, double y2Arg, double colour) {
+    if (!Window().ready) return;
+    PrimitiveFrame frame(colour);
+    double x1 = TruncToInt(x1Arg), y1 = TruncToInt(y1Arg);
+    double x2 = TruncToInt(x2Arg), y2 = TruncToInt(y2Arg);
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    x2 += 1;
+    y2 += 1;
+    glBegin(GL_QUADS);
+    glVertex2d(x1, -y2);
+    glVertex2d(x2, -y2);
+    glVertex2d(x2, -y1);
+    glVertex2d(x1, -y1);
+    glEnd();
+}
+
+void StartPoly(double textureId) {
+    const int32_t id = TruncToInt(textureId);
+    gPolygon.refused = id >= kTextureIds;
+    gPolygon.textureId = id < 0 ? -1 : id;
+    gPolygon.EnsureRoom(9);
+    gPolygon.count = 0;
+}
+
+void PolyVector(double x, double y, double tx, double ty, double colour) {
+    Polygon& poly = gPolygon;
+    poly.EnsureRoom(poly.count + 1);
+    const float s = gRenderer2D.colourScale;
+    const Rgb c = Split(colour);
+    float u = 0, v = 0;
+    if (poly.textureId >= 0 && !poly.refused) {
+        const TextureEntry& e = gRenderer2D.textures[poly.textureId];
+        if (e.textureWidth > 0 && e.textureHeight > 0) {
+            u = float(tx / e.textureWidth);
+            v = float((e.imageHeight - ty) / e.textureHeight);
+        }
+    }
+    float* vertex = &poly.vertices[poly.count * 8];
+    const float values[8] = {float(x), float(-y), u, v, c.red / 255.0f * s, c.green / 255.0f * s,
+                             c.blue / 255.0f * s, c.keyed ? 0.0f : 1.0f};
+    std::copy(values, values + 8, vertex);
+    ++poly.count;
+}
+
+void EndPoly() {
+    const Polygon& poly = gPolygon;
+    if (!Window().ready || poly.refused || poly.count == 0) return;
+    const float s = gRenderer2D.colourScale;
+    BindTextures(poly.textureId, -1, 0);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_DITHER);
+    glShadeModel(GL_SMOOTH);
+    // The arrays live in client memory: a buffer object left bound by the 3D engine would turn
+    // the pointers into offsets.
+    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+    const float* data = poly.vertices.data();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 32, data);
+    if (poly.textureId >= 0) {
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, 32, data + 2);
+    }
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(4, GL_FLOAT, 32, data + 4);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, GLsizei(poly.count));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glShadeModel(GL_FLAT);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(s, s, s, s);
+    glDisable(GL_DITHER);
+    glDisable(GL_COLOR_MATERIAL);
+}
+
+void SetViewport(double x, double y, double w, double h) {
+    EndShadowPass();
+    Window().Setup2D(TruncToInt(x), TruncToInt(y), TruncToInt(w), TruncToInt(h));
+}

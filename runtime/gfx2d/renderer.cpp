@@ -1,0 +1,15 @@
+// The one 2D renderer of the program, constructed before the program's entry.
+#include "gfx2d/renderer.h"
+
+OpenGLZovovezi gRenderer2D;
+
+WindowContext& Window() { return gRenderer2D.window; }
+
+// Every table starts empty and colourScale at 1 (opaque mode) without touching GL; the window's
+// constructor starts SDL's timer.
+OpenGLZovovezi::OpenGLZovovezi() = default;
+
+// GL objects are not deleted here: the destructor runs at process exit, after EndProgram has
+// quit SDL and with it the GL context, and the process exit reclaims them. The alpha masks and
+// tables are freed with the members.
+OpenGLZovovezi::~OpenGLZovovezi() = default;

@@ -1,0 +1,107 @@
+// The 2D renderer OpenGLZovovezi and its stores: the window (core/window.h), the texture store
+// and the background layers. One static object, gRenderer2D, constructed before the program's
+// entry and destroyed at process exit. The 3D engine binds store textures through
+// TextureStore::Bind (BindTextures) and reads the store's entries and colourScale.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/window.h"
+
+constexpr int kTextureIds = 65536;        // texture ids 0..65535
+constexpr int kFontTextureBase = 65520;   // font n (0..15) is texture id 65520 + n
+constexpr int kFontSlots = 16;
+constexpr uint32_t kSpriteColourKey = 0x8000FF; // RGB(255, 0, 128): transparent in sprites and primitives
+constexpr int kLayers = 16;
+constexpr int kLayerGrid = 64;            // at most 64 x 64 tiles per layer
+constexpr int kLayerTileSize = 64;        // tiles of loaded pictures are 64 x 64 pixels
+
+// The alpha channel of a texture's level 0, read back from GL for the collision test.
+struct AlphaMask {
+    int32_t width = 0;           // texels per row
+    int32_t height = 0;          // rows; row 0 is the image's bottom row
+    std::vector<uint8_t> alpha;  // width * height bytes
+    uint8_t At(int64_t x, int64_t row) const { // 0 outside the mask
+        if (x < 0 || row < 0 || x >= width || row >= height) return 0;
+        return alpha[size_t(row) * size_t(width) + size_t(x)];
+    }
+};
+
+struct TextureEntry {
+    uint32_t plainName = 0;      // GL texture, linear filtering (nearest for fonts), wrap repeat
+    uint32_t mipmappedName = 0;  // the same pixels with a full mipmap chain; 0 for fonts and grabs
+    int32_t textureWidth = 0;    // GL texture size, powers of two; -1 once released
+    int32_t textureHeight = 0;
+    int32_t imageWidth = 0;      // the loaded image's size in pixels (kept when released)
+    int32_t imageHeight = 0;
+    std::unique_ptr<AlphaMask> alphaMask; // fetched on first use by the collision test
+};
+
+// The binding last given to Bind: the 3D engine restores it after drawing untextured.
+struct TextureBinding {
+    int32_t id = 0;
+    int32_t secondId = 0;
+    int32_t mipmapped = 0;
+};
+
+// A region of a bitmap to load and how to turn it into texels.
+struct BmpLoadOptions {
+    int srcX = 0, srcY = 0;       // top-left of the region in the image, rows from the top
+    int width = 0, height = 0;    // 0 in either: the whole image
+    uint32_t colourKey = kSpriteColourKey; // colour integer made transparent; 0 also disables the edge fill
+    bool applyKey = true;
+    bool normalMap = false;       // convert the pixels into a normal map
+    bool nearest = false;         // nearest filtering (fonts), else linear
+};
+
+class TextureStore {
+public:
+    static bool ValidId(int64_t id) { return id >= 0 && id < kTextureIds; }
+    TextureEntry& operator[](int id) { return entries_[id]; } // id must be valid
+
+    int LoadTexture(int id, const char* path, uint32_t colourKey, bool normalMap); // 1 when the header gave a size
+    void Release(int id);          // deletes both GL names, sizes -1, drops the mask; image size stays
+    void ReleaseAll();
+    void Bind(int id, int secondId, int mipmapped); // the one way to bind store textures; id < 0 untextures
+    const AlphaMask* GetAlphaMask(int id); // null for an invalid id or an id without a GL texture
+
+    TextureBinding binding;        // as last given to Bind
+
+private:
+    std::vector<TextureEntry> entries_ = std::vector<TextureEntry>(kTextureIds);
+};
+
+// A background layer: a picture cut into tiles, stored column by column from the top-left.
+struct LayerTile {
+    uint32_t name = 0;             // GL texture
+    int32_t width = 0;             // texture size in pixels
+    int32_t height = 0;
+};
+
+struct BackgroundLayer {
+    std::vector<LayerTile> tiles = std::vector<LayerTile>(kLayerGrid * kLayerGrid); // [column * 64 + row]
+    int32_t columns = 0;           // tile counts in use; 0 when empty
+    int32_t rows = 0;
+    LayerTile& Tile(int column, int row) { return tiles[size_t(column) * kLayerGrid + size_t(row)]; }
+};
+
+class OpenGLZovovezi {
+public:
+    OpenGLZovovezi();
+    virtual ~OpenGLZovovezi();
+
+    TextureStore textures;         // ids 0..65535
+    float colourScale = 1.0f;      // strength of the alpha mode, 0..1
+    WindowContext window;          // window, GL context, 2D state, pacing
+    BackgroundLayer layers[kLayers];
+};
+
+extern OpenGLZovovezi gRenderer2D;
+
+// Bitmap reading into GL textures (texturestore.cpp).
+int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* plainName,
+                   uint32_t* mipmappedName);               // 1 on success, 0 on any failure
+void ReadBmpSize(const char* path, int& width, int& height); // both 0 on failure
+uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp);

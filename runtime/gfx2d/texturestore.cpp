@@ -1,0 +1,239 @@
+// The texture store: loading bitmaps into GL textures (plain and mipmapped), releasing them,
+// binding them for drawing and reading back their alpha channel; LoadSprite, LoadBumpTexture
+// and the texture variant.
+//
+// Decoding happens in memory (bmp.cpp); this file only reads files and talks to GL.
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "core/glext.h"
+#include "files/lookup.h"
+#include "gfx2d/bmp.h"
+#include "gfx2d/gfx2d.h"
+#include "gfx2d/local.h"
+
+namespace {
+
+int32_t gTextureVariant = 0; // runtime-wide; nonzero makes 3D objects use the mipmapped twins
+
+// A new texture name, bound, with the upload pixel-store settings, its wrap mode and filters.
+GLuint NewTexture(GLint wrap, GLint magFilter, GLint minFilter) {
+    SetUnpackDefaults();
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    return name;
+}
+
+uint32_t UploadMipmapped(TextureImage& image) {
+    GLuint name = NewTexture(GL_REPEAT, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
+    int w = image.width, h = image.height, level = 0;
+    do {
+        glTexImage2D(GL_TEXTURE_2D, level++, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     image.rgba.data());
+    } while (NextMipLevel(image.rgba.data(), w, h));
+    return name;
+}
+
+} // namespace
+
+// ---- Reading and uploading
+
+void SetUnpackDefaults() {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+}
+
+int MaxTextureSize() {
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    return size > 0 ? size : 64;
+}
+
+bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes) {
+    FILE* f = OpenFileNoCase(path, "rb");
+    if (f == nullptr) return false;
+    struct stat st;
+    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+              uint64_t(st.st_size) <= kMaxBmpFileBytes;
+    if (ok) {
+        bytes.resize(size_t(st.st_size));
+        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    }
+    std::fclose(f);
+    return ok;
+}
+
+uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp) {
+    const GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
+    GLuint name = NewTexture(clamp ? GL_CLAMP : GL_REPEAT, filter, filter);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return name;
+}
+
+uint32_t MakeCopyTarget(int width, int height) {
+    GLuint name = NewTexture(GL_REPEAT, GL_LINEAR, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    return name;
+}
+
+int UploadBmpRegion(const std::vector<uint8_t>& file, const BmpLoadOptions& options,
+                    uint32_t* plainName, uint32_t* mipmappedName) {
+    TextureImage image;
+    if (!DecodeBmp(file.data(), file.size(), options, MaxTextureSize(), image)) return 0;
+    *plainName = UploadPlainTexture(image.rgba.data(), image.width, image.height, options.nearest, false);
+    if (mipmappedName != nullptr) *mipmappedName = UploadMipmapped(image);
+    return 1;
+}
+
+int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* plainName,
+                   uint32_t* mipmappedName) {
+    if (!Window().ready) return 0;
+    std::vector<uint8_t> file;
+    if (!ReadBmpFile(path, file)) return 0;
+    return UploadBmpRegion(file, options, plainName, mipmappedName);
+}
+
+void ReadBmpSize(const char* path, int& width, int& height) {
+    width = height = 0;
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return;
+    uint8_t head[54];
+    size_t got = std::fread(head, 1, sizeof head, f);
+    struct stat st;
+    bool sized = fstat(fileno(f), &st) == 0 && st.st_size >= 0;
+    std::fclose(f);
+    BmpHeader header;
+    if (!sized || !ParseBmpHeader(head, got, uint64_t(st.st_size), header)) return;
+    width = header.width;
+    height = header.height;
+}
+
+// ---- The store
+
+int TextureStore::LoadTexture(int id, const char* path, uint32_t colourKey, bool normalMap) {
+    if (!ValidId(id)) return 0;
+    Release(id);
+    int w = 0, h = 0;
+    ReadBmpSize(path, w, h);
+    if (w == 0 || h == 0) return 0;
+    TextureEntry& e = entries_[id];
+    const bool isFont = id >= kFontTextureBase;
+    BmpLoadOptions options;
+    options.colourKey = colourKey;
+    options.normalMap = isFont ? false : normalMap;
+    options.nearest = isFont;
+    ReadBmpTexture(path, options, &e.plainName, isFont ? nullptr : &e.mipmappedName);
+    e.textureWidth = TextureSizeFor(w);
+    e.textureHeight = TextureSizeFor(h);
+    e.imageWidth = w;
+    e.imageHeight = h;
+    return 1;
+}
+
+void TextureStore::Release(int id) {
+    if (!ValidId(id)) return;
+    TextureEntry& e = entries_[id];
+    if (Window().ready) {
+        if (e.plainName != 0) glDeleteTextures(1, &e.plainName);
+        if (e.mipmappedName != 0) glDeleteTextures(1, &e.mipmappedName);
+    }
+    e.plainName = 0;
+    e.mipmappedName = 0;
+    e.textureWidth = -1;
+    e.textureHeight = -1;
+    e.alphaMask.reset();
+}
+
+void TextureStore::ReleaseAll() {
+    for (int id = 0; id < kTextureIds; ++id) Release(id);
+}
+
+void TextureStore::Bind(int id, int secondId, int mipmapped) {
+    binding = TextureBinding{id, secondId, mipmapped};
+    auto nameOf = [&](int i) -> GLuint {
+        if (!ValidId(i)) return 0;
+        return mipmapped ? entries_[i].mipmappedName : entries_[i].plainName;
+    };
+    if (glMultiTexCoord2fARBPtr == nullptr || glActiveTextureARBPtr == nullptr) {
+        if (id < 0) {
+            glDisable(GL_TEXTURE_2D);
+            glEnable(GL_COLOR_MATERIAL);
+        } else {
+            glBindTexture(GL_TEXTURE_2D, nameOf(id));
+            glEnable(GL_TEXTURE_2D);
+        }
+        return;
+    }
+    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    if (id < 0 || secondId < 0) {
+        glDisable(GL_TEXTURE_2D);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, nameOf(id));
+        glEnable(GL_TEXTURE_2D);
+    }
+    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    if (id < 0) {
+        glDisable(GL_TEXTURE_2D);
+        return;
+    }
+    glBindTexture(GL_TEXTURE_2D, nameOf(secondId >= 0 ? secondId : id));
+    glEnable(GL_TEXTURE_2D);
+}
+
+const AlphaMask* TextureStore::GetAlphaMask(int id) {
+    if (!ValidId(id)) return nullptr;
+    TextureEntry& e = entries_[id];
+    if (e.alphaMask) return e.alphaMask.get();
+    if (e.plainName == 0 || !Window().ready) return nullptr;
+    // The mask is sized by the texture GL really holds, which may be smaller than the size
+    // recorded from a bitmap's header (a picture beyond GL's size limit is cut).
+    glBindTexture(GL_TEXTURE_2D, e.plainName);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    auto mask = std::make_unique<AlphaMask>();
+    if (w > 0 && h > 0) {
+        mask->width = w;
+        mask->height = h;
+        mask->alpha.resize(size_t(w) * size_t(h));
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mask->alpha.data());
+    }
+    e.alphaMask = std::move(mask);
+    Bind(binding.id, binding.secondId, binding.mipmapped);
+    return e.alphaMask.get();
+}
+
+// ---- Commands
+
+namespace {
+double LoadStoreTexture(const DynString& file, double id, bool normalMap) {
+    int slot = 0;
+    if (!TextureIdFrom(id, slot)) return 0;
+    DynString path;
+    if (!ResolveFile(file.CStr(), path)) return 0;
+    TextureStore& store = gRenderer2D.textures;
+    store.Release(slot);
+    return store.LoadTexture(slot, path.CStr(), kSpriteColourKey, normalMap);
+}
+} // namespace
+
+double LoadSprite(const DynString& file, double id) { return LoadStoreTexture(file, id, false); }
+
+double LoadBumpTexture(const DynString& file, double id) { return LoadStoreTexture(file, id, true); }
+
+void SetTextureVariant(double n) { gTextureVariant = TruncToInt(n); }
+
+int32_t TextureVariant() { return gTextureVariant; }
+
+void BindTextures(int id, int secondId, int mipmapped) { gRenderer2D.textures.Bind(id, secondId, mipmapped); }
