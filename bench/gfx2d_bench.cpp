@@ -126,4 +126,14 @@ BENCHMARK(BM_MipChain1024)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+// The window opens before the run, so the report's context names the GL renderer measured.
+int main(int argc, char** argv) {
+    if (OpenOnce()) {
+        benchmark::AddCustomContext("renderer", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
