@@ -192,6 +192,19 @@ TEST_F(Sprites, MissingFilesAndRefusedIdsChangeNothing) {
     EXPECT_EQ(SpriteCollision(40, 0, 0, 40, 0, 0), 0.0);
 }
 
+TEST_F(Sprites, BillboardStandsOnItsPointFacingTheCamera) {
+    ASSERT_EQ(LoadMarkedSprite(1), 1.0);
+    // The 2D projection with an identity modelview: the camera's right is x, its up is GL's y.
+    DrawSpriteBillboard(1, 100, -200, 0, 2);  // (10 div 4) * 2 = 4 each side, (10 div 2) * 2 = 10 high
+    EXPECT_EQ(InkBox(BackFrame()), (std::vector<int>{96, 190, 104, 200}));
+    EXPECT_EQ(gRenderer2D.textures.binding.id, 1);
+    BindTextures(-1, -1, 0);
+    DrawSpriteBillboard(1, 300, -200, 0, 1);  // the binding it found is restored
+    EXPECT_EQ(gRenderer2D.textures.binding.id, -1);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    glEnable(GL_TEXTURE_2D);
+}
+
 TEST_F(Sprites, BindTexturesUsesBothUnitsWhenMultitexturing) {
     ASSERT_NE(glActiveTextureARBPtr, nullptr);
     ASSERT_EQ(LoadMarkedSprite(1), 1.0);

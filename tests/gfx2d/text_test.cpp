@@ -91,6 +91,30 @@ TEST_F(Text, WideAndTallFontBitmaps) {
     EXPECT_EQ(InkBox(BackFrame()), (std::vector<int>{0, 0, 8, 16}));
 }
 
+TEST_F(Text, Text3DAtAPointIsCentredAboveIt) {
+    MakeBuiltinFont(0);
+    // With the 2D projection and an identity modelview, GL point (320, -240) is pixel (320, 240):
+    // two cells of 7 x 8 centred on x = 320, their lower edge at y = 240 (the projected position
+    // carries rounding, which the upward rounding of text positions may turn into one pixel).
+    DrawText3D(0, "HH", 320, -240, 0, 0);
+    std::vector<int> box = InkBox(BackFrame());
+    EXPECT_GE(box[0], 313);
+    EXPECT_LE(box[0], 315);
+    EXPECT_LE(box[2], 328);
+    EXPECT_GE(box[1], 232);
+    EXPECT_LE(box[3], 241);
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));  // switched off only while drawing
+    glClear(GL_COLOR_BUFFER_BIT);
+    // Standing text: each glyph a square of 7 * size units from the point to the right and up.
+    DrawText3D(0, "HH", 320, -240, 0, 2);
+    box = InkBox(BackFrame());
+    EXPECT_GE(box[0], 306);
+    EXPECT_LE(box[2], 334);
+    EXPECT_GE(box[1], 226);
+    EXPECT_LE(box[3], 240);
+    EXPECT_GT(box[2] - box[0], 20);
+}
+
 TEST_F(Text, FontSlotsAreClamped) {
     SetFont(20);
     EXPECT_EQ(gSettings.currentFont, 15);
