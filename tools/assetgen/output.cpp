@@ -5,6 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "gfx2d/bmp.h"
+
 namespace assetgen {
 
 namespace {
@@ -12,10 +14,6 @@ namespace {
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
-
-void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 }  // namespace
 
@@ -28,36 +26,18 @@ void SaveBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 void SaveBmp(const std::string& path, const Image& image) {
+    // The runtime's writer takes blue, green, red bytes with the bottom row first.
     const int w = image.Width(), h = image.Height();
-    const uint32_t rowBytes = (3 * w + 3) & ~3u;
-    std::vector<uint8_t> out;
-    out.reserve(54 + rowBytes * h);
-    out.push_back('B');
-    out.push_back('M');
-    PutLe(out, 54 + rowBytes * h, 4);
-    PutLe(out, 0, 4);
-    PutLe(out, 54, 4);
-    PutLe(out, 40, 4);
-    PutLe(out, static_cast<uint32_t>(w), 4);
-    PutLe(out, static_cast<uint32_t>(h), 4);
-    PutLe(out, 1, 2);
-    PutLe(out, 24, 2);
-    PutLe(out, 0, 4);
-    PutLe(out, 0, 4);
-    PutLe(out, 10000, 4);
-    PutLe(out, 10000, 4);
-    PutLe(out, 0, 4);
-    PutLe(out, 0, 4);
-    for (int row = h - 1; row >= 0; --row) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            Rgb c = image.Get(x, row);
-            out.push_back(c.b);
-            out.push_back(c.g);
-            out.push_back(c.r);
+            Rgb c = image.Get(x, h - 1 - y);
+            uint8_t* p = &pixels[(static_cast<size_t>(y) * w + x) * 3];
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
         }
-        for (uint32_t pad = 3 * w; pad < rowBytes; ++pad) out.push_back(0);
-    }
-    SaveBytes(path, out);
+    if (WriteBmp24(path.c_str(), pixels.data(), w, h, w, false) != 1) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace assetgen
