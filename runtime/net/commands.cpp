@@ -1,0 +1,256 @@
+// The network commands, and the network steps of start-up and shutdown. The commands run on the
+// main thread and talk to the network thread through NetGame's lists.
+#include <chrono>
+#include <cmath>
+#include <string>
+
+#include "core/lifecycle.h"
+#include "net/net.h"
+#include "net/netgame.h"
+
+using namespace net;
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 2000;
+
+std::chrono::steady_clock::time_point AnswerDeadline() {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(kNetAnswerWaitMs);
+}
+
+void EnsureInitialised(NetGame& game) {
+    if (game.initialised) return;
+    game.StopThread();
+    game.CloseGame();
+    game.initialised = true;
+    game.networkType = 3;
+    game.connectionType = 17;
+}
+
+// Everything of an earlier game is closed before a new one is hosted or joined.
+void BeginNewGame(NetGame& game) {
+    EnsureInitialised(game);
+    game.StopThread();
+    game.CloseGame();
+}
+
+// Sends a request and waits for the host's answer of the same type. B carries the id of this
+// program's most recently created player that has one; without such a player there is nobody
+// the host could answer, so the request fails at once.
+bool Request(uint8_t type, const std::string& payload, Message* answer) {
+    NetGame& game = TheNetGame();
+    Message request;
+    request.type = type;
+    request.payload = payload;
+    {
+        std::lock_guard<std::mutex> guard(game.lock);
+        for (const LocalPlayer& player : game.localPlayers)
+            if (player.record.id > 0) request.b = player.record.id;
+        if (!game.socket || request.b == 0) return false;
+        game.replies.clear();
+    }
+    if (!game.SendOwn(request)) return false;
+    std::unique_lock<std::mutex> guard(game.lock);
+    bool answered = game.changed.wait_until(guard, AnswerDeadline(), [&] {
+        for (auto it = game.replies.begin(); it != game.replies.end(); ++it) {
+            if (it->type != type) continue;
+            *answer = std::move(*it);
+            game.replies.erase(it);
+            return true;
+        }
+        return !game.threadRunning;
+    });
+    return answered && answer->type == type;
+}
+
+bool RequestNumber(uint8_t type, const std::string& payload, uint32_t* value) {
+    Message answer;
+    if (!Request(type, payload, &answer) || answer.payload.size() < 4) return false;
+    *value = GetU32(answer.payload.data());
+    return true;
+}
+
+std::string U32Text(double value) {
+    std::string payload;
+    PutU32(&payload, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(value))));
+    return payload;
+}
+
+// Port text to a port: 0 or less (or no number) means the default; -1 when out of range.
+int PortFromText(const DynString& text) {
+    double value = std::trunc(text.ToNumber());
+    if (!(value > 0)) return kNetDefaultPort;
+    return value > 65535 ? -1 : static_cast<int>(value);
+}
+
+} // namespace
+
+double NetHostGame(const DynString& portText) {
+    NetGame& game = TheNetGame();
+    BeginNewGame(game);
+    int port = PortFromText(portText);
+    if (port < 0) return 0.0;
+    NetStatus status;
+    game.listener = PacketListener::Open(static_cast<uint16_t>(port), &status);
+    if (!game.listener) return 0.0;
+    std::shared_ptr<PacketConnection> own = PacketConnection::Connect(LoopbackAddress(game.listener->Port()), kConnectTimeoutMs, &status);
+    if (!own) {
+        game.CloseGame();
+        return 0.0;
+    }
+    {
+        std::lock_guard<std::mutex> guard(game.lock);
+        game.socket = own;
+        game.isHost = true;
+    }
+    game.StartThread();
+    return 1.0;
+}
+
+double NetJoinGame(const DynString& addressText, const DynString& portText) {
+    NetGame& game = TheNetGame();
+    BeginNewGame(game);
+    int port = PortFromText(portText);
+    NetAddress address = LoopbackAddress(0);
+    if (port < 0 || (addressText.Length() > 0 && !TextToAddress(addressText.CStr(), &address))) return 0.0;
+    address.port = static_cast<uint16_t>(port);
+    NetStatus status;
+    std::shared_ptr<PacketConnection> own = PacketConnection::Connect(address, kConnectTimeoutMs, &status);
+    if (!own) return 0.0;
+    {
+        std::lock_guard<std::mutex> guard(game.lock);
+        game.socket = own;
+        game.isHost = false;
+    }
+    game.StartThread();
+    // A hidden player gives this program an id to ask with; it leaves once the host answered.
+    double hiddenId = NetCreatePlayer(DynString("")).ToNumber();
+    uint32_t hello = 0;
+    bool answered = hiddenId > 0 && RequestNumber(kHelloRequest, std::string(), &hello) && hello == 1;
+    if (hiddenId > 0) NetDestroyPlayer(hiddenId);
+    if (answered) return 1.0;
+    game.StopThread();
+    game.CloseGame();
+    return 0.0;
+}
+
+DynString NetGetLocalAddresses() {
+    EnsureInitialised(TheNetGame());
+    std::string text;
+    for (const NetAddress& address : LocalAddresses()) {
+        if (!text.empty()) text += '|';
+        text += AddressToText(address);
+    }
+    return DynString(text.c_str());
+}
+
+DynString NetCreatePlayer(const DynString& name) {
+    NetGame& game = TheNetGame();
+    std::unique_lock<std::mutex> guard(game.lock);
+    if (!game.socket || !game.threadRunning) return DynString("-1");
+    LocalPlayer player;
+    player.key = game.nextKey++;
+    player.record.hidden = name.Length() == 0;
+    player.record.name = std::string(name.CStr()).substr(0, kNameSize - 1);
+    game.localPlayers.push_back(std::move(player));
+    uint64_t key = game.localPlayers.back().key;
+    game.Wake();
+    auto find = [&game, key] {
+        for (auto it = game.localPlayers.begin(); it != game.localPlayers.end(); ++it)
+            if (it->key == key) return it;
+        return game.localPlayers.end();
+    };
+    game.changed.wait_until(guard, AnswerDeadline(), [&] {
+        return find() == game.localPlayers.end() || find()->record.id >= 0 || !game.threadRunning;
+    });
+    auto record = find();
+    if (record == game.localPlayers.end()) return DynString("-1");
+    if (record->record.id >= 0) return DynString(static_cast<double>(record->record.id));
+    // Not announced yet: forget it. Announced: the thread removes it when the host's id comes.
+    if (record->record.id == kIdNew) game.localPlayers.erase(record);
+    else record->abandoned = true;
+    return DynString("-1");
+}
+
+double NetDestroyPlayer(double playerId) {
+    NetGame& game = TheNetGame();
+    int32_t id = static_cast<int32_t>(std::trunc(playerId));
+    {
+        std::lock_guard<std::mutex> guard(game.lock);
+        auto& local = game.localPlayers;
+        for (auto it = local.begin(); it != local.end();) it = it->record.id == id && id > 0 ? local.erase(it) : it + 1;
+    }
+    Message message;
+    message.type = kRemovePlayer;
+    message.b = id;
+    game.SendOwn(message);
+    return 1.0;
+}
+
+double NetSendMessage(double senderId, double targetId, const DynString& text) {
+    if (text.Length() > kMaxPayload) return 0.0;
+    Message message;
+    message.type = kText;
+    int32_t target = static_cast<int32_t>(std::trunc(targetId));
+    message.a = target == 0 ? kAllPlayers : target;
+    message.b = static_cast<int32_t>(std::trunc(senderId));
+    message.payload.assign(text.CStr(), text.Length());
+    return TheNetGame().SendOwn(message) ? 1.0 : 0.0;
+}
+
+DynString NetGetMessage(double playerId) {
+    NetGame& game = TheNetGame();
+    int32_t id = static_cast<int32_t>(std::trunc(playerId));
+    std::lock_guard<std::mutex> guard(game.lock);
+    for (LocalPlayer& player : game.localPlayers) {
+        if (player.record.id != id || id <= 0) continue;
+        if (player.queue.empty()) break;
+        std::string text = std::move(player.queue.front());
+        player.queue.pop_front();
+        player.queuedBytes -= text.size();
+        return DynString(text.c_str());
+    }
+    return DynString("");
+}
+
+double NetCountPlayers() {
+    uint32_t count = 0;
+    return RequestNumber(kCountRequest, std::string(), &count) ? static_cast<double>(count) : 0.0;
+}
+
+DynString NetGetPlayerId(double index) {
+    uint32_t id = 0;
+    if (!RequestNumber(kIdRequest, U32Text(index), &id)) id = 0;
+    return DynString(static_cast<double>(static_cast<int32_t>(id)));
+}
+
+DynString NetGetPlayerName(double playerId) {
+    Message answer;
+    if (!Request(kNameRequest, U32Text(playerId), &answer)) return DynString("NO_DATA");
+    std::string name = answer.payload.substr(0, answer.payload.find('\0'));
+    return DynString(name.substr(0, kNameSize - 1).c_str());
+}
+
+void CreateNetGame() {
+    NetGame& game = TheNetGame();
+    game.StopThread();
+    game.CloseGame();
+}
+
+void ShutdownNetGame() {
+    NetGame& game = TheNetGame();
+    game.StopThread();
+    std::vector<int32_t> ids;
+    {
+        std::lock_guard<std::mutex> guard(game.lock);
+        for (const LocalPlayer& player : game.localPlayers)
+            if (player.record.id > 0) ids.push_back(player.record.id);
+    }
+    for (int32_t id : ids) {
+        Message goodbye;
+        goodbye.type = kRemovePlayer;
+        goodbye.b = id;
+        game.SendOwn(goodbye);
+    }
+    game.CloseGame();
+}

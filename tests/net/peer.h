@@ -1,0 +1,55 @@
+// Helpers of the network tests: a peer program driven through pipes, free ports, and a raw
+// packet connection for speaking (or breaking) the wire format by hand.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/sockets.h"
+#include "net/wire.h"
+
+// One net_peer process. Every command waits at most timeoutMs for its one-line answer.
+class Peer {
+public:
+    Peer();
+    ~Peer();                                      // ends the process if it still runs
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+    std::string Do(const std::string& command, int timeoutMs = 20000); // Send, then Answer
+    bool Send(const std::string& command);        // without waiting for the answer
+    std::string Answer(int timeoutMs = 20000);    // the next answer without "=", "<timeout>" or "<gone>"
+    bool Exited(int timeoutMs);                   // waits for the process to end
+    bool Alive();
+
+private:
+    pid_t pid_ = -1;
+    int toPeer_ = -1;
+    int fromPeer_ = -1;
+    std::string pending_;
+};
+
+uint16_t FreePort();                              // a port that nobody listened on a moment ago
+
+// Hosts on a free port (a few tries, since another test may take the port meanwhile); 0 on failure.
+uint16_t HostOnFreePort(Peer& host);
+
+// A raw connection to 127.0.0.1:port; null when the connection fails.
+std::unique_ptr<net::PacketConnection> RawConnect(uint16_t port);
+
+// Waits up to timeoutMs for one whole packet. False when none came or the connection closed.
+bool ReadPacketWithin(net::PacketConnection& connection, int timeoutMs, std::vector<uint8_t>* packet);
+
+// Reads packets until a decodable message of the given type arrives (others are skipped).
+bool ReadMessageWithin(net::PacketConnection& connection, uint8_t type, int timeoutMs, net::Message* message);
+
+bool SendMessage(net::PacketConnection& connection, const net::Message& message);
+
+// Waits up to timeoutMs for the peer to close the connection.
+bool ClosedWithin(net::PacketConnection& connection, int timeoutMs);
+
+// Raw bytes on a plain socket, for what the packet layer would refuse to write.
+int RawSocket(uint16_t port);                     // connected fd or -1
+bool RawWrite(int fd, const std::string& bytes);
