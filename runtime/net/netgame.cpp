@@ -46,9 +46,11 @@ NetGame::~NetGame() {
     if (wakeFd_ >= 0) close(wakeFd_);
 }
 
+// Never destroyed: EndProgram may run from an exit handler after static objects are gone, and
+// it still needs the object to stop the thread and say goodbye.
 NetGame& TheNetGame() {
-    static NetGame game;
-    return game;
+    static NetGame* game = new NetGame;
+    return *game;
 }
 
 void NetGame::StartThread() {
@@ -242,7 +244,9 @@ void NetGame::Deliver(Message& message, std::vector<Outgoing>* out) {
         auto waiting = std::find_if(localPlayers.begin(), localPlayers.end(),
                                     [](const LocalPlayer& p) { return p.record.id == kIdRequested; });
         if (waiting == localPlayers.end()) return;
-        if (waiting->abandoned) {
+        if (message.a <= 0) {
+            localPlayers.erase(waiting); // the host refused the player
+        } else if (waiting->abandoned) {
             // Its command gave up waiting: the host must not keep a player nobody owns.
             out->push_back(Outgoing{kOwnSocket, EncodeMessage(MakeMessage(kRemovePlayer, 0, message.a))});
             localPlayers.erase(waiting);
@@ -273,7 +277,11 @@ void NetGame::Route(Arrived& item, std::vector<Outgoing>* out) {
     }
     if (message.a != 0) return;
     if (message.type == kCreatePlayer) {
-        if (players.size() >= kMaxPlayers) return;
+        if (players.size() >= kMaxPlayers) {
+            // Id 0 refuses the player; an answer is still due, since clients match answers by order.
+            out->push_back(Outgoing{item.origin, EncodeMessage(MakeMessage(kPlayerId, 0, 0))});
+            return;
+        }
         PlayerRecordWire record;
         DecodePlayerRecord(reinterpret_cast<const uint8_t*>(message.payload.data()), message.payload.size(), &record);
         record.connection = item.origin;

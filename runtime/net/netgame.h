@@ -30,7 +30,7 @@
 namespace net {
 
 constexpr size_t kMaxConnections = 100;          // host: further connections are closed at once
-constexpr size_t kMaxPlayers = 4096;             // host: further create requests get no answer
+constexpr size_t kMaxPlayers = 4096;             // host: further players are refused (id 0)
 constexpr size_t kMaxQueuedBytes = 16u << 20;    // per local player; messages beyond are dropped
 constexpr size_t kMaxReplies = 64;               // answers kept for the commands
 constexpr int kPassMs = 10;                      // longest wait of one pass of the thread
@@ -57,7 +57,7 @@ struct Outgoing {
 class NetGame {
 public:
     NetGame();
-    ~NetGame();                   // stops the thread; no goodbye (ShutdownNetGame says it)
+    ~NetGame();                   // stops the thread
 
     // Fields shared with the thread, all under `lock`.
     bool isHost = false;                      // true after NetHostGame

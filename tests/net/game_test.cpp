@@ -154,7 +154,7 @@ TEST(NetCommands, WithoutAGameEveryCommandFailsAtOnce) {
     EXPECT_STREQ(NetGetMessage(101).CStr(), "");
     EXPECT_EQ(NetDestroyPlayer(101), 1.0);
     EXPECT_EQ(NetJoinGame(DynString("127.0.0.1"), DynString(std::to_string(FreePort()).c_str())), 0.0);
-    EXPECT_EQ(NetJoinGame(DynString("no such host name."), DynString("1")), 0.0);
+    EXPECT_EQ(NetJoinGame(DynString("127.0.0.1:notaport"), DynString("1")), 0.0);
     EXPECT_EQ(NetJoinGame(DynString("127.0.0.1"), DynString("70000")), 0.0);
     EXPECT_EQ(NetHostGame(DynString("65536")), 0.0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kNetAnswerWaitMs));

@@ -252,3 +252,30 @@ TEST(HostilePeers, ConnectionsBeyondTheHundredthAreClosed) {
     }
     EXPECT_TRUE(served);
 }
+
+TEST(HostilePeers, AFloodOfPlayersIsRefusedBeyondTheTable) {
+    Peer host, client;
+    uint16_t port = HostOnFreePort(host);
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(client.Do("join 127.0.0.1 " + std::to_string(port)), "1");
+    std::unique_ptr<PacketConnection> flood = RawConnect(port);
+    ASSERT_TRUE(flood);
+    std::vector<uint8_t> create = EncodeMessage(Make(kCreatePlayer, 0, 0, EncodePlayerRecord(PlayerRecordWire())));
+    Message message;
+    int given = 0;
+    for (int i = 0; i < 4200; ++i) {
+        ASSERT_EQ(flood->WritePacket(create.data(), create.size()), NetStatus::Ok);
+        ASSERT_TRUE(ReadMessageWithin(*flood, kPlayerId, 3000, &message)) << i;
+        if (message.a > 0) ++given;
+    }
+    EXPECT_EQ(given, 4096); // the joining program's hidden player has left again
+    EXPECT_EQ(message.a, 0);
+    // The client's own request is refused at once, not after the wait.
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.Do("create Late"), "-1");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kNetAnswerWaitMs / 2));
+    flood.reset(); // leaving frees every place it took
+    bool created = false;
+    for (int i = 0; i < 50 && !created; ++i) created = client.Do("create Later") != "-1";
+    EXPECT_TRUE(created);
+}
