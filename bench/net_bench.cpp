@@ -1,11 +1,7 @@
 // Network games on loopback: the round trip of a request through the host's thread, and
 // messages per second through the host, each beside a baseline of bare packets on a loopback
 // TCP connection measured in the same run.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <string>
@@ -19,18 +15,11 @@ namespace {
 
 using namespace net;
 
+// A port nobody listens on: one the system gave a moment ago.
 uint16_t FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof sa;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
-        port = ntohs(sa.sin_port);
-    close(fd);
-    return port;
+    NetStatus status;
+    std::unique_ptr<PacketListener> probe = PacketListener::Open(0, &status);
+    return probe ? probe->Port() : 0;
 }
 
 bool Host() {

@@ -39,9 +39,7 @@ void BeginNewGame(NetGame& game) {
 // the host could answer, so the request fails at once.
 bool Request(uint8_t type, const std::string& payload, Message* answer) {
     NetGame& game = TheNetGame();
-    Message request;
-    request.type = type;
-    request.payload = payload;
+    Message request = MakeMessage(type, 0, 0, payload);
     {
         std::lock_guard<std::mutex> guard(game.lock);
         for (const LocalPlayer& player : game.localPlayers)
@@ -180,21 +178,15 @@ double NetDestroyPlayer(double playerId) {
         auto& local = game.localPlayers;
         for (auto it = local.begin(); it != local.end();) it = it->record.id == id && id > 0 ? local.erase(it) : it + 1;
     }
-    Message message;
-    message.type = kRemovePlayer;
-    message.b = id;
-    game.SendOwn(message);
+    game.SendOwn(MakeMessage(kRemovePlayer, 0, id));
     return 1.0;
 }
 
 double NetSendMessage(double senderId, double targetId, const DynString& text) {
     if (text.Length() > kMaxPayload) return 0.0;
-    Message message;
-    message.type = kText;
     int32_t target = static_cast<int32_t>(std::trunc(targetId));
-    message.a = target == 0 ? kAllPlayers : target;
-    message.b = static_cast<int32_t>(std::trunc(senderId));
-    message.payload.assign(text.CStr(), text.Length());
+    Message message = MakeMessage(kText, target == 0 ? kAllPlayers : target, static_cast<int32_t>(std::trunc(senderId)),
+                                  std::string(text.CStr(), text.Length()));
     return TheNetGame().SendOwn(message) ? 1.0 : 0.0;
 }
 
@@ -246,11 +238,6 @@ void ShutdownNetGame() {
         for (const LocalPlayer& player : game.localPlayers)
             if (player.record.id > 0) ids.push_back(player.record.id);
     }
-    for (int32_t id : ids) {
-        Message goodbye;
-        goodbye.type = kRemovePlayer;
-        goodbye.b = id;
-        game.SendOwn(goodbye);
-    }
+    for (int32_t id : ids) game.SendOwn(MakeMessage(kRemovePlayer, 0, id));
     game.CloseGame();
 }

@@ -22,15 +22,6 @@ namespace {
 
 constexpr int kReadsPerPass = 64;  // messages read from one connection in one pass
 
-Message MakeMessage(uint8_t type, int32_t a, int32_t b, std::string payload = std::string()) {
-    Message message;
-    message.type = type;
-    message.a = a;
-    message.b = b;
-    message.payload = std::move(payload);
-    return message;
-}
-
 std::string U32Payload(uint32_t value) {
     std::string payload;
     PutU32(&payload, value);

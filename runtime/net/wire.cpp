@@ -59,6 +59,15 @@ DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message) {
     return DecodeResult::Ok;
 }
 
+Message MakeMessage(uint8_t type, int32_t a, int32_t b, std::string payload) {
+    Message message;
+    message.type = type;
+    message.a = a;
+    message.b = b;
+    message.payload = std::move(payload);
+    return message;
+}
+
 std::vector<uint8_t> EncodeMessage(const Message& message) {
     size_t length = message.payload.size() < kMaxPayload ? message.payload.size() : kMaxPayload;
     std::string bytes(kMagic, 4);
