@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -162,7 +163,16 @@ TEST(NetCommands, WithoutAGameEveryCommandFailsAtOnce) {
     EXPECT_NE(("|" + addresses + "|").find("|127.0.0.1|"), std::string::npos) << addresses;
 }
 
+// Threads of this process, from /proc.
+static int ThreadCount() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    return -1;
+}
+
 TEST(NetCommands, HostInThisProgram) {
+    int threadsBefore = ThreadCount();
     uint16_t port = 0;
     for (int i = 0; i < 5 && port == 0; ++i) {
         uint16_t p = FreePort();
@@ -185,7 +195,9 @@ TEST(NetCommands, HostInThisProgram) {
     DynString id = NetCreatePlayer(DynString(longName.c_str()));
     EXPECT_STREQ(id.CStr(), "103");
     EXPECT_EQ(std::string(NetGetPlayerName(103).CStr()), longName.substr(0, 126));
+    EXPECT_EQ(ThreadCount(), threadsBefore + 1); // the network thread
     ShutdownNetGame(); // stops the thread and closes everything
+    EXPECT_EQ(ThreadCount(), threadsBefore);
     EXPECT_STREQ(NetGetPlayerName(101).CStr(), "NO_DATA");
     EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
 }
