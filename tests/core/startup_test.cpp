@@ -1,0 +1,201 @@
+// Start-up and shutdown of the runtime, seen from outside: real programs run as child processes
+// (a small probe program and the game itself), their exit status, the working directory they
+// end up in and the error log "/tmp/ErrorLog.txt" they write.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/errorlog_lines.h"
+
+extern char** environ;
+
+namespace {
+
+const char* const kLog = "/tmp/ErrorLog.txt";
+
+struct RunResult {
+    bool exited = false;  // ended by itself within the time limit
+    int status = -1;      // exit status when it exited
+    std::string output;   // its standard output
+};
+
+// Runs program with one argument in workDir. underscore: the value of "_" in its environment,
+// or null to leave "_" unset.
+RunResult RunProgram(const std::string& program, const std::string& arg, const std::string& workDir,
+              const char* underscore, int seconds = 60) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "_=", 2) != 0) env.push_back(*e);
+    }
+    if (underscore != nullptr) env.push_back(std::string("_=") + underscore);
+    std::vector<char*> envp;
+    for (std::string& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string prog = program;
+    std::string argument = arg;
+    char* argv[] = {prog.data(), argument.empty() ? nullptr : argument.data(), nullptr};
+
+    int out[2];
+    RunResult r;
+    if (pipe(out) != 0) return r;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        if (chdir(workDir.c_str()) != 0) _exit(120);
+        execve(prog.c_str(), argv, envp.data());
+        _exit(121);
+    }
+    close(out[1]);
+    fcntl(out[0], F_SETFL, O_NONBLOCK);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    for (;;) {
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(out[0], buf, sizeof buf)) > 0) r.output.append(buf, static_cast<size_t>(n));
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            while ((n = read(out[0], buf, sizeof buf)) > 0) r.output.append(buf, static_cast<size_t>(n));
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            close(out[0]);
+            return r;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    close(out[0]);
+    r.exited = WIFEXITED(status);
+    r.status = r.exited ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string RealDir(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) == nullptr) return "";
+    std::string s(resolved);
+    return s.substr(0, s.rfind('/'));
+}
+
+// A fresh, empty directory to start the child in, distinct from the program's own directory.
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/voxa_startup_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        workDir_ = tmpl;
+        probe_ = VOXA_STARTUP_PROBE;
+        probeDir_ = RealDir(probe_);
+        ASSERT_FALSE(probeDir_.empty());
+    }
+    void TearDown() override { rmdir(workDir_.c_str()); }
+
+    std::string workDir_;
+    std::string probe_;
+    std::string probeDir_;
+};
+
+} // namespace
+
+TEST_F(StartupTest, NormalEndExitsZeroWithTheTwoStartLines) {
+    RunResult r = RunProgram(probe_, "end", workDir_, probe_.c_str());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "cwd=" + probeDir_ + "\n"); // changed to the program's own directory
+    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", probeDir_}));
+    EXPECT_EQ(voxatest::ReadFileBytes(kLog), "Current Dir\r\n" + probeDir_ + "\r\n");
+}
+
+TEST_F(StartupTest, EachRunStartsAFreshLog) {
+    std::FILE* f = std::fopen(kLog, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("left over from an earlier run\r\n", f);
+    std::fclose(f);
+    ASSERT_TRUE(RunProgram(probe_, "end", workDir_, probe_.c_str()).exited);
+    RunResult second = RunProgram(probe_, "end", workDir_, probe_.c_str());
+    ASSERT_TRUE(second.exited);
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", probeDir_}));
+}
+
+TEST_F(StartupTest, WithoutUnderscoreTheDirectoryIsEmptyAndUnchanged) {
+    RunResult r = RunProgram(probe_, "end", workDir_, nullptr);
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "cwd=" + workDir_ + "\n");
+    EXPECT_EQ(voxatest::ReadFileBytes(kLog), "Current Dir\r\n\r\n");
+}
+
+TEST_F(StartupTest, UnresolvablePathKeepsTheWorkingDirectory) {
+    RunResult r = RunProgram(probe_, "end", workDir_, "/no/such/voxa/program");
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.output, "cwd=" + workDir_ + "\n");
+    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", ""}));
+}
+
+TEST_F(StartupTest, APathWhoseOnlySlashIsTheFirstIsNotCut) {
+    // "/tmp" resolves to itself; cutting at index 0 would leave the empty path.
+    RunResult r = RunProgram(probe_, "end", workDir_, "/tmp");
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.output, "cwd=/tmp\n");
+    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", "/tmp"}));
+}
+
+TEST_F(StartupTest, DebugReportOfANormalEndIsWrittenOnce) {
+    // The exit handler registered by RuntimeStart runs after End: the guard keeps it from
+    // shutting down (and reporting) a second time.
+    RunResult r = RunProgram(probe_, "debug-end", workDir_, probe_.c_str());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(voxatest::ReadLogLines(kLog),
+              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "0", "-1", "0", "0"}));
+}
+
+TEST_F(StartupTest, ReturningFromMainShutsDownThroughTheExitHandler) {
+    RunResult r = RunProgram(probe_, "debug-return", workDir_, probe_.c_str());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(voxatest::ReadLogLines(kLog),
+              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "0", "-1", "0", "0"}));
+}
+
+TEST_F(StartupTest, EndingAgainWhileExitingIsHarmless) {
+    RunResult r = RunProgram(probe_, "debug-nested", workDir_, probe_.c_str());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(voxatest::ReadLogLines(kLog),
+              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "0", "-1", "0", "0"}));
+}
+
+TEST_F(StartupTest, ArrayErrorEndsWithStatusZeroAndItsCodeInTheReport) {
+    RunResult r = RunProgram(probe_, "debug-array", workDir_, probe_.c_str());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(voxatest::ReadLogLines(kLog),
+              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "8", "76", "77", "3"}));
+}
+
+TEST_F(StartupTest, TheGameStartsWritesItsTwoLinesAndEndsWithStatusZero) {
+    std::string voxa = VOXA_GAME_BINARY;
+    RunResult r = RunProgram(voxa, "", workDir_, voxa.c_str(), 30);
+    ASSERT_TRUE(r.exited) << "voxa did not end by itself within 30 s";
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", RealDir(voxa)}));
+}
