@@ -142,9 +142,9 @@ TEST(DynStringMembers, AppendingItselfOrAPartOfItself) {
     EXPECT_EQ(std::string(s.CStr()), std::string(800, 'x'));
 
     DynString t("abcdef");
-    t.Append(t.CStr() + 3);
+    t.Append(t.GetBuffer(0) + 3);
     EXPECT_STREQ(t.CStr(), "abcdefdef");
-    t.Assign(t.CStr() + 6);
+    t.Assign(t.GetBuffer(0) + 6);
     EXPECT_STREQ(t.CStr(), "def");
     EXPECT_EQ(t.Length(), 3u);
 }
