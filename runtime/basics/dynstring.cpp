@@ -97,6 +97,7 @@ DynString& DynString::operator=(float value) { SetNumber("%g", value, false, 0);
 DynString& DynString::operator=(double value) { SetNumber("%g", value, false, 0); return *this; }
 
 DynString& DynString::AssignExact(const char* text) {
+    if (text == nullptr) text = "";
     size_t n = std::strlen(text);
     char* fresh = Allocate(n + 1);
     std::memcpy(fresh, text, n + 1);
@@ -108,6 +109,7 @@ DynString& DynString::AssignExact(const char* text) {
 }
 
 DynString& DynString::Assign(const char* text) {
+    if (text == nullptr) text = ""; // a caller's mistake reads as the empty text, never a crash
     uint32_t n = static_cast<uint32_t>(std::strlen(text));
     if (PointsInto(text, buffer_, capacity_)) {
         // Assigning a part of our own text: move it to the front, no reallocation needed.
@@ -203,6 +205,8 @@ double DynString::ToNumber() const {
 }
 
 double Find(const char* haystack, const char* needle) {
+    if (haystack == nullptr) haystack = "";
+    if (needle == nullptr) needle = "";
     const char* hit = std::strstr(haystack, needle);
     return hit ? static_cast<double>(hit - haystack) : -1.0;
 }

@@ -11,7 +11,7 @@
 class DynString {
 public:
     DynString();                       // capacity 4, text ""
-    DynString(const char* text);       // copy of text; capacity the next multiple of 512 above its length
+    DynString(const char* text);       // copy of text (null reads as ""); capacity the next multiple of 512 above its length
     DynString(const DynString& other); // copy up to other's length
     DynString(DynString&& other) noexcept;
     DynString(int value);              // "%d"
@@ -41,7 +41,7 @@ public:
     uint32_t Capacity() const { return capacity_; }
     DynString& Assign(const char* text);    // same as operator= from text
     DynString& Append(const char* text) {   // same as operator+= of text
-        AppendBytes(text, static_cast<uint32_t>(std::strlen(text)));
+        if (text != nullptr) AppendBytes(text, static_cast<uint32_t>(std::strlen(text)));
         return *this;
     }
     int CharAt(int i) const { return static_cast<signed char>(buffer_[i]); } // no bounds check

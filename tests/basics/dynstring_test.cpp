@@ -158,6 +158,20 @@ TEST(DynStringMembers, ToNumberTakesTheLongestNumericPrefix) {
     EXPECT_EQ(DynString("-2.5e-1kg").ToNumber(), -0.25);
 }
 
+TEST(DynStringMembers, NullTextsReadAsEmpty) {
+    const char* none = nullptr;
+    DynString s(none);
+    EXPECT_STREQ(s.CStr(), "");
+    s = "abc";
+    s += none;
+    s.Append(none);
+    EXPECT_STREQ(s.CStr(), "abc");
+    s = none;
+    EXPECT_EQ(s.Length(), 0u);
+    EXPECT_EQ(Find(none, "a"), -1.0);
+    EXPECT_EQ(Find("abc", none), 0.0);
+}
+
 TEST(DynStringMembers, FindGivesPositionOrMinusOne) {
     EXPECT_EQ(Find("hello", "l"), 2.0);
     EXPECT_EQ(Find("hello", "z"), -1.0);
