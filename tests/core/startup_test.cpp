@@ -107,19 +107,31 @@ protected:
     }
     void TearDown() override { rmdir(workDir_.c_str()); }
 
+    // Runs the probe in the work directory; it must end by itself with status 0. Returns what
+    // it printed (its working directory after start-up).
+    std::string RunProbe(const char* how, const char* underscore) {
+        RunResult r = RunProgram(probe_, how, workDir_, underscore);
+        EXPECT_TRUE(r.exited) << how;
+        EXPECT_EQ(r.status, 0) << how;
+        return r.output;
+    }
+
+    std::vector<std::string> StartLinesAnd(std::vector<std::string> more) const {
+        more.insert(more.begin(), {"Current Dir", probeDir_});
+        return more;
+    }
+
     std::string workDir_;
     std::string probe_;
     std::string probeDir_;
 };
 
+std::vector<std::string> LogLines() { return voxatest::ReadLogLines(kLog); }
+
 } // namespace
 
 TEST_F(StartupTest, NormalEndExitsZeroWithTheTwoStartLines) {
-    RunResult r = RunProgram(probe_, "end", workDir_, probe_.c_str());
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, "cwd=" + probeDir_ + "\n"); // changed to the program's own directory
-    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", probeDir_}));
+    EXPECT_EQ(RunProbe("end", probe_.c_str()), "cwd=" + probeDir_ + "\n"); // the program's own directory
     EXPECT_EQ(voxatest::ReadFileBytes(kLog), "Current Dir\r\n" + probeDir_ + "\r\n");
 }
 
@@ -128,68 +140,40 @@ TEST_F(StartupTest, EachRunStartsAFreshLog) {
     ASSERT_NE(f, nullptr);
     std::fputs("left over from an earlier run\r\n", f);
     std::fclose(f);
-    ASSERT_TRUE(RunProgram(probe_, "end", workDir_, probe_.c_str()).exited);
-    RunResult second = RunProgram(probe_, "end", workDir_, probe_.c_str());
-    ASSERT_TRUE(second.exited);
-    EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", probeDir_}));
+    RunProbe("end", probe_.c_str());
+    RunProbe("end", probe_.c_str());
+    EXPECT_EQ(LogLines(), StartLinesAnd({}));
 }
 
 TEST_F(StartupTest, WithoutUnderscoreTheDirectoryIsEmptyAndUnchanged) {
-    RunResult r = RunProgram(probe_, "end", workDir_, nullptr);
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, "cwd=" + workDir_ + "\n");
+    EXPECT_EQ(RunProbe("end", nullptr), "cwd=" + workDir_ + "\n");
     EXPECT_EQ(voxatest::ReadFileBytes(kLog), "Current Dir\r\n\r\n");
 }
 
 TEST_F(StartupTest, UnresolvablePathKeepsTheWorkingDirectory) {
-    RunResult r = RunProgram(probe_, "end", workDir_, "/no/such/voxa/program");
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.output, "cwd=" + workDir_ + "\n");
-    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", ""}));
+    EXPECT_EQ(RunProbe("end", "/no/such/voxa/program"), "cwd=" + workDir_ + "\n");
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Current Dir", ""}));
 }
 
 TEST_F(StartupTest, APathWhoseOnlySlashIsTheFirstIsNotCut) {
     // "/tmp" resolves to itself; cutting at index 0 would leave the empty path.
-    RunResult r = RunProgram(probe_, "end", workDir_, "/tmp");
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.output, "cwd=/tmp\n");
-    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", "/tmp"}));
+    EXPECT_EQ(RunProbe("end", "/tmp"), "cwd=/tmp\n");
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Current Dir", "/tmp"}));
 }
 
-TEST_F(StartupTest, DebugReportOfANormalEndIsWrittenOnce) {
-    // The exit handler registered by RuntimeStart runs after End: the guard keeps it from
-    // shutting down (and reporting) a second time.
-    RunResult r = RunProgram(probe_, "debug-end", workDir_, probe_.c_str());
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(voxatest::ReadLogLines(kLog),
-              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "0", "-1", "0", "0"}));
-}
-
-TEST_F(StartupTest, ReturningFromMainShutsDownThroughTheExitHandler) {
-    RunResult r = RunProgram(probe_, "debug-return", workDir_, probe_.c_str());
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(voxatest::ReadLogLines(kLog),
-              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "0", "-1", "0", "0"}));
-}
-
-TEST_F(StartupTest, EndingAgainWhileExitingIsHarmless) {
-    RunResult r = RunProgram(probe_, "debug-nested", workDir_, probe_.c_str());
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(voxatest::ReadLogLines(kLog),
-              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "0", "-1", "0", "0"}));
+TEST_F(StartupTest, DebugReportIsWrittenOnceHoweverTheProgramEnds) {
+    // End(), returning from main (the exit handler registered by RuntimeStart shuts down), and
+    // End() again from an exit handler while the process exits: the run-once guard lets exactly
+    // one shutdown write its report.
+    for (const char* how : {"debug-end", "debug-return", "debug-nested"}) {
+        RunProbe(how, probe_.c_str());
+        EXPECT_EQ(LogLines(), StartLinesAnd({"-End On Line", "0", "-1", "0", "0"})) << how;
+    }
 }
 
 TEST_F(StartupTest, ArrayErrorEndsWithStatusZeroAndItsCodeInTheReport) {
-    RunResult r = RunProgram(probe_, "debug-array", workDir_, probe_.c_str());
-    ASSERT_TRUE(r.exited);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(voxatest::ReadLogLines(kLog),
-              (std::vector<std::string>{"Current Dir", probeDir_, "-End On Line", "8", "76", "77", "3"}));
+    RunProbe("debug-array", probe_.c_str());
+    EXPECT_EQ(LogLines(), StartLinesAnd({"-End On Line", "8", "76", "77", "3"}));
 }
 
 TEST_F(StartupTest, TheGameStartsWritesItsTwoLinesAndEndsWithStatusZero) {
@@ -197,5 +181,5 @@ TEST_F(StartupTest, TheGameStartsWritesItsTwoLinesAndEndsWithStatusZero) {
     RunResult r = RunProgram(voxa, "", workDir_, voxa.c_str(), 30);
     ASSERT_TRUE(r.exited) << "voxa did not end by itself within 30 s";
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(voxatest::ReadLogLines(kLog), (std::vector<std::string>{"Current Dir", RealDir(voxa)}));
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Current Dir", RealDir(voxa)}));
 }
