@@ -6,10 +6,10 @@
 # sharing a display or its keyboard focus.
 find_package(GTest REQUIRED)
 
-# -noreset: an X server resets when its last client leaves and refuses connections meanwhile;
-# SDL opens and closes a probe connection before its real one, so without it the first window
-# of a test fails now and then under load.
-set(VOXA_XVFB_RUN xvfb-run -a -s "-screen 0 1024x768x24 -noreset")
+# Each gl/e2e test program gets a private Xvfb server (scripts/with-xvfb): started with
+# -noreset, on a free display number chosen under a lock, so programs started side by side never
+# share or race for a display (xvfb-run -a can pick the same number twice).
+set(VOXA_XVFB_RUN ${CMAKE_SOURCE_DIR}/scripts/with-xvfb)
 
 function(voxa_add_test)
   cmake_parse_arguments(T "" "NAME;TIER;TIMEOUT" "SOURCES;LIBS;ENV;RESOURCE_LOCK" ${ARGN})

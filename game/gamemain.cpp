@@ -1,8 +1,10 @@
-// The game's main routine.
+// The game's main routine. Until the game loop exists it sets up the game's variables and
+// arrays as a (re)start does, then ends the program normally.
 #include "app.h"
-#include "runtime.h"
+#include "globals.h"
 
 void GameMain() {
-    SetErrorCode(0);
-    EndProgram();
+    ResetGameGlobals(gGame);
+    DimGameArrays(gGameArrays);
+    End();
 }

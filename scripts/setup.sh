@@ -10,6 +10,8 @@ packages=(
   libsdl1.2-dev libsdl-mixer1.2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri liblzo2-dev
   # headless display, real input events, image/sound checks
   xvfb xauth xdotool libxtst-dev imagemagick sox lame libmp3lame-dev
+  # a test locale with a comma as decimal separator (localedef charmaps)
+  locales
   # asset generation: fonts rendered with FreeType
   libfreetype-dev fonts-dejavu-core
   # benchmark baseline (pathfinding), fuzzing, memory checking

@@ -123,6 +123,7 @@ DynArray& DynArray::operator=(const DynArray& other) {
         dimCount_ = -1;
         std::fill(std::begin(dims_), std::end(dims_), 0u);
         std::fill(std::begin(stride_), std::end(stride_), 0u);
+        SetLimits();
         return *this;
     }
     Dim(d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
@@ -158,6 +159,7 @@ void DynArray::Dim(double d1, double d2, double d3, double d4, double d5, double
     if (data_ == nullptr) Fatal(7);
     std::fill(data_, data_ + capacity_, 0.0);
     StoreShape(s, dims_, stride_, dimCount_);
+    SetLimits();
 }
 
 void DynArray::Redim(double d1, double d2, double d3, double d4, double d5, double d6, double d7,
@@ -173,8 +175,16 @@ void DynArray::Redim(double d1, double d2, double d3, double d4, double d5, doub
     *this = fresh;
 }
 
-double& DynArray::At(double i1, double i2, double i3, double i4, double i5, double i6, double i7,
-                     double i8) {
+void DynArray::IndexError() const { Fatal(dims_[0] == 0 ? 8 : 9); }
+
+void DynArray::SetLimits() {
+    for (int k = 0; k < 8; ++k) {
+        limit_[k] = dims_[0] == 0 ? 0.0 : static_cast<double>(std::max<uint32_t>(1u, dims_[k]));
+    }
+}
+
+double& DynArray::AtChecked(double i1, double i2, double i3, double i4, double i5, double i6,
+                            double i7, double i8) {
     const double idx[8] = {i1, i2, i3, i4, i5, i6, i7, i8};
     return data_[CheckedOffset(dims_, stride_, data_, idx)];
 }

@@ -20,8 +20,22 @@ public:
              double d7 = 0, double d8 = 0);   // all elements 0; d1 < 1 empties the array
     void Redim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
                double d7 = 0, double d8 = 0); // as Dim, keeping the elements inside both sizes
-    double& At(double i1, double i2 = 0, double i3 = 0, double i4 = 0, double i5 = 0, double i6 = 0,
-               double i7 = 0, double i8 = 0); // checked element reference
+    // Checked element reference. The one- and two-index forms are inline: the indices left out
+    // are 0, which every dimensioned array accepts, so only the given ones need checking.
+    double& At(double i1) {
+        if (i1 >= 0.0 && i1 < limit_[0]) return data_[static_cast<uint32_t>(i1)];
+        IndexError();
+    }
+    double& At(double i1, double i2) {
+        if (i1 >= 0.0 && i1 < limit_[0] && i2 >= 0.0 && i2 < limit_[1]) {
+            return data_[static_cast<uint32_t>(i1) + static_cast<uint32_t>(i2) * stride_[0]];
+        }
+        IndexError();
+    }
+    double& At(double i1, double i2, double i3, double i4 = 0, double i5 = 0, double i6 = 0,
+               double i7 = 0, double i8 = 0) {
+        return AtChecked(i1, i2, i3, i4, i5, i6, i7, i8);
+    }
     double Bounds(double k) const;            // size of dimension k (0..7), 0 for any other k
 
     int DimCount() const { return dimCount_; }        // -1 before the first Dim
@@ -31,12 +45,21 @@ public:
     const double* Data() const { return data_; }
 
 private:
+    double& AtChecked(double i1, double i2, double i3, double i4, double i5, double i6, double i7,
+                      double i8); // every check; ends the program with code 8 or 9 on a bad index
+    // A failed inline check: code 8 when the array is empty, else 9. Never returns, so the
+    // inline forms keep their loop's values in registers across it.
+    [[noreturn]] void IndexError() const;
+    void SetLimits();
+
     double* data_ = nullptr;       // inlineStore_ or a heap block; null before the first Dim
     double inlineStore_[16] = {};  // storage for arrays of fewer than 16 elements
     uint32_t stride_[7] = {};      // stride_[k] = d1 * .. * d(k+1)
     uint32_t dims_[8] = {};        // truncated sizes; 0 = dimension not used
     int32_t dimCount_ = -1;        // index of the last used dimension + 1; -1 before the first Dim
     uint32_t capacity_ = 0;        // elements in the storage
+    double limit_[8] = {};         // indices must stay below these: the size, 1 for an unused
+                                   // dimension; all 0 while the array is empty (d1 = 0)
 };
 
 class DynStringArray {

@@ -18,9 +18,24 @@ constexpr uint32_t kMaxLength = 0xFFFFFDFFu; // longest text whose growth-rule c
 
 int Compare(const char* a, const char* b) { return std::strcmp(a, b); }
 
+// The buffer lives in malloc'ed memory so that growth can use realloc: a text built by many
+// appends grows in steps of 512 bytes, and realloc extends a block in place (or remaps it)
+// where a fresh block would copy the whole text at every step.
+char* Allocate(size_t bytes) {
+    void* p = std::malloc(bytes);
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<char*>(p);
+}
+
+bool PointsInto(const char* p, const char* buffer, uint32_t capacity) {
+    auto at = reinterpret_cast<uintptr_t>(p);
+    auto base = reinterpret_cast<uintptr_t>(buffer);
+    return buffer != nullptr && at >= base && at < base + capacity;
+}
+
 } // namespace
 
-DynString::DynString() : buffer_(new char[4]), capacity_(4), length_(0) { buffer_[0] = '\0'; }
+DynString::DynString() : buffer_(Allocate(4)), capacity_(4), length_(0) { buffer_[0] = '\0'; }
 
 DynString::DynString(const char* text) { Assign(text); }
 
@@ -41,7 +56,7 @@ DynString::DynString(float value) { SetNumber("%g", static_cast<double>(value), 
 DynString::DynString(double value) { SetNumber("%g", value, false, 0); }
 
 DynString::~DynString() {
-    delete[] buffer_;
+    std::free(buffer_);
     buffer_ = nullptr;
     capacity_ = 0;
     length_ = 0;
@@ -69,7 +84,7 @@ DynString& DynString::operator=(const DynString& other) {
 
 DynString& DynString::operator=(DynString&& other) noexcept {
     if (this != &other) {
-        delete[] buffer_;
+        std::free(buffer_);
         buffer_ = std::exchange(other.buffer_, nullptr);
         capacity_ = std::exchange(other.capacity_, 0u);
         length_ = std::exchange(other.length_, 0u);
@@ -82,10 +97,11 @@ DynString& DynString::operator=(float value) { SetNumber("%g", value, false, 0);
 DynString& DynString::operator=(double value) { SetNumber("%g", value, false, 0); return *this; }
 
 DynString& DynString::AssignExact(const char* text) {
+    if (text == nullptr) text = "";
     size_t n = std::strlen(text);
-    char* fresh = new char[n + 1];
+    char* fresh = Allocate(n + 1);
     std::memcpy(fresh, text, n + 1);
-    delete[] buffer_;
+    std::free(buffer_);
     buffer_ = fresh;
     capacity_ = static_cast<uint32_t>(n + 1);
     length_ = static_cast<uint32_t>(n);
@@ -93,8 +109,9 @@ DynString& DynString::AssignExact(const char* text) {
 }
 
 DynString& DynString::Assign(const char* text) {
+    if (text == nullptr) text = ""; // a caller's mistake reads as the empty text, never a crash
     uint32_t n = static_cast<uint32_t>(std::strlen(text));
-    if (buffer_ != nullptr && text >= buffer_ && text < buffer_ + capacity_) {
+    if (PointsInto(text, buffer_, capacity_)) {
         // Assigning a part of our own text: move it to the front, no reallocation needed.
         std::memmove(buffer_, text, n + 1);
         length_ = n;
@@ -106,12 +123,12 @@ DynString& DynString::Assign(const char* text) {
     return *this;
 }
 
-void DynString::AppendBytes(const char* bytes, uint32_t count) {
+void DynString::AppendGrowing(const char* bytes, uint32_t count) {
     uint32_t old = length_;
-    if (buffer_ != nullptr && bytes >= buffer_ && bytes < buffer_ + capacity_) {
+    if (PointsInto(bytes, buffer_, capacity_)) {
         // Appending (part of) ourselves: copy first, Reserve may move the buffer.
         std::string copy(bytes, count);
-        AppendBytes(copy.data(), count);
+        AppendGrowing(copy.data(), count);
         return;
     }
     if (count > kMaxLength - old) throw std::bad_alloc();
@@ -121,12 +138,6 @@ void DynString::AppendBytes(const char* bytes, uint32_t count) {
     buffer_[length_] = '\0';
 }
 
-DynString& DynString::Append(const char* text) {
-    AppendBytes(text, static_cast<uint32_t>(std::strlen(text)));
-    return *this;
-}
-
-DynString& DynString::operator+=(const char* text) { return Append(text); }
 
 DynString& DynString::operator+=(const DynString& other) {
     if (this == &other) {
@@ -150,18 +161,18 @@ void DynString::Reserve(uint32_t needed) {
     // The next multiple of 512 above needed must fit the 32-bit capacity.
     if (needed > kMaxLength) throw std::bad_alloc();
     uint32_t grown = (needed & ~511u) + 512u;
-    char* fresh = new char[grown];
-    if (buffer_ != nullptr) {
-        // The old text is copied up to its NUL; the buffer may hold a text written through
-        // GetBuffer whose length field is not up to date.
-        size_t n = strnlen(buffer_, capacity_);
-        std::memcpy(fresh, buffer_, n);
-        fresh[n < grown ? n : grown - 1] = '\0';
+    if (buffer_ == nullptr) {
+        buffer_ = Allocate(grown);
+        buffer_[0] = '\0';
     } else {
-        fresh[0] = '\0';
+        // realloc keeps the old bytes, so a text written through GetBuffer whose length field
+        // is not up to date survives. grown always exceeds the old capacity: the NUL written
+        // there ends a text that filled the old buffer without one.
+        void* fresh = std::realloc(buffer_, grown);
+        if (fresh == nullptr) throw std::bad_alloc();
+        buffer_ = static_cast<char*>(fresh);
+        buffer_[capacity_] = '\0';
     }
-    delete[] buffer_;
-    buffer_ = fresh;
     capacity_ = grown;
 }
 
@@ -194,6 +205,8 @@ double DynString::ToNumber() const {
 }
 
 double Find(const char* haystack, const char* needle) {
+    if (haystack == nullptr) haystack = "";
+    if (needle == nullptr) needle = "";
     const char* hit = std::strstr(haystack, needle);
     return hit ? static_cast<double>(hit - haystack) : -1.0;
 }

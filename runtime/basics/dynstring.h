@@ -6,11 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 class DynString {
 public:
     DynString();                       // capacity 4, text ""
-    DynString(const char* text);       // copy of text; capacity the next multiple of 512 above its length
+    DynString(const char* text);       // copy of text (null reads as ""); capacity the next multiple of 512 above its length
     DynString(const DynString& other); // copy up to other's length
     DynString(DynString&& other) noexcept;
     DynString(int value);              // "%d"
@@ -26,7 +27,7 @@ public:
     DynString& operator=(double value);
     DynString& AssignExact(const char* text); // releases the buffer and allocates strlen + 1 bytes exactly
 
-    DynString& operator+=(const char* text);
+    DynString& operator+=(const char* text) { return Append(text); }
     DynString& operator+=(const DynString& other);
     DynString& operator+=(int value);
     DynString& operator+=(float value);
@@ -39,17 +40,31 @@ public:
     uint32_t Length() const { return length_; }
     uint32_t Capacity() const { return capacity_; }
     DynString& Assign(const char* text);    // same as operator= from text
-    DynString& Append(const char* text);    // same as operator+= of text
+    DynString& Append(const char* text) {   // same as operator+= of text
+        if (text != nullptr) AppendBytes(text, static_cast<uint32_t>(std::strlen(text)));
+        return *this;
+    }
     int CharAt(int i) const { return static_cast<signed char>(buffer_[i]); } // no bounds check
     void Truncate(int n);                   // NUL at n (caller keeps n inside 0..length), then UpdateLength
     void TrimControlEnd();                  // NULs trailing bytes whose signed value <= 31; length left as is
     double ToNumber() const;                // strtod: longest numeric prefix, 0 when there is none
 
 private:
-    void AppendBytes(const char* bytes, uint32_t count);
+    // Appends count bytes. Inline for the common case of a text that fits the buffer (memmove:
+    // the source may be a part of this string).
+    void AppendBytes(const char* bytes, uint32_t count) {
+        if (capacity_ >= 512 && count < capacity_ - length_) {
+            std::memmove(buffer_ + length_, bytes, count);
+            length_ += count;
+            buffer_[length_] = '\0';
+            return;
+        }
+        AppendGrowing(bytes, count);
+    }
+    void AppendGrowing(const char* bytes, uint32_t count); // Reserve first; safe for self-appends
     void SetNumber(const char* format, double value, bool isInt, int intValue);
 
-    char* buffer_ = nullptr;  // owned, array new; NUL-terminated once anything was stored
+    char* buffer_ = nullptr;  // owned (malloc/realloc/free); NUL-terminated once anything was stored
     uint32_t capacity_ = 0;   // bytes allocated for buffer_
     uint32_t length_ = 0;     // bytes before the NUL
 };

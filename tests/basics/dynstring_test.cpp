@@ -142,9 +142,9 @@ TEST(DynStringMembers, AppendingItselfOrAPartOfItself) {
     EXPECT_EQ(std::string(s.CStr()), std::string(800, 'x'));
 
     DynString t("abcdef");
-    t.Append(t.CStr() + 3);
+    t.Append(t.GetBuffer(0) + 3);
     EXPECT_STREQ(t.CStr(), "abcdefdef");
-    t.Assign(t.CStr() + 6);
+    t.Assign(t.GetBuffer(0) + 6);
     EXPECT_STREQ(t.CStr(), "def");
     EXPECT_EQ(t.Length(), 3u);
 }
@@ -156,6 +156,20 @@ TEST(DynStringMembers, ToNumberTakesTheLongestNumericPrefix) {
     EXPECT_EQ(DynString("").ToNumber(), 0.0);
     EXPECT_EQ(DynString("0x1F").ToNumber(), 31.0);
     EXPECT_EQ(DynString("-2.5e-1kg").ToNumber(), -0.25);
+}
+
+TEST(DynStringMembers, NullTextsReadAsEmpty) {
+    const char* none = nullptr;
+    DynString s(none);
+    EXPECT_STREQ(s.CStr(), "");
+    s = "abc";
+    s += none;
+    s.Append(none);
+    EXPECT_STREQ(s.CStr(), "abc");
+    s = none;
+    EXPECT_EQ(s.Length(), 0u);
+    EXPECT_EQ(Find(none, "a"), -1.0);
+    EXPECT_EQ(Find("abc", none), 0.0);
 }
 
 TEST(DynStringMembers, FindGivesPositionOrMinusOne) {
