@@ -412,9 +412,9 @@ void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate
 void DrawObject(double id, double frame) {
     MeshObjectX* s = gRenderer3D.Slot(id);
     if (s == nullptr) return;
-    const int32_t f = FrameIndex(frame);
-    if (f >= s->frames.Count()) return;
-    DrawSlot(*s, f, 0, 0, false);
+    // Frames at or beyond the count (and NaN) draw nothing; negative ones draw frame 0.
+    if (!(std::trunc(frame) < double(s->frames.Count()))) return;
+    DrawSlot(*s, frame, 0, 0, false);
 }
 
 void DrawObjectAnim(double id, double fromFrame, double toFrame, double t, double interpolate) {
