@@ -4,6 +4,9 @@
 // of the scene. Closing the pass darkens every pixel whose count is not zero. docs/shadows.md
 // explains the choices.
 #include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <vector>
 
 #include "core/glext.h"
 #include "core/lifecycle.h"
@@ -73,6 +76,35 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
     // Without edge links every edge of a facing triangle bounds the volume: more sides, the
     // same shadow.
     const bool linked = s.edges.Count() >= 3 * triangleCount;
+    // The sides (quads) and caps (triangles) as homogeneous vertices, built once and drawn in
+    // both passes from client memory. Reused between draws so a frame allocates nothing.
+    static std::vector<float> sides, ends;
+    sides.clear();
+    ends.clear();
+    auto put = [](std::vector<float>& out, Vec3 v, float w) {
+        out.push_back(v.x), out.push_back(v.y), out.push_back(v.z), out.push_back(w);
+    };
+    for (int32_t t = 0; t < triangleCount; ++t) {
+        const bool facing = s.facing[t] != 0;
+        if (facing) {
+            for (int e = 0; e < 3; ++e) {
+                if (linked && s.edges[3 * t + e].silhouette == 0) continue;
+                const Vec3 a = FromArray(tri[3 * t + e].position);
+                const Vec3 b = FromArray(tri[3 * t + (e + 1) % 3].position);
+                put(sides, b, 1);
+                put(sides, a, 1);
+                put(sides, a - light, 0);
+                put(sides, b - light, 0);
+            }
+        }
+        if (!caps) continue;
+        for (int k = 2; k >= 0; --k) {
+            const Vec3 v = FromArray(tri[3 * t + k].position);
+            if (facing) put(ends, v, 1);
+            else put(ends, v - light, 0);
+        }
+    }
+
     glDisable(GL_CULL_FACE);
     if (glActiveTextureARBPtr != nullptr) {
         glActiveTextureARBPtr(GL_TEXTURE1_ARB);
@@ -82,40 +114,22 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glStencilFunc(GL_ALWAYS, 0, ~0u);
+    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+    glEnableClientState(GL_VERTEX_ARRAY);
     for (int pass = 0; pass < 2; ++pass) {
         glEnable(GL_CULL_FACE);
         glStencilOp(GL_KEEP, GL_KEEP, pass == 0 ? GL_INCR : GL_DECR);
         glCullFace(pass == 0 ? GL_BACK : GL_FRONT);
-        glBegin(GL_QUADS);
-        for (int32_t t = 0; t < triangleCount; ++t) {
-            if (s.facing[t] == 0) continue;
-            for (int e = 0; e < 3; ++e) {
-                if (linked && s.edges[3 * t + e].silhouette == 0) continue;
-                const Vec3 a = FromArray(tri[3 * t + e].position);
-                const Vec3 b = FromArray(tri[3 * t + (e + 1) % 3].position);
-                const Vec3 ae = a - light, be = b - light;
-                glVertex3f(b.x, b.y, b.z);
-                glVertex3f(a.x, a.y, a.z);
-                glVertex4f(ae.x, ae.y, ae.z, 0);
-                glVertex4f(be.x, be.y, be.z, 0);
-            }
+        if (!sides.empty()) {
+            glVertexPointer(4, GL_FLOAT, 0, sides.data());
+            glDrawArrays(GL_QUADS, 0, GLsizei(sides.size() / 4));
         }
-        glEnd();
-        if (!caps) continue;
-        glBegin(GL_TRIANGLES);
-        for (int32_t t = 0; t < triangleCount; ++t) {
-            for (int k = 2; k >= 0; --k) {
-                const Vec3 v = FromArray(tri[3 * t + k].position);
-                if (s.facing[t] != 0) {
-                    glVertex3f(v.x, v.y, v.z);
-                } else {
-                    const Vec3 far = v - light;
-                    glVertex4f(far.x, far.y, far.z, 0);
-                }
-            }
+        if (!ends.empty()) {
+            glVertexPointer(4, GL_FLOAT, 0, ends.data());
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(ends.size() / 4));
         }
-        glEnd();
     }
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 } // namespace scene3d

@@ -250,6 +250,13 @@ TEST_F(Render3D, ShowScreenAndViewportCloseTheShadowPass) {
     SetSpotLight(-3, 0xFFFFFF, 0, 10, 0, 0, 0, 0, 1);
     EndShadowPass();
     EXPECT_EQ(gRenderer3D.shadowPassActive, 0);
+    Enter3DMode(1, 100, 45);
+    SetSpotLight(-3, 0xFFFFFF, 0, 10, 0, 0, 0, 0, 1);
+    ShowScreen();
+    EXPECT_EQ(gRenderer3D.shadowPassActive, 0);
+    // Colour writes are back on: a 2D rectangle lands.
+    DrawRect(0, 0, 3, 3, 0x00FF00);
+    EXPECT_EQ(Back(1, 1), 0x00FF00u);
 }
 
 TEST_F(Render3D, ToonOutlineOnlyWithCulling) {
