@@ -1,0 +1,446 @@
+// Object rendering: one frame or a pose between two frames of a slot, through vertex arrays
+// held in GL buffer objects (client memory when the buffer functions are missing), with plain
+// multitexturing, bump mapping (DOT3 combiner), toon shading with an outline, or, in the shadow
+// pass, the object's shadow volume (shadows.cpp). Every path checks the slot id, the frame
+// indices and the triangle counts first, so no draw reads beyond a slot's data.
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/glext.h"
+#include "gfx2d/gfx2d.h"
+#include "gfx3d/gfx3d.h"
+#include "gfx3d/render.h"
+#include "gfx3d/scene.h"
+
+using namespace scene3d;
+
+namespace scene3d {
+
+namespace {
+
+constexpr GLsizei kStride = sizeof(VertexRecord); // 88 bytes, 22 words
+
+// Bytes allocated for each slot's stream buffer, so a later upload that needs more
+// reallocates instead of writing beyond the buffer.
+struct StreamSize {
+    uint32_t name = 0;
+    int64_t bytes = 0;
+};
+StreamSize gStreamSizes[Zovovezi3D::kSlotCount];
+
+int32_t FrameIndex(double v) {
+    if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
+    return int32_t(v);
+}
+
+bool HasBuffers() {
+    return glGenBuffersARBPtr != nullptr && glBindBufferARBPtr != nullptr && glBufferDataARBPtr != nullptr &&
+           glDeleteBuffersARBPtr != nullptr;
+}
+
+// Word offset of a vertex attribute: into the bound buffer, or into the data itself.
+const GLvoid* At(const VertexRecord* base, int word) {
+    return reinterpret_cast<const char*>(base) + size_t(word) * 4;
+}
+
+// The ramp texture of a slot for toon shading: one row per colour-table entry.
+void BuildRamp(MeshObjectX& s) {
+    if (s.rampTexture != 0) return;
+    static const int ramp[16] = {100, 160, 160, 160, 160, 160, 160, 207, 255, 255, 255, 255, 255, 255, 255, 255};
+    const int32_t count = s.colourTable.Count();
+    int32_t rows = 1;
+    while (rows < count && rows < 16384) rows *= 2;
+    if (count > 16384) rows = count;
+    std::vector<uint8_t> texels(size_t(rows) * 16 * 4);
+    for (int32_t k = 0; k < rows; ++k) {
+        uint32_t c = count > 0 ? s.colourTable[k < count ? k : 0] : 0xFFFFFFu;
+        if (IsMarker(c)) c = 0xFFFFFFu;
+        const int rgb[3] = {int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)};
+        for (int t = 0; t < 16; ++t) {
+            uint8_t* p = &texels[(size_t(k) * 16 + size_t(t)) * 4];
+            for (int i = 0; i < 3; ++i) p[i] = uint8_t(rgb[i] * ramp[t] / 255);
+            p[3] = 255;
+        }
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glGenTextures(1, &s.rampTexture);
+    glBindTexture(GL_TEXTURE_2D, s.rampTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    s.rampStep = 1.0f / float(rows);
+}
+
+GLuint TextureName(int id, int mipmapped) {
+    if (!TextureStore::ValidId(id)) return 0;
+    TextureEntry& e = gRenderer2D.textures[id];
+    return mipmapped ? e.mipmappedName : e.plainName;
+}
+
+void TexCoordArray(GLenum unit, const VertexRecord* base, int word) {
+    if (glClientActiveTextureARBPtr != nullptr) glClientActiveTextureARBPtr(unit);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, kStride, At(base, word));
+}
+
+void DisableArrays() {
+    if (glClientActiveTextureARBPtr != nullptr) {
+        glClientActiveTextureARBPtr(GL_TEXTURE1_ARB);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glClientActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    }
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+}
+
+} // namespace
+
+const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexRecord* data, int32_t count) {
+    if (!HasBuffers() || count <= 0) return data;
+    const int64_t bytes = int64_t(count) * kStride;
+    StreamSize& known = gStreamSizes[&s - gRenderer3D.objects];
+    if (useStatic) {
+        if (s.staticBuffer == 0) {
+            glGenBuffersARBPtr(1, &s.staticBuffer);
+            glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.staticBuffer);
+            glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STATIC_DRAW_ARB);
+        } else {
+            glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.staticBuffer);
+        }
+        return nullptr;
+    }
+    if (s.streamBuffer == 0) {
+        glGenBuffersARBPtr(1, &s.streamBuffer);
+        glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
+        glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
+        known = StreamSize{s.streamBuffer, bytes};
+        return nullptr;
+    }
+    const bool sizeKnown = known.name == s.streamBuffer && known.bytes >= bytes;
+    if (glMapBufferARBPtr != nullptr && glUnmapBufferARBPtr != nullptr && sizeKnown) {
+        glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
+        void* mapped = glMapBufferARBPtr(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB);
+        if (mapped != nullptr) {
+            std::memcpy(mapped, data, size_t(bytes));
+            if (glUnmapBufferARBPtr(GL_ARRAY_BUFFER_ARB)) return nullptr;
+        }
+        // A lost mapping: the contents are undefined, so they are given again below.
+        glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
+        known = StreamSize{s.streamBuffer, bytes};
+        return nullptr;
+    }
+    glDeleteBuffersARBPtr(1, &s.streamBuffer);
+    glGenBuffersARBPtr(1, &s.streamBuffer);
+    glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
+    glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
+    known = StreamSize{s.streamBuffer, bytes};
+    return nullptr;
+}
+
+float ApproxSqrt(float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, 4);
+    bits = ((bits - 0x3F800000u) >> 1) + 0x3F800000u;
+    float r;
+    std::memcpy(&r, &bits, 4);
+    return r;
+}
+
+bool IsVisible(const Zovovezi3D& r, Vec3 centre, float radius) {
+    const Vec3 eye = FromArray(r.eye);
+    const Vec3 d = NormalisedIfLong(FromArray(r.target) - eye);
+    const Vec3 p = centre - eye;
+    const float a = Dot(d, p);
+    if (a < 0) {
+        const float sq = Dot(p, p);
+        const float len = sq > 1e-7f ? std::sqrt(sq) : 0.0f;
+        return radius >= len;
+    }
+    const Vec3 along = d * a;
+    const Vec3 q = p - along;
+    const float qSq = Dot(q, q);
+    const Vec3 unitQ = NormalisedIfLong(q);
+    const float cone = ApproxSqrt(Dot(along, along)) * r.cullConeTan * 1.05f;
+    const Vec3 rim = unitQ * cone;
+    return !(Dot(rim, rim) + radius * radius <= qSq);
+}
+
+FramePair ResolveFrames(int32_t frameCount, double from, double to, double t, bool interpolate) {
+    FramePair f;
+    if (!interpolate) {
+        f.a = FrameIndex(from);
+        f.b = FrameIndex(to);
+        f.w = float(t);
+    } else {
+        if (t != 1) t = std::fmod(t, 1.0);
+        const double p = from + (to - from) * t;
+        const int32_t whole = FrameIndex(p);
+        if (to > from) {
+            f.a = whole;
+            f.b = whole + 1;
+            f.w = float(1 - (p - whole));
+        } else if (to < from) {
+            f.a = whole + 1;
+            f.b = whole;
+            f.w = float(p - whole);
+        } else {
+            f.a = FrameIndex(from);
+            f.b = FrameIndex(to);
+            f.w = 0;
+        }
+    }
+    if (!std::isfinite(f.w)) f.w = 0;
+    f.a = std::clamp(f.a, 0, frameCount - 1);
+    f.b = std::clamp(f.b, 0, frameCount - 1);
+    return f;
+}
+
+void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate) {
+    Zovovezi3D& r = gRenderer3D;
+    if (s.frames.Empty() || s.frames[0].items.Empty()) return;
+    if (!GlReady()) return;
+    const FramePair fp = ResolveFrames(s.frames.Count(), from, to, t, interpolate);
+    const ModelFrame& frameA = s.frames[fp.a];
+    const ModelFrame& frameB = s.frames[fp.b];
+    float w = fp.w;
+
+    // Visibility from level 0 only: the frame's sphere moved by its translation and scaled.
+    const TransformLevel& base = r.levels[0];
+    const Vec3 centre = FromArray(base.translation) + FromArray(frameA.centre);
+    const float maxScale = std::max({base.scale[0], base.scale[1], base.scale[2]});
+    if (!IsVisible(r, centre, frameA.radius * maxScale)) return;
+
+    const float cs = gRenderer2D.colourScale;
+    glColor4f(cs, cs, cs, cs);
+    const bool modeOn = r.lightingModeOn != 0;
+    const int mode = r.lightingMode;
+    if (modeOn) {
+        if (mode == 2) {
+            s.ComputeNormals(true, false, false);
+            BuildRamp(s);
+        } else if (mode == 1) {
+            s.ComputeNormals(true, r.normalSmoothing == 2, true);
+        } else if (mode == 3) {
+            s.ComputeNormals(true, false, false);
+            s.BuildEdges();
+        }
+    }
+    if (s.workVertices.Empty()) s.BuildDrawData();
+    // The records drawn: frame A's (and B's) triangles, never more than the work array holds.
+    int32_t count = std::min(s.workVertices.Count(), frameA.triangles.Count());
+    if (w != 0) count = std::min(count, frameB.triangles.Count());
+    count -= count % 3;
+    if (count <= 0) return;
+
+    const bool perVertexLight = modeOn && glMultiTexCoord2fARBPtr != nullptr;
+    Vec3 lightObject;
+    if (perVertexLight) {
+        const Mat4 inverse = RigidInverse(TransformStackMatrix(r));
+        lightObject = TransformPoint(inverse, FromArray(r.modeLight));
+        if (mode == 3) {
+            glPushMatrix();
+            ApplyTransforms(r);
+            ComputeFacing(s, frameA.triangles.Data(), count / 3, lightObject);
+            DrawShadowVolume(s, frameA.triangles.Data(), count / 3, lightObject, true);
+            glPopMatrix();
+            return;
+        }
+    }
+
+    const VertexRecord* data = nullptr;
+    bool useStatic = false;
+    const bool offset = r.textureOffset[0] != 0 || r.textureOffset[1] != 0;
+    if (!perVertexLight && w == 0 && !offset) {
+        data = frameA.triangles.Data();
+        useStatic = fp.a == 0;
+    } else {
+        VertexRecord* out = s.workVertices.Data();
+        const VertexRecord* a = frameA.triangles.Data();
+        const VertexRecord* b = frameB.triangles.Data();
+        // Every word comes from frame A (texture coordinates included, so an offset never
+        // accumulates from draw to draw); position and normal are blended with frame B.
+        for (int32_t k = 0; k < count; ++k) {
+            out[k] = a[k];
+            if (w != 0) {
+                for (int c = 0; c < 3; ++c) {
+                    out[k].position[c] = b[k].position[c] + (a[k].position[c] - b[k].position[c]) * w;
+                    out[k].normal[c] = b[k].normal[c] + (a[k].normal[c] - b[k].normal[c]) * w;
+                }
+            }
+            if (!perVertexLight) continue;
+            const Vec3 v = FromArray(out[k].position);
+            const Vec3 l = NormalisedIfLong(lightObject - v);
+            const Vec3 n = FromArray(out[k].normal);
+            if (mode == 1) {
+                const VertexRecord& tb = w != 0 ? b[k] : a[k];
+                out[k].light[0] = Dot(FromArray(tb.tangent), l) * 0.5f + 0.5f;
+                out[k].light[1] = Dot(FromArray(tb.binormal), l) * 0.5f + 0.5f;
+                out[k].light[2] = Dot(n, l) * 0.5f + 0.5f;
+            } else if (mode == 2) {
+                out[k].binormal[1] = (float(out[k].colourIndex) + 0.5f) * s.rampStep;
+                out[k].binormal[0] = std::clamp(Dot(l, NormalisedIfLong(n)), 0.05f, 0.95f);
+            }
+        }
+        if (offset) {
+            for (int32_t k = 0; k < count; ++k) {
+                out[k].tex[0] += r.textureOffset[0];
+                out[k].tex[1] += r.textureOffset[1];
+            }
+        }
+        data = out;
+    }
+
+    const VertexRecord* arrays = UploadVertices(s, useStatic, data, count);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, kStride, At(arrays, 0));
+
+    const TextureBinding binding = gRenderer2D.textures.binding;
+    const bool textured = TextureStore::ValidId(binding.id);
+    const bool multi = glActiveTextureARBPtr != nullptr && glClientActiveTextureARBPtr != nullptr;
+    if (!modeOn || glClientActiveTextureARBPtr == nullptr || mode == 3) {
+        if (textured) {
+            if (TextureStore::ValidId(binding.secondId) && glClientActiveTextureARBPtr != nullptr) {
+                TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
+            }
+            TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
+        }
+        if (s.hasColours) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(3, GL_FLOAT, kStride, At(arrays, 19));
+        }
+    } else if (mode == 1 && multi) {
+        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
+        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_DOT3_RGB_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PRIMARY_COLOR_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_TEXTURE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
+        TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(3, GL_FLOAT, kStride, At(arrays, 8));
+    } else if (mode == 2 && multi) {
+        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+        glBindTexture(GL_TEXTURE_2D, s.rampTexture);
+        glEnable(GL_TEXTURE_2D);
+        TexCoordArray(GL_TEXTURE1_ARB, arrays, 14);
+        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        if (textured) {
+            glBindTexture(GL_TEXTURE_2D, TextureName(binding.id, binding.mipmapped));
+            glEnable(GL_TEXTURE_2D);
+            TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
+        }
+    }
+
+    glEnable(GL_COLOR_MATERIAL);
+    glPushMatrix();
+    ApplyTransforms(r);
+    if (r.enabledLights != 0) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, kStride, At(arrays, 3));
+    }
+    glDrawArrays(GL_TRIANGLES, 0, count);
+    DisableArrays();
+
+    if (modeOn && mode == 2 && r.cullMode != 0) {
+        const float d = std::sqrt(Dot(centre - FromArray(r.eye), centre - FromArray(r.eye)));
+        float width = d * r.cullConeTan * 0.0025f;
+        if (width <= frameA.radius * 0.125f) {
+            width = std::max(width, 1e-7f);
+            const int cull = r.cullMode;
+            ApplyCullMode(-cull);
+            VertexRecord* out = s.workVertices.Data();
+            const VertexRecord* src = data;
+            for (int32_t k = 0; k < count; ++k) {
+                if (src != out) out[k] = src[k];
+                for (int c = 0; c < 3; ++c) out[k].position[c] += out[k].normal[c] * width;
+            }
+            const VertexRecord* outline = UploadVertices(s, false, out, count);
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glVertexPointer(3, GL_FLOAT, kStride, At(outline, 0));
+            if (glActiveTextureARBPtr != nullptr) {
+                glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+                glDisable(GL_TEXTURE_2D);
+                glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+            }
+            glDisable(GL_TEXTURE_2D);
+            glEnable(GL_COLOR_MATERIAL);
+            glDisable(GL_LIGHTING);
+            glColor3f(0, 0, 0);
+            glDepthFunc(GL_LEQUAL);
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glDrawArrays(GL_TRIANGLES, 0, count);
+            glDisable(GL_BLEND);
+            glDepthFunc(GL_LESS);
+            DisableArrays();
+            ApplyCullMode(cull);
+        }
+    }
+    if (modeOn && mode != 3) {
+        // The ramp or the combiner must not leak into later plain draws.
+        BindTextures(binding.id, binding.secondId, binding.mipmapped);
+    }
+    if (glActiveTextureARBPtr != nullptr) {
+        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glPopMatrix();
+    glColor4f(cs, cs, cs, cs);
+}
+
+} // namespace scene3d
+
+void DrawObject(double id, double frame) {
+    MeshObjectX* s = gRenderer3D.Slot(id);
+    if (s == nullptr) return;
+    // Frames at or beyond the count (and NaN) draw nothing; negative ones draw frame 0.
+    if (!(std::trunc(frame) < double(s->frames.Count()))) return;
+    DrawSlot(*s, frame, 0, 0, false);
+}
+
+void DrawObjectAnim(double id, double fromFrame, double toFrame, double t, double interpolate) {
+    MeshObjectX* s = gRenderer3D.Slot(id);
+    if (s == nullptr) return;
+    DrawSlot(*s, fromFrame, toFrame, t, interpolate != 0);
+}
+
+void SetTexture(double texture, double bumpTexture) {
+    if (!GlReady()) return;
+    const int32_t tex = FrameIndex(texture), tex2 = FrameIndex(bumpTexture);
+    // Ids beyond the store are refused like the untextured -1.
+    BindTextures(TextureStore::ValidId(tex) ? tex : -1, TextureStore::ValidId(tex2) ? tex2 : -1, TextureVariant());
+}
+
+void SetTextureOffset(double u, double v) {
+    gRenderer3D.textureOffset[0] = float(u);
+    gRenderer3D.textureOffset[1] = float(v);
+}
+
+void DrawSprite3D(double id, double x, double y, double z, double scale) {
+    ApplyCullMode(-1);
+    DrawSpriteBillboard(id, x, y, z, scale);
+    ApplyCullMode(gScene.cullModeCopy);
+}
+
+void PrintText3D(const DynString& text, double x, double y, double z, double size) {
+    DrawText3D(std::clamp(gSettings.currentFont, 0, 15), text.CStr(), x, y, z, size);
+}

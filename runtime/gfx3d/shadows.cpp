@@ -1,0 +1,137 @@
+// Stencil shadows. The game draws its scene lit, then draws it again with the shadow pass open
+// (SetSpotLight(-3, ...)): each draw then only adds the object's shadow volume to the stencil
+// buffer, counting the volume's front faces up and its back faces down where they lie in front
+// of the scene. Closing the pass darkens every pixel whose count is not zero. docs/shadows.md
+// explains the choices.
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <vector>
+
+#include "core/glext.h"
+#include "core/lifecycle.h"
+#include "gfx2d/gfx2d.h"
+#include "gfx3d/render.h"
+
+namespace scene3d {
+
+void ShadowPass(bool on) {
+    Zovovezi3D& r = gRenderer3D;
+    if (uint8_t(on) == r.shadowPassActive) return;
+    r.shadowPassActive = uint8_t(on);
+    if (!GlReady()) {
+        if (!on) Set2DState();
+        return;
+    }
+    if (on) {
+        glShadeModel(GL_FLAT);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glEnable(GL_STENCIL_TEST);
+        glDepthMask(GL_FALSE);
+        glStencilFunc(GL_ALWAYS, 0, 0);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_INVERT);
+        return;
+    }
+    glCullFace(GL_BACK);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LEQUAL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    Set2DState();
+    SetAlphaMode(-0.5);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_NOTEQUAL, 0, ~0u);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    DrawRect(0, 0, 3000, 2000, 0);
+    SetAlphaMode(0);
+    glShadeModel(GL_SMOOTH);
+    glDepthFunc(GL_LESS);
+    glDisable(GL_STENCIL_TEST);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+}
+
+void ComputeFacing(MeshObjectX& s, const VertexRecord* tri, int32_t triangleCount, Vec3 light) {
+    if (!s.facing.Resize(triangleCount)) return;
+    for (int32_t t = 0; t < triangleCount; ++t) {
+        const Vec3 p0 = FromArray(tri[3 * t].position), p1 = FromArray(tri[3 * t + 1].position),
+                   p2 = FromArray(tri[3 * t + 2].position);
+        // Facing: the light lies on the side the reversed winding points to, measured from the
+        // triangle itself (a point light, not a direction).
+        s.facing[t] = Dot(Cross(p0 - p1, p2 - p1), light - p1) > 0 ? 1 : 0;
+    }
+    if (s.edges.Count() < 3 * triangleCount) return;
+    for (int32_t t = 0; t < triangleCount; ++t) {
+        for (int e = 0; e < 3; ++e) {
+            EdgeLink& link = s.edges[3 * t + e];
+            const int32_t n = link.neighbour;
+            const bool open = n < 0 || n >= triangleCount || s.facing[n] == 0;
+            link.silhouette = s.facing[t] != 0 && open ? 1 : 0;
+        }
+    }
+}
+
+void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleCount, Vec3 light, bool caps) {
+    if (s.facing.Count() < triangleCount) return;
+    // Without edge links every edge of a facing triangle bounds the volume: more sides, the
+    // same shadow.
+    const bool linked = s.edges.Count() >= 3 * triangleCount;
+    // The sides (quads) and caps (triangles) as homogeneous vertices, built once and drawn in
+    // both passes from client memory. Reused between draws so a frame allocates nothing.
+    static std::vector<float> sides, ends;
+    sides.clear();
+    ends.clear();
+    auto put = [](std::vector<float>& out, Vec3 v, float w) {
+        out.push_back(v.x), out.push_back(v.y), out.push_back(v.z), out.push_back(w);
+    };
+    for (int32_t t = 0; t < triangleCount; ++t) {
+        const bool facing = s.facing[t] != 0;
+        if (facing) {
+            for (int e = 0; e < 3; ++e) {
+                if (linked && s.edges[3 * t + e].silhouette == 0) continue;
+                const Vec3 a = FromArray(tri[3 * t + e].position);
+                const Vec3 b = FromArray(tri[3 * t + (e + 1) % 3].position);
+                put(sides, b, 1);
+                put(sides, a, 1);
+                put(sides, a - light, 0);
+                put(sides, b - light, 0);
+            }
+        }
+        if (!caps) continue;
+        for (int k = 2; k >= 0; --k) {
+            const Vec3 v = FromArray(tri[3 * t + k].position);
+            if (facing) put(ends, v, 1);
+            else put(ends, v - light, 0);
+        }
+    }
+
+    glDisable(GL_CULL_FACE);
+    if (glActiveTextureARBPtr != nullptr) {
+        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+        glDisable(GL_TEXTURE_2D);
+        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    }
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glStencilFunc(GL_ALWAYS, 0, ~0u);
+    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    for (int pass = 0; pass < 2; ++pass) {
+        glEnable(GL_CULL_FACE);
+        glStencilOp(GL_KEEP, GL_KEEP, pass == 0 ? GL_INCR : GL_DECR);
+        glCullFace(pass == 0 ? GL_BACK : GL_FRONT);
+        if (!sides.empty()) {
+            glVertexPointer(4, GL_FLOAT, 0, sides.data());
+            glDrawArrays(GL_QUADS, 0, GLsizei(sides.size() / 4));
+        }
+        if (!ends.empty()) {
+            glVertexPointer(4, GL_FLOAT, 0, ends.data());
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(ends.size() / 4));
+        }
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+} // namespace scene3d
+
+void EndShadowPass() { scene3d::ShadowPass(false); }
