@@ -15,12 +15,17 @@
 double KeyDown(double scancode);     // 1 while the key is held, else 0; scancode taken mod 256 (257 is Escape); no key or 255 gives 0
 double CharOfScancode(double scancode); // character code of the scancode's key (8 Backspace, 10 Return), 0 for none or out of 0..254
 DynString InKey();                   // one-character text of a newly pressed character key (upper case with Shift), else ""
+void KeyWait();                      // waits for a character key; Escape or closing the window ends the program
+void InputText(DynString& text, double x, double y); // line editor at (x, y) in pixels, edits text in place until Return
+void InputNumber(double& value, double x, double y); // InputText on an empty text, then value = its number (0 for none)
+DynString FileRequest();             // "File:" edited at (0, 100); the edited text, prefix included unless deleted
 
 // ---- Mouse (positions in pixels from the top-left corner)
 void GetMouseState(double& x, double& y, double& left, double& right); // stored position clamped to the screen; buttons 0/1
 double MouseAxis(double n);          // 0 rel. x, 1 rel. y, 2 wheel (+1 up, -1 down), 3 left, 4 right, 5 middle; else 0
 void ShowMouse(double on);           // system cursor visible when on is nonzero (hidden: position integrates relative motion)
 void SetMousePosition(double x, double y); // sets the stored position; the system pointer does not move
+void MouseWait();                    // waits until no button is down, then for a button press
 
 // ---- Joysticks (j 0..9, buttons 0..31; anything else, or a joystick not present, gives 0)
 double GetJoystickCount();           // opened joysticks, 0..10
@@ -35,6 +40,9 @@ double GetJoyPovY(double j);         // first hat: -1 up, 1 down, else 0 (diagon
 double GetJoyButton(double j, double b); // 1 while button b is down
 DynString GetJoyName(double j);      // the device name, "" for a joystick not opened
 void GetJoystickDigital(double& x, double& y, double& b1, double& b2); // joystick 0: directions -1/0/1 (beyond +-30000), buttons 0 and 1
+
+// ---- Waiting
+void WaitForInputChange();           // returns on any input, else after 8 polls 30 ms apart; Escape or close ends the program
 
 // ---- Sound effects (slots 0..127, larger ids taken as 127, negative ids refused)
 double LoadSound(const DynString& file, double id, double buffers); // 1 if the file was found (an undecodable one empties the slot), else 0 and the slot is kept; buffers unused

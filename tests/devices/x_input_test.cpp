@@ -1,5 +1,5 @@
-// Keyboard and mouse commands fed by real X events: the test opens a window on its own Xvfb
-// server and sends key, button and pointer events through the XTest extension.
+// Keyboard and mouse commands fed by real X events: the test opens the runtime's window on its
+// own Xvfb server and sends key, button and pointer events through the XTest extension.
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "core/core.h"
 #include "core/errors.h"
 #include "core/lifecycle.h"
 #include "devices/devices.h"
@@ -20,8 +21,7 @@ XUser* gUser = nullptr;  // sends the events on a connection of its own
 class XInputTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        ASSERT_NE(SDL_SetVideoMode(640, 480, 0, SDL_OPENGL), nullptr) << SDL_GetError();
+        ASSERT_TRUE(Window().OpenWindow(640, 480, 0, 60));
         gUser = new XUser();
         ASSERT_TRUE(gUser->Connect());
     }
@@ -35,19 +35,13 @@ protected:
         gSettings.screenHeight = 480;
         CreateInputDevices();
         StartInputDevices();
-        NextFrame();
+        ShowScreen();
     }
     void TearDown() override { DestroyInputDevices(); }
 
     static void MovePointer(int x, int y) { gUser->MovePointer(x, y); }
     static void Key(unsigned long keysym, bool down) { gUser->Key(keysym, down); }
     static void Button(unsigned button, bool down) { gUser->Button(button, down); }
-    // What ShowScreen does for input: the frame's queue is emptied and the devices updated.
-    static void NextFrame() {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {}
-        UpdateInputDevices();
-    }
     // Polls until the condition holds, for at most two seconds.
     static bool Eventually(const std::function<bool()>& condition) {
         for (int i = 0; i < 400; ++i) {
@@ -62,7 +56,7 @@ protected:
         GetMouseState(startX, startY, l, r);
         MovePointer(x, y);
         ASSERT_TRUE(Eventually([&] {
-            NextFrame();
+            ShowScreen();
             GetMouseState(mx, my, l, r);
             return mx != startX || my != startY;
         }));
@@ -76,7 +70,7 @@ protected:
             SDL_GetMouseState(&sx, &sy);
             return sx == x && sy == y;
         }));
-        NextFrame();
+        ShowScreen();
         MouseAxis(0);
     }
 };
@@ -101,6 +95,9 @@ TEST_F(XInputTest, KeyDownByScancodeFollowsRealKeys) {
             EXPECT_EQ(KeyDown(257), 0);
         }
     }
+    // The Escape press is still queued; the next ShowScreen would take it as a quit request.
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {}
 }
 
 TEST_F(XInputTest, InKeyGivesEachPressOnceAndUpperCaseWithEitherShift) {
@@ -167,7 +164,7 @@ TEST_F(XInputTest, ButtonsAndWheel) {
     struct Case { unsigned button; double axis; };
     for (Case c : {Case{1, 3}, Case{3, 4}, Case{2, 5}}) {
         Button(c.button, true);
-        EXPECT_TRUE(Eventually([&] { NextFrame(); return MouseAxis(c.axis) == 1; })) << c.button;
+        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(c.axis) == 1; })) << c.button;
         if (c.button == 1 || c.button == 3) {
             double x, y, l, r;
             GetMouseState(x, y, l, r);
@@ -175,17 +172,17 @@ TEST_F(XInputTest, ButtonsAndWheel) {
             EXPECT_EQ(r, c.button == 3 ? 1 : 0);
         }
         Button(c.button, false);
-        EXPECT_TRUE(Eventually([&] { NextFrame(); return MouseAxis(c.axis) == 0; })) << c.button;
+        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(c.axis) == 0; })) << c.button;
     }
-    // A wheel notch is a press and release that arrive together; the frame after it still
-    // reports it, the next one does not.
+    // A wheel notch is a press and release that arrive together, and ShowScreen empties the
+    // event queue; the first sample after the notch still reports it, the next frame's does not.
     for (Case c : {Case{4, 1}, Case{5, -1}}) {
-        NextFrame();
+        ShowScreen();
         Button(c.button, true);
         Button(c.button, false);
-        EXPECT_TRUE(Eventually([&] { UpdateInputDevices(); return MouseAxis(2) == c.axis; })) << c.button;
+        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(2) == c.axis; })) << c.button;
         EXPECT_EQ(MouseAxis(2), c.axis);
-        NextFrame();
+        ShowScreen();
         EXPECT_EQ(MouseAxis(2), 0);
     }
 }

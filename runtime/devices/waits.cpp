@@ -1,0 +1,86 @@
+// The waiting commands: WaitForInputChange, KeyWait and MouseWait. They poll (SDL 1.2 offers
+// no wait on key state) and keep the window's event queue drained, so a close request or an
+// Escape press ends the program while a program waits.
+#include "core/errors.h"
+#include "core/lifecycle.h"
+#include "core/timers.h"
+#include "core/window.h"
+#include "devices/devices.h"
+#include "devices/devices_local.h"
+
+namespace {
+
+constexpr int kWaitPasses = 8;
+constexpr uint32_t kWaitPassMs = 30;
+
+// The mouse as WaitForInputChange saw it last; all 0 at start.
+struct WaitMouse {
+    double x = 0, y = 0, left = 0, right = 0;
+};
+WaitMouse gWaitMouse;
+
+bool AnyKeyHeld() {
+    for (int s = 0; s < kScancodeCount; ++s) {
+        if (KeyHeld(s)) return true;
+    }
+    return false;
+}
+
+bool MouseChanged() {
+    WaitMouse now;
+    GetMouseState(now.x, now.y, now.left, now.right);
+    if (now.x == gWaitMouse.x && now.y == gWaitMouse.y && now.left == gWaitMouse.left &&
+        now.right == gWaitMouse.right) {
+        return false;
+    }
+    gWaitMouse = now;
+    return true;
+}
+
+bool AnyJoystickActive() {
+    InputDevices* d = Devices();
+    for (int j = d ? d->joystickCount - 1 : -1; j >= 0; --j) {
+        JoystickState s = ReadJoystick(j);
+        for (uint8_t b : s.buttons) {
+            if (b) return true;
+        }
+        if (GetJoyX(j) != 0 || GetJoyY(j) != 0 || GetJoyZ(j) != 0 || GetJoyPovX(j) != 0 ||
+            GetJoyPovY(j) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AnyButtonDown() {
+    MouseSample m = ReadMouse();
+    return m.left || m.right || m.middle;
+}
+
+} // namespace
+
+void WaitForInputChange() {
+    for (int pass = 0; pass < kWaitPasses; ++pass) {
+        if (!Window().PollQuit()) EndProgram();
+        UpdateInputDevices();
+        if (gTimers.allowEscape && KeyHeld(1)) EndProgram();
+        if (AnyKeyHeld() || MouseChanged() || AnyJoystickActive()) return;
+        SleepMs(kWaitPassMs);
+    }
+}
+
+void KeyWait() {
+    for (;;) {
+        if (ReadKeyChar() != 0) return;
+        if (!Window().PollQuit()) EndProgram();
+        WaitForInputChange();
+    }
+}
+
+void MouseWait() {
+    while (AnyButtonDown()) {}
+    for (;;) {
+        if (AnyButtonDown()) return;
+        WaitForInputChange();
+    }
+}

@@ -1,0 +1,257 @@
+// The commands that block until the user acts (the line editor, KeyWait, MouseWait and
+// WaitForInputChange), driven by real X events. Each case runs in a child process that starts
+// the runtime with its window; a second thread there plays the user, sending XTest events and
+// looking at the window's pixels, while the main thread waits in the command under test.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "core/lifecycle.h"
+#include "devices/x_user.h"
+#include "runtime.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+// Exit codes of the child: the command returned as expected, or which check failed.
+constexpr int kReturned = 10;
+constexpr int kWrongResult = 11;
+constexpr int kReturnedEarly = 12;
+constexpr int kPixelsWrong = 13;
+
+// Keys are sampled once per frame, so a key stroke needs frames running: the user starts
+// typing once the editor has shown its first frames.
+constexpr int kEditorUp = 300;
+
+// Private directory of the child, for its error log and audio output; removed when the child
+// ends, whichever way.
+std::string gDir;
+
+void RemoveChildDir() { std::system(("rm -rf " + gDir).c_str()); }
+
+[[noreturn]] void ExitChild(int code) {
+    RemoveChildDir();
+    _exit(code);
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Starts the runtime in the child with a 640 x 480 window and connects the user to it.
+void StartRuntime(XUser& user) {
+    char pattern[] = "/tmp/voxa-devwait-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) _exit(4);
+    gDir = pattern;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", (gDir + "/out.raw").c_str(), 1);
+    SetErrorLogPathForTesting((gDir + "/log.txt").c_str());
+    gSettings.screenWidth = 640;
+    gSettings.screenHeight = 480;
+    gSettings.fullscreen = 0;
+    gSettings.framesPerSecond = 60;
+    RuntimeStart(0, nullptr, "", nullptr, "devices");
+    std::atexit(RemoveChildDir);  // runs when EndProgram ends the process
+    if (!user.Connect()) ExitChild(2);
+    Sleep(100);
+}
+
+// The children start afresh (the runtime's SDL timer thread would be missing in a plain fork).
+class XWaitTest : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+[[noreturn]] void EditALine() {
+    XUser user;
+    StartRuntime(user);
+    std::thread player([&user] {
+        Sleep(kEditorUp);
+        for (unsigned long k : {XK_1, XK_2, XK_BackSpace, XK_3}) user.Type(k);
+        user.Key(XK_Shift_R, true);
+        user.Type(XK_a);
+        user.Key(XK_Shift_R, false);
+        user.Type(XK_Return);
+    });
+    DynString text("x=");
+    InputText(text, 10, 10);
+    player.join();
+    ExitChild(std::string(text.CStr()) == "x=13A" ? kReturned : kWrongResult);
+}
+
+TEST_F(XWaitTest, InputTextEditsALineUntilReturn) {
+    EXPECT_EXIT(EditALine(), ::testing::ExitedWithCode(kReturned), "");
+}
+
+[[noreturn]] void EnterANumber() {
+    XUser user;
+    StartRuntime(user);
+    std::thread player([&user] {
+        Sleep(kEditorUp);
+        for (unsigned long k : {XK_minus, XK_7, XK_period, XK_5, XK_KP_Decimal}) user.Type(k);
+    });
+    double value = 0;
+    InputNumber(value, 10, 10);
+    player.join();
+    ExitChild(value == -7.5 ? kReturned : kWrongResult);
+}
+
+TEST_F(XWaitTest, InputNumberEndsOnKeypadPeriod) {
+    EXPECT_EXIT(EnterANumber(), ::testing::ExitedWithCode(kReturned), "");
+}
+
+[[noreturn]] void RequestAFile() {
+    XUser user;
+    StartRuntime(user);
+    std::thread player([&user] {
+        Sleep(kEditorUp);
+        for (unsigned long k : {XK_m, XK_a, XK_p, XK_KP_Enter}) user.Type(k);
+    });
+    DynString name = FileRequest();
+    player.join();
+    ExitChild(std::string(name.CStr()) == "File:map" ? kReturned : kWrongResult);
+}
+
+TEST_F(XWaitTest, FileRequestKeepsItsPrefix) {
+    EXPECT_EXIT(RequestAFile(), ::testing::ExitedWithCode(kReturned), "");
+}
+
+// The line is edited over a blue screen that the editor saved; every frame starts black, so
+// blue around the text shows the saved screen drawn again. Backspace must leave no trace and
+// the cursor must blink while no key comes.
+[[noreturn]] void WatchTheEditor() {
+    XUser user;
+    StartRuntime(user);
+    std::atomic<bool> pixelsRight{true};
+    std::thread player([&user, &pixelsRight] {
+        const int x = 100, y = 200, w = 120, h = 24;  // the first cells of the line
+        int white, blue;
+        Sleep(kEditorUp);
+        user.Count(x, y, w, h, white, blue);
+        if (blue < w * h * 8 / 10) pixelsRight = false;  // the saved screen, not a black frame
+        user.Type(XK_o);
+        user.Type(XK_k);
+        Sleep(100);
+        int typed = 0;
+        for (int i = 0; i < 10; ++i) {  // "ok" is on screen, the cursor on or off
+            user.Count(x, y, w, h, white, blue);
+            typed = std::max(typed, white);
+            Sleep(20);
+        }
+        if (typed == 0) pixelsRight = false;
+        user.Type(XK_BackSpace);
+        user.Type(XK_BackSpace);
+        // The empty line: only the cursor, on for 21 frames and off for 21.
+        int on = 0, off = 0;
+        for (int i = 0; i < 60; ++i) {
+            user.Count(x, y, w, h, white, blue);
+            if (white + blue < w * h * 9 / 10) pixelsRight = false;
+            (white == 0 ? off : on) += 1;
+            Sleep(25);
+        }
+        if (on == 0 || off == 0) pixelsRight = false;
+        user.Type(XK_Return);
+    });
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 1);
+    DynString text;
+    InputText(text, 100, 200);
+    player.join();
+    if (text.Length() != 0) ExitChild(kWrongResult);
+    ExitChild(pixelsRight ? kReturned : kPixelsWrong);
+}
+
+TEST_F(XWaitTest, InputTextRestoresTheScreenAndBlinksItsCursor) {
+    EXPECT_EXIT(WatchTheEditor(), ::testing::ExitedWithCode(kReturned), "");
+}
+
+[[noreturn]] void WaitForAKey() {
+    XUser user;
+    StartRuntime(user);
+    std::atomic<bool> typed{false};
+    std::thread player([&user, &typed] {
+        Sleep(150);
+        user.Key(XK_Shift_L, true);  // a key without a character does not end the wait
+        Sleep(150);
+        typed = true;
+        user.Type(XK_k);
+        user.Key(XK_Shift_L, false);
+    });
+    KeyWait();
+    bool early = !typed;
+    player.join();
+    ExitChild(early ? kReturnedEarly : kReturned);
+}
+
+TEST_F(XWaitTest, KeyWaitReturnsOnACharacterKey) {
+    EXPECT_EXIT(WaitForAKey(), ::testing::ExitedWithCode(kReturned), "");
+}
+
+[[noreturn]] void PressEscapeWhileWaiting() {
+    XUser user;
+    StartRuntime(user);
+    std::thread player([&user] {
+        Sleep(150);
+        user.Type(XK_Escape);
+    });
+    player.detach();
+    KeyWait();
+    ExitChild(kReturned);  // not reached: Escape ends the program with status 0
+}
+
+TEST_F(XWaitTest, EscapeDuringKeyWaitEndsTheProgram) {
+    EXPECT_EXIT(PressEscapeWhileWaiting(), ::testing::ExitedWithCode(0), "");
+}
+
+[[noreturn]] void CloseTheWindowWhileWaiting() {
+    XUser user;
+    StartRuntime(user);
+    std::thread player([&user] {
+        Sleep(150);
+        user.CloseWindow();
+    });
+    player.detach();
+    for (;;) WaitForInputChange();  // only the close request ends this
+}
+
+TEST_F(XWaitTest, ClosingTheWindowDuringWaitForInputChangeEndsTheProgram) {
+    EXPECT_EXIT(CloseTheWindowWhileWaiting(), ::testing::ExitedWithCode(0), "");
+}
+
+[[noreturn]] void ClickAfterRelease() {
+    XUser user;
+    StartRuntime(user);
+    std::atomic<bool> clicked{false};
+    user.Button(1, true);  // held when MouseWait starts: it waits for the release first
+    for (int i = 0; i < 200 && MouseAxis(3) == 0; ++i) {
+        Sleep(10);
+        UpdateInputDevices();
+    }
+    std::thread player([&user, &clicked] {
+        Sleep(150);
+        user.Button(1, false);
+        Sleep(150);
+        clicked = true;
+        user.Button(3, true);
+        Sleep(50);
+        user.Button(3, false);
+    });
+    MouseWait();
+    bool early = !clicked;
+    player.join();
+    ExitChild(early ? kReturnedEarly : kReturned);
+}
+
+TEST_F(XWaitTest, MouseWaitWaitsForAFreshPress) {
+    EXPECT_EXIT(ClickAfterRelease(), ::testing::ExitedWithCode(kReturned), "");
+}
+
+} // namespace
