@@ -30,7 +30,7 @@ constexpr int kPixelsWrong = 13;
 
 // Keys are sampled once per frame, so a key stroke needs frames running: the user starts
 // typing once the editor has shown its first frames.
-constexpr int kEditorUp = 300;
+constexpr int kEditorUp = 500;
 
 // Private directory of the child, for its error log and audio output; removed when the child
 // ends, whichever way.
@@ -150,11 +150,11 @@ TEST_F(XWaitTest, FileRequestKeepsItsPrefix) {
         user.Type(XK_BackSpace);
         // The empty line: only the cursor, on for 21 frames and off for 21.
         int on = 0, off = 0;
-        for (int i = 0; i < 60; ++i) {
+        for (int i = 0; i < 100; ++i) {
             user.Count(x, y, w, h, white, blue);
             if (white + blue < w * h * 9 / 10) pixelsRight = false;
             (white == 0 ? off : on) += 1;
-            Sleep(25);
+            Sleep(30);
         }
         if (on == 0 || off == 0) pixelsRight = false;
         user.Type(XK_Return);
@@ -241,7 +241,7 @@ TEST_F(XWaitTest, ClosingTheWindowDuringWaitForInputChangeEndsTheProgram) {
         Sleep(150);
         clicked = true;
         user.Button(3, true);
-        Sleep(50);
+        Sleep(150);
         user.Button(3, false);
     });
     MouseWait();
