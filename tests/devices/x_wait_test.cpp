@@ -200,7 +200,10 @@ TEST_F(XWaitTest, KeyWaitReturnsOnACharacterKey) {
     StartRuntime(user);
     std::thread player([&user] {
         Sleep(150);
-        user.Type(XK_Escape);
+        // Pressed and released at once: the program ends on the queued press, and a key left
+        // down would stay down on the X server for the next case.
+        user.Key(XK_Escape, true);
+        user.Key(XK_Escape, false);
     });
     player.detach();
     KeyWait();
