@@ -101,8 +101,13 @@ bool PackReader::ReadEntry(const PackEntryInfo& entry, UnpackedData& out) {
     if (pos < 0 || entry.storedSize < 4) return false;
     // Bounded by the file's real size, checked above.
     std::unique_ptr<unsigned char[]> stored(new (std::nothrow) unsigned char[entry.storedSize]);
-    if (!stored || std::fseek(file_, long(pos), SEEK_SET) != 0 || !ReadExact(file_, stored.get(), entry.storedSize)) {
-        return false;
-    }
+    // The directory walk goes on from where it stood: reading an entry in the middle of a walk
+    // must not make Next read the entry's data (or, for an offset aimed back at the directory,
+    // the same entries again and again) as directory.
+    long walk = std::ftell(file_);
+    bool read = stored && walk >= 0 && std::fseek(file_, long(pos), SEEK_SET) == 0 &&
+                ReadExact(file_, stored.get(), entry.storedSize);
+    if (walk >= 0 && std::fseek(file_, walk, SEEK_SET) != 0) damaged_ = true;
+    if (!read) return false;
     return UnpackStored(stored.get(), entry.storedSize, out);
 }

@@ -53,7 +53,7 @@ public:
     bool Start();                          // finds the directory; false when it lies outside the file
     bool Next(PackEntryInfo& entry);       // the next entry; false at the end or on a damaged directory
     int64_t DataPosition(const PackEntryInfo& entry) const; // from the start; -1 when outside the file
-    bool ReadEntry(const PackEntryInfo& entry, UnpackedData& out); // reads and unpacks; false when outside
+    bool ReadEntry(const PackEntryInfo& entry, UnpackedData& out); // reads and unpacks; false when outside; the walk position is kept
     bool Damaged() const { return damaged_; }              // the walk ended on a short read, not on a 0
     bool FromEnd() const { return fromEnd_; }
     int64_t FileSize() const { return fileSize_; }

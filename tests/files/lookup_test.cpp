@@ -470,3 +470,35 @@ TEST_F(LookupTest, ReadLineLooksOnlyAtWhatWasRead) {
 }
 
 } // namespace
+
+// Reading an entry in the middle of a directory walk leaves the walk where it stood, also when
+// an entry's data offset points back at the directory (which once made the walk read the
+// directory again without end).
+TEST(PackReaderTest, ReadingAnEntryDuringTheWalkKeepsTheWalkPosition) {
+    ScratchDir dir;
+    Bytes one = EntryData(3, LiteralStream("one"));
+    Bytes two = EntryData(3, LiteralStream("two"));
+    int32_t directory = int32_t(16 + one.size() + two.size());
+    RawEntry loop{"loop", {}, true, directory, true, 8};
+    for (const Bytes& pack : {BuildPack({{"a", one}, {"b", two}}), BuildPack({{"a", one}, loop, {"b", two}})}) {
+        std::string path = dir / Unique("walk.pak");
+        WriteBytes(path, pack);
+        FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        PackReader reader(f);
+        ASSERT_TRUE(reader.Start());
+        std::vector<std::string> names, contents;
+        PackEntryInfo entry;
+        while (names.size() < 10 && reader.Next(entry)) {
+            names.push_back(entry.name);
+            UnpackedData out;
+            if (reader.ReadEntry(entry, out)) contents.emplace_back(reinterpret_cast<char*>(out.bytes.get()), out.size);
+        }
+        std::fclose(f);
+        EXPECT_FALSE(reader.Damaged());
+        EXPECT_EQ(names.back(), "b");
+        EXPECT_LE(names.size(), 3u);
+        EXPECT_EQ(contents.front(), "one");
+        EXPECT_EQ(contents.back(), "two");
+    }
+}
