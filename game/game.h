@@ -8,6 +8,7 @@
 enum class FrameEnd { Shown, Restart };
 void StartRound();          // loads the assets, resets the globals and arrays, fastest frame rate
 FrameEnd RunFrame();        // one frame; Restart when R or the end of "Game Over" restarts the game
+void ApplyStepRule();       // frameStep and previousStep from the time since the last frame
 void DrawMenus();           // the title, options and controls pages for one frame
 double MenuGlow(double row, double cursor); // glow (alpha) of one menu row
 double MenuCursor(double menu);             // moves menu 0 (main) or 1 (options) on key release

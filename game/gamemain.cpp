@@ -10,8 +10,6 @@
 #include "game.h"
 #include "runtime.h"
 
-namespace {
-
 void ApplyStepRule() {
     double measured = static_cast<double>(static_cast<long long>(GetTimerAll() - gGame.lastFrameTime));
     if (gGame.gameState == 0) {
@@ -22,8 +20,6 @@ void ApplyStepRule() {
     if (measured > gGame.previousStep + 0.5 || measured < gGame.previousStep - 0.5) gGame.frameStep = gGame.previousStep;
     gGame.previousStep = gGame.frameStep;
 }
-
-} // namespace
 
 void StartRound() {
     LoadAssets();

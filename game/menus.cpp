@@ -23,7 +23,7 @@ void DrawTitle() {
     const char* fragments[] = {"elvet", "rbit", "press", "T", "ble"};
     const double fragmentX[] = {28, 182, 330, 440, 480};
     for (int k = 0; k < 5; ++k) PrintText(fragments[k], gGame.titleX + fragmentX[k], gGame.titleY + 114);
-    PrintText("a table shooting game  -  right arrow to play, Escape to leave", 120, 460);
+    PrintText("VOXA  -  a table shooting game on its own runtime", 120, 460);
 }
 
 // Rows of a page with the glow of the selected one and an arrow beside it.
