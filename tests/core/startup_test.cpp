@@ -202,7 +202,3 @@ TEST_F(StartupTest, ArrayErrorEndsWithStatusZeroAndItsCodeInTheReport) {
               StartLinesAnd({"-End On Line", "8", "76", "77", "3"}));
 }
 
-TEST_F(StartupTest, TheGameStartsWritesItsTwoLinesAndEndsWithStatusZero) {
-    std::string voxa = VOXA_GAME_BINARY;
-    ExpectRun(voxa, "", voxa.c_str(), nullptr, {"Current Dir", RealDir(voxa)});
-}
