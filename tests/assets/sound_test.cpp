@@ -16,7 +16,7 @@
 #include "core/errors.h"
 #include "core/lifecycle.h"
 #include "devices/devices.h"
-#include "support/errorlog_lines.h"
+#include "support/disk_audio.h"
 
 namespace {
 
@@ -27,44 +27,13 @@ std::string BinDir() {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-class AssetSoundTest : public ::testing::Test {
+// The runtime's audio device and sound slots, opened onto a private disk-audio file.
+class AssetSoundTest : public voxatest::DiskAudioTest {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/voxa-asset-sound-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        output_ = dir_ + "/out.raw";
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "10", 1);
-        SetErrorLogPathForTesting((dir_ + "/log.txt").c_str());
-        CreateAudioDevice();
-        CreateSoundSlots();
-        open_ = true;
+        DiskAudioTest::SetUp();
+        Open();
     }
-    void TearDown() override {
-        Close();
-        std::system(("rm -rf " + dir_).c_str());
-    }
-    void Close() {
-        if (!open_) return;
-        StopMusic();
-        FreeSoundSlots();
-        DestroyAudioDevice();
-        open_ = false;
-    }
-    // Closes the device (which closes its output file) and returns the mixed samples.
-    std::vector<int16_t> Output() {
-        Close();
-        std::string raw = voxatest::ReadFileBytes(output_);
-        std::vector<int16_t> samples(raw.size() / 2);
-        std::memcpy(samples.data(), raw.data(), samples.size() * 2);
-        return samples;
-    }
-    std::string Log() const { return voxatest::ReadFileBytes(dir_ + "/log.txt"); }
-
-    std::string dir_, output_;
-    bool open_ = false;
 };
 
 int Peak(const std::vector<int16_t>& samples, size_t from, size_t to) {
