@@ -99,6 +99,18 @@ void StrikeBall() {
     gGame.ballVX = r.vx1;
 }
 
+// The menu state's idle animation of the ball (slot 0) or the striker (slot 1): a pulsing scale
+// (three successive pulse values: the third for x, the second for y, the first for z) and a spin
+// about y.
+void IdlePose(int slot, double offset) {
+    double z = PulseValue(slot, 1.0, 0.9);
+    double y = PulseValue(slot, 1.0, 0.9);
+    double x = PulseValue(slot, 1.0, 0.9);
+    ScaleObject(x, y, z);
+    gGameArrays.idleAngle.At(slot) = SpinAngle(slot, 0.01, offset);
+    RotateObject(gGameArrays.idleAngle.At(slot), 0, 1, 0);
+}
+
 } // namespace
 
 void UpdatePointers(double a, double b, double c, double active) {
@@ -138,14 +150,7 @@ void UpdateStriker() {
         if (KeyDown(32) == 1) ChooseBase(0, -160);
     }
     PlaceObject(gGame.strikerX, 20, gGame.strikerZ + kBaseLineZ);
-    if (gGame.gameState == 0) {
-        double z = PulseValue(1, 1.0, 0.9);
-        double y = PulseValue(1, 1.0, 0.9);
-        double x = PulseValue(1, 1.0, 0.9);
-        ScaleObject(x, y, z);
-        gGameArrays.idleAngle.At(1) = SpinAngle(1, 0.01, 180);
-        RotateObject(gGameArrays.idleAngle.At(1), 0, 1, 0);
-    }
+    if (gGame.gameState == 0) IdlePose(1, 180);
     if (gGame.strikerState == 0) {
         RotateObject(gGame.aimAngle, 0, 1, 0);
         gGame.strikerRoll = 0;
@@ -184,12 +189,7 @@ void UpdateBall() {
     gGame.ballZ += gGame.ballVZ;
     PlaceObject(gGame.ballX, gGame.ballLift + 20, gGame.ballZ);
     if (gGame.gameState == 0) {
-        double z = PulseValue(0, 1.0, 0.9);
-        double y = PulseValue(0, 1.0, 0.9);
-        double x = PulseValue(0, 1.0, 0.9);
-        ScaleObject(x, y, z);
-        gGameArrays.idleAngle.At(0) = SpinAngle(0, 0.01, 0);
-        RotateObject(gGameArrays.idleAngle.At(0), 0, 1, 0);
+        IdlePose(0, 0);
     } else {
         ScaleObject(1, 1, 1);
         RotateObject(gGame.ballRoll, gGame.ballRollAxisX, 0, gGame.ballRollAxisZ);
