@@ -42,9 +42,9 @@ void DimGameArrays(GameArrays& a) {
     a.pulseScale.At(1) = 0.9;
 }
 
-void DimLaneArray(DynArray& lanes) {
+void DimLaneArray(DynArray& lanes, double a, double b, double c) {
     lanes.Dim(3);
-    lanes.At(0) = -160;
-    lanes.At(1) = 0;
-    lanes.At(2) = 160;
+    lanes.At(0) = a;
+    lanes.At(1) = b;
+    lanes.At(2) = c;
 }

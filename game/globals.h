@@ -104,4 +104,4 @@ extern GameArrays gGameArrays;
 
 void ResetGameGlobals(GameGlobals& g); // every field back to its starting value, except the kept ones
 void DimGameArrays(GameArrays& a);     // dimensions the arrays and sets their starting elements (draws two Rnd)
-void DimLaneArray(DynArray& lanes);    // Dim(3) and the x of the three lanes: -160, 0, 160
+void DimLaneArray(DynArray& lanes, double a = -160, double b = 0, double c = 160); // Dim(3) and the x of the three lanes

@@ -11,13 +11,6 @@ constexpr double kStrikerSpeed = 0.6;   // units per millisecond
 constexpr double kTouchSquared = 1600;  // two balls of radius 20 touch
 constexpr double kSideWall = 296;
 
-void SetLanes(DynArray& lanes, double a, double b, double c) {
-    lanes.Dim(3);
-    lanes.At(0) = a;
-    lanes.At(1) = b;
-    lanes.At(2) = c;
-}
-
 void TurnPointer() {
     if (KeyDown(203) == 1) {
         PlaySound(5, 0, 1);
@@ -114,7 +107,7 @@ void IdlePose(int slot, double offset) {
 } // namespace
 
 void UpdatePointers(double a, double b, double c, double active) {
-    SetLanes(gGameArrays.pointerLaneX, a, b, c);
+    DimLaneArray(gGameArrays.pointerLaneX, a, b, c);
     for (int lane = 0; lane <= 2; ++lane) {
         double turn = lane == active ? gGame.aimAngle + 180 : 180;
         DrawAt(2, gGameArrays.pointerLaneX.At(lane), gGame.pointerHeight, kBaseLineZ, {{turn, 0, 1, 0}});
@@ -127,7 +120,7 @@ void UpdatePointers(double a, double b, double c, double active) {
 }
 
 void UpdateTubes(double a, double b, double c, double active) {
-    SetLanes(gGameArrays.tubeLaneX, a, b, c);
+    DimLaneArray(gGameArrays.tubeLaneX, a, b, c);
     for (int lane = 0; lane <= 2; ++lane) {
         if (gGame.gameState == 1) {
             gGame.tubeHeight -= gGame.dropStep;
