@@ -342,3 +342,30 @@ TEST_F(Render3D, MarkersAndQueryDebugDrawing) {
 }
 
 } // namespace
+
+// Normals that EndObject computes point to the side from which the triangles run clockwise:
+// that is the side SetCullMode(1) shows, and a light in front of it lights it. A quad wound the
+// other way round faces the other side: under SetCullMode(-1) it is drawn, but lit from behind.
+// Both triangles of the strip face the same way.
+TEST_F(Render3D, ObjectsBuiltInCodeAreLitOnTheSideTheyFace) {
+    shapes::MakeQuad(112, 1);             // clockwise toward the camera at +z
+    shapes::MakeQuad(113, 1, 0, true);    // counter-clockwise toward the camera
+    SetTexture(-1, -1);
+    // One pixel inside each of the strip's two triangles, and the centre.
+    const std::pair<int, int> probes[] = {Screen(-0.6, -0.6, 0), Screen(0.6, 0.6, 0), Screen(0, 0, 0)};
+    auto brightness = [&](int id, double cull, double lightDz) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        SetCullMode(cull);
+        SetSpotLight(0, 0xFFFFFF, 0, 0, 0, 0, 0, lightDz, 180); // directional light along (0, 0, lightDz)
+        MoveObject(0, 0, 0);
+        DrawObject(id, 0);
+        std::vector<int> sums;
+        for (const auto& p : probes) sums.push_back(Sum(Back(p.first, p.second)));
+        return sums;
+    };
+    for (int s : brightness(112, 1, -1)) EXPECT_GT(s, 3 * 230);          // lit from the camera's side
+    for (int s : brightness(112, 1, 1)) EXPECT_LT(s, 3 * 80);            // light behind it: ambient only
+    for (int s : brightness(113, -1, -1)) EXPECT_LT(s, 3 * 80);          // shown, but it faces away
+    for (int s : brightness(113, -1, 1)) EXPECT_GT(s, 3 * 230);          // its lit side is -z
+    EXPECT_EQ(brightness(112, -1, -1), std::vector<int>(3, 0));          // culled from this side
+}
