@@ -16,6 +16,8 @@ void ToggleMusic();         // the music key
 
 // ---- Scene and HUD
 void DrawScene();           // the 3D scene in its two passes; advances the simulation
+void DrawBackWall();        // with its bump texture
+void DrawTable();
 void DrawRim();
 void DrawHudScore();        // score line, before the menu pages
 void DrawHudGame();         // "Game:" line, after the menu pages

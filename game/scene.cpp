@@ -30,12 +30,8 @@ void DrawScene() {
             // The lit pass: the static scene, then every moving object.
             SetCullMode(-1);
             SetSpotLight(0, kWhite, 100, 200, -600, 0, -1, 0, 360);
-            PlaceObject(0, -10, 400);
-            SetTexture(3, 4);
-            DrawObject(3, 0);
-            PlaceObject(0, 0, 0);
-            SetTexture(0, -1);
-            DrawObject(0, 0);
+            DrawBackWall();
+            DrawTable();
         } else {
             // The shadow pass: the moving objects cast their shadows from the same light.
             SetCullMode(1);
@@ -43,6 +39,18 @@ void DrawScene() {
         }
         RunObjectRoutines();
     }
+}
+
+void DrawBackWall() {
+    PlaceObject(0, -10, 400);
+    SetTexture(3, 4);
+    DrawObject(3, 0);
+}
+
+void DrawTable() {
+    PlaceObject(0, 0, 0);
+    SetTexture(0, -1);
+    DrawObject(0, 0);
 }
 
 void DrawRim() {

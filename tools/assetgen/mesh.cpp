@@ -164,6 +164,15 @@ Mesh Prism(const std::vector<std::pair<double, double>>& outline, std::pair<doub
         return v;
     };
     const size_t n = outline.size();
+    // The outline's turning sense (twice its signed area in x-z) tells which side of each edge
+    // is outside. The cap centre cannot: an edge in line with it (a barb's back edge) has no
+    // side away from it.
+    double area = 0;
+    for (size_t i = 0; i < n; ++i) {
+        auto [x0, z0] = outline[i];
+        auto [x1, z1] = outline[(i + 1) % n];
+        area += x0 * z1 - x1 * z0;
+    }
     for (size_t i = 0; i < n; ++i) {
         auto [x0, z0] = outline[i];
         auto [x1, z1] = outline[(i + 1) % n];
@@ -171,10 +180,9 @@ Mesh Prism(const std::vector<std::pair<double, double>>& outline, std::pair<doub
         mesh.AddTriangle(vertex(cx, y1, cz, {0, 1, 0}), vertex(x0, y1, z0, {0, 1, 0}), vertex(x1, y1, z1, {0, 1, 0}));
         mesh.AddTriangle(vertex(cx, y0, cz, {0, -1, 0}), vertex(x0, y0, z0, {0, -1, 0}),
                          vertex(x1, y0, z1, {0, -1, 0}));
-        // Side wall: its outward normal points away from the cap centre.
-        Vec3 edge{x1 - x0, 0, z1 - z0};
-        Vec3 side = Normalised(Cross(edge, Vec3{0, 1, 0}));
-        if (Dot(side, Vec3{x0 - cx, 0, z0 - cz}) < 0) side = side * -1;
+        // Side wall: its outward normal is the edge turned a right angle away from the inside.
+        Vec3 side = Normalised(Vec3{z1 - z0, 0, x0 - x1});
+        if (area < 0) side = side * -1;
         mesh.AddQuad(vertex(x0, y0, z0, side), vertex(x1, y0, z1, side), vertex(x1, y1, z1, side),
                      vertex(x0, y1, z0, side));
     }
