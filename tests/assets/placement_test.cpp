@@ -626,6 +626,7 @@ TEST_F(ModelPlacement, PlaySceneScreenshotHoldsTheFrameAsDrawn) {
     gGame.spikeHeight = 19;
     gGame.score = 3;
     gGame.ballsPlayed = 4;
+    ShowScreen();  // as the runtime's start-up frame does: the frame begins with clear buffers
     DrawScene();
     DrawHudScore();
     DrawHudGame();
