@@ -1,0 +1,178 @@
+// The game's own costs under real GL (Xvfb, Mesa llvmpipe), with the generated assets:
+//
+// - PlayFrame: one frame of the play scene as RunFrame draws it (both scene passes with the
+//   shadows, the HUD), finished with glFinish so the driver's work is inside the frame, without
+//   the swap and the pacing wait. Timed as process CPU time, so llvmpipe's rasterizer threads
+//   count too. EmptyFrame (clear and finish) is the floor of any frame in the same window.
+// - PlayFrameWithoutGL: the same frame with GL switched off, so every command returns before it
+//   reaches the driver: the game's own share of the frame.
+// - Restart: what a restart does before its first frame (all 42 loads, the variables and arrays),
+//   against ReadAssetFiles, the bare reading of the same files.
+// The peak resident memory of the process after the play frames is the "peak_rss_MB" counter;
+// "rss_at_start_MB" is the process before the window was opened.
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/lifecycle.h"
+#include "core/window.h"
+#include "game.h"
+#include "runtime.h"
+
+namespace {
+
+uint8_t gKeys[kKeySymbolCount];
+uint32_t gNow = 1000;
+uint32_t BenchClock() { return gNow; }
+
+double ResidentMegabytes() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (f == nullptr) return 0;
+    char line[256];
+    double kb = 0;
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+        if (std::strncmp(line, "VmRSS:", 6) == 0) kb = std::atof(line + 6);
+    }
+    std::fclose(f);
+    return kb / 1024;
+}
+
+double PeakResidentMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024;
+}
+
+const double gRssAtStart = ResidentMegabytes();
+
+bool Setup() {
+    static bool ok = [] {
+        if (chdir(VOXA_GAME_DIR) != 0) {
+            std::fprintf(stderr, "cannot enter %s\n", VOXA_GAME_DIR);
+            return false;
+        }
+        gSettings.screenWidth = 640;
+        gSettings.screenHeight = 480;
+        if (!Window().OpenWindow(640, 480, 0, -1)) return false;
+        std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+        CreateAudioDevice();
+        CreateSoundSlots();
+        SetKeyStateSourceForTesting(gKeys);
+        SetTickSource(BenchClock);
+        StartRound();
+        return true;
+    }();
+    return ok;
+}
+
+// Play as it runs after START at a 5 ms step; every 400 frames the space bar shoots from the next
+// base, so the ball, the striker, the target ball, the spikes and the rod all keep moving.
+void EnterPlay() {
+    gGame.gameState = 1;
+    gGame.frameStep = 5;
+    gGame.previousStep = 5;
+    gGame.tubeHeight = 20;
+    gGame.pointerHeight = 20;
+}
+
+void DriveKeys(long frame) {
+    std::memset(gKeys, 0, sizeof gKeys);
+    const long phase = frame % 400;
+    if (phase == 0) gKeys[ScancodeKeySymbol(30 + int(frame / 400 % 3))] = 1;  // A, S, D
+    if (phase == 10) gKeys[ScancodeKeySymbol(57)] = 1;                         // space
+}
+
+void PlayFrameBody() {
+    DrawScene();
+    DrawHudScore();
+    DrawHudGame();
+}
+
+void BM_EmptyFrame(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        glFinish();
+    }
+}
+BENCHMARK(BM_EmptyFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
+void BM_PlayFrame(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    EnterPlay();
+    long frame = 0;
+    for (auto _ : state) {
+        DriveKeys(frame++);
+        gNow += 5;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        PlayFrameBody();
+        glFinish();
+    }
+    state.counters["rss_at_start_MB"] = gRssAtStart;
+    state.counters["peak_rss_MB"] = PeakResidentMegabytes();
+    state.counters["balls_played"] = gGame.ballsPlayed;
+}
+BENCHMARK(BM_PlayFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
+void BM_PlayFrameWithoutGL(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    EnterPlay();
+    long frame = 0;
+    Window().ready = 0;
+    for (auto _ : state) {
+        DriveKeys(frame++);
+        gNow += 5;
+        PlayFrameBody();
+    }
+    Window().ready = 1;
+}
+BENCHMARK(BM_PlayFrameWithoutGL)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
+void BM_Restart(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    for (auto _ : state) {
+        StartRound();
+        glFinish();
+    }
+}
+BENCHMARK(BM_Restart)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
+// The bytes of every file the game loads, read whole: the floor under any loader.
+void BM_ReadAssetFiles(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    static const char* const kFiles[] = {
+        "font.bmp", "font_small.bmp", "font_mid.bmp", "highlight.bmp", "click.wav", "cork_pop.wav",
+        "clong_3.wav", "hit1.wav", "beep.wav", "zeiger.wav", "punch.wav", "reset.wav", "spiess.wav",
+        "table.ddd", "sphere.ddd", "tube3.ddd", "back.ddd", "zeiger.ddd", "rand.ddd", "table.bmp",
+        "sphere.bmp", "sphere_1.bmp", "sphere_2.bmp", "zeiger.bmp", "back.bmp", "back_bump.bmp",
+        "rand.bmp", "tube.bmp", "start.bmp", "pfeil_links.bmp", "pfeil_rechts.bmp", "peak.ddd",
+        "peak.bmp", "stab.ddd", "stab.bmp", "sauger.ddd", "maus.bmp", "day.bmp", "test.bmp"};
+    std::vector<char> buffer;
+    for (auto _ : state) {
+        size_t total = 0;
+        for (const char* name : kFiles) {
+            FILE* f = std::fopen(name, "rb");
+            if (f == nullptr) return state.SkipWithError(name);
+            std::fseek(f, 0, SEEK_END);
+            buffer.resize(size_t(std::ftell(f)));
+            std::fseek(f, 0, SEEK_SET);
+            total += std::fread(buffer.data(), 1, buffer.size(), f);
+            std::fclose(f);
+        }
+        benchmark::DoNotOptimize(total);
+    }
+}
+BENCHMARK(BM_ReadAssetFiles)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
