@@ -1,0 +1,224 @@
+// A whole game, played in a real GL window with the generated assets and real X key events:
+// the player chooses 20 balls on the options page, starts, shoots at the target balls from the
+// base in their way, scores, loses the rest to the spikes, sees "Game Over" and the restart
+// into the menu.
+//
+// The game's frames run here one by one (RunFrame, as GameMain runs them) on a test clock that
+// advances 20 ms per frame. Only the checkpoint frames are drawn: in between, GL is switched off,
+// so the 20 balls (tens of thousands of routine calls) take seconds on a software renderer while
+// every rule runs exactly as in the game. Checkpoints read the frame back through GetPixel.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "core/lifecycle.h"
+#include "core/window.h"
+#include "devices/x_user.h"
+#include "game.h"
+#include "runtime.h"
+#include "support/errorlog_lines.h"
+
+namespace {
+
+constexpr uint32_t kStep = 20;
+uint32_t gNow = 1000;
+uint32_t TestClock() { return gNow; }
+
+std::string BinDir() {
+    const char* dir = std::getenv("VOXA_BIN_DIR");
+    return dir ? dir : "build/bin";
+}
+
+// Gold as the large font draws its letters (the title and "Game Over").
+int CountGold(int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const auto c = static_cast<uint32_t>(GetPixel(x, y));
+            const uint32_t r = c & 255, g = (c >> 8) & 255, b = c >> 16;
+            if (r > 170 && g > 110 && b < 110) ++n;
+        }
+    }
+    return n;
+}
+
+class WholeGame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        log_ = voxatest::PrivateLogPath("whole_game");
+        SetErrorLogPathForTesting(log_.c_str());
+        ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
+        ASSERT_EQ(chdir(BinDir().c_str()), 0);
+        gSettings.screenWidth = 640;
+        gSettings.screenHeight = 480;
+        ::testing::internal::CaptureStdout(); // the extension probe
+        const bool opened = Window().OpenWindow(640, 480, 0, -1);
+        ::testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(opened);
+        audioFile_ = "/tmp/voxa_whole_game_" + std::to_string(getpid()) + ".raw";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", audioFile_.c_str(), 1);
+        CreateAudioDevice();
+        CreateSoundSlots();
+        ASSERT_TRUE(user_.Connect());
+        SetTickSource(TestClock);
+        ResetFrameTimers();
+        SeedRandom(7);
+    }
+    void TearDown() override {
+        SetTickSource(nullptr);
+        Window().ready = 1;
+        FreeSoundSlots();
+        DestroyAudioDevice();
+        std::remove(audioFile_.c_str());
+        EXPECT_TRUE(voxatest::ReadLogLines(log_).empty()) << "the game wrote to the error log";
+        std::remove(log_.c_str());
+        EXPECT_EQ(chdir(cwd_), 0);
+    }
+
+    // One frame of the game; `draw` makes it a checkpoint drawn for real.
+    FrameEnd Frame(bool draw = false) {
+        gNow += kStep;
+        Window().ready = draw ? 1 : 0;
+        const FrameEnd end = RunFrame();
+        Window().ready = 1;
+        return end;
+    }
+    // At least one frame, then more until `done` holds; a millisecond of real time between them
+    // lets X events arrive.
+    template <typename Done>
+    bool RunUntil(Done done, int limit = 3000) {
+        for (int k = 0; k < limit; ++k) {
+            if (Frame() != FrameEnd::Shown || done()) return done();
+            usleep(1000);
+        }
+        return false;
+    }
+    // A key held until the game has seen it down and `effect` holds, then released. The key
+    // table changes at the end of a frame, so one more frame after each change lets the game's
+    // routines act on it.
+    template <typename Effect>
+    bool Press(unsigned long keysym, int scancode, Effect effect) {
+        user_.Key(keysym, true);
+        const bool down = RunUntil([&] { return KeyDown(scancode) == 1; }) && RunUntil(effect);
+        user_.Key(keysym, false);
+        const bool up = RunUntil([&] { return KeyDown(scancode) == 0; });
+        Frame();
+        return down && up;
+    }
+    static bool Always() { return true; }
+
+    std::string log_, audioFile_;
+    char cwd_[4096] = {};
+    XUser user_;
+};
+
+// The base whose straight shot meets the target ball, or -1. The shot takes about 24 routine
+// calls to leave the tube (recoil and striker), then the ball runs at 12 units per call (a 20 ms
+// step) toward the target ball; both move, two calls a frame.
+int BaseInTheWay() {
+    const double tz = gGameArrays.targetZ.At(0), tx = gGameArrays.targetX.At(0);
+    const double vz = gGameArrays.targetVZ.At(0), vx = gGameArrays.targetVX.At(0);
+    if (vz >= 0 || gGame.spikeHeight != 0) return -1;
+    const double delay = 24;
+    const double zAtFire = tz + vz * delay;
+    const double calls = (zAtFire + 500 - 40) / (12 - vz);
+    if (calls < 4 || calls > 40) return -1;
+    const double x = tx + vx * (delay + calls);
+    if (std::fabs(x) > 290) return -1;
+    const double bases[3] = {-160, 0, 160}; // activeBase 0, 1, 2
+    for (int b = 0; b < 3; ++b) {
+        if (std::fabs(x - bases[b]) < 22) return b;
+    }
+    return -1;
+}
+
+TEST_F(WholeGame, ChooseTwentyBallsScoreLoseToTheSpikesGameOverAndRestart) {
+    StartRound();
+    ASSERT_EQ(Frame(true), FrameEnd::Shown);
+    EXPECT_GT(CountGold(255, 70, 383, 102), 100) << "the title is shown";
+
+    // Options page: down to OPTIONS, right into the page, down to "20 Balls", left back out,
+    // up to START, right to play, and up to centre the pointer the right arrow turned.
+    ASSERT_TRUE(Press(XK_Down, 208, Always));
+    ASSERT_EQ(gGameArrays.menuCursor.At(0), 1);
+    ASSERT_TRUE(Press(XK_Right, 205, [] { return gGame.subMenuOpen == 1; }));
+    ASSERT_TRUE(Press(XK_Down, 208, Always));
+    EXPECT_EQ(gGameArrays.menuCursor.At(1), 1);
+    EXPECT_EQ(gGame.ballsPerGame, 20);
+    ASSERT_EQ(Frame(true), FrameEnd::Shown);
+    EXPECT_GT(CountGold(200, 40, 424, 72), 100) << "the OPTIONS heading";
+    ASSERT_TRUE(Press(XK_Left, 203, [] { return gGame.subMenuOpen == 0; }));
+    ASSERT_TRUE(Press(XK_Up, 200, Always));
+    ASSERT_EQ(gGameArrays.menuCursor.At(0), 0);
+    ASSERT_TRUE(Press(XK_Right, 205, [] { return gGame.gameState == 1; }));
+    ASSERT_TRUE(Press(XK_Up, 200, [] { return gGame.aimAngle == 0; }));
+    EXPECT_EQ(gGame.ballsPerGame, 20) << "the choice holds in play";
+    EXPECT_EQ(gGame.frameStep, kStep);
+
+    // Play: the even-numbered target balls are shot at as soon as a base has them in its way;
+    // the odd ones (and any missed) roll on into the spikes.
+    const unsigned long baseKeys[3] = {XK_d, XK_s, XK_a};
+    const int baseScancodes[3] = {32, 31, 30};
+    int shots = 0, crushed = 0;
+    double lastBalls = gGame.ballsPlayed, lastScore = gGame.score;
+    bool playChecked = false;
+    for (int frame = 0; frame < 200000 && gGame.ballsPlayed < gGame.ballsPerGame; ++frame) {
+        if (!playChecked && gGame.tubeHeight == 20) {
+            ASSERT_EQ(Frame(true), FrameEnd::Shown);
+            EXPECT_LT(CountGold(255, 70, 383, 102), 20) << "the title is gone in play";
+            playChecked = true;
+            continue;
+        }
+        const bool idle = gGame.ballReady == 1 && gGame.strikerState == 0 && gGame.tubeRecoilState == 0 &&
+                          int(gGame.ballsPlayed) % 2 == 0;
+        const int base = idle ? BaseInTheWay() : -1;
+        if (base >= 0) {
+            if (gGame.activeBase != base) {
+                ASSERT_TRUE(Press(baseKeys[base], baseScancodes[base], [base] { return gGame.activeBase == base; }));
+            }
+            if (Press(XK_space, 57, [] { return gGame.tubeRecoilState != 0 || gGame.ballReady == 0; })) ++shots;
+            continue;
+        }
+        ASSERT_EQ(Frame(), FrameEnd::Shown);
+        if (gGame.ballsPlayed != lastBalls) {
+            if (gGame.score == lastScore) ++crushed;
+            lastBalls = gGame.ballsPlayed;
+            lastScore = gGame.score;
+        }
+    }
+    ASSERT_EQ(gGame.ballsPlayed, 20);
+    EXPECT_GT(shots, 0);
+    EXPECT_GE(gGame.score, 1) << "a shot knocked a target ball past the far end";
+    EXPECT_GE(crushed, 1) << "a target ball was lost to the spikes";
+    std::printf("shots %d, score %g, crushed %d of %g balls\n", shots, gGame.score, crushed, gGame.ballsPlayed);
+
+    // "Game Over" for 3000 ms of play time: 150 frames of 20 ms from the frame that ended the
+    // last ball, this checkpoint the second of them; the 150th restarts.
+    ASSERT_EQ(Frame(true), FrameEnd::Shown);
+    EXPECT_GT(CountGold(200, 200, 488, 232), 150) << "Game Over is shown";
+    const double score = gGame.score;
+    int gameOverFrames = 2;
+    FrameEnd end = FrameEnd::Shown;
+    while (end == FrameEnd::Shown && gameOverFrames < 1000) {
+        end = Frame();
+        ++gameOverFrames;
+    }
+    EXPECT_EQ(end, FrameEnd::Restart);
+    EXPECT_EQ(gameOverFrames, 150);
+    EXPECT_EQ(gGame.score, score) << "the score stands until the restart";
+
+    StartRound();
+    EXPECT_EQ(gGame.gameState, 0);
+    EXPECT_EQ(gGame.score, 0);
+    EXPECT_EQ(gGame.ballsPlayed, 0);
+    EXPECT_EQ(gGame.ballsPerGame, 10);
+    ASSERT_EQ(Frame(true), FrameEnd::Shown);
+    EXPECT_GT(CountGold(255, 70, 383, 102), 100) << "the title is back";
+}
+
+} // namespace
