@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint32_t kMagic = 0x00C6B317u;
 constexpr double kVersion = 1.02;
-constexpr size_t kHeaderSize = 24;
 constexpr size_t kFrameHeaderSize = 28; // item count, offset and scale
 constexpr size_t kItemSize = 5;
 
