@@ -16,6 +16,12 @@ function(voxa_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock voxaruntime ${T_LIBS})
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  # GCC 12 with AddressSanitizer warns "may be used uninitialized" inside libstdc++'s <regex>,
+  # which the test frameworks' headers pull in: the instrumentation hides the initialisation
+  # from the warning's flow analysis. The normal build keeps the warning.
+  if(VOXA_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${T_NAME} PRIVATE -Wno-maybe-uninitialized)
+  endif()
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(T_TIER STREQUAL "gl" OR T_TIER STREQUAL "e2e")
     add_test(NAME ${T_NAME} COMMAND ${VOXA_XVFB_RUN} $<TARGET_FILE:${T_NAME}>)
