@@ -49,9 +49,9 @@ void XUser::Key(unsigned long keysym, bool down) {
 
 void XUser::Type(unsigned long keysym) {
     Key(keysym, true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kTypeHoldMs));
     Key(keysym, false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kTypeHoldMs));
 }
 
 void XUser::Button(unsigned button, bool down) {

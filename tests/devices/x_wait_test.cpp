@@ -59,6 +59,9 @@ void StartRuntime(XUser& user) {
     gSettings.framesPerSecond = 60;
     RuntimeStart(0, nullptr, "", nullptr, "devices");
     std::atexit(RemoveChildDir);  // runs when EndProgram ends the process
+    // A key stroke the command missed leaves it waiting for ever: the child is ended by
+    // SIGALRM instead, and the case fails at once rather than at the test's timeout.
+    alarm(60);
     if (!user.Connect()) ExitChild(2);
     Sleep(100);
 }
