@@ -21,13 +21,11 @@
 #include "assetgen.h"
 #include "image.h"
 #include "textures.h"
+#include "support/bin_dir.h"
 
 namespace {
 
-std::string BinDir() {
-    const char* dir = std::getenv("VOXA_BIN_DIR");
-    return dir ? dir : "build/bin";
-}
+using voxatest::BinDir;
 
 std::string AssetPath(const std::string& name) { return BinDir() + "/" + name; }
 

@@ -17,13 +17,11 @@
 #include "gfx3d/objectstore.h"
 #include "runtime.h"
 #include "support/errorlog_lines.h"
+#include "support/bin_dir.h"
 
 namespace {
 
-std::string BinDir() {
-    const char* dir = std::getenv("VOXA_BIN_DIR");
-    return dir ? dir : "build/bin";
-}
+using voxatest::BinDir;
 
 DynString Asset(const char* name) { return DynString((BinDir() + "/" + name).c_str()); }
 

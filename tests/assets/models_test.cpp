@@ -14,13 +14,11 @@
 #include "mesh.h"
 #include "models.h"
 #include "support/errorlog_lines.h"
+#include "support/bin_dir.h"
 
 namespace {
 
-std::string BinDir() {
-    const char* dir = std::getenv("VOXA_BIN_DIR");
-    return dir ? dir : "build/bin";
-}
+using voxatest::BinDir;
 
 struct ModelFile {
     const char* file;

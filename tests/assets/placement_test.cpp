@@ -27,6 +27,7 @@
 #include "gfx2d/gl_fixture.h"
 #include "runtime.h"
 #include "support/errorlog_lines.h"
+#include "support/bin_dir.h"
 
 namespace {
 
@@ -49,10 +50,7 @@ struct Box {
 };
 const Box kScreen{0, 0, 639, 479};
 
-std::string BinDir() {
-    const char* dir = std::getenv("VOXA_BIN_DIR");
-    return dir ? dir : "build/bin";
-}
+using voxatest::BinDir;
 
 // ---- Colours: each model's texture slot gets a one-colour bitmap of its own.
 const uint32_t kTable = Rgb(40, 90, 200), kRim = Rgb(200, 60, 40), kBall = Rgb(240, 240, 240),

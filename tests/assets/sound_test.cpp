@@ -17,13 +17,11 @@
 #include "core/lifecycle.h"
 #include "devices/devices.h"
 #include "support/disk_audio.h"
+#include "support/bin_dir.h"
 
 namespace {
 
-std::string BinDir() {
-    const char* dir = std::getenv("VOXA_BIN_DIR");
-    return dir ? dir : "build/bin";
-}
+using voxatest::BinDir;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 

@@ -21,6 +21,7 @@
 #include "game.h"
 #include "runtime.h"
 #include "support/errorlog_lines.h"
+#include "support/bin_dir.h"
 
 namespace {
 
@@ -28,10 +29,7 @@ constexpr uint32_t kStep = 20;
 uint32_t gNow = 1000;
 uint32_t TestClock() { return gNow; }
 
-std::string BinDir() {
-    const char* dir = std::getenv("VOXA_BIN_DIR");
-    return dir ? dir : "build/bin";
-}
+using voxatest::BinDir;
 
 // Gold as the large font draws its letters (the title and "Game Over").
 int CountGold(int x0, int y0, int x1, int y1) {
