@@ -78,7 +78,9 @@ void KeyWait() {
 }
 
 void MouseWait() {
-    while (AnyButtonDown()) {}
+    // The release is waited for like the press: polling at the waits' pace, with the window's
+    // close request and Escape still heard, instead of spinning on the button state.
+    while (AnyButtonDown()) WaitForInputChange();
     for (;;) {
         if (AnyButtonDown()) return;
         WaitForInputChange();
