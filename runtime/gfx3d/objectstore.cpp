@@ -13,12 +13,7 @@ int32_t gBuildingObject = -1;
 Zovovezi3D::Zovovezi3D(OpenGLZovovezi* renderer) : renderer2D(renderer) {}
 
 Zovovezi3D::~Zovovezi3D() {
-    for (int i = kSlotCount - 1; i >= 0; --i) {
-        objects[i].ClearModel(true);
-        objects[i].ReleaseGpu();
-        objects[i].edges.Free();
-        objects[i].facing.Free();
-    }
+    for (int i = kSlotCount - 1; i >= 0; --i) objects[i].ClearSlot(true);
 }
 
 MeshObjectX* Zovovezi3D::Slot(double id) {
