@@ -33,11 +33,6 @@ struct StreamSize {
 };
 StreamSize gStreamSizes[Zovovezi3D::kSlotCount];
 
-int32_t FrameIndex(double v) {
-    if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
-    return int32_t(v);
-}
-
 bool HasBuffers() {
     return glGenBuffersARBPtr != nullptr && glBindBufferARBPtr != nullptr && glBufferDataARBPtr != nullptr &&
            glDeleteBuffersARBPtr != nullptr;
@@ -181,13 +176,13 @@ bool IsVisible(const Zovovezi3D& r, Vec3 centre, float radius) {
 FramePair ResolveFrames(int32_t frameCount, double from, double to, double t, bool interpolate) {
     FramePair f;
     if (!interpolate) {
-        f.a = FrameIndex(from);
-        f.b = FrameIndex(to);
+        f.a = TruncToInt(from);
+        f.b = TruncToInt(to);
         f.w = float(t);
     } else {
         if (t != 1) t = std::fmod(t, 1.0);
         const double p = from + (to - from) * t;
-        const int32_t whole = FrameIndex(p);
+        const int32_t whole = TruncToInt(p);
         if (to > from) {
             f.a = whole;
             f.b = whole + 1;
@@ -197,8 +192,8 @@ FramePair ResolveFrames(int32_t frameCount, double from, double to, double t, bo
             f.b = whole;
             f.w = float(p - whole);
         } else {
-            f.a = FrameIndex(from);
-            f.b = FrameIndex(to);
+            f.a = TruncToInt(from);
+            f.b = TruncToInt(to);
             f.w = 0;
         }
     }
@@ -425,7 +420,7 @@ void DrawObjectAnim(double id, double fromFrame, double toFrame, double t, doubl
 
 void SetTexture(double texture, double bumpTexture) {
     if (!GlReady()) return;
-    const int32_t tex = FrameIndex(texture), tex2 = FrameIndex(bumpTexture);
+    const int32_t tex = TruncToInt(texture), tex2 = TruncToInt(bumpTexture);
     // Ids beyond the store are refused like the untextured -1.
     BindTextures(TextureStore::ValidId(tex) ? tex : -1, TextureStore::ValidId(tex2) ? tex2 : -1, TextureVariant());
 }

@@ -22,11 +22,6 @@ namespace {
 constexpr float kDegreesPerRadian = 57.29578f;
 constexpr double kPi = 3.14159265358979323846;
 
-int32_t TruncToInt(double v) {
-    if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
-    return int32_t(v);
-}
-
 Mat4 Frustum(double l, double r, double b, double t, double n, double f, bool& ok) {
     Mat4 m;
     ok = n > 0 && f > 0 && n != f && l != r && b != t;

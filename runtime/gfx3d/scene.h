@@ -32,6 +32,12 @@ inline Vec3 NormalisedIfLong(Vec3 v) {
     return v;
 }
 
+// A command's number truncated toward zero; 0 when it lies outside int32_t's range or is NaN.
+inline int32_t TruncToInt(double v) {
+    if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
+    return int32_t(v);
+}
+
 // Column-major 4 x 4 matrices, as OpenGL stores them.
 struct Mat4 {
     float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
