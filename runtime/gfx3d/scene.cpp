@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/errors.h"
@@ -57,6 +58,11 @@ void ResetLevel(TransformLevel& level) {
         level.translation[c] = 0;
     }
 }
+
+// The transform stack's top level in use (-1: none) and a level's stored rotations, clamped to
+// what the arrays hold.
+int TopLevel(const Zovovezi3D& r) { return std::clamp(r.currentLevel, -1, 15); }
+int RotationCount(const TransformLevel& level) { return std::clamp(level.rotationCount, 0, 16); }
 
 // The 2D renderer's viewport in GL's terms, exactly as Setup2D gives it to glViewport.
 void ViewportFromWindow(int32_t out[4]) {
@@ -163,12 +169,10 @@ Mat4 RigidInverse(const Mat4& m) {
 
 Mat4 TransformStackMatrix(const Zovovezi3D& r) {
     Mat4 m;
-    const int top = r.currentLevel < 0 ? -1 : (r.currentLevel > 15 ? 15 : r.currentLevel);
-    for (int i = 0; i <= top; ++i) {
+    for (int i = 0; i <= TopLevel(r); ++i) {
         const TransformLevel& level = r.levels[i];
         m = Multiply(m, Translation(level.translation[0], level.translation[1], level.translation[2]));
-        const int count = level.rotationCount < 0 ? 0 : (level.rotationCount > 16 ? 16 : level.rotationCount);
-        for (int k = count - 1; k >= 0; --k) {
+        for (int k = RotationCount(level) - 1; k >= 0; --k) {
             const float* q = level.rotations[k];
             m = Multiply(m, Rotation(q[0], q[1], q[2], q[3]));
         }
@@ -178,12 +182,10 @@ Mat4 TransformStackMatrix(const Zovovezi3D& r) {
 }
 
 void ApplyTransforms(const Zovovezi3D& r) {
-    const int top = r.currentLevel < 0 ? -1 : (r.currentLevel > 15 ? 15 : r.currentLevel);
-    for (int i = 0; i <= top; ++i) {
+    for (int i = 0; i <= TopLevel(r); ++i) {
         const TransformLevel& level = r.levels[i];
         glTranslatef(level.translation[0], level.translation[1], level.translation[2]);
-        const int count = level.rotationCount < 0 ? 0 : (level.rotationCount > 16 ? 16 : level.rotationCount);
-        for (int k = count - 1; k >= 0; --k) {
+        for (int k = RotationCount(level) - 1; k >= 0; --k) {
             const float* q = level.rotations[k];
             glRotatef(q[0], q[1], q[2], q[3]);
         }
