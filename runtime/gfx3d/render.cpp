@@ -117,15 +117,10 @@ const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexR
         }
         return nullptr;
     }
-    if (s.streamBuffer == 0) {
-        glGenBuffersARBPtr(1, &s.streamBuffer);
-        glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
-        glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
-        known = StreamSize{s.streamBuffer, bytes};
-        return nullptr;
-    }
-    const bool sizeKnown = known.name == s.streamBuffer && known.bytes >= bytes;
-    if (glMapBufferARBPtr != nullptr && glUnmapBufferARBPtr != nullptr && sizeKnown) {
+    // The stream buffer is rewritten in place through a mapping while it is known to be large
+    // enough; otherwise it is made anew with the data.
+    const bool sizeKnown = s.streamBuffer != 0 && known.name == s.streamBuffer && known.bytes >= bytes;
+    if (sizeKnown && glMapBufferARBPtr != nullptr && glUnmapBufferARBPtr != nullptr) {
         glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
         void* mapped = glMapBufferARBPtr(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB);
         if (mapped != nullptr) {
@@ -133,13 +128,11 @@ const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexR
             if (glUnmapBufferARBPtr(GL_ARRAY_BUFFER_ARB)) return nullptr;
         }
         // A lost mapping: the contents are undefined, so they are given again below.
-        glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
-        known = StreamSize{s.streamBuffer, bytes};
-        return nullptr;
+    } else {
+        if (s.streamBuffer != 0) glDeleteBuffersARBPtr(1, &s.streamBuffer);
+        glGenBuffersARBPtr(1, &s.streamBuffer);
+        glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
     }
-    glDeleteBuffersARBPtr(1, &s.streamBuffer);
-    glGenBuffersARBPtr(1, &s.streamBuffer);
-    glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
     glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
     known = StreamSize{s.streamBuffer, bytes};
     return nullptr;
