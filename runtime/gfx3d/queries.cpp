@@ -35,38 +35,23 @@ const ModelFrame* QueryFrame(double id, double frameArg, Mat4& inverse) {
 
 bool DebugDrawing() { return gSettings.debugMode != 0 && GlReady(); }
 
-void WithCamera(void (*draw)(const void*), const void* what) {
+// Runs draw with the camera's modelview loaded: the markers are given in world coordinates.
+template <typename Draw>
+void WithCamera(Draw draw) {
     glPushMatrix();
     glLoadMatrixf(gRenderer3D.cameraMatrix);
-    draw(what);
+    draw();
     glPopMatrix();
 }
 
-struct BoxMarker {
-    Vec3 corners[8];
-    double colour;
-    double width;
-};
-
-void DrawBoxMarker(const void* p) {
-    const BoxMarker& b = *static_cast<const BoxMarker*>(p);
+// The twelve edges of a box from its corners (bits 0, 1, 2 of a corner index: the side of each axis).
+void DrawBoxMarker(const Vec3 corners[8], double colour, double width) {
     static const int kEdges[12][2] = {{0, 1}, {1, 3}, {3, 2}, {2, 0}, {4, 5}, {5, 7},
                                       {7, 6}, {6, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
     for (const auto& e : kEdges) {
-        const Vec3 a = b.corners[e[0]], c = b.corners[e[1]];
-        DrawLine3D(a.x, a.y, a.z, c.x, c.y, c.z, b.width, b.colour);
+        const Vec3 a = corners[e[0]], c = corners[e[1]];
+        DrawLine3D(a.x, a.y, a.z, c.x, c.y, c.z, width, colour);
     }
-}
-
-struct LineMarker {
-    Vec3 from, to;
-    double colour;
-    double width;
-};
-
-void DrawLineMarker(const void* p) {
-    const LineMarker& l = *static_cast<const LineMarker*>(p);
-    DrawLine3D(l.from.x, l.from.y, l.from.z, l.to.x, l.to.y, l.to.z, l.width, l.colour);
 }
 
 // Viewport and the product projection * modelview: GL's current ones when a context exists,
@@ -148,12 +133,7 @@ double CollideSphere(double id, double frame, double radius, double x, double y,
             hit = SphereTriangle(FromArray(v[0].position), FromArray(v[1].position), FromArray(v[2].position), c, r);
         }
     }
-    if (DebugDrawing()) {
-        glPushMatrix();
-        glLoadMatrixf(gRenderer3D.cameraMatrix);
-        DrawWireSphere(world, r, hit ? kRed : kGreen, hit ? 1.0f : 5.0f);
-        glPopMatrix();
-    }
+    if (DebugDrawing()) WithCamera([&] { DrawWireSphere(world, r, hit ? kRed : kGreen, hit ? 1.0f : 5.0f); });
     return hit ? 1 : 0;
 }
 
@@ -179,12 +159,12 @@ double CollideBox(double id, double frame, double x, double y, double z, double 
         }
     }
     if (DebugDrawing()) {
-        BoxMarker marker{{}, double(hit ? kRed : kGreen), hit ? 1.0 : 5.0};
+        Vec3 corners[8];
         for (int i = 0; i < 8; ++i) {
-            marker.corners[i] = world + worldAxes[0] * float(i & 1 ? 1 : -1) + worldAxes[1] * float(i & 2 ? 1 : -1) +
-                                worldAxes[2] * float(i & 4 ? 1 : -1);
+            corners[i] = world + worldAxes[0] * float(i & 1 ? 1 : -1) + worldAxes[1] * float(i & 2 ? 1 : -1) +
+                         worldAxes[2] * float(i & 4 ? 1 : -1);
         }
-        WithCamera(DrawBoxMarker, &marker);
+        WithCamera([&] { DrawBoxMarker(corners, double(hit ? kRed : kGreen), hit ? 1.0 : 5.0); });
     }
     return hit ? 1 : 0;
 }
@@ -207,9 +187,9 @@ double CollideRay(double id, double frame, double x, double y, double z, double 
     const float result = front != 0 ? front : behind;
     if (DebugDrawing()) {
         const float length = result != 0 ? result : 1000.0f;
-        LineMarker marker{origin, origin + dir * length, double(result > 0 ? kGreen : (result < 0 ? kYellow : kRed)),
-                          result != 0 ? 5.0 : 1.0};
-        WithCamera(DrawLineMarker, &marker);
+        const Vec3 to = origin + dir * length;
+        const double colour = result > 0 ? kGreen : (result < 0 ? kYellow : kRed);
+        WithCamera([&] { DrawLine3D(origin.x, origin.y, origin.z, to.x, to.y, to.z, result != 0 ? 5.0 : 1.0, colour); });
     }
     return result;
 }
