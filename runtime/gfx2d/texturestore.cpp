@@ -222,9 +222,7 @@ double LoadStoreTexture(const DynString& file, double id, bool normalMap) {
     if (!TextureIdFrom(id, slot)) return 0;
     DynString path;
     if (!ResolveFile(file.CStr(), path)) return 0;
-    TextureStore& store = gRenderer2D.textures;
-    store.Release(slot);
-    return store.LoadTexture(slot, path.CStr(), kSpriteColourKey, normalMap);
+    return gRenderer2D.textures.LoadTexture(slot, path.CStr(), kSpriteColourKey, normalMap);
 }
 } // namespace
 
