@@ -112,7 +112,6 @@ void RotoZoomSprite(double idArg, double x, double y, double angle, double zoom)
     const float s = gRenderer2D.colourScale;
     glColor4f(s, s, s, s);
     RotatedQuad(*e, x, y, angle, hw, hh);
-    glColor4f(s, s, s, s);
 }
 
 void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg) {
