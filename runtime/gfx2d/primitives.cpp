@@ -22,11 +22,11 @@ namespace {
 struct Polygon {
     int32_t textureId = -1;
     bool refused = false;         // a texture id beyond the store: EndPoly draws nothing
-    std::vector<float> vertices;  // capacity * 8 floats
-    size_t capacity = 0;          // vertices the array holds
+    std::vector<float> vertices;  // 8 floats per vertex the array holds
     size_t count = 0;
 
     void EnsureRoom(size_t needed) {
+        size_t capacity = vertices.size() / 8;
         if (capacity >= needed) return;
         if (capacity == 0) capacity = 512;
         while (capacity < needed) capacity += 128;
