@@ -82,12 +82,13 @@ void NetGame::CloseGame() {
     isHost = false;
 }
 
+std::shared_ptr<PacketConnection> NetGame::OwnSocket() {
+    std::lock_guard<std::mutex> guard(lock);
+    return socket;
+}
+
 bool NetGame::SendOwn(const Message& message) {
-    std::shared_ptr<PacketConnection> own;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        own = socket;
-    }
+    std::shared_ptr<PacketConnection> own = OwnSocket();
     if (!own) return false;
     std::vector<uint8_t> bytes = EncodeMessage(message);
     return own->WritePacket(bytes.data(), bytes.size()) == NetStatus::Ok;
@@ -136,11 +137,7 @@ void NetGame::SendNewPlayers() {
 
 // Step 2. Returns false once the connection is gone; it is then forgotten.
 bool NetGame::ReadOwnSocket(std::vector<Arrived>* arrived) {
-    std::shared_ptr<PacketConnection> own;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        own = socket;
-    }
+    std::shared_ptr<PacketConnection> own = OwnSocket();
     if (!own) return false;
     std::vector<uint8_t> packet;
     for (int i = 0; i < 4 * kReadsPerPass; ++i) {
@@ -331,11 +328,7 @@ void NetGame::Answer(const Arrived& item, std::vector<Outgoing>* out) {
 void NetGame::SendAll(std::vector<Outgoing>& out) {
     for (Outgoing& item : out) {
         if (item.target == kOwnSocket) {
-            std::shared_ptr<PacketConnection> own;
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                own = socket;
-            }
+            std::shared_ptr<PacketConnection> own = OwnSocket();
             if (own) own->WritePacket(item.bytes.data(), item.bytes.size());
             continue;
         }

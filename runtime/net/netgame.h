@@ -88,6 +88,7 @@ public:
     bool SendOwn(const Message& message);
 
 private:
+    std::shared_ptr<PacketConnection> OwnSocket(); // `socket`, taken under the lock
     void Run();
     void SendNewPlayers();
     bool ReadOwnSocket(std::vector<Arrived>* arrived);
