@@ -69,9 +69,7 @@ bool RequestNumber(uint8_t type, const std::string& payload, uint32_t* value) {
 }
 
 std::string U32Text(double value) {
-    std::string payload;
-    PutU32(&payload, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(value))));
-    return payload;
+    return U32Payload(static_cast<uint32_t>(static_cast<int32_t>(std::trunc(value))));
 }
 
 // Port text to a port: 0 or less (or no number) means the default; -1 when out of range.

@@ -22,12 +22,6 @@ namespace {
 
 constexpr int kReadsPerPass = 64;  // messages read from one connection in one pass
 
-std::string U32Payload(uint32_t value) {
-    std::string payload;
-    PutU32(&payload, value);
-    return payload;
-}
-
 } // namespace
 
 NetGame::NetGame() { wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }

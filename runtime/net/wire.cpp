@@ -37,6 +37,12 @@ void PutU32(std::string* out, uint32_t value) {
     for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 255u));
 }
 
+std::string U32Payload(uint32_t value) {
+    std::string payload;
+    PutU32(&payload, value);
+    return payload;
+}
+
 uint32_t GetU32(const void* data) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |

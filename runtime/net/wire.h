@@ -67,6 +67,7 @@ bool DecodePlayerRecord(const uint8_t* data, size_t size, PlayerRecordWire* reco
 std::string EncodePlayerRecord(const PlayerRecordWire& record); // 152 bytes; the name cut at 126
 
 void PutU32(std::string* out, uint32_t value);  // appends 4 bytes, little-endian
+std::string U32Payload(uint32_t value);         // the 4 bytes of PutU32 as a payload
 uint32_t GetU32(const void* data);              // reads 4 bytes, little-endian
 
 } // namespace net
