@@ -71,9 +71,7 @@ double WindowContext::WaitForFrameSlot() {
         now = GetTicks();
     }
     nextFrameTime += frameInterval;
-    if (frameInterval > 0 && now > nextFrameTime) {
-        while (nextFrameTime < now) nextFrameTime += frameInterval;
-    }
+    while (frameInterval > 0 && nextFrameTime < now) nextFrameTime += frameInterval;
     return now - t0 + 1;
 }
 
