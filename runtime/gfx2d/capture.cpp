@@ -31,10 +31,8 @@ double SaveSprite(double idArg, const DynString& file) {
     const TextureEntry& e = gRenderer2D.textures[id];
     if (e.plainName == 0) return 0;
     // Sized by the texture GL holds, which a damaged header may have claimed larger.
-    glBindTexture(GL_TEXTURE_2D, e.plainName);
-    GLint tw = 0, th = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+    int tw = 0, th = 0;
+    HeldTextureSize(e.plainName, tw, th);
     const TextureBinding& b = gRenderer2D.textures.binding;
     if (tw <= 0 || th <= 0) {
         BindTextures(b.id, b.secondId, b.mipmapped);

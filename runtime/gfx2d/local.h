@@ -34,6 +34,8 @@ bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes);
 int UploadBmpRegion(const std::vector<uint8_t>& file, const BmpLoadOptions& options,
                     uint32_t* plainName, uint32_t* mipmappedName);
 int MaxTextureSize();  // GL_MAX_TEXTURE_SIZE
+// Binds the texture and gives the size of its level 0 as GL holds it (0 when it has none).
+void HeldTextureSize(uint32_t name, int& width, int& height);
 // Pixel-store settings for uploads: alignment 1, no row length, no skips.
 void SetUnpackDefaults();
 // A new RGBA texture of the size without pixels (linear, repeating), left bound: the target of

@@ -59,6 +59,15 @@ int MaxTextureSize() {
     return size > 0 ? size : 64;
 }
 
+void HeldTextureSize(uint32_t name, int& width, int& height) {
+    glBindTexture(GL_TEXTURE_2D, name);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    width = w;
+    height = h;
+}
+
 bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* f = OpenFileNoCase(path, "rb");
     if (f == nullptr) return false;
@@ -197,10 +206,8 @@ const AlphaMask* TextureStore::GetAlphaMask(int id) {
     if (e.plainName == 0 || !Window().ready) return nullptr;
     // The mask is sized by the texture GL really holds, which may be smaller than the size
     // recorded from a bitmap's header (a picture beyond GL's size limit is cut).
-    glBindTexture(GL_TEXTURE_2D, e.plainName);
-    GLint w = 0, h = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    int w = 0, h = 0;
+    HeldTextureSize(e.plainName, w, h);
     auto mask = std::make_unique<AlphaMask>();
     if (w > 0 && h > 0) {
         mask->width = w;
