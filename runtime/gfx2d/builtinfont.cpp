@@ -83,7 +83,6 @@ void MakeBuiltinFont(int n) {
     TextureStore& store = gRenderer2D.textures;
     store.Release(id);
     TextureEntry& e = store[id];
-    e.mipmappedName = 0;
     std::vector<uint8_t> image(size_t(kFontTextureWidth) * kFontTextureHeight * 4, 0);
     for (int k = 0; k < 96; ++k) {
         DrawGlyph(image, kGlyphs[k], (k % 16) * kCellWidth, (2 + k / 16) * kCellHeight);
