@@ -14,6 +14,8 @@
 namespace {
 
 int ClampFont(double n) { return std::clamp(TruncToInt(n), 0, kFontSlots - 1); }
+// The font the text commands use; the setting is clamped again since any code may store it.
+int CurrentFont() { return std::clamp(gSettings.currentFont, 0, kFontSlots - 1); }
 
 // The cell grid of a font as drawn by DrawText.
 struct FontGrid {
@@ -84,13 +86,13 @@ void DrawText(int font, const char* text, double x, double y, double z) {
 }
 
 void PrintText(const DynString& text, double x, double y) {
-    DrawText(std::clamp(gSettings.currentFont, 0, kFontSlots - 1), text.CStr(), x, y, 0);
+    DrawText(CurrentFont(), text.CStr(), x, y, 0);
 }
 
 void PrintNumber(double number, double x, double y) { PrintText(DynString(number), x, y); }
 
 void GetFontSize(double& w, double& h) {
-    const TextureEntry& e = gRenderer2D.textures[kFontTextureBase + std::clamp(gSettings.currentFont, 0, kFontSlots - 1)];
+    const TextureEntry& e = gRenderer2D.textures[kFontTextureBase + CurrentFont()];
     w = e.imageWidth / 16;
     h = e.imageHeight / 8;
 }
