@@ -19,5 +19,6 @@ DynString FormatNumber(double width, double decimals, double value); // "%W.Df" 
 DynString HexBytes(const void* bytes, double count); // 2*count upper-case hex digits
 DynString ReplaceText(DynString& text, const DynString& find, const DynString& replace); // in place; returns a copy
 double SplitText(const DynString& text, DynStringArray& result, const DynString& delimiters); // field count
-double ToNumber(const DynString& text);            // strtod of the text, 0 when there is no number
+double ToNumber(const DynString& text);            // strtod of the text in the C locale, 0 when there is no number
+double ToNumber(const char* text);                 // the same for a plain text; null reads as ""
 [[noreturn]] void End();                           // the program's normal end (error code 0)

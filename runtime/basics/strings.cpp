@@ -175,6 +175,11 @@ double SplitText(const DynString& text, DynStringArray& result, const DynString&
 
 double ToNumber(const DynString& text) { return text.ToNumber(); }
 
+double ToNumber(const char* text) {
+    CLocaleScope cLocale;
+    return std::strtod(text != nullptr ? text : "", nullptr);
+}
+
 void End() {
     SetErrorCode(0);
     EndProgram();

@@ -44,11 +44,8 @@ std::string ProgramDirectory() {
     return path;
 }
 
-void WriteNumber(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%g", value);
-    WriteErrorLog(text);
-}
+// "%g" in the C locale, whatever locale the program selected.
+void WriteNumber(double value) { WriteErrorLog(DynString(value).CStr()); }
 
 // Steps 1..8 of the shutdown. Returns false when the shutdown had already begun.
 bool ShutDownStores() {

@@ -259,9 +259,7 @@ double WriteTextLine(const DynString& file, double line, const DynString& text) 
 }
 
 double WriteTextLine(const DynString& file, double line, double number) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%g", number);
-    return WriteTextLine(file, line, DynString(text));
+    return WriteTextLine(file, line, DynString(number)); // "%g" in the C locale
 }
 
 void IniOpen(const DynString& file) { Ini().Open(file.CStr()); }

@@ -7,9 +7,9 @@
 // index against its list, and the items that frames times faces would make against the file's
 // size, so a small file cannot ask for a huge model.
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
+#include "basics/basics.h"
 #include "gfx3d/model.h"
 #include "gfx3d/modelfile.h"
 
@@ -78,7 +78,8 @@ private:
         return n > 0;
     }
 
-    float Number() { return NextToken() ? float(std::strtod(token_, nullptr)) : 0.0f; }
+    // strtod in the C locale: a model reads the same whatever locale the program selected.
+    float Number() { return NextToken() ? float(ToNumber(token_)) : 0.0f; }
     int64_t Integer() { return Truncate(Number()); }
     // A count of elements of at least `tokens` tokens each; -1 when the rest of the file cannot
     // hold that many (each token takes a character and, except the last, a separator).
