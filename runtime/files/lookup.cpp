@@ -6,7 +6,9 @@
 // the tail of the requested name wins, so "gfx/ball.bmp" finds the entry "ball.bmp". A hit is
 // unpacked into a temporary file "/tmp/~dud" + two letters + the entry's name, which lives until
 // the next lookup through the same state, the next SetPackFiles or the program's end. There is no
-// cache: every pack lookup reopens the pack and walks its directory from the start.
+// cache: every pack lookup reopens the pack and walks its directory from the start. Only regular
+// files count, as the plain file and as the pack; every open is non-blocking, so a FIFO planted
+// under either name is "not found" instead of a lookup that waits forever.
 //
 // The temporary file never lands outside "/tmp/": path separators in an entry name become '_'
 // (the rest of the name, ".." included, stays one file name inside "/tmp/"). It is created
@@ -17,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -80,11 +83,38 @@ bool WriteTemp(const std::string& path, const UnpackedData& data) {
     return true;
 }
 
+// fopen without ever waiting in the open itself. fopen blocks on a FIFO until the other end
+// is opened, which may be never; with O_NONBLOCK the open returns at once (a FIFO without a
+// reader then refuses writing). Reading is allowed from regular files only: a FIFO, device or
+// directory is no file to load, and a FIFO or device could block or never end a read.
+FILE* OpenNoWait(const char* path, const char* mode) {
+    bool update = std::strchr(mode, '+') != nullptr;
+    int flags = 0;
+    switch (mode[0]) {
+    case 'r': flags = update ? O_RDWR : O_RDONLY; break;
+    case 'w': flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default: return nullptr;
+    }
+    if (std::strchr(mode, 'x') != nullptr) flags |= O_EXCL;
+    int fd = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || (mode[0] == 'r' && !S_ISREG(st.st_mode)) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    FILE* f = fdopen(fd, mode);
+    if (f == nullptr) ::close(fd);
+    return f;
+}
+
 } // namespace
 
 FILE* OpenFileNoCase(const char* path, const char* mode) {
     if (path == nullptr || mode == nullptr) return nullptr;
-    if (FILE* f = std::fopen(path, mode)) return f;
+    if (FILE* f = OpenNoWait(path, mode)) return f;
     std::string full(path);
     size_t slash = full.rfind('/');
     bool bare = slash == std::string::npos;
@@ -107,7 +137,7 @@ FILE* OpenFileNoCase(const char* path, const char* mode) {
     closedir(dir);
     if (found.empty()) return nullptr;
     std::string open = bare ? found : dirPart + "/" + found;
-    return std::fopen(open.c_str(), mode);
+    return OpenNoWait(open.c_str(), mode);
 }
 
 uint32_t FindFile(PackState* pack, const char* name, char* resolved) {

@@ -102,10 +102,11 @@ TEST_F(LookupTest, OfTwoNamesDifferingByCaseTheFirstListedWins) {
 }
 
 TEST_F(LookupTest, NameDirectlyUnderTheRootIsSearchedInTheRoot) {
-    // "/TMP" fails as typed; its directory part is the root, where "tmp" matches.
-    FILE* f = OpenFileNoCase("/TMP", "rb");
-    ASSERT_NE(f, nullptr);
-    std::fclose(f);
+    // "/TMP" fails as typed; its directory part is the root, which is read (no warning), and
+    // where "tmp" matches: a directory, which is no file to open.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(OpenFileNoCase("/TMP", "rb"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -154,6 +155,27 @@ TEST_F(LookupTest, ResolveFileHandlesANameInsideItsOwnResult) {
     EXPECT_EQ(s.Length(), (dir / "self.txt").size());
     DynString t;
     EXPECT_FALSE(ResolveFile((dir / "none.txt").c_str(), t));
+}
+
+TEST_F(LookupTest, FifosDevicesAndDirectoriesAreNotFoundAndNeverBlock) {
+    // Opening a FIFO waits for its other end, which never comes here: a lookup that opened one
+    // as fopen does would hang until the test's time limit.
+    ASSERT_EQ(mkfifo((dir / "pipe.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "Fifo.BMP").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((dir / "folder.bmp").c_str(), 0700), 0);
+    for (const std::string& name : {dir / "pipe.bmp", dir / "fifo.bmp", dir / "folder.bmp", std::string("/dev/null")}) {
+        EXPECT_EQ(Find(name), 0u) << name;
+        EXPECT_EQ(OpenFileNoCase(name.c_str(), "rb"), nullptr) << name;
+    }
+    EXPECT_EQ(OpenFileNoCase((dir / "pipe.bmp").c_str(), "wb"), nullptr); // no reader: refused at once
+
+    // The same FIFO named as the pack archive.
+    std::string name = Unique("inpipe");
+    UsePack(BuildPack({{name, EntryData(2, LiteralStream("no"))}}));
+    ASSERT_EQ(Find(name), 1u);
+    std::remove(packPath.c_str());
+    ASSERT_EQ(mkfifo(packPath.c_str(), 0600), 0);
+    EXPECT_EQ(Find(name), 0u);
 }
 
 // ---------------------------------------------------------------------------------------------
