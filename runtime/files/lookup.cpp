@@ -11,9 +11,12 @@
 // under either name is "not found" instead of a lookup that waits forever.
 //
 // The temporary file never lands outside "/tmp/": path separators in an entry name become '_'
-// (the rest of the name, ".." included, stays one file name inside "/tmp/"). It is created
-// afresh with O_EXCL | O_NOFOLLOW, so a symbolic link planted at its path is never followed; when
-// it cannot be created the lookup reports not found rather than hand out a file it did not write.
+// (the rest of the name, ".." included, stays one file name inside "/tmp/"). Its name is
+// predictable, so anyone may have put something there first: another user's file, a symbolic
+// link, or the temporary file of another running program. None of that is followed, written or
+// removed. The file is created afresh with O_EXCL | O_NOFOLLOW at the usual name when that name
+// is free, else under a fresh unique name in "/tmp/" that still ends in the entry's name (and so
+// keeps its extension); the lookup returns whichever it wrote.
 #include "files/lookup.h"
 
 #include <dirent.h>
@@ -59,28 +62,46 @@ bool FindEntry(PackReader& reader, const char* name, PackEntryInfo& hit) {
     return false;
 }
 
-// "/tmp/~dud", the letters of offset and size, then the entry's name with separators mapped.
-// A file name holds at most 255 bytes, so of a longer entry name the last 249 are kept (its
-// extension survives, which some loaders look at).
-std::string TempPathFor(const PackEntryInfo& e) {
+// The entry's name as one file name: separators mapped to '_', and of a name too long for the
+// room left beside a prefix the tail kept (its extension survives, which some loaders look at).
+std::string FileNamePart(const PackEntryInfo& e, size_t room) {
     std::string name(e.name.c_str());
-    constexpr size_t kRoom = 255 - 6; // "~dud" and the two letters
-    if (name.size() > kRoom) name.erase(0, name.size() - kRoom);
+    if (name.size() > room) name.erase(0, name.size() - room);
     for (char& c : name) {
         if (c == '/' || c == '\\') c = '_';
     }
-    return std::string("/tmp/~dud") + char('A' + uint32_t(e.dataOffset) % 26) + char('A' + e.storedSize % 26) + name;
+    return name;
 }
 
-// Writes the unpacked bytes into a file created afresh; false when it cannot be created. A
-// short write leaves a short file, as a damaged entry does.
-bool WriteTemp(const std::string& path, const UnpackedData& data) {
-    std::remove(path.c_str()); // a stale file of ours, or a planted link (the link, not its target)
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+// "/tmp/~dud", the letters of offset and size, then the entry's name. A file name holds at most
+// 255 bytes, of which the name gets 249.
+std::string TempPathFor(const PackEntryInfo& e) {
+    return std::string("/tmp/~dud") + char('A' + uint32_t(e.dataOffset) % 26) + char('A' + e.storedSize % 26) +
+           FileNamePart(e, 255 - 6);
+}
+
+// Creates the entry's temporary file: the usual name when it is free, else "/tmp/~dud-", six
+// random characters, '-' and the entry's name. Returns the path and sets fd; an empty path (and
+// fd -1) when neither can be created.
+std::string CreateTemp(const PackEntryInfo& e, int& fd) {
+    std::string path = TempPathFor(e);
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) return path;
+    std::string suffix = "-" + FileNamePart(e, 255 - 12); // after "~dud-", six random characters and '-'
+    path = "/tmp/~dud-XXXXXX" + suffix;
+    fd = mkostemps(&path[0], int(suffix.size()), O_CLOEXEC);
+    return fd >= 0 ? path : std::string();
+}
+
+// Writes the unpacked bytes into a temporary file created afresh; the file's path, or "" when
+// none can be created. A short write leaves a short file, as a damaged entry does.
+std::string WriteTemp(const PackEntryInfo& e, const UnpackedData& data) {
+    int fd = -1;
+    std::string path = CreateTemp(e, fd);
+    if (fd < 0) return path;
     WriteFully(fd, data.bytes.get(), data.size);
     ::close(fd);
-    return true;
+    return path;
 }
 
 // fopen without ever waiting in the open itself. fopen blocks on a FIFO until the other end
@@ -159,8 +180,8 @@ uint32_t FindFile(PackState* pack, const char* name, char* resolved) {
     UnpackedData content;
     bool found = FindEntry(reader, name, hit) && reader.ReadEntry(hit, content);
     std::fclose(f);
-    std::string temp = found ? TempPathFor(hit) : std::string();
-    if (!found || !WriteTemp(temp, content)) {
+    std::string temp = found ? WriteTemp(hit, content) : std::string();
+    if (temp.empty()) {
         resolved[0] = '\0';
         return 0;
     }

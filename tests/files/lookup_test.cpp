@@ -7,7 +7,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <random>
+#include <vector>
 
 #include "core/errors.h"
 #include "files/lookup.h"
@@ -40,6 +43,13 @@ protected:
     std::string packPath;
     char resolved[1536];
 };
+
+// Where the symbolic link at path points; "" when it is no link.
+std::string LinkTarget(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    return error ? "" : target.string();
+}
 
 std::string Letters(int32_t offset, uint32_t size) {
     return std::string(1, char('A' + uint32_t(offset) % 26)) + char('A' + size % 26);
@@ -319,35 +329,46 @@ TEST_F(LookupTest, SeparatorsAndDotsInEntryNamesStayInsideTmp) {
     EXPECT_EQ(std::string(resolved).substr(11), dotted);
 }
 
-TEST_F(LookupTest, LinkPlantedAtTheTemporaryPathIsNotFollowed) {
-    std::string name = Unique("linked") + ".bin";
-    Bytes data = EntryData(7, LiteralStream("payload"));
-    std::string temp = "/tmp/~dud" + Letters(16, uint32_t(data.size())) + name;
-    std::string victim = dir / "victim.txt";
+TEST_F(LookupTest, WhateverIsPlantedAtTheTemporaryPathIsLeftAloneAndAFreshNameUsed) {
+    // The usual temporary name is predictable: another user may have put a file, a link or a
+    // folder there first. The lookup neither follows, writes nor removes it; it unpacks into a
+    // fresh name that ends in the entry's name (so the extension stays) and returns that.
+    std::string victim = dir / "victim.txt", absent = dir / "absent.txt";
     WriteFile(victim, "precious");
-    ASSERT_EQ(symlink(victim.c_str(), temp.c_str()), 0);
-    UsePack(BuildPack({{name, data}}));
-    ASSERT_EQ(Find(name), 1u);
-    EXPECT_EQ(std::string(resolved), temp);
-    struct stat st;
-    ASSERT_EQ(lstat(temp.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(ReadFile(temp), "payload");
-    EXPECT_EQ(ReadFile(victim), "precious");
-}
-
-TEST_F(LookupTest, TemporaryFileThatCannotBeCreatedIsNotFound) {
-    // A directory squatting on the temporary path cannot be replaced by a file.
-    std::string name = Unique("squat");
-    Bytes data = EntryData(2, LiteralStream("no"));
-    std::string temp = "/tmp/~dud" + Letters(16, uint32_t(data.size())) + name;
-    ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
-    WriteFile(temp + "/keep", "k"); // not empty, so it cannot be removed either
-    UsePack(BuildPack({{name, data}}));
-    EXPECT_EQ(Find(name), 0u);
-    EXPECT_STREQ(resolved, "");
-    unlink((temp + "/keep").c_str());
-    rmdir(temp.c_str());
+    struct Planted {
+        const char* what;
+        std::function<void(const std::string&)> plant;
+        std::function<bool(const std::string&)> intact;
+    };
+    std::vector<Planted> cases = {
+        {"file", [](const std::string& p) { WriteFile(p, "planted"); },
+         [](const std::string& p) { return ReadFile(p) == "planted"; }},
+        {"link to a file", [&](const std::string& p) { ASSERT_EQ(symlink(victim.c_str(), p.c_str()), 0); },
+         [&](const std::string& p) { return LinkTarget(p) == victim && ReadFile(victim) == "precious"; }},
+        {"dangling link", [&](const std::string& p) { ASSERT_EQ(symlink(absent.c_str(), p.c_str()), 0); },
+         [&](const std::string& p) { return LinkTarget(p) == absent && !Exists(absent); }},
+        {"folder", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); },
+         [](const std::string& p) { return std::filesystem::is_directory(std::filesystem::symlink_status(p)); }},
+    };
+    for (const Planted& c : cases) {
+        std::string name = Unique("planted") + ".bmp";
+        Bytes data = EntryData(7, LiteralStream("payload"));
+        std::string usual = "/tmp/~dud" + Letters(16, uint32_t(data.size())) + name;
+        c.plant(usual);
+        UsePack(BuildPack({{name, data}}));
+        ASSERT_EQ(Find(name), 1u) << c.what;
+        std::string temp = resolved;
+        EXPECT_NE(temp, usual) << c.what;
+        EXPECT_EQ(temp.rfind("/tmp/~dud-", 0), 0u) << temp;
+        EXPECT_EQ(temp.size(), usual.size() + 6) << temp;
+        EXPECT_EQ(temp.substr(temp.size() - name.size() - 1), "-" + name) << temp;
+        EXPECT_EQ(ReadFile(temp), "payload") << c.what;
+        EXPECT_TRUE(c.intact(usual)) << c.what;
+        EXPECT_EQ(Find(""), 0u);
+        EXPECT_FALSE(Exists(temp)) << c.what; // the fresh file is removed like the usual one
+        EXPECT_TRUE(c.intact(usual)) << c.what;
+        std::filesystem::remove(usual);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
