@@ -80,6 +80,15 @@ TEST_F(VoxapackTest, BadSourcesAreRefusedAndTheOldPackKept) {
         {{std::string(256, 'n'), dir / "f"}},
         {{"missing", dir / "missing"}},
         {{"dir", dir.Path()}},
+        // Names that extraction refuses or cannot write together.
+        {{"../f", dir / "f"}},
+        {{"/tmp/f", dir / "f"}},
+        {{"gfx\\f", dir / "f"}},
+        {{"gfx/../../f", dir / "f"}},
+        {{"gfx/", dir / "f"}},
+        {{"gfx/.", dir / "f"}},
+        {{"gfx", dir / "f"}, {"gfx/f", dir / "f"}},
+        {{"a/./b/c", dir / "f"}, {"a//b", dir / "f"}},
     };
     for (const auto& sources : bad) {
         error.clear();
@@ -113,13 +122,15 @@ TEST_F(VoxapackTest, ExtractionStaysInsideItsDirectory) {
     EXPECT_NE(error.find("unsafe name"), std::string::npos);
     EXPECT_NE(error.find("data outside the pack"), std::string::npos);
 
-    // A link planted where an entry lands is not followed.
-    WriteFile(dir / "target.txt", "untouched");
-    ASSERT_EQ(unlink((dir / "out/fine/ok.txt").c_str()), 0);
-    ASSERT_EQ(symlink((dir / "target.txt").c_str(), (dir / "out/fine/ok.txt").c_str()), 0);
-    written.clear();
-    ExtractPack(pack, dir / "out", written, error);
-    EXPECT_EQ(ReadFile(dir / "target.txt"), "untouched");
+    // A link, or a hard link, planted where an entry lands is replaced, not written through.
+    for (auto plant : {symlink, link}) {
+        WriteFile(dir / "target.txt", "untouched");
+        ASSERT_EQ(unlink((dir / "out/fine/ok.txt").c_str()), 0);
+        ASSERT_EQ(plant((dir / "target.txt").c_str(), (dir / "out/fine/ok.txt").c_str()), 0);
+        ExtractPack(pack, dir / "out", written, error);
+        EXPECT_EQ(ReadFile(dir / "target.txt"), "untouched");
+        EXPECT_EQ(ReadFile(dir / "out/fine/ok.txt"), "evil");
+    }
 
     for (const Bytes& junk : {Bytes{1, 2}, Bytes(100, 0xFF)}) {
         WriteBytes(pack, junk);
@@ -128,6 +139,34 @@ TEST_F(VoxapackTest, ExtractionStaysInsideItsDirectory) {
     }
     std::vector<PackListing> none;
     EXPECT_FALSE(ListPack(dir / "none.pak", none, error));
+}
+
+TEST_F(VoxapackTest, ExtractionNeverPassesALinkInsideItsDirectory) {
+    // A folder of an entry's way replaced by a link to somewhere outside: out/gfx -> ../outside,
+    // and one level deeper. The entries that would go through it are refused.
+    std::string pack = dir / "game.pak";
+    WriteFile(dir / "ball.bmp", "ball");
+    std::string error;
+    ASSERT_TRUE(CreatePack(pack, {{"gfx/Ball2.bmp", dir / "ball.bmp"}, {"fx/deep/Ball3.bmp", dir / "ball.bmp"},
+                                  {"top.bmp", dir / "ball.bmp"}}, error)) << error;
+    mkdir((dir / "outside").c_str(), 0700);
+    mkdir((dir / "out").c_str(), 0700);
+    mkdir((dir / "out/fx").c_str(), 0700);
+    ASSERT_EQ(symlink("../outside", (dir / "out/gfx").c_str()), 0);
+    ASSERT_EQ(symlink("../../outside", (dir / "out/fx/deep").c_str()), 0);
+    std::vector<std::string> written;
+    EXPECT_FALSE(ExtractPack(pack, dir / "out", written, error));
+    EXPECT_EQ(written, std::vector<std::string>{dir / "out/top.bmp"});
+    EXPECT_FALSE(Exists(dir / "outside/Ball2.bmp"));
+    EXPECT_FALSE(Exists(dir / "outside/Ball3.bmp"));
+    EXPECT_NE(error.find("skipped \"gfx/Ball2.bmp\": symbolic link on the way: gfx/"), std::string::npos) << error;
+    EXPECT_NE(error.find("skipped \"fx/deep/Ball3.bmp\": symbolic link on the way: fx/deep/"), std::string::npos)
+        << error;
+
+    // The pack's own temporary file is not written through a link either.
+    ASSERT_EQ(symlink((dir / "ball.bmp").c_str(), (pack + ".part").c_str()), 0);
+    EXPECT_FALSE(CreatePack(pack, {{"top.bmp", dir / "ball.bmp"}}, error));
+    EXPECT_EQ(ReadFile(dir / "ball.bmp"), "ball");
 }
 
 int RunTool(const std::string& command) {
@@ -169,6 +208,16 @@ TEST_F(VoxapackTest, CommandLineBuildsListsAndExtracts) {
     EXPECT_EQ(RunTool(tool + " create " + pack + " missing.bmp 2> " + log), 1);
     EXPECT_NE(ReadFile(log).find("voxapack: cannot read missing.bmp"), std::string::npos);
     EXPECT_EQ(RunTool(tool + " list " + dir / "assets/font.bmp" + " 2> " + log), 1);
+    EXPECT_EQ(RunTool(tool + " create " + pack + " -C " + dir / "assets" + " ../assets/font.bmp 2> " + log), 1);
+    EXPECT_NE(ReadFile(log).find("voxapack: entry name \"../assets/font.bmp\" cannot be extracted"),
+              std::string::npos) << ReadFile(log);
+    std::string deep = dir / "deep.pak";
+    EXPECT_EQ(RunTool(tool + " create " + deep + " -C " + dir.Path() + " assets/font.bmp"), 0);
+    mkdir((dir / "z").c_str(), 0700);
+    ASSERT_EQ(symlink("../x", (dir / "z/assets").c_str()), 0);
+    EXPECT_EQ(RunTool(tool + " extract " + deep + " " + dir / "z" + " 2> " + log), 1);
+    EXPECT_NE(ReadFile(log).find("voxapack: skipped \"assets/font.bmp\": symbolic link on the way: assets/"),
+              std::string::npos) << ReadFile(log);
 }
 
 } // namespace

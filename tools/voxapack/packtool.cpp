@@ -8,6 +8,7 @@
 
 #include <lzo/lzo1x.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,10 +29,25 @@ void PutU32(Bytes& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
-bool ReadWhole(const std::string& path, Bytes& out, std::string& error) {
-    File f(std::fopen(path.c_str(), "rb"));
+// A regular file opened for reading; null for anything else. The open does not wait: a FIFO
+// given as a source or as the pack would otherwise block the tool until a writer came.
+File OpenRegular(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return File();
     struct stat st;
-    if (!f || fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return File();
+    }
+    File f(fdopen(fd, "rb"));
+    if (!f) ::close(fd);
+    return f;
+}
+
+bool ReadWhole(const std::string& path, Bytes& out, std::string& error) {
+    File f(OpenRegular(path));
+    struct stat st;
+    if (!f || fstat(fileno(f.get()), &st) != 0) {
         error = "cannot read " + path;
         return false;
     }
@@ -62,16 +78,63 @@ bool CompressEntry(const Bytes& data, Bytes& block, std::string& error) {
     return true;
 }
 
+// The parts of a stored name that name folders and the file: empty and "." parts say nothing.
+std::vector<std::string> NameParts(const std::string& name) {
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= name.size();) {
+        size_t end = std::min(name.find('/', start), name.size());
+        std::string part = name.substr(start, end - start);
+        if (!part.empty() && part != ".") parts.push_back(part);
+        start = end + 1;
+    }
+    return parts;
+}
+
+// A stored name is extracted only when it stays below the output folder and names a file: not
+// absolute, no ".." part, no back slash (a folder separator elsewhere), no NUL, and not ending in
+// a folder ("dir/", "dir/.").
+bool SafeRelativeName(const std::string& name) {
+    if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos || name.find('\0') != std::string::npos) {
+        return false;
+    }
+    std::vector<std::string> parts = NameParts(name);
+    for (const std::string& part : parts) {
+        if (part == "..") return false;
+    }
+    size_t last = name.rfind('/');
+    std::string tail = last == std::string::npos ? name : name.substr(last + 1);
+    return !parts.empty() && !tail.empty() && tail != ".";
+}
+
+// The same path as a folder of the other name's file ("gfx" and "gfx/ball.bmp"): the pair cannot
+// be extracted together.
+bool FileIsFolderOf(const std::vector<std::string>& file, const std::vector<std::string>& other) {
+    return file.size() < other.size() && std::equal(file.begin(), file.end(), other.begin());
+}
+
+// Every name must be one that extraction writes, and the pack must extract as a whole.
 bool CheckNames(const std::vector<PackSource>& sources, std::string& error) {
+    std::vector<std::vector<std::string>> parts;
     for (size_t i = 0; i < sources.size(); ++i) {
         const std::string& n = sources[i].name;
         if (n.empty() || n.size() > 255 || n.find('\0') != std::string::npos) {
             error = "entry name must be 1 to 255 bytes: \"" + n + "\"";
             return false;
         }
+        if (!SafeRelativeName(n)) {
+            error = "entry name \"" + n + "\" cannot be extracted: names are relative paths of files, " +
+                    "without \"..\" parts or back slashes";
+            return false;
+        }
+        parts.push_back(NameParts(n));
         for (size_t j = 0; j < i; ++j) {
-            if (strcasecmp(sources[j].name.c_str(), n.c_str()) == 0) {
+            const std::string& m = sources[j].name;
+            if (strcasecmp(m.c_str(), n.c_str()) == 0) {
                 error = "two entries named \"" + n + "\" (names are compared without regard to case)";
+                return false;
+            }
+            if (FileIsFolderOf(parts[j], parts[i]) || FileIsFolderOf(parts[i], parts[j])) {
+                error = "entries \"" + m + "\" and \"" + n + "\" cannot both be extracted: one is a folder of the other";
                 return false;
             }
         }
@@ -101,34 +164,59 @@ bool ReadDirectory(const std::string& packPath, FILE* f, PackReader& reader, std
     return true;
 }
 
-// A stored name is extracted only when it stays below the output directory.
-bool SafeRelativeName(const std::string& name) {
-    if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos || name.find('\0') != std::string::npos) {
-        return false;
-    }
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find('/', start);
-        if (end == std::string::npos) end = name.size();
-        if (name.compare(start, end - start, "..") == 0) return false;
-        start = end + 1;
-    }
-    return name.back() != '/';
-}
-
-bool MakeParents(const std::string& path) {
-    for (size_t p = path.find('/', 1); p != std::string::npos; p = path.find('/', p + 1)) {
-        std::string dir = path.substr(0, p);
-        if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return false;
+// Creates path's missing folders, as mkdir -p: the output folder the user named (links in it
+// are the user's choice and followed).
+bool MakeFolders(const std::string& path) {
+    for (size_t p = 1; p <= path.size(); ++p) {
+        if (p < path.size() && path[p] != '/') continue;
+        if (mkdir(path.substr(0, p).c_str(), 0777) != 0 && errno != EEXIST) return false;
     }
     return true;
 }
 
-bool WriteNew(const std::string& path, const UnpackedData& data) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool complete = WriteFully(fd, data.bytes.get(), data.size) == data.size;
-    return ::close(fd) == 0 && complete;
+// Writes data as the file leaf of the folder dir: into a new file beside it, renamed over the
+// leaf. Whatever stood at the leaf (a file, a link, a hard link to a file elsewhere) is replaced
+// as a name, never written through. "" on success, else the problem.
+std::string ReplaceAt(int dir, const std::string& leaf, const UnpackedData& data) {
+    static unsigned counter = 0;
+    char temp[64];
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        std::snprintf(temp, sizeof temp, ".voxapack-%d-%u", int(getpid()), counter++);
+        fd = openat(dir, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return "cannot create a file";
+    bool ok = WriteFully(fd, data.bytes.get(), data.size) == data.size;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && renameat(dir, temp, dir, leaf.c_str()) == 0;
+    if (!ok) unlinkat(dir, temp, 0);
+    return ok ? "" : "cannot write the file";
+}
+
+// Writes an entry below the output folder open as root, one folder at a time: each folder is
+// created when missing and opened with O_NOFOLLOW, so no symbolic link on the way can lead
+// outside. "" on success, else the problem.
+std::string WriteBelow(int root, const std::string& name, const UnpackedData& data) {
+    std::vector<std::string> parts = NameParts(name);
+    std::string passed;
+    int dir = root;
+    std::string problem;
+    for (size_t i = 0; i + 1 < parts.size() && problem.empty(); ++i) {
+        passed += parts[i] + "/";
+        mkdirat(dir, parts[i].c_str(), 0777);
+        int next = openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st;
+        if (next < 0) {
+            bool link = fstatat(dir, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+            problem = (link ? "symbolic link on the way: " : "cannot create the folder ") + passed;
+        }
+        if (dir != root) ::close(dir);
+        dir = next;
+    }
+    if (problem.empty()) problem = ReplaceAt(dir, parts.back(), data);
+    if (dir != root && dir >= 0) ::close(dir);
+    return problem;
 }
 
 } // namespace
@@ -136,7 +224,9 @@ bool WriteNew(const std::string& path, const UnpackedData& data) {
 bool CreatePack(const std::string& packPath, const std::vector<PackSource>& sources, std::string& error) {
     if (!CheckNames(sources, error)) return false;
     std::string temp = packPath + ".part";
-    File out(std::fopen(temp.c_str(), "wb"));
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    File out(fd >= 0 ? fdopen(fd, "wb") : nullptr);
+    if (fd >= 0 && !out) ::close(fd);
     if (!out) {
         error = "cannot write " + temp;
         return false;
@@ -176,7 +266,7 @@ bool CreatePack(const std::string& packPath, const std::vector<PackSource>& sour
 }
 
 bool ListPack(const std::string& packPath, std::vector<PackListing>& listing, std::string& error) {
-    File f(std::fopen(packPath.c_str(), "rb"));
+    File f(OpenRegular(packPath));
     PackReader reader(f.get());
     std::vector<PackEntryInfo> entries;
     if (!ReadDirectory(packPath, f.get(), reader, entries, error)) return false;
@@ -195,28 +285,33 @@ bool ListPack(const std::string& packPath, std::vector<PackListing>& listing, st
 
 bool ExtractPack(const std::string& packPath, const std::string& outDir, std::vector<std::string>& written,
                  std::string& error) {
-    File f(std::fopen(packPath.c_str(), "rb"));
+    File f(OpenRegular(packPath));
     PackReader reader(f.get());
     std::vector<PackEntryInfo> entries;
     if (!ReadDirectory(packPath, f.get(), reader, entries, error)) return false;
+    int root = MakeFolders(outDir) ? ::open(outDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (root < 0) {
+        error = "cannot create the folder " + outDir;
+        return false;
+    }
     bool ok = true;
     for (const PackEntryInfo& e : entries) {
         std::string problem;
         UnpackedData data;
-        std::string target = outDir + "/" + e.name;
         if (!SafeRelativeName(e.name)) {
             problem = "unsafe name";
         } else if (!reader.ReadEntry(e, data)) {
             problem = "data outside the pack";
-        } else if (!MakeParents(target) || !WriteNew(target, data)) {
-            problem = "cannot write " + target;
+        } else {
+            problem = WriteBelow(root, e.name, data);
         }
         if (problem.empty()) {
-            written.push_back(target);
+            written.push_back(outDir + "/" + e.name);
         } else {
             ok = false;
             error += (error.empty() ? "" : "\n") + std::string("skipped \"") + e.name.c_str() + "\": " + problem;
         }
     }
+    ::close(root);
     return ok;
 }
