@@ -25,10 +25,17 @@ bool CharMatches(char p, char c) {
     return p == c;
 }
 
-bool SameFile(FILE* a, FILE* b) {
-    struct stat sa, sb;
-    return fstat(fileno(a), &sa) == 0 && fstat(fileno(b), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+// Removes the destination of a failed copy, but only when the name still holds the very
+// regular file the copy created or truncated (written: its fstat while open). A FIFO, a device
+// (a copy onto /dev/full fails every write), a symbolic link, or a file put there since is left
+// alone.
+void RemoveFailedCopy(const std::string& destination, const struct stat& written) {
+    struct stat named;
+    std::string name = ExistingPathNoCase(destination); // the name the copy opened
+    if (S_ISREG(written.st_mode) && !name.empty() && lstat(name.c_str(), &named) == 0 &&
+        named.st_dev == written.st_dev && named.st_ino == written.st_ino) {
+        unlink(name.c_str());
+    }
 }
 
 } // namespace
@@ -59,30 +66,28 @@ bool MatchWildcard(const char* pattern, const char* name) {
 double CopyFile(const DynString& source, const DynString& destination) {
     FILE* in = OpenFileNoCase(source.CStr(), "rb");
     if (in == nullptr) return 0;
-    // Opening the source itself for writing would empty it before a byte was copied.
+    // Opening the source itself for writing would empty it before a byte was copied. (Compared
+    // by stat, not by opening: opening a FIFO there would wait for a writer.)
     std::string existing = ExistingPathNoCase(destination.CStr());
-    if (!existing.empty()) {
-        if (FILE* probe = std::fopen(existing.c_str(), "rb")) {
-            bool same = SameFile(in, probe);
-            std::fclose(probe);
-            if (same) {
-                std::fclose(in);
-                return 0;
-            }
-        }
+    struct stat from, onto;
+    if (!existing.empty() && fstat(fileno(in), &from) == 0 && stat(existing.c_str(), &onto) == 0 &&
+        from.st_dev == onto.st_dev && from.st_ino == onto.st_ino) {
+        std::fclose(in);
+        return 0;
     }
     FILE* out = OpenFileNoCase(destination.CStr(), "wb");
     if (out == nullptr) {
         std::fclose(in);
         return 0;
     }
+    struct stat written{};
+    bool ok = fstat(fileno(out), &written) == 0;
     char block[4096];
-    bool ok = true;
     for (size_t n; ok && (n = std::fread(block, 1, sizeof block, in)) > 0;) ok = std::fwrite(block, 1, n, out) == n;
     ok = ok && !std::ferror(in);
     std::fclose(in);
     ok = std::fclose(out) == 0 && ok;
-    if (!ok) std::remove(destination.CStr());
+    if (!ok) RemoveFailedCopy(destination.CStr(), written);
     return ok ? 1 : 0;
 }
 

@@ -1,4 +1,5 @@
 // File, directory and system commands, the wildcard rule and the platform query.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,15 +48,35 @@ TEST_F(SystemTest, CopyFileCopiesEveryBlock) {
     EXPECT_TRUE(Exists(dir / "empty2"));
 }
 
-TEST_F(SystemTest, CopyFileFailuresLeaveNoDestination) {
+TEST_F(SystemTest, CopyFileFailuresRemoveOnlyTheFileTheCopyWrote) {
     EXPECT_EQ(CopyFile(S(dir / "missing"), S(dir / "d1")), 0);
     EXPECT_FALSE(Exists(dir / "d1"));
     WriteFile(dir / "src", "abc");
     EXPECT_EQ(CopyFile(S(dir / "src"), S(dir / "no/such/dir")), 0);
-    // A source that opens but cannot be read: the partial destination is deleted.
     mkdir((dir / "adir").c_str(), 0700);
-    EXPECT_EQ(CopyFile(S(dir / "adir"), S(dir / "d2")), 0);
+    EXPECT_EQ(CopyFile(S(dir / "adir"), S(dir / "d2")), 0); // a folder is no file to copy
     EXPECT_FALSE(Exists(dir / "d2"));
+
+    // A source that opens but fails its first read (address 0 of the process's memory): a
+    // regular file the copy created or truncated is deleted; a FIFO (like a device node, which
+    // is what /dev/full is) or a link at the destination stays.
+    const DynString unreadable("/proc/self/mem");
+    WriteFile(dir / "old", "old content");
+    WriteFile(dir / "victim", "kept");
+    ASSERT_EQ(symlink((dir / "victim").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    int fifo = open((dir / "fifo").c_str(), O_RDWR | O_NONBLOCK); // a reader, so it opens for writing
+    ASSERT_GE(fifo, 0);
+    for (const char* name : {"new", "old", "fifo", "link"}) EXPECT_EQ(CopyFile(unreadable, S(dir / name)), 0) << name;
+    EXPECT_FALSE(Exists(dir / "new"));
+    EXPECT_FALSE(Exists(dir / "old"));
+    struct stat st;
+    EXPECT_TRUE(lstat((dir / "fifo").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(lstat((dir / "link").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    close(fifo);
+    // A FIFO without a reader is refused at once instead of waiting for one.
+    EXPECT_EQ(CopyFile(S(dir / "src"), S(dir / "fifo")), 0);
+    EXPECT_TRUE(Exists(dir / "fifo"));
 }
 
 TEST_F(SystemTest, CopyFileOntoItselfKeepsTheFile) {
