@@ -5,6 +5,17 @@
 // array errors, End). It runs at most once: the atexit registration made by RuntimeStart finds
 // the shutdown done and returns, and a call that arrives while the shutdown is running (a fatal
 // error inside it) ends the process at once, so no store is ever released twice.
+//
+// A program may also just return from main. The shutdown must then run before anything else at
+// exit: the GL driver, and the compiler library behind it, are loaded when the window opens
+// (after RuntimeStart's atexit registration) and some of their parts later still, and exit
+// handlers and static destructors run in the reverse order of their registration. Shut down
+// from the atexit handler, SDL_Quit destroyed the GL context inside a driver that had already
+// torn itself down; it crashed there now and then, and SDL's fatal-signal handler then hung in
+// a second SDL_Quit. The C++ exit sequence destroys the exiting thread's thread_local objects
+// before it calls any exit handler or static destructor, so a thread_local guard made on the
+// main thread runs the shutdown first, while every library is whole. SDL is also started
+// without its fatal-signal handler (core/window.cpp): a crash ends the process as a crash.
 #include <SDL/SDL.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -71,6 +82,18 @@ bool ShutDownStores() {
 
 void EndProgramAtExit() { ShutDownStores(); }
 
+// Destroyed when the main thread leaves through exit, before every exit handler and static
+// destructor (see the top of this file).
+struct ShutDownFirstAtExit {
+    ~ShutDownFirstAtExit() { ShutDownStores(); }
+};
+
+void ShutDownFirstWhenMainReturns() {
+    if (getpid() != gettid()) return; // another thread's exit is no process exit
+    static thread_local ShutDownFirstAtExit guard;
+    (void)guard;
+}
+
 } // namespace
 
 bool ProgramEnding() { return gPhase != Phase::NotEnded; }
@@ -87,6 +110,7 @@ int RuntimeStart(int, char**, const char*, char**, const char* caption) {
     gSettings.caption.Assign(caption ? caption : "");
     std::remove(ErrorLogPath());
     std::atexit(EndProgramAtExit);
+    ShutDownFirstWhenMainReturns();
     CreateInputDevices();
     CreateAudioDevice();
     CreateSoundSlots();

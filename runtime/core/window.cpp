@@ -104,7 +104,10 @@ WindowContext::WindowContext() {
 
 bool WindowContext::OpenWindow(int width, int height, int colourDepth, double fps) {
     SetFrameRate(fps);
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    // Without NOPARACHUTE every SDL_Init installs SDL's fatal-signal handler, which calls
+    // SDL_Quit and exit from inside the signal: after a crash in the GL driver that second
+    // shutdown hangs. A crash must end the process as a crash.
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
         std::fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
         std::exit(1);
     }
