@@ -10,7 +10,7 @@
 //                 main, with an exit handler registered after the start (as the GL driver's
 //                 are) that checks the runtime had already shut SDL down; a fault there ends
 //                 the process with status 98. Status 97: RuntimeStart changed the handling of
-//                 SIGSEGV (installed SDL's fatal-signal handler).
+//                 SIGSEGV (installed SDL's fatal-signal handler). It keeps a log of its own.
 #include <SDL/SDL.h>
 #include <limits.h>
 #include <signal.h>
@@ -28,6 +28,7 @@ namespace {
 void EndAgainAtExit() { End(); }
 
 void ExpectShutDownAlready() {
+    std::remove(ErrorLogPath());
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
         std::fputs("an exit handler registered after the start ran before the runtime's shutdown\n", stderr);
         _exit(98);
@@ -64,10 +65,16 @@ int main(int argc, char** argv) {
     gSettings.framesPerSecond = 60;
     gSettings.debugMode = std::strncmp(how, "debug-", 6) == 0 ? 1 : 0;
     if (std::strcmp(how, "debug-nested") == 0) std::atexit(EndAgainAtExit);
+    bool textures = std::strcmp(how, "textures") == 0;
+    // Run many times in a row: a log of its own leaves the shared one to other programs.
+    std::string log = "/tmp/voxa_exit_probe_" + std::to_string(getpid()) + ".log";
+    if (textures) SetErrorLogPathForTesting(log.c_str());
     struct sigaction segvBefore = SegvHandling();
     RuntimeStart(0, nullptr, "probe", nullptr, "probe");
-    bool textures = std::strcmp(how, "textures") == 0;
-    if (textures && SegvHandling().sa_handler != segvBefore.sa_handler) return 97;
+    if (textures && SegvHandling().sa_handler != segvBefore.sa_handler) {
+        std::remove(log.c_str());
+        return 97;
+    }
     char cwd[PATH_MAX];
     std::printf("cwd=%s\n", getcwd(cwd, sizeof cwd) ? cwd : "?");
     std::fflush(stdout);
