@@ -150,6 +150,13 @@ TEST_F(Render3D, ObjectsOutsideTheConeAreSkippedBeforeAnyVertexWork) {
     MoveObject(0, 0, 0);
     DrawObject(105, 0);
     EXPECT_NE(gRenderer3D.objects[105].streamBuffer, 0u);
+    // Stretched (and mirrored) 40 times along x, a cube centred far beside the view reaches into
+    // it: its sphere grows by the size of the largest factor, whatever its sign.
+    shapes::MakeCube(114, 0.5);
+    MoveObject(20, 0, 0);
+    ScaleObject(-40, 1, 1);
+    DrawObject(114, 0);
+    EXPECT_NE(gRenderer3D.objects[114].streamBuffer, 0u);
 }
 
 TEST_F(Render3D, FramesAndInterpolation) {

@@ -201,6 +201,13 @@ TEST(ViewCone, ApproximateRootAndCone) {
     EXPECT_TRUE(IsVisible(gRenderer3D, V(40, 0, 0), 40));
     EXPECT_FALSE(IsVisible(gRenderer3D, V(0, 0, 20), 5));  // behind the camera
     EXPECT_TRUE(IsVisible(gRenderer3D, V(0, 0, 12), 5));   // behind, but holds the camera
+    EXPECT_FALSE(IsVisible(gRenderer3D, V(0, 0, 40), 25)); // behind, reaching toward the eye
+    // Centres outside the cone whose spheres reach into the view (half as wide as deep at
+    // depth 10: the sphere reaches x = 4, and x = 2.6, there).
+    EXPECT_TRUE(IsVisible(gRenderer3D, V(24, 0, 0), 20));
+    EXPECT_TRUE(IsVisible(gRenderer3D, V(30, 0, 11), 29.5)); // centre behind the eye
+    EXPECT_TRUE(IsVisible(gRenderer3D, V(0, 9.9, 9.9), 9.5)); // centre 0.1 in front
+    EXPECT_FALSE(IsVisible(gRenderer3D, V(30, 0, 0), 5));
 }
 
 // ---- Queries
