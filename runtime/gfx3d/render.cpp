@@ -154,8 +154,8 @@ float ApproxSqrt(float x) {
 // q from the axis, so q is compared with a t + radius sqrt(1 + t^2); adding the squares of the
 // cone's radius and the sphere's instead is no bound and dropped objects whose sphere reaches
 // into the view. A centre behind the eye is measured the same way, except where the cone's tip
-// is its nearest point. Roots are the cheap one, never below the true root, so the test only
-// errs toward drawing.
+// is its nearest point. The cone's radius and the slant take the cheap root, which never comes
+// out below the true one, so they only err toward drawing.
 bool IsVisible(const Zovovezi3D& r, Vec3 centre, float radius) {
     const Vec3 eye = FromArray(r.eye);
     const Vec3 d = NormalisedIfLong(FromArray(r.target) - eye);
