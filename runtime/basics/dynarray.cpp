@@ -183,12 +183,6 @@ void DynArray::SetLimits() {
     }
 }
 
-double& DynArray::AtChecked(double i1, double i2, double i3, double i4, double i5, double i6,
-                            double i7, double i8) {
-    const double idx[8] = {i1, i2, i3, i4, i5, i6, i7, i8};
-    return data_[CheckedOffset(dims_, stride_, data_, idx)];
-}
-
 double DynArray::Bounds(double k) const { return BoundsOf(dims_, k); }
 
 // ---- DynStringArray

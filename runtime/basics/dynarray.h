@@ -5,7 +5,9 @@
 // inside the object.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "basics/dynstring.h"
 
@@ -20,21 +22,22 @@ public:
              double d7 = 0, double d8 = 0);   // all elements 0; d1 < 1 empties the array
     void Redim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
                double d7 = 0, double d8 = 0); // as Dim, keeping the elements inside both sizes
-    // Checked element reference. The one- and two-index forms are inline: the indices left out
-    // are 0, which every dimensioned array accepts, so only the given ones need checking.
-    double& At(double i1) {
-        if (i1 >= 0.0 && i1 < limit_[0]) return data_[static_cast<uint32_t>(i1)];
-        IndexError();
+    // Checked element reference. Every form is inline and checks only the indices given: an
+    // index left out is 0, which every dimensioned array accepts. A failed check ends the program
+    // with code 8 (array empty) or 9 (index out of range).
+    double& At(double i1) { return AtN(i1); }
+    double& At(double i1, double i2) { return AtN(i1, i2); }
+    double& At(double i1, double i2, double i3) { return AtN(i1, i2, i3); }
+    double& At(double i1, double i2, double i3, double i4) { return AtN(i1, i2, i3, i4); }
+    double& At(double i1, double i2, double i3, double i4, double i5) { return AtN(i1, i2, i3, i4, i5); }
+    double& At(double i1, double i2, double i3, double i4, double i5, double i6) {
+        return AtN(i1, i2, i3, i4, i5, i6);
     }
-    double& At(double i1, double i2) {
-        if (i1 >= 0.0 && i1 < limit_[0] && i2 >= 0.0 && i2 < limit_[1]) {
-            return data_[static_cast<uint32_t>(i1) + static_cast<uint32_t>(i2) * stride_[0]];
-        }
-        IndexError();
+    double& At(double i1, double i2, double i3, double i4, double i5, double i6, double i7) {
+        return AtN(i1, i2, i3, i4, i5, i6, i7);
     }
-    double& At(double i1, double i2, double i3, double i4 = 0, double i5 = 0, double i6 = 0,
-               double i7 = 0, double i8 = 0) {
-        return AtChecked(i1, i2, i3, i4, i5, i6, i7, i8);
+    double& At(double i1, double i2, double i3, double i4, double i5, double i6, double i7, double i8) {
+        return AtN(i1, i2, i3, i4, i5, i6, i7, i8);
     }
     double Bounds(double k) const;            // size of dimension k (0..7), 0 for any other k
 
@@ -45,10 +48,27 @@ public:
     const double* Data() const { return data_; }
 
 private:
-    double& AtChecked(double i1, double i2, double i3, double i4, double i5, double i6, double i7,
-                      double i8); // every check; ends the program with code 8 or 9 on a bad index
-    // A failed inline check: code 8 when the array is empty, else 9. Never returns, so the
-    // inline forms keep their loop's values in registers across it.
+    // The indices given checked against limit_ (NaN and negatives fail), then the offset. Both
+    // are folded from the right, so the part that depends only on the outer indices stays the
+    // same along a run of the first index and the compiler lifts it out of the caller's loop; the
+    // checks are combined without branching, leaving one test per element.
+    template <typename... I>
+    double& AtN(I... i) {
+        return AtSequence({i...}, std::index_sequence_for<I...>());
+    }
+    template <size_t... k>
+    double& AtSequence(const double (&idx)[sizeof...(k)], std::index_sequence<k...>) {
+        const bool ok = (((idx[k] >= 0.0) & (idx[k] < limit_[k])) & ...);
+        if (!ok) IndexError();
+        return data_[(Term<k>(idx[k]) + ...)];
+    }
+    template <size_t k>
+    uint32_t Term(double i) const {
+        if constexpr (k == 0) return static_cast<uint32_t>(i);
+        else return static_cast<uint32_t>(i) * stride_[k - 1];
+    }
+    // A failed check: code 8 when the array is empty, else 9. Never returns, so the inline
+    // forms keep their loop's values in registers across it.
     [[noreturn]] void IndexError() const;
     void SetLimits();
 

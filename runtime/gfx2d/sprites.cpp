@@ -118,15 +118,17 @@ void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg
     int id;
     if (!Window().ready || !TextureIdFrom(idArg, id)) return;
     const int x = TruncToInt(xArg), y = TruncToInt(yArg);
-    const int w = TruncToInt(wArg), h = TruncToInt(hArg);
+    // A size of 0 (or below, taken as 0) still empties the id and leaves a 32 x 32 texture with
+    // an image of no pixels; only a size GL cannot hold is refused.
+    const int w = std::max(0, TruncToInt(wArg)), h = std::max(0, TruncToInt(hArg));
     const int maxSize = MaxTextureSize();
-    if (w < 1 || h < 1 || w > maxSize || h > maxSize) return;
+    if (w > maxSize || h > maxSize) return;
     const int tw = GrabTextureSize(w), th = GrabTextureSize(h);
     TextureStore& store = gRenderer2D.textures;
     store.Release(id);
     TextureEntry& e = store[id];
     e.plainName = MakeCopyTarget(tw, th);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, Window().screenHeight - y - h, w, h);
+    if (w > 0 && h > 0) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, Window().screenHeight - y - h, w, h);
     e.textureWidth = tw;
     e.textureHeight = th;
     e.imageWidth = w;

@@ -70,6 +70,19 @@ Mat4 ViewProjection(int32_t viewport[4]) {
     return Multiply(projection, modelview);
 }
 
+// How far the box's corners lie from its centre: the longest half diagonal. The four are
+// measured because the carried axes stay perpendicular only when the transform does not scale.
+float BoxReach(const Vec3 axes[3]) {
+    float longest = 0;
+    for (float s2 : {1.0f, -1.0f}) {
+        for (float s3 : {1.0f, -1.0f}) {
+            const Vec3 d = axes[0] + axes[1] * s2 + axes[2] * s3;
+            longest = std::max(longest, Dot(d, d));
+        }
+    }
+    return std::sqrt(longest);
+}
+
 void Apply4(const Mat4& m, const double in[4], double out[4]) {
     for (int row = 0; row < 4; ++row) {
         out[row] = double(m.m[row]) * in[0] + double(m.m[4 + row]) * in[1] + double(m.m[8 + row]) * in[2] +
@@ -124,7 +137,9 @@ double CollideSphere(double id, double frame, double radius, double x, double y,
     const float r = float(radius);
     const Vec3 toCentre = c - FromArray(f->centre);
     bool hit = false;
-    if (!((r + f->radius) * (r + f->radius) < Dot(toCentre, toCentre))) {
+    // A negative radius is an empty sphere: it meets nothing (the first-vertex shortcut below
+    // would otherwise take its square for a real size).
+    if (!(r < 0) && !((r + f->radius) * (r + f->radius) < Dot(toCentre, toCentre))) {
         const Vec3 first = c - FromArray(f->triangles[0].position);
         hit = Dot(first, first) <= r * r;
         const int32_t n = f->triangles.Count() / 3;
@@ -147,10 +162,13 @@ double CollideBox(double id, double frame, double x, double y, double z, double 
     const Vec3 c = TransformPoint(inverse, world);
     Vec3 axes[3];
     for (int i = 0; i < 3; ++i) axes[i] = TransformPoint(inverse, world + worldAxes[i]) - c;
-    const Vec3 k = axes[0] + axes[1] + axes[2];
     const Vec3 toCentre = c - FromArray(f->centre);
+    // Early rejection: the frame's sphere and the sphere round the box are apart. Their radii
+    // add: (R + reach)^2, not R^2 + reach^2, which would reject boxes that hold a corner or an
+    // edge of the model.
+    const float reach = BoxReach(axes), apart = f->radius + reach;
     bool hit = false;
-    if (!(f->radius * f->radius + Dot(k, k) < Dot(toCentre, toCentre))) {
+    if (!(apart * apart < Dot(toCentre, toCentre))) {
         const int32_t n = f->triangles.Count() / 3;
         for (int32_t t = 0; t < n && !hit; ++t) {
             const VertexRecord* v = &f->triangles[3 * t];

@@ -147,23 +147,32 @@ float ApproxSqrt(float x) {
     return r;
 }
 
+// The object's sphere against a cone round the view direction, wider than the view (fov + 5
+// degrees, and 5 % more). The object is skipped only when its sphere stays outside the cone:
+// when the sphere's distance to the cone's surface is at least its radius. That distance is
+// taken across the slanted surface, (q - a t) cos(angle) for a centre at depth a and distance
+// q from the axis, so q is compared with a t + radius sqrt(1 + t^2); adding the squares of the
+// cone's radius and the sphere's instead is no bound and dropped objects whose sphere reaches
+// into the view. A centre behind the eye is measured the same way, except where the cone's tip
+// is its nearest point. The cone's radius and the slant take the cheap root, which never comes
+// out below the true one, so they only err toward drawing.
 bool IsVisible(const Zovovezi3D& r, Vec3 centre, float radius) {
     const Vec3 eye = FromArray(r.eye);
     const Vec3 d = NormalisedIfLong(FromArray(r.target) - eye);
     const Vec3 p = centre - eye;
     const float a = Dot(d, p);
-    if (a < 0) {
-        const float sq = Dot(p, p);
-        const float len = sq > 1e-7f ? std::sqrt(sq) : 0.0f;
-        return radius >= len;
-    }
-    const Vec3 along = d * a;
-    const Vec3 q = p - along;
+    const Vec3 q = p - d * a;
     const float qSq = Dot(q, q);
-    const Vec3 unitQ = NormalisedIfLong(q);
-    const float cone = ApproxSqrt(Dot(along, along)) * r.cullConeTan * 1.05f;
-    const Vec3 rim = unitQ * cone;
-    return !(Dot(rim, rim) + radius * radius <= qSq);
+    const float t = r.cullConeTan * 1.05f;
+    if (a < 0 && qSq * t * t <= a * a) {
+        // The tip is the cone's nearest point: visible only when the sphere holds the eye.
+        const float sq = Dot(p, p);
+        return radius >= (sq > 1e-7f ? std::sqrt(sq) : 0.0f);
+    }
+    // The cone's radius at the centre's depth (the cheap root comes out negative below 1).
+    const float cone = a >= 0 ? std::fabs(ApproxSqrt(a * a)) * t : a * t;
+    const float reach = cone + std::fabs(radius) * ApproxSqrt(1 + t * t);
+    return reach > 0 && qSq < reach * reach;
 }
 
 FramePair ResolveFrames(int32_t frameCount, double from, double to, double t, bool interpolate) {
@@ -208,7 +217,9 @@ void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate
     // Visibility from level 0 only: the frame's sphere moved by its translation and scaled.
     const TransformLevel& base = r.levels[0];
     const Vec3 centre = FromArray(base.translation) + FromArray(frameA.centre);
-    const float maxScale = std::max({base.scale[0], base.scale[1], base.scale[2]});
+    // The largest factor by size: a mirroring (negative) factor stretches as much as its size.
+    const float maxScale =
+        std::max({std::fabs(base.scale[0]), std::fabs(base.scale[1]), std::fabs(base.scale[2])});
     if (!IsVisible(r, centre, frameA.radius * maxScale)) return;
 
     const float cs = gRenderer2D.colourScale;

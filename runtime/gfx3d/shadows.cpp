@@ -15,6 +15,20 @@
 
 namespace scene3d {
 
+namespace {
+
+// True when the current modelview turns space inside out (a negative scale factor), so that a
+// triangle wound clockwise in the model appears counter-clockwise.
+bool MirrorsWinding() {
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    const float det = m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+                      m[8] * (m[1] * m[6] - m[5] * m[2]);
+    return det < 0;
+}
+
+} // namespace
+
 void ShadowPass(bool on) {
     Zovovezi3D& r = gRenderer3D;
     if (uint8_t(on) == r.shadowPassActive) return;
@@ -105,6 +119,12 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
         }
     }
 
+    // The culling the program set (SetCullMode) is put back afterwards: the passes need their
+    // own front face, and the cull mode must not depend on a shadow having been drawn.
+    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+    GLint frontFace = GL_CCW, culledFace = GL_BACK;
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    glGetIntegerv(GL_CULL_FACE_MODE, &culledFace);
     glDisable(GL_CULL_FACE);
     if (glActiveTextureARBPtr != nullptr) {
         glActiveTextureARBPtr(GL_TEXTURE1_ARB);
@@ -116,6 +136,9 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
     glStencilFunc(GL_ALWAYS, 0, ~0u);
     if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
     glEnableClientState(GL_VERTEX_ARRAY);
+    // The volume is wound as models are, clockwise seen from outside; a modelview that mirrors
+    // turns that over on screen.
+    glFrontFace(MirrorsWinding() ? GL_CCW : GL_CW);
     for (int pass = 0; pass < 2; ++pass) {
         glEnable(GL_CULL_FACE);
         glStencilOp(GL_KEEP, GL_KEEP, pass == 0 ? GL_INCR : GL_DECR);
@@ -130,6 +153,10 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
         }
     }
     glDisableClientState(GL_VERTEX_ARRAY);
+    glFrontFace(GLenum(frontFace));
+    glCullFace(GLenum(culledFace));
+    if (culling) glEnable(GL_CULL_FACE);
+    else glDisable(GL_CULL_FACE);
 }
 
 } // namespace scene3d

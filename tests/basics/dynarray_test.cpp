@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "basics/dynarray.h"
 #include "support/fatal_report.h"
@@ -61,6 +62,40 @@ TEST(DynArrayDim, EightDimensionsUseEveryStride) {
     EXPECT_EQ(a.Bounds(8), 0.0);
     EXPECT_EQ(a.Bounds(-1), 0.0);
     EXPECT_EQ(a.Bounds(NAN), 0.0);
+}
+
+// The element reference with exactly n indices (each count has its own form).
+double& AtCount(DynArray& a, int n, const double (&i)[8]) {
+    switch (n) {
+    case 1: return a.At(i[0]);
+    case 2: return a.At(i[0], i[1]);
+    case 3: return a.At(i[0], i[1], i[2]);
+    case 4: return a.At(i[0], i[1], i[2], i[3]);
+    case 5: return a.At(i[0], i[1], i[2], i[3], i[4]);
+    case 6: return a.At(i[0], i[1], i[2], i[3], i[4], i[5]);
+    case 7: return a.At(i[0], i[1], i[2], i[3], i[4], i[5], i[6]);
+    default: return a.At(i[0], i[1], i[2], i[3], i[4], i[5], i[6], i[7]);
+    }
+}
+
+// Sizes 3, 2, 4, 3, 2, 2, 3, 2: the last index of every count reaches the last element of its
+// dimension (given as x.9, which truncates), and the indices left out address index 0.
+TEST(DynArrayDim, EveryIndexCountAddressesItsOffset) {
+    const double sizes[8] = {3, 2, 4, 3, 2, 2, 3, 2};
+    for (int n = 1; n <= 8; ++n) {
+        DynArray a;
+        a.Dim(sizes[0], sizes[1], sizes[2], sizes[3], sizes[4], sizes[5], sizes[6], sizes[7]);
+        double idx[8] = {};
+        uint32_t offset = 0, stride = 1;
+        for (int k = 0; k < n; ++k) {
+            idx[k] = k % 2 == 0 ? sizes[k] - 0.1 : 1;
+            offset += uint32_t(idx[k]) * stride;
+            stride *= uint32_t(sizes[k]);
+        }
+        AtCount(a, n, idx) = n + 0.5;
+        EXPECT_EQ(a.Data()[offset], n + 0.5) << n << " indices";
+        EXPECT_EQ(a.At(idx[0], idx[1], idx[2], idx[3], idx[4], idx[5], idx[6], idx[7]), n + 0.5) << n;
+    }
 }
 
 TEST(DynArrayDim, CapacityRoundsUpToTheNextBlockOfEight) {
@@ -223,6 +258,29 @@ TEST(DynArrayErrors, UndimensionedWinsOverANegativeIndex) {
 
 TEST(DynArrayErrors, AllocationThatCannotBeMade) {
     ExpectEndWithCode([] { DynArray a; a.Dim(1e6, 1e6, 1e6); }, 7, "arr_alloc");
+}
+
+// Every index count keeps every check: the last given index at its size, negative, NaN, an
+// index for a dimension the array does not have, and an array never dimensioned.
+TEST(DynArrayErrors, EveryIndexCountChecksEveryIndex) {
+    for (int n = 3; n <= 8; ++n) {
+        const std::string tag = "arr_n" + std::to_string(n);
+        auto fails = [n](double last, int dims) {
+            return [n, last, dims] {
+                DynArray a;
+                if (dims > 0) a.Dim(2, dims > 1 ? 2 : 0, dims > 2 ? 2 : 0, dims > 3 ? 2 : 0, dims > 4 ? 2 : 0,
+                                    dims > 5 ? 2 : 0, dims > 6 ? 2 : 0, dims > 7 ? 2 : 0);
+                double idx[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+                idx[n - 1] = last;
+                AtCount(a, n, idx);
+            };
+        };
+        ExpectEndWithCode(fails(2, n), 9, tag + "_size");
+        ExpectEndWithCode(fails(-0.5, n), 9, tag + "_negative");
+        ExpectEndWithCode(fails(NAN, n), 9, tag + "_nan");
+        ExpectEndWithCode(fails(1, n - 1), 9, tag + "_unused");
+        ExpectEndWithCode(fails(-1, 0), 8, tag + "_undim");
+    }
 }
 
 TEST(DynStringArrayErrors, SameCodesAsNumericArrays) {

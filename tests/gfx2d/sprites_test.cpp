@@ -95,6 +95,41 @@ TEST_F(Sprites, GrabSpriteCopiesTheFrameDrawnSoFar) {
     EXPECT_EQ(InkBox(BackFrame()), (std::vector<int>{300, 200, 340, 220}));
 }
 
+// A grab of no width or height empties the id and leaves a texture of 32 (or the other side's
+// power of two) with an image of that size: nothing to draw, nothing to collide with.
+TEST_F(Sprites, GrabSpriteOfNoSizeLeavesAnEmptyImage) {
+    const struct {
+        double w, h;
+        int textureW, textureH, imageW, imageH;
+    } cases[] = {{0, 0, 32, 32, 0, 0}, {0.9, 40, 32, 64, 0, 40}, {12, 0, 32, 32, 12, 0}, {-5, -3, 32, 32, 0, 0}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(LoadMarkedSprite(9), 1.0);
+        ASSERT_EQ(SpriteCollision(9, 0, 0, 9, 0, 0), 1.0); // the alpha mask is fetched and kept
+        DrawRect(0, 0, 60, 60, Rgb(0, 0, 255));
+        GrabSprite(9, 0, 0, c.w, c.h);
+        const TextureEntry& e = gRenderer2D.textures[9];
+        EXPECT_EQ(e.textureWidth, c.textureW) << c.w << " x " << c.h;
+        EXPECT_EQ(e.textureHeight, c.textureH) << c.w << " x " << c.h;
+        EXPECT_EQ(e.mipmappedName, 0u);
+        EXPECT_EQ(e.alphaMask, nullptr);
+        ASSERT_NE(e.plainName, 0u);
+        GLint heldW = 0, heldH = 0;
+        glBindTexture(GL_TEXTURE_2D, e.plainName);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &heldW);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &heldH);
+        EXPECT_EQ(heldW, c.textureW);
+        EXPECT_EQ(heldH, c.textureH);
+        double w = -1, h = -1;
+        GetSpriteSize(9, w, h);
+        EXPECT_EQ(w, c.imageW);
+        EXPECT_EQ(h, c.imageH);
+        glClear(GL_COLOR_BUFFER_BIT);
+        DrawSprite(9, 100, 100);
+        EXPECT_EQ(InkBox(BackFrame())[2], 0) << c.w << " x " << c.h;
+        EXPECT_EQ(SpriteCollision(9, 0, 0, 9, 0, 0), 0.0);
+    }
+}
+
 TEST_F(Sprites, CollisionIsPixelExact) {
     static std::string solid = MakeBitmap("solid.bmp", 10, 10, [](int, int) { return Rgb(9, 9, 9); });
     // Top half transparent, and only the left column of the bottom half opaque: not symmetric.

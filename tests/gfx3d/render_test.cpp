@@ -150,6 +150,13 @@ TEST_F(Render3D, ObjectsOutsideTheConeAreSkippedBeforeAnyVertexWork) {
     MoveObject(0, 0, 0);
     DrawObject(105, 0);
     EXPECT_NE(gRenderer3D.objects[105].streamBuffer, 0u);
+    // Stretched (and mirrored) 40 times along x, a cube centred far beside the view reaches into
+    // it: its sphere grows by the size of the largest factor, whatever its sign.
+    shapes::MakeCube(114, 0.5);
+    MoveObject(20, 0, 0);
+    ScaleObject(-40, 1, 1);
+    DrawObject(114, 0);
+    EXPECT_NE(gRenderer3D.objects[114].streamBuffer, 0u);
 }
 
 TEST_F(Render3D, FramesAndInterpolation) {
@@ -236,6 +243,60 @@ TEST_F(Render3D, ShadowPassDarkensOnlyTheShadow) {
     DrawRect(10, 10, 12, 12, 0x00FF00);
     EXPECT_EQ(Back(11, 11), 0x00FF00u);
     EXPECT_EQ(Back(14, 11), at(after, {14, 11}));
+}
+
+// A cube above a floor casts the same shadow whatever culling the program left in force (never
+// set, 0 with either front face, 1, -1) and when its transform mirrors it; the shadow draw puts
+// that culling back.
+TEST_F(Render3D, ShadowsMatchTheGeometryUnderEveryCullMode) {
+    shapes::MakeFloor(112, 8);
+    shapes::MakeCube(113, 1, 0xFFFFFF, {0, 1.5, 0});
+    const struct {
+        const char* what;
+        std::vector<double> modes;
+        double mirror;
+    } cases[] = {{"cull mode 1", {1}, 1},  {"never set", {}, 1},          {"0 after 1", {1, 0}, 1},
+                 {"0", {0}, 1},            {"-1", {-1}, 1},               {"1, mirrored by its scale", {1}, -1},
+                 {"-1, mirrored", {-1}, -1}};
+    std::vector<uint32_t> reference;
+    auto at = [](const std::vector<uint32_t>& f, std::pair<int, int> p) { return f[size_t(p.second) * 640 + p.first]; };
+    for (const auto& c : cases) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        Enter3DMode(1, 100, 45);
+        SetCamera(0, 12, 14, 1, 0, 0);
+        SetSpotLight(0, 0xFFFFFF, -3, 6, 0, 0, 0, 0, 170);
+        DrawObject(112, 0); // lit with culling off, as Enter3DMode leaves it
+        DrawObject(113, 0);
+        const auto shadowed = Screen(2.5, 0, 0), open = Screen(-4, 0, 3);
+        const std::vector<uint32_t> lit = BackFrame();
+        for (double m : c.modes) SetCullMode(m);
+        GLint front = 0, culled = 0;
+        glGetIntegerv(GL_FRONT_FACE, &front);
+        const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+        const int mode = gRenderer3D.cullMode;
+
+        SetSpotLight(-3, 0xFFFFFF, -3, 6, 0, 0, 0, 0, 1);
+        MoveObject(0, 0, 0);
+        ScaleObject(c.mirror, 1, 1);
+        DrawObject(113, 0);
+        GLint frontAfter = 0;
+        glGetIntegerv(GL_FRONT_FACE, &frontAfter);
+        glGetIntegerv(GL_CULL_FACE_MODE, &culled);
+        EXPECT_EQ(frontAfter, front) << c.what;
+        EXPECT_EQ(glIsEnabled(GL_CULL_FACE), culling) << c.what;
+        EXPECT_EQ(culled, GL_BACK) << c.what;
+        EXPECT_EQ(gRenderer3D.cullMode, mode) << c.what;
+        Enter2DMode();
+
+        const std::vector<uint32_t> frame = BackFrame();
+        EXPECT_LT(Sum(at(frame, shadowed)), Sum(at(lit, shadowed)) * 3 / 4) << c.what;
+        EXPECT_EQ(at(frame, open), at(lit, open)) << c.what;
+        if (reference.empty()) reference = frame;
+        // Mirrored, the volume is built from other vertices: a pixel on its rim may go either way.
+        size_t differ = 0;
+        for (size_t i = 0; i < frame.size(); ++i) differ += frame[i] != reference[i];
+        EXPECT_LE(differ, c.mirror < 0 ? 200u : 0u) << c.what;
+    }
 }
 
 TEST_F(Render3D, ShowScreenAndViewportCloseTheShadowPass) {

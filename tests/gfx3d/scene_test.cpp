@@ -201,6 +201,14 @@ TEST(ViewCone, ApproximateRootAndCone) {
     EXPECT_TRUE(IsVisible(gRenderer3D, V(40, 0, 0), 40));
     EXPECT_FALSE(IsVisible(gRenderer3D, V(0, 0, 20), 5));  // behind the camera
     EXPECT_TRUE(IsVisible(gRenderer3D, V(0, 0, 12), 5));   // behind, but holds the camera
+    EXPECT_FALSE(IsVisible(gRenderer3D, V(0, 0, 40), 25)); // behind, reaching toward the eye
+    // Centres outside the cone whose spheres reach into the view, which spans 5.5 to each side
+    // at depth 10 and 1.24 up at depth 3: the spheres reach x = 4 and x = 2.6 at depth 10, and
+    // y = 0.85 at depth 3.
+    EXPECT_TRUE(IsVisible(gRenderer3D, V(24, 0, 0), 20));
+    EXPECT_TRUE(IsVisible(gRenderer3D, V(30, 0, 11), 29.5)); // centre behind the eye
+    EXPECT_TRUE(IsVisible(gRenderer3D, V(0, 9.9, 9.9), 9.5)); // centre 0.1 in front
+    EXPECT_FALSE(IsVisible(gRenderer3D, V(30, 0, 0), 5));
 }
 
 // ---- Queries
@@ -235,6 +243,96 @@ TEST_F(Queries, BoxAgainstTriangles) {
     RotateObject(45, 0, 1, 0);
     EXPECT_EQ(CollideBox(51, 0, 0.6, 0, 0.6, 0.1, 0.1), 0);
     EXPECT_EQ(CollideBox(51, 0, 0.6, 0, -0.6, 0.1, 0.1), 1);
+}
+
+// Boxes near the faces, edges and corners of the closed cube -1..1 (slot 50), as the transform
+// stack places it, turned so that its corners leave the grid below. Each hit holds the named
+// point of the cube; each miss lies just beyond it.
+TEST_F(Queries, BoxNearFacesEdgesAndCorners) {
+    const double r2 = std::sqrt(2.0), c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
+    struct Case {
+        const char* what;
+        shapes::P3 move;
+        double angle;
+        shapes::P3 axis;
+        shapes::P3 at;
+        double width, height, hit;
+    } cases[] = {
+        {"face x = 1 holds (1, 0.95, 0)", {0, 0, 0}, 0, {0, 1, 0}, {1.4, 1.4, 0}, 1, 1, 1},
+        {"corner (1, 1, 1)", {0, 0, 0}, 0, {0, 1, 0}, {1.2, 1.2, 1.2}, 0.5, 0.5, 1},
+        {"round the whole cube", {0, 0, 0}, 0, {0, 1, 0}, {0, 0, 0}, 3, 3, 1},
+        {"moved: corner (6, -1, 4)", {5, -2, 3}, 0, {0, 1, 0}, {6.2, -0.8, 4.2}, 0.5, 0.5, 1},
+        {"45 about y: corner (r2, 1, 0)", {0, 0, 0}, 45, {0, 1, 0}, {r2 + 0.2, 1.2, 0}, 0.5, 0.5, 1},
+        {"45 about y: beyond it", {0, 0, 0}, 45, {0, 1, 0}, {r2 + 0.3, 1.2, 0}, 0.5, 0.5, 0},
+        {"45 about x: corner (1, r2, 0)", {0, 0, 0}, 45, {1, 0, 0}, {1.2, r2 + 0.2, 0}, 0.5, 0.5, 1},
+        {"45 about x: beyond it", {0, 0, 0}, 45, {1, 0, 0}, {1.2, r2 + 0.3, 0}, 0.5, 0.5, 0},
+        {"moved, 30 about z: corner", {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.2, 1.2}, 0.5, 0.5, 1},
+        {"moved, 30 about z: beyond it", {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.3, 1.2}, 0.5, 0.5, 0},
+    };
+    for (const Case& c : cases) {
+        MoveObject(c.move.x, c.move.y, c.move.z);
+        if (c.angle != 0) RotateObject(c.angle, c.axis.x, c.axis.y, c.axis.z);
+        EXPECT_EQ(CollideBox(50, 0, c.at.x, c.at.y, c.at.z, c.width, c.height), c.hit) << c.what;
+    }
+}
+
+// Boxes and spheres on a grid round the cube against the exact answer, with the cube moved and
+// turned by quarter turns (the same set of points, but the query's axes are carried). The grid
+// keeps every box face at least 0.05 from a cube face; spheres within 0.02 of touching are left
+// out, where single precision may go either way.
+TEST_F(Queries, BoxesAndSpheresOnAGridAgainstTheExactAnswer) {
+    struct Placement {
+        shapes::P3 move;
+        double turns[2][4];
+    } placements[] = {{{0, 0, 0}, {}},
+                      {{5, -2, 3}, {}},
+                      {{5, -2, 3}, {{90, 0, 0, 1}}},
+                      {{0, 0, 0}, {{90, 1, 0, 0}, {-90, 0, 1, 0}}}};
+    const double halves[2][2] = {{0.25, 0.65}, {0.65, 0.25}}; // (width, height) / 2
+    const double radii[2] = {0.45, 1.1};
+    int spheresChecked = 0;
+    for (const Placement& p : placements) {
+        MoveObject(p.move.x, p.move.y, p.move.z);
+        for (const auto& t : p.turns) {
+            if (t[0] != 0) RotateObject(t[0], t[1], t[2], t[3]);
+        }
+        for (int i = -7; i <= 7; ++i) {
+            for (int j = -7; j <= 7; ++j) {
+                for (int k = -7; k <= 7; ++k) {
+                    const double q[3] = {0.3 * i, 0.3 * j, 0.3 * k}; // relative to the cube's centre
+                    const double x = p.move.x + q[0], y = p.move.y + q[1], z = p.move.z + q[2];
+                    for (const auto& h : halves) {
+                        const double half[3] = {h[0], h[1], h[0]};
+                        bool overlaps = true, inside = true;
+                        for (int a = 0; a < 3; ++a) {
+                            overlaps = overlaps && std::fabs(q[a]) - half[a] <= 1;
+                            inside = inside && std::fabs(q[a]) + half[a] < 1;
+                        }
+                        ASSERT_EQ(CollideBox(50, 0, x, y, z, 2 * h[0], 2 * h[1]), overlaps && !inside ? 1 : 0)
+                            << "box at " << q[0] << " " << q[1] << " " << q[2] << " half " << h[0] << " " << h[1];
+                    }
+                    // Distance from the centre to the cube's surface.
+                    double out = 0, in = 1;
+                    for (double v : q) {
+                        out += std::pow(std::max(std::fabs(v) - 1, 0.0), 2);
+                        in = std::min(in, 1 - std::fabs(v));
+                    }
+                    const double toSurface = out > 0 ? std::sqrt(out) : in;
+                    for (double r : radii) {
+                        if (std::fabs(toSurface - r) < 0.02) continue;
+                        ++spheresChecked;
+                        ASSERT_EQ(CollideSphere(50, 0, r, x, y, z), toSurface < r ? 1 : 0)
+                            << "sphere at " << q[0] << " " << q[1] << " " << q[2] << " radius " << r;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(spheresChecked, 20000);
+    // A negative radius is an empty sphere, even round the first vertex.
+    MoveObject(0, 0, 0);
+    EXPECT_EQ(CollideSphere(50, 0, -3, 0.5, -0.5, -0.5), 0);
+    EXPECT_EQ(CollideSphere(50, 0, 3, 0.5, -0.5, -0.5), 1);
 }
 
 TEST_F(Queries, RayDistances) {
