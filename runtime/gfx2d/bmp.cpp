@@ -121,17 +121,22 @@ bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, 
             t[0] = bgr[2], t[1] = bgr[1], t[2] = bgr[0], t[3] = 255;
         }
     }
+    FinishRegion(out, options, h.width, h.height);
+    return true;
+}
+
+void FinishRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight) {
+    const int w = out.regionWidth, hgt = out.regionHeight;
     if (options.colourKey != 0) {
         // Texels beyond the picture (a layer tile at the right or bottom edge) stay black: they
         // are not part of the image, and a layer draws them without the alpha test.
         const int64_t c0 = std::max<int64_t>(0, -int64_t(options.srcX));
-        const int64_t c1 = std::min<int64_t>(w, int64_t(h.width) - options.srcX);
+        const int64_t c1 = std::min<int64_t>(w, int64_t(imageWidth) - options.srcX);
         const int64_t r0 = std::max<int64_t>(0, -int64_t(options.srcY));
-        const int64_t r1 = std::min<int64_t>(hgt, int64_t(h.height) - options.srcY);
+        const int64_t r1 = std::min<int64_t>(hgt, int64_t(imageHeight) - options.srcY);
         if (c0 < c1 && r0 < r1) FillEdgeColours(out, int(c0), int(hgt - r1), int(c1), int(hgt - r0));
     }
     if (options.normalMap) ConvertToNormalMap(out);
-    return true;
 }
 
 void FillEdgeColours(TextureImage& image, int x0, int y0, int x1, int y1) {
