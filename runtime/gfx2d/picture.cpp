@@ -17,6 +17,7 @@
 #include <cstring>
 #include <new>
 
+#include "files/lookup.h"
 #include "gfx2d/local.h"
 
 namespace {
@@ -52,9 +53,20 @@ bool PngSize(const uint8_t* d, size_t size, uint32_t& w, uint32_t& h) {
     default: return false;
     }
     if (!depthOk || d[26] != 0 || d[27] != 0 || d[28] > 1 || !SidesAllowed(w, h)) return false;
+    // Every chunk must lie inside the file up to the closing IEND: SDL_image does not stop at
+    // the end of its data, and libpng would run through a chunk whose length is a lie.
+    uint64_t compressed = 0;
+    for (size_t p = 8;; ) {
+        if (size - p < 12) return false;
+        const uint32_t length = Be32(d + p);
+        if (length > size - p - 12) return false;
+        if (std::memcmp(d + p + 4, "IEND", 4) == 0) break;
+        if (std::memcmp(d + p + 4, "IDAT", 4) == 0) compressed += length;
+        p += 12 + size_t(length);
+    }
     // The filtered rows that the compressed data must expand to.
     const uint64_t raw = uint64_t(h) * ((uint64_t(w) * channels * depth + 7) / 8 + 1);
-    return raw <= uint64_t(size) * kDeflateBestRatio;
+    return raw <= compressed * kDeflateBestRatio;
 }
 
 // Walks the segments up to the first start-of-frame; the scan may not come before it.
@@ -203,14 +215,34 @@ bool DecodePicture(const uint8_t* data, size_t size, DecodedPicture& out) {
     return ok;
 }
 
-bool ReadPictureFile(const char* path, PictureFile& picture) {
-    picture = PictureFile{};
-    if (!ReadBmpFile(path, picture.bytes)) return false;
-    picture.bmp = SniffPicture(picture.bytes.data(), picture.bytes.size()) == PictureFormat::bmp;
-    if (picture.bmp) return true;
-    const bool ok = DecodePicture(picture.bytes.data(), picture.bytes.size(), picture.decoded);
-    std::vector<uint8_t>().swap(picture.bytes);
+bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes) {
+    FILE* f = OpenFileNoCase(path, "rb");
+    if (f == nullptr) return false;
+    struct stat st;
+    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+              uint64_t(st.st_size) <= kMaxBmpFileBytes;
+    if (ok) {
+        bytes.resize(size_t(st.st_size));
+        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    }
+    std::fclose(f);
     return ok;
+}
+
+bool PictureFromBytes(std::vector<uint8_t> bytes, PictureFile& picture) {
+    picture = PictureFile{};
+    picture.bmp = SniffPicture(bytes.data(), bytes.size()) == PictureFormat::bmp;
+    if (picture.bmp) {
+        picture.bytes = std::move(bytes);
+        return true;
+    }
+    return DecodePicture(bytes.data(), bytes.size(), picture.decoded);
+}
+
+bool ReadPictureFile(const char* path, PictureFile& picture) {
+    std::vector<uint8_t> bytes;
+    picture = PictureFile{};
+    return ReadBmpFile(path, bytes) && PictureFromBytes(std::move(bytes), picture);
 }
 
 void PictureFileSize(FILE* file, int& width, int& height) {

@@ -47,6 +47,10 @@ struct PictureFile {
     DecodedPicture decoded;       // the other formats
 };
 
+// A picture from a file's bytes, taken over: kept for a BMP, decoded for the other formats.
+// False when they are no picture the runtime takes.
+bool PictureFromBytes(std::vector<uint8_t> bytes, PictureFile& picture);
+
 // Reads a whole regular file (at most kMaxBmpFileBytes) through OpenFileNoCase and decodes it
 // when it is not a BMP. False when it cannot be read or is no picture the runtime takes.
 bool ReadPictureFile(const char* path, PictureFile& picture);

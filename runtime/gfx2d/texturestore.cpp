@@ -69,20 +69,6 @@ void HeldTextureSize(uint32_t name, int& width, int& height) {
     height = h;
 }
 
-bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes) {
-    FILE* f = OpenFileNoCase(path, "rb");
-    if (f == nullptr) return false;
-    struct stat st;
-    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-              uint64_t(st.st_size) <= kMaxBmpFileBytes;
-    if (ok) {
-        bytes.resize(size_t(st.st_size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    }
-    std::fclose(f);
-    return ok;
-}
-
 uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp) {
     const GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
     GLuint name = NewTexture(clamp ? GL_CLAMP : GL_REPEAT, filter, filter);

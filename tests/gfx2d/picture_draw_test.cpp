@@ -168,8 +168,7 @@ TEST_F(PictureDraw, APngInsideAPackLoadsAndDamagedPicturesMakeNoTexture) {
 
     // A header that passes over a body that does not decode: as a BMP with a short body, the
     // id records the header's size and holds no texture. Data that is no picture loads nothing.
-    std::vector<uint8_t> damaged = voxatest::PngBytes(varied, false);
-    for (size_t i = 60; i < damaged.size(); ++i) damaged[i] = uint8_t(i * 7);
+    const std::vector<uint8_t> damaged = voxatest::ScrambledPng(voxatest::PngBytes(varied, false));
     EXPECT_EQ(LoadSprite(DynString(Save("damaged.png", damaged).c_str()), 72), 1.0);
     EXPECT_EQ(gRenderer2D.textures[72].plainName, 0u);
     EXPECT_EQ(gRenderer2D.textures[72].imageWidth, 24);

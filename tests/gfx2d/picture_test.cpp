@@ -67,6 +67,8 @@ TEST(Pictures, FormatIsToldByTheFirstBytesAndHeadersAreChecked) {
             jpegBig[i + 5] = 0x3E, jpegBig[i + 6] = 0x80, jpegBig[i + 7] = 0x3E, jpegBig[i + 8] = 0x80;
             break;
         }
+    Bytes lying = png;
+    lying[33] = 0x7F, lying[34] = 0xFF;  // the chunk after the header claims 2 GB
     Bytes tgaHuge = tga;
     tgaHuge[12] = tgaHuge[13] = tgaHuge[14] = tgaHuge[15] = 0xFF;
     Bytes tgaRight = tga;
@@ -85,6 +87,8 @@ TEST(Pictures, FormatIsToldByTheFirstBytesAndHeadersAreChecked) {
         {"tga rle", tgaRle, PictureFormat::tga, 32, 32},
         {"png 65536 wide", wide, PictureFormat::png, 0, 0},
         {"png 8000 x 8000 in a small file", huge, PictureFormat::png, 0, 0},
+        {"png cut before its end", Bytes(png.begin(), png.end() - 1), PictureFormat::png, 0, 0},
+        {"png chunk beyond the file", lying, PictureFormat::png, 0, 0},
         {"jpeg 16000 x 16000", jpegBig, PictureFormat::jpeg, 0, 0},
         {"jpeg scan before frame", noFrame, PictureFormat::jpeg, 0, 0},
         {"tga 65535 x 65535", tgaHuge, PictureFormat::none, 0, 0},
@@ -190,11 +194,10 @@ TEST(Pictures, BmpFilesKeepTheirOwnReaderAndDamagedFilesAreRefused) {
     ASSERT_TRUE(DecodeBmp(bmp.data(), bmp.size(), options, 4096, direct));
     EXPECT_EQ(viaPicture.rgba, direct.rgba);
 
-    // Cut and scrambled pictures whose headers still pass give no picture, and no crash.
+    // Cut pictures are refused by their headers, scrambled ones by the decoders.
     Bytes png = voxatest::PngBytes(Quadrants(), false);
     Bytes tga = voxatest::TgaBytes(Quadrants(), 24, true);
-    Bytes scrambled = png;
-    for (size_t i = 41; i < scrambled.size() - 12; ++i) scrambled[i] ^= 0x5A;
+    Bytes scrambled = voxatest::ScrambledPng(png);
     for (const Bytes& bad : {Bytes(png.begin(), png.begin() + png.size() / 2), scrambled,
                              Bytes(tga.begin(), tga.begin() + tga.size() / 2)}) {
         DecodedPicture d;

@@ -118,6 +118,17 @@ std::vector<uint8_t> TgaBytes(const Pixels& p, int bits, bool rle) {
     return out;
 }
 
+std::vector<uint8_t> ScrambledPng(std::vector<uint8_t> png) {
+    for (size_t p = 8; p + 12 <= png.size();) {
+        const size_t length = size_t(png[p]) << 24 | size_t(png[p + 1]) << 16 | size_t(png[p + 2]) << 8 | png[p + 3];
+        if (std::string(png.begin() + long(p) + 4, png.begin() + long(p) + 8) == "IDAT") {
+            for (size_t i = p + 10; i < p + 8 + length; ++i) png[i] = uint8_t(i * 7);
+        }
+        p += 12 + length;
+    }
+    return png;
+}
+
 void WriteBytesTo(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) throw std::runtime_error("cannot write " + path);

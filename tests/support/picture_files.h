@@ -27,6 +27,9 @@ std::vector<uint8_t> JpegBytes(const Pixels& p, int quality);
 // Uncompressed (or run-length encoded) TGA, 24 or 32 bits, rows stored from the bottom.
 std::vector<uint8_t> TgaBytes(const Pixels& p, int bits, bool rle = false);
 
+// A copy of a PNG whose compressed image data is scrambled, its chunk layout kept.
+std::vector<uint8_t> ScrambledPng(std::vector<uint8_t> png);
+
 void WriteBytesTo(const std::string& path, const std::vector<uint8_t>& bytes);
 
 } // namespace voxatest
