@@ -19,11 +19,11 @@
 
 namespace {
 
-// A damaged file can make the importer ask for memory by a count it never checked against the
-// file (a PLY header claiming two billion vertices). The address space is capped, to 4 GiB or a
-// quarter of the machine's memory, so such a request fails at once and is reported as a file
-// that cannot be read, instead of the system running out of memory. (AddressSanitizer builds
-// reserve a huge shadow space and keep no cap.)
+// A damaged file can make the importer ask for memory by counts it never checked against the
+// file. Single requests beyond 2 GiB fail (memory.cpp); the address space as a whole is capped
+// too, to 4 GiB or a quarter of the machine's memory, so that many smaller requests fail as
+// well and are reported as a file that cannot be read, instead of the system running out of
+// memory. (AddressSanitizer builds reserve a huge shadow space and keep only the first cap.)
 void LimitMemory() {
 #if !defined(__SANITIZE_ADDRESS__)
     const uint64_t physical = uint64_t(sysconf(_SC_PHYS_PAGES)) * uint64_t(sysconf(_SC_PAGESIZE));
