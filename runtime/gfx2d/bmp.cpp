@@ -82,6 +82,19 @@ bool ParseBmpHeader(const uint8_t* data, size_t size, uint64_t fileSize, BmpHead
     return header.width <= kMaxBmpSide && header.height <= kMaxBmpSide;
 }
 
+bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight, int maxSize) {
+    const bool whole = options.width == 0 || options.height == 0;
+    const int w = std::min(whole ? imageWidth : options.width, maxSize);
+    const int hgt = std::min(whole ? imageHeight : options.height, maxSize);
+    if (w < 1 || hgt < 1) return false;
+    out.regionWidth = w;
+    out.regionHeight = hgt;
+    out.width = TextureSizeFor(w);
+    out.height = TextureSizeFor(hgt);
+    out.rgba.assign(size_t(out.width) * size_t(out.height) * 4, 0);
+    return true;
+}
+
 bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, int maxSize,
                TextureImage& out) {
     BmpHeader h;
@@ -90,16 +103,8 @@ bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, 
     BmpLayout layout = Layout(file, h);
     if (h.pixelOffset + layout.stride * uint64_t(h.height) > size) return false;
 
-    bool whole = options.width == 0 || options.height == 0;
-    int w = std::min(whole ? h.width : options.width, maxSize);
-    int hgt = std::min(whole ? h.height : options.height, maxSize);
-    if (w < 1 || hgt < 1) return false;
-
-    out.regionWidth = w;
-    out.regionHeight = hgt;
-    out.width = TextureSizeFor(w);
-    out.height = TextureSizeFor(hgt);
-    out.rgba.assign(size_t(out.width) * size_t(out.height) * 4, 0);
+    if (!StartRegion(out, options, h.width, h.height, maxSize)) return false;
+    const int w = out.regionWidth, hgt = out.regionHeight;
 
     const int bytesPerPixel = h.bitCount / 8;
     const uint8_t* pixels = file + h.pixelOffset;

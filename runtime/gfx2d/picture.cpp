@@ -260,16 +260,8 @@ bool DecodePictureRegion(const PictureFile& picture, const BmpLoadOptions& optio
                          TextureImage& out) {
     if (picture.bmp) return DecodeBmp(picture.bytes.data(), picture.bytes.size(), options, maxSize, out);
     const DecodedPicture& p = picture.decoded;
-    if (p.width < 1 || p.height < 1) return false;
-    const bool whole = options.width == 0 || options.height == 0;
-    const int w = std::min(whole ? p.width : options.width, maxSize);
-    const int hgt = std::min(whole ? p.height : options.height, maxSize);
-    if (w < 1 || hgt < 1) return false;
-    out.regionWidth = w;
-    out.regionHeight = hgt;
-    out.width = TextureSizeFor(w);
-    out.height = TextureSizeFor(hgt);
-    out.rgba.assign(size_t(out.width) * size_t(out.height) * 4, 0);
+    if (p.width < 1 || p.height < 1 || !StartRegion(out, options, p.width, p.height, maxSize)) return false;
+    const int w = out.regionWidth, hgt = out.regionHeight;
     const bool key = options.applyKey && !p.hasAlpha;
     // Columns of the region that lie inside the picture; the rest stays transparent.
     const int64_t c0 = std::max<int64_t>(0, -int64_t(options.srcX));
