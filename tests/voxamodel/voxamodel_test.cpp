@@ -1,7 +1,10 @@
-// The model tool, run as users run it: cubes from OBJ+MTL and glTF load with LoadObject with
-// their triangles, bounds and texture; animations (node, morph target, bone) become the asked
+// The model tool, run as users run it: cubes from OBJ+MTL, glTF and the other common formats load
+// with LoadObject with their triangles, bounds and texture, vertex colours with them; animations (node, morph target, bone) become the asked
 // frames; damaged and hostile sources are refused with status 1 and nothing written; info
 // describes .ddd and source files; textures become power-of-two bitmaps with the key colour.
+#include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -112,6 +115,43 @@ TEST_F(VoxamodelTest, TexturedCubesFromObjAndGltfLoadWithTheirTrianglesBoundsAnd
               0)
         << output;
     ExpectCube(Load(dir / "big.ddd"), -2, 2, "scaled");
+}
+
+TEST_F(VoxamodelTest, TheOtherCommonFormatsAndVertexColoursConvert) {
+    // The OBJ cube written again by the import library's own exporters: COLLADA, FBX (its ASCII
+    // form: the library cannot read back the binary FBX it writes), 3DS, GLB, binary PLY (whose
+    // texture comment it keeps) and STL (which has no texture).
+    voxatest::WriteBytesTo(dir / "cube.png", fixtures::QuadrantPng());
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(fixtures::CubeObj(dir.Path(), {}, "cube.png"), 0);
+    ASSERT_NE(scene, nullptr);
+    const struct {
+        const char* format;
+        const char* extension;
+        bool texture;
+    } formats[] = {{"collada", "dae", true}, {"fbxa", "fbx", true}, {"3ds", "3ds", true},
+                   {"glb2", "glb", true},    {"plyb", "ply", true},  {"stlb", "stl", false}};
+    Assimp::Exporter exporter;
+    for (const auto& f : formats) {
+        const std::string source = dir / (std::string("cube.") + f.extension), out = dir / (std::string(f.extension) + ".ddd");
+        ASSERT_EQ(exporter.Export(scene, f.format, source), AI_SUCCESS) << f.format;
+        ASSERT_EQ(Run("import " + source + " " + out), 0) << f.format << ": " << output;
+        MeshObjectX& m = Load(out);
+        EXPECT_EQ(m.frames[0].triangles.Count(), 36) << f.format;
+        ExpectCube(m, -1, 1, f.format);
+        EXPECT_EQ(Exists(TexturePathFor(out)), f.texture) << f.format;
+    }
+
+    // Per-vertex colours (a PLY of two triangles) become the items' colours.
+    WriteFile(dir / "colours.ply", "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                                   "property float z\nproperty uchar red\nproperty uchar green\nproperty uchar blue\n"
+                                   "element face 2\nproperty list uchar int vertex_indices\nend_header\n"
+                                   "0 0 0 255 0 0\n1 0 0 0 255 0\n1 1 0 0 0 255\n0 1 0 255 255 255\n3 0 1 2\n3 0 2 3\n");
+    ASSERT_EQ(Run("import " + dir / "colours.ply " + dir / "colours.ddd"), 0) << output;
+    MeshObjectX& m = Load(dir / "colours.ddd");
+    EXPECT_EQ(m.hasColours, 1u);
+    std::vector<uint32_t> colours(m.colourTable.begin(), m.colourTable.end());
+    EXPECT_EQ(colours, (std::vector<uint32_t>{kTrianglesMarker, 0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF}));
 }
 
 TEST_F(VoxamodelTest, AnimationsBecomeTheAskedFramesAndStaticModelsOneFrame) {
