@@ -1,11 +1,12 @@
 // Picture files beside BMP: recognising PNG, JPEG and TGA by their first bytes, checking their
 // headers, decoding them with SDL_image and cutting regions of them into texture images.
 //
-// A picture is outside data, and SDL_image allocates the whole image before it decodes a byte of
-// it. So the header is parsed here first: the sides and the pixel count must lie within fixed
-// limits, and the file must be long enough to hold that many pixels at its format's best
-// compression (deflate shrinks at most 1032:1, a JPEG needs about a bit per 8 x 8 block, a TGA's
-// run-length packets are walked to the last pixel). A small file cannot make a large picture.
+// A picture is outside data. SDL_image allocates the whole image before it decodes a byte of
+// it, and reads on past the end of the data it was given. So the header is parsed here first:
+// the sides and the pixel count must lie within fixed limits; the file must be long enough to
+// hold that many pixels at its format's best compression (deflate shrinks at most 1032:1, a
+// JPEG needs about a bit per 8 x 8 block); a PNG's chunks and a TGA's run-length packets must
+// all lie inside the file. A small or cut file cannot make a large picture or a long decode.
 // Only SDL_image's PNG, JPEG and TGA decoders are ever called, never its guessing loader.
 #include "gfx2d/picture.h"
 

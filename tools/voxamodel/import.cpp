@@ -132,10 +132,11 @@ double DurationSeconds(const Animation& a) {
     return std::max(ticks, 0.0) / a.ticksPerSecond;
 }
 
+// The channel named first, else second; null when neither has one.
 template <typename Map>
-auto Lookup(const Map& map, const std::string& a, const std::string& b) -> typename Map::mapped_type {
-    auto it = map.find(a);
-    if (it == map.end()) it = map.find(b);
+auto Lookup(const Map& map, const std::string& first, const std::string& second = "") -> typename Map::mapped_type {
+    auto it = map.find(first);
+    if (it == map.end() && !second.empty()) it = map.find(second);
     return it == map.end() ? nullptr : it->second;
 }
 
@@ -189,7 +190,7 @@ public:
         std::vector<aiMatrix4x4> place(nodes_.nodes.size());
         for (size_t i = 0; i < nodes_.nodes.size(); ++i) {
             const aiNode& node = *nodes_.nodes[i];
-            const aiNodeAnim* channel = anim_.source ? Lookup(anim_.nodes, node.mName.C_Str(), "") : nullptr;
+            const aiNodeAnim* channel = Lookup(anim_.nodes, node.mName.C_Str());
             const aiMatrix4x4 local = LocalAt(node, channel, t);
             place[i] = nodes_.parent[i] < 0 ? local : place[size_t(nodes_.parent[i])] * local;
             global_.emplace(&node, place[i]);
@@ -425,6 +426,12 @@ bool Sample(const aiScene& scene, const std::string& path, const ImportOptions& 
 
 bool ImportModel(const std::string& path, const ImportOptions& options, SampledModel& model, std::string& error) {
     model = SampledModel{};
+    if (!(options.scale > 0 && options.scale < 1e30 && options.fps > 0 && options.fps < 1e6) || options.frames < 0 ||
+        options.frames > kMaxFrames) {
+        error = "bad options: the scale and the frame rate must be positive numbers, the frames 0 to " +
+                std::to_string(kMaxFrames);
+        return false;
+    }
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         error = "cannot read " + path + ": no such file";
