@@ -160,16 +160,13 @@ std::string DiffuseTexturePath(const aiMaterial& material) {
 
 bool FirstTexture(const aiScene& scene, const std::vector<const aiMaterial*>& materials, const std::string& modelPath,
                   Texture& texture, std::vector<std::string>& notes, std::string& error) {
+    std::vector<std::string> paths;
     std::string chosen;
-    size_t others = 0;
     for (const aiMaterial* material : materials) {
-        const std::string path = material ? DiffuseTexturePath(*material) : "";
-        if (chosen.empty()) {
-            chosen = path;
-        } else if (path != chosen) {
-            ++others;
-        }
+        paths.push_back(material ? DiffuseTexturePath(*material) : "");
+        if (chosen.empty()) chosen = paths.back();
     }
+    const size_t others = size_t(std::count_if(paths.begin(), paths.end(), [&](const std::string& p) { return p != chosen; }));
     if (others > 0)
         notes.push_back(std::to_string(others) + " of " + std::to_string(materials.size()) +
                         " meshes have another texture or none; a .ddd model is drawn with one: " + chosen);
