@@ -7,7 +7,9 @@ packages=(
   # toolchain and test frameworks
   build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   # runtime dependencies
-  libsdl1.2-dev libsdl-mixer1.2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri liblzo2-dev
+  libsdl1.2-dev libsdl-mixer1.2-dev libsdl-image1.2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri liblzo2-dev
+  # the model import tool; PNG and JPEG writers for the picture tests' fixtures
+  libassimp-dev libpng-dev libjpeg-dev
   # headless display, real input events, image/sound checks
   xvfb xauth xdotool libxtst-dev imagemagick sox lame libmp3lame-dev
   # a test locale with a comma as decimal separator (localedef charmaps)

@@ -82,6 +82,19 @@ bool ParseBmpHeader(const uint8_t* data, size_t size, uint64_t fileSize, BmpHead
     return header.width <= kMaxBmpSide && header.height <= kMaxBmpSide;
 }
 
+bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight, int maxSize) {
+    const bool whole = options.width == 0 || options.height == 0;
+    const int w = std::min(whole ? imageWidth : options.width, maxSize);
+    const int hgt = std::min(whole ? imageHeight : options.height, maxSize);
+    if (w < 1 || hgt < 1) return false;
+    out.regionWidth = w;
+    out.regionHeight = hgt;
+    out.width = TextureSizeFor(w);
+    out.height = TextureSizeFor(hgt);
+    out.rgba.assign(size_t(out.width) * size_t(out.height) * 4, 0);
+    return true;
+}
+
 bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, int maxSize,
                TextureImage& out) {
     BmpHeader h;
@@ -90,16 +103,8 @@ bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, 
     BmpLayout layout = Layout(file, h);
     if (h.pixelOffset + layout.stride * uint64_t(h.height) > size) return false;
 
-    bool whole = options.width == 0 || options.height == 0;
-    int w = std::min(whole ? h.width : options.width, maxSize);
-    int hgt = std::min(whole ? h.height : options.height, maxSize);
-    if (w < 1 || hgt < 1) return false;
-
-    out.regionWidth = w;
-    out.regionHeight = hgt;
-    out.width = TextureSizeFor(w);
-    out.height = TextureSizeFor(hgt);
-    out.rgba.assign(size_t(out.width) * size_t(out.height) * 4, 0);
+    if (!StartRegion(out, options, h.width, h.height, maxSize)) return false;
+    const int w = out.regionWidth, hgt = out.regionHeight;
 
     const int bytesPerPixel = h.bitCount / 8;
     const uint8_t* pixels = file + h.pixelOffset;
@@ -121,17 +126,22 @@ bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, 
             t[0] = bgr[2], t[1] = bgr[1], t[2] = bgr[0], t[3] = 255;
         }
     }
+    FinishRegion(out, options, h.width, h.height);
+    return true;
+}
+
+void FinishRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight) {
+    const int w = out.regionWidth, hgt = out.regionHeight;
     if (options.colourKey != 0) {
         // Texels beyond the picture (a layer tile at the right or bottom edge) stay black: they
         // are not part of the image, and a layer draws them without the alpha test.
         const int64_t c0 = std::max<int64_t>(0, -int64_t(options.srcX));
-        const int64_t c1 = std::min<int64_t>(w, int64_t(h.width) - options.srcX);
+        const int64_t c1 = std::min<int64_t>(w, int64_t(imageWidth) - options.srcX);
         const int64_t r0 = std::max<int64_t>(0, -int64_t(options.srcY));
-        const int64_t r1 = std::min<int64_t>(hgt, int64_t(h.height) - options.srcY);
+        const int64_t r1 = std::min<int64_t>(hgt, int64_t(imageHeight) - options.srcY);
         if (c0 < c1 && r0 < r1) FillEdgeColours(out, int(c0), int(hgt - r1), int(c1), int(hgt - r0));
     }
     if (options.normalMap) ConvertToNormalMap(out);
-    return true;
 }
 
 void FillEdgeColours(TextureImage& image, int x0, int y0, int x1, int y1) {

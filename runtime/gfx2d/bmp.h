@@ -45,6 +45,16 @@ int TextureSizeFor(int side);  // the smallest power of two >= side and >= 2
 bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, int maxSize,
                TextureImage& out);
 
+// Sizes the texture image for a region of an image of imageWidth x imageHeight pixels (the
+// whole image when the options' width or height is 0), cut to maxSize; all texels transparent.
+// False when the region is empty.
+bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight, int maxSize);
+
+// The steps that follow decoding a region of an image of imageWidth x imageHeight pixels: the
+// edge colour fill over the texels that hold image pixels (when the colour key is not 0), then
+// the normal-map conversion when asked for.
+void FinishRegion(TextureImage& image, const BmpLoadOptions& options, int imageWidth, int imageHeight);
+
 // Gives transparent texels inside the region the average colour of their opaque neighbours
 // that lie strictly inside the region, so linear filtering does not bleed the key colour.
 // Only texels in columns x0..x1-1 and rows y0..y1-1 (those that hold image pixels) are filled.

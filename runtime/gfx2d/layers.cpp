@@ -12,6 +12,7 @@
 #include "gfx2d/bmp.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/picture.h"
 
 namespace {
 
@@ -40,9 +41,9 @@ int LoadLayer(int layer, const char* path) {
     ReadBmpSize(path, w, h);
     if (w == 0 || h == 0) return 0;
     ReleaseLayer(layer);
-    // The file is read once and every tile is cut from the bytes in memory.
-    std::vector<uint8_t> file;
-    if (!ReadBmpFile(path, file)) return 0;
+    // The file is read (and decoded, when it is not a BMP) once; every tile is cut from memory.
+    PictureFile file;
+    if (!ReadPictureFile(path, file)) return 0;
     BackgroundLayer& l = gRenderer2D.layers[layer];
     const int columns = TilesFor(w), rows = TilesFor(h);
     for (int r = 0; r < rows; ++r) {

@@ -8,6 +8,8 @@
 
 #include "gfx2d/renderer.h"
 
+struct PictureFile;
+
 // trunc(value) as an int, saturated to the int range; NaN gives 0.
 inline int32_t TruncToInt(double value) {
     if (!(value == value)) return 0;
@@ -29,9 +31,9 @@ inline bool ValidLayer(int layer) { return layer >= 0 && layer < kLayers; }
 
 // Reads a whole regular file of at most kMaxBmpFileBytes into bytes; false otherwise.
 bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes);
-// Decodes a region of a bitmap already in memory and uploads it (and its mipmapped twin when
+// Decodes a region of a picture already in memory and uploads it (and its mipmapped twin when
 // mipmappedName is not null). 1 on success, 0 on any failure; no texture is made on failure.
-int UploadBmpRegion(const std::vector<uint8_t>& file, const BmpLoadOptions& options,
+int UploadBmpRegion(const PictureFile& file, const BmpLoadOptions& options,
                     uint32_t* plainName, uint32_t* mipmappedName);
 int MaxTextureSize();  // GL_MAX_TEXTURE_SIZE
 // Binds the texture and gives the size of its level 0 as GL holds it (0 when it has none).

@@ -14,6 +14,7 @@
 #include "gfx2d/bmp.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/picture.h"
 
 namespace {
 
@@ -68,20 +69,6 @@ void HeldTextureSize(uint32_t name, int& width, int& height) {
     height = h;
 }
 
-bool ReadBmpFile(const char* path, std::vector<uint8_t>& bytes) {
-    FILE* f = OpenFileNoCase(path, "rb");
-    if (f == nullptr) return false;
-    struct stat st;
-    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-              uint64_t(st.st_size) <= kMaxBmpFileBytes;
-    if (ok) {
-        bytes.resize(size_t(st.st_size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    }
-    std::fclose(f);
-    return ok;
-}
-
 uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp) {
     const GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
     GLuint name = NewTexture(clamp ? GL_CLAMP : GL_REPEAT, filter, filter);
@@ -95,10 +82,10 @@ uint32_t MakeCopyTarget(int width, int height) {
     return name;
 }
 
-int UploadBmpRegion(const std::vector<uint8_t>& file, const BmpLoadOptions& options,
+int UploadBmpRegion(const PictureFile& file, const BmpLoadOptions& options,
                     uint32_t* plainName, uint32_t* mipmappedName) {
     TextureImage image;
-    if (!DecodeBmp(file.data(), file.size(), options, MaxTextureSize(), image)) return 0;
+    if (!DecodePictureRegion(file, options, MaxTextureSize(), image)) return 0;
     *plainName = UploadPlainTexture(image.rgba.data(), image.width, image.height, options.nearest, false);
     if (mipmappedName != nullptr) *mipmappedName = UploadMipmapped(image);
     return 1;
@@ -107,8 +94,8 @@ int UploadBmpRegion(const std::vector<uint8_t>& file, const BmpLoadOptions& opti
 int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* plainName,
                    uint32_t* mipmappedName) {
     if (!Window().ready) return 0;
-    std::vector<uint8_t> file;
-    if (!ReadBmpFile(path, file)) return 0;
+    PictureFile file;
+    if (!ReadPictureFile(path, file)) return 0;
     return UploadBmpRegion(file, options, plainName, mipmappedName);
 }
 
@@ -120,6 +107,11 @@ void ReadBmpSize(const char* path, int& width, int& height) {
     size_t got = std::fread(head, 1, sizeof head, f);
     struct stat st;
     bool sized = fstat(fileno(f), &st) == 0 && st.st_size >= 0;
+    if (SniffPicture(head, got) != PictureFormat::bmp) {
+        PictureFileSize(f, width, height);
+        std::fclose(f);
+        return;
+    }
     std::fclose(f);
     BmpHeader header;
     if (!sized || !ParseBmpHeader(head, got, uint64_t(st.st_size), header)) return;

@@ -135,6 +135,15 @@ void PutF32(std::vector<uint8_t>& out, float v) {
 
 } // namespace
 
+bool IsBinaryModel(const uint8_t* bytes, size_t size) {
+    return size >= 4 && (uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+                         uint32_t(bytes[3]) << 24) == kMagic;
+}
+
+ReadStatus ReadModelBytes(MeshObject& model, const uint8_t* bytes, size_t size) {
+    return IsBinaryModel(bytes, size) ? ReadBinaryModel(model, bytes, size) : ReadTextModel(model, bytes, size);
+}
+
 uint8_t MeshObject::ReadModel(const char* path) {
     ClearModel(true);
     FILE* file = OpenFileNoCase(path, "rb");
@@ -156,12 +165,7 @@ uint8_t MeshObject::ReadModelFile(FILE* file, const char* path) {
         status = ReadStatus::mallocError;
     }
     if (status == ReadStatus::ok && std::ferror(file)) status = ReadStatus::readError;
-    if (status == ReadStatus::ok) {
-        uint32_t magic = 0;
-        if (bytes.size() >= 4) magic = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-        status = magic == kMagic ? ReadBinaryModel(*this, bytes.data(), bytes.size())
-                                 : ReadTextModel(*this, bytes.data(), bytes.size());
-    }
+    if (status == ReadStatus::ok) status = ReadModelBytes(*this, bytes.data(), bytes.size());
     if (status == ReadStatus::ok) return 1;
     WriteErrorLog(status == ReadStatus::mallocError ? "# malloc error" : "# read error");
     WriteErrorLog(path);

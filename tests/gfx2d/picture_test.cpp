@@ -1,0 +1,212 @@
+// PNG, JPEG and TGA pictures without GL: recognition by the first bytes, the header checks
+// that run before SDL_image allocates, decoding to the expected texels, and BMP files still
+// taking the runtime's own reader.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "gfx2d/picture.h"
+#include "support/picture_files.h"
+
+namespace {
+
+using voxatest::Pixels;
+using voxatest::Rgba;
+using Bytes = std::vector<uint8_t>;
+
+// 16 x 4: colour (200, 100, 50), alpha rising 17 per column from 0 to 255.
+Pixels AlphaGradient() {
+    Pixels p(16, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 16; ++x) p(x, y) = {200, 100, 50, uint8_t(17 * x)};
+    return p;
+}
+
+// 32 x 32 in four flat quadrants: red, green (top), blue, white (bottom).
+Pixels Quadrants() {
+    Pixels p(32, 32);
+    const Rgba colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) p(x, y) = colours[(y / 16) * 2 + x / 16];
+    return p;
+}
+
+Bytes Bmp24(const Pixels& p) {
+    std::vector<uint8_t> bgr(size_t(p.w) * p.h * 3);
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+            const Rgba c = p.at[size_t(y) * p.w + x];
+            uint8_t* o = &bgr[(size_t(p.h - 1 - y) * p.w + x) * 3];
+            o[0] = c.b, o[1] = c.g, o[2] = c.r;
+        }
+    const std::string path = "/tmp/voxa_picture_test_" + std::to_string(getpid()) + ".bmp";
+    EXPECT_EQ(WriteBmp24(path.c_str(), bgr.data(), p.w, p.h, p.w, false), 1);
+    PictureFile file;
+    EXPECT_TRUE(ReadPictureFile(path.c_str(), file));
+    unlink(path.c_str());
+    return file.bytes;
+}
+
+// Texel (x, y from the image's top) of a decoded region of h rows.
+const uint8_t* Texel(const TextureImage& t, int x, int y) {
+    return &t.rgba[(size_t(t.regionHeight - 1 - y) * t.width + x) * 4];
+}
+
+TEST(Pictures, FormatIsToldByTheFirstBytesAndHeadersAreChecked) {
+    Bytes png = voxatest::PngBytes(AlphaGradient(), true);
+    Bytes jpeg = voxatest::JpegBytes(Quadrants(), 90);
+    Bytes tga = voxatest::TgaBytes(Quadrants(), 24), tgaRle = voxatest::TgaBytes(Quadrants(), 32, true);
+    Bytes wide = png, huge = png, cutTga(tga.begin(), tga.end() - 1), jpegBig = jpeg, noFrame = {0xFF, 0xD8, 0xFF, 0xDA, 0, 2};
+    wide[16] = 0, wide[17] = 1, wide[18] = 0, wide[19] = 0;      // width 65536
+    huge[18] = 0x1F, huge[19] = 0x40, huge[22] = 0x1F, huge[23] = 0x40; // 8000 x 8000 in a few hundred bytes
+    // The start-of-frame is the first segment libjpeg writes after its APP0 and tables: patch
+    // its sides to 16000 x 16000.
+    for (size_t i = 2; i + 9 < jpegBig.size(); ++i)
+        if (jpegBig[i] == 0xFF && jpegBig[i + 1] == 0xC0) {
+            jpegBig[i + 5] = 0x3E, jpegBig[i + 6] = 0x80, jpegBig[i + 7] = 0x3E, jpegBig[i + 8] = 0x80;
+            break;
+        }
+    Bytes lying = png;
+    lying[33] = 0x7F, lying[34] = 0xFF;  // the chunk after the header claims 2 GB
+    Bytes tgaHuge = tga;
+    tgaHuge[12] = tgaHuge[13] = tgaHuge[14] = tgaHuge[15] = 0xFF;
+    Bytes tgaRight = tga;
+    tgaRight[17] = 0x10;  // rows from the right: not decoded
+    const Bytes text = {'D', 'D', 'D', 'A', ' ', '1', '.', '0', '\n', '4', ' ', '0', ' ', '0', ' ', '1', ' ', '0', ' ', '1'};
+    const Bytes model = {0x17, 0xB3, 0xC6, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        PictureFormat format;
+        int w, h;  // 0 x 0: the header is refused
+    } cases[] = {
+        {"png", png, PictureFormat::png, 16, 4},
+        {"jpeg", jpeg, PictureFormat::jpeg, 32, 32},
+        {"tga", tga, PictureFormat::tga, 32, 32},
+        {"tga rle", tgaRle, PictureFormat::tga, 32, 32},
+        {"png 65536 wide", wide, PictureFormat::png, 0, 0},
+        {"png 8000 x 8000 in a small file", huge, PictureFormat::png, 0, 0},
+        {"png cut before its end", Bytes(png.begin(), png.end() - 1), PictureFormat::png, 0, 0},
+        {"png chunk beyond the file", lying, PictureFormat::png, 0, 0},
+        {"jpeg 16000 x 16000", jpegBig, PictureFormat::jpeg, 0, 0},
+        {"jpeg scan before frame", noFrame, PictureFormat::jpeg, 0, 0},
+        {"tga 65535 x 65535", tgaHuge, PictureFormat::none, 0, 0},
+        {"tga one byte short", cutTga, PictureFormat::none, 0, 0},
+        {"tga from the right", tgaRight, PictureFormat::none, 0, 0},
+        {"text model", text, PictureFormat::none, 0, 0},
+        {"binary model", model, PictureFormat::none, 0, 0},
+        {"empty", {}, PictureFormat::none, 0, 0},
+        {"bmp", Bmp24(Quadrants()), PictureFormat::bmp, 0, 0},
+    };
+    for (const Case& c : cases) {
+        PictureFormat format;
+        int w = -1, h = -1;
+        EXPECT_EQ(PictureHeader(c.bytes.data(), c.bytes.size(), format, w, h), c.w > 0) << c.name;
+        EXPECT_EQ(format, c.format) << c.name;
+        EXPECT_EQ(SniffPicture(c.bytes.data(), c.bytes.size()), c.format) << c.name;
+        EXPECT_EQ(w, c.w) << c.name;
+        EXPECT_EQ(h, c.h) << c.name;
+        DecodedPicture decoded;
+        EXPECT_EQ(DecodePicture(c.bytes.data(), c.bytes.size(), decoded), c.w > 0) << c.name;
+    }
+}
+
+TEST(Pictures, DecodedPixelsKeepAlphaAndTheKeyOnlyAppliesWithoutIt) {
+    // Alpha gradient: colours exact, alpha kept; the fully transparent column is (0, 0, 0, 0).
+    PictureFile gradient;
+    Bytes png = voxatest::PngBytes(AlphaGradient(), true);
+    ASSERT_TRUE(DecodePicture(png.data(), png.size(), gradient.decoded));
+    EXPECT_TRUE(gradient.decoded.hasAlpha);
+    BmpLoadOptions options;
+    options.colourKey = 0;  // no edge fill: the transparent texels stay black
+    TextureImage t;
+    ASSERT_TRUE(DecodePictureRegion(gradient, options, 4096, t));
+    EXPECT_EQ(t.width, 16);
+    EXPECT_EQ(t.height, 4);
+    for (int x = 0; x < 16; ++x) {
+        const uint8_t* p = Texel(t, x, 2);
+        const Bytes want = x == 0 ? Bytes{0, 0, 0, 0} : Bytes{200, 100, 50, uint8_t(17 * x)};
+        EXPECT_EQ(Bytes(p, p + 4), want) << x;
+    }
+
+    // The key colour: transparent in an RGB picture (with the edge fill around it, as in a
+    // BMP), opaque in one that has alpha, whose own alpha decides.
+    Pixels keyed(4, 4, {10, 20, 30, 255});
+    keyed(1, 1) = {255, 0, 128, 255};
+    for (bool alpha : {false, true}) {
+        PictureFile f;
+        Bytes bytes = voxatest::PngBytes(keyed, alpha);
+        ASSERT_TRUE(DecodePicture(bytes.data(), bytes.size(), f.decoded));
+        ASSERT_TRUE(DecodePictureRegion(f, BmpLoadOptions{}, 4096, t));
+        const uint8_t* p = Texel(t, 1, 1);
+        const Bytes want = alpha ? Bytes{255, 0, 128, 255} : Bytes{10, 20, 30, 0};
+        EXPECT_EQ(Bytes(p, p + 4), want) << alpha;
+    }
+
+    // JPEG within its loss, TGA (plain and RLE, 24 and 32 bits) and a palettised PNG with
+    // transparent entries exactly; a region cut from the middle lands at the texture's origin.
+    Pixels quadrants = Quadrants();
+    quadrants(31, 31) = {9, 9, 9, 0};
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        int tolerance;
+        bool alpha;
+    } cases[] = {
+        {"jpeg", voxatest::JpegBytes(Quadrants(), 95), 12, false},
+        {"tga 24", voxatest::TgaBytes(Quadrants(), 24), 0, false},
+        {"tga 32 rle", voxatest::TgaBytes(quadrants, 32, true), 0, true},
+        {"png palette", voxatest::PngBytes(quadrants, false, true), 0, true},
+    };
+    for (const Case& c : cases) {
+        PictureFile f;
+        ASSERT_TRUE(DecodePicture(c.bytes.data(), c.bytes.size(), f.decoded)) << c.name;
+        EXPECT_EQ(f.decoded.hasAlpha, c.alpha) << c.name;
+        BmpLoadOptions region;
+        region.srcX = 8, region.srcY = 8, region.width = 24, region.height = 24;
+        ASSERT_TRUE(DecodePictureRegion(f, region, 4096, t)) << c.name;
+        EXPECT_EQ(t.width, 32);
+        const struct {
+            int x, y;
+            Rgba want;
+        } probes[] = {{2, 2, {255, 0, 0, 255}}, {20, 2, {0, 255, 0, 255}}, {2, 20, {0, 0, 255, 255}}, {20, 20, {255, 255, 255, 255}}};
+        for (const auto& probe : probes) {
+            const uint8_t* p = Texel(t, probe.x, probe.y);
+            EXPECT_NEAR(p[0], probe.want.r, c.tolerance) << c.name << " " << probe.x << "," << probe.y;
+            EXPECT_NEAR(p[1], probe.want.g, c.tolerance) << c.name;
+            EXPECT_NEAR(p[2], probe.want.b, c.tolerance) << c.name;
+            EXPECT_EQ(p[3], 255) << c.name;
+        }
+        EXPECT_EQ(Texel(t, 23, 23)[3], c.alpha ? 0 : 255) << c.name;
+    }
+}
+
+TEST(Pictures, BmpFilesKeepTheirOwnReaderAndDamagedFilesAreRefused) {
+    // A BMP read as a picture file is its bytes, decoded by DecodeBmp exactly.
+    Bytes bmp = Bmp24(Quadrants());
+    PictureFile f;
+    f.bmp = true;
+    f.bytes = bmp;
+    BmpLoadOptions options;
+    TextureImage viaPicture, direct;
+    ASSERT_TRUE(DecodePictureRegion(f, options, 4096, viaPicture));
+    ASSERT_TRUE(DecodeBmp(bmp.data(), bmp.size(), options, 4096, direct));
+    EXPECT_EQ(viaPicture.rgba, direct.rgba);
+
+    // Cut pictures are refused by their headers, scrambled ones by the decoders.
+    Bytes png = voxatest::PngBytes(Quadrants(), false);
+    Bytes tga = voxatest::TgaBytes(Quadrants(), 24, true);
+    Bytes scrambled = voxatest::ScrambledPng(png);
+    for (const Bytes& bad : {Bytes(png.begin(), png.begin() + png.size() / 2), scrambled,
+                             Bytes(tga.begin(), tga.begin() + tga.size() / 2)}) {
+        DecodedPicture d;
+        EXPECT_FALSE(DecodePicture(bad.data(), bad.size(), d));
+    }
+    DecodedPicture none;
+    EXPECT_FALSE(DecodePicture(bmp.data(), bmp.size(), none));  // BMP is not SDL_image's to read
+    PictureFile empty;
+    EXPECT_FALSE(DecodePictureRegion(empty, options, 4096, viaPicture));
+}
+
+} // namespace
