@@ -204,6 +204,7 @@ DynString NetGetMessage(double playerId) {
         std::string text = std::move(player.queue.front());
         player.queue.pop_front();
         player.queuedBytes -= text.size();
+        player.lastTaken = Clock::now();
         return DynString(text.c_str());
     }
     return DynString("");

@@ -227,6 +227,11 @@ bool NetGame::ReadOwnSocket(std::vector<Arrived>* arrived, bool* busy) {
         own = socket;
     }
     if (!own) return false;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        ownPaused_ = LocalReaderBehind(Clock::now());
+    }
+    if (ownPaused_) return true; // the host holds back what would come, until the program caught up
     std::vector<uint8_t> packet;
     for (int i = 0; i < kOwnReadsPerPass; ++i) {
         NetStatus status = own->ReadPacket(&packet);
@@ -245,17 +250,27 @@ bool NetGame::ReadOwnSocket(std::vector<Arrived>* arrived, bool* busy) {
     return true;
 }
 
-// Step 2, host: up to `most` of its own program's messages (all for -1). Returns true when
-// some are left.
+// Step 2, host: up to `most` of its own program's messages (all, texts held back or not, for
+// -1). Returns true when more could be taken now.
 bool NetGame::TakeHostInbox(std::vector<Arrived>* arrived, int most) {
     std::lock_guard<std::mutex> guard(lock);
-    for (int taken = 0; !hostInbox.empty() && taken != most; ++taken) {
+    for (int taken = 0; (most < 0 ? !hostInbox.empty() : InboxReady()) && taken != most; ++taken) {
         hostInboxBytes -= EncodedSize(hostInbox.front());
         arrived->push_back(Arrived{std::move(hostInbox.front()), kHostProgram});
         hostInbox.pop_front();
     }
     changed.notify_all(); // a command may be waiting for room
-    return !hostInbox.empty();
+    return InboxReady();
+}
+
+bool NetGame::LocalReaderBehind(Clock::time_point now) const {
+    for (const LocalPlayer& player : localPlayers)
+        if (player.queuedBytes > kFullLocalQueueBytes && !Expired(player.lastTaken, kLocalReaderGraceMs, now)) return true;
+    return false;
+}
+
+bool NetGame::InboxReady() const {
+    return !hostInbox.empty() && !(holdTexts_ && hostInbox.front().type == kText);
 }
 
 // Step 2, accepting. The host's own program holds one of the kMaxConnections places; a
@@ -279,8 +294,9 @@ void NetGame::AcceptPending() {
 }
 
 // Step 2, reading. Each connection gives at most kReadsPerPass messages, and all of them
-// together at most kBytesPerPass, starting one connection further on each pass. Returns true
-// when some connection still has messages waiting.
+// together at most kBytesPerPass, starting one connection further on each pass. While texts are
+// held back, a connection's reading stops at its next text, which waits in `held`. Returns true
+// when some connection still has messages that could be read now.
 bool NetGame::ReadConnections(std::vector<Arrived>* arrived) {
     if (connections.empty()) return false;
     bool busy = false;
@@ -293,10 +309,16 @@ bool NetGame::ReadConnections(std::vector<Arrived>* arrived) {
     for (size_t visited = 0; visited < connections.size(); ++visited, ++it) {
         if (it == connections.end()) it = connections.begin();
         ClientLink& client = it->second;
-        if (!client.readable && !client.link->HasBufferedPacket()) continue;
+        if (client.held && holdTexts_) continue;
+        if (!client.held && !client.readable && !client.link->HasBufferedPacket()) continue;
         if (bytes >= kBytesPerPass) {
             busy = true;
             break;
+        }
+        if (client.held) {
+            bytes += EncodedSize(*client.held);
+            arrived->push_back(Arrived{std::move(*client.held), it->first});
+            client.held.reset();
         }
         client.readable = false;
         for (int i = 0;; ++i) {
@@ -310,6 +332,11 @@ bool NetGame::ReadConnections(std::vector<Arrived>* arrived) {
             item.origin = it->first;
             if (status != NetStatus::Ok || DecodeMessage(packet.data(), packet.size(), &item.message) != DecodeResult::Ok) {
                 dropped.push_back(it->first);
+                break;
+            }
+            if (item.message.type == kText && holdTexts_) {
+                client.held = std::move(item.message);
+                client.readable = true; // more may wait behind it
                 break;
             }
             bytes += packet.size();
@@ -518,20 +545,24 @@ void NetGame::SendAll(std::vector<Outgoing>& out) {
     if (own && own->QueuedBytes() > 0) own->Flush(); // a broken stream shows at the next read
 }
 
-// Step 5, host: clients past their time limits are dropped.
+// Step 5, host: clients past their time limits are dropped; texts are held back while a client
+// that is taking bytes has more than kBusyQueueBytes queued, or the host's own program is
+// behind with its players' texts.
 void NetGame::EnforceLimits() {
+    Clock::time_point now = Clock::now();
     NetLimits limit;
     {
         std::lock_guard<std::mutex> guard(lock);
         limit = limits;
+        holdTexts_ = LocalReaderBehind(now);
     }
-    Clock::time_point now = Clock::now();
     std::vector<int> dropped;
     size_t queued = 0;
     for (auto& [fd, client] : connections) {
         PacketConnection& link = *client.link;
         size_t waiting = link.QueuedBytes();
         queued += waiting;
+        if (waiting > kBusyQueueBytes && !Expired(link.WaitingSince(), kBusyQueueGraceMs, now)) holdTexts_ = true;
         bool idle = !client.createdPlayer && Expired(client.acceptedAt, limit.noPlayerMs, now);
         bool halfSent = link.HasPartialPacket() && Expired(link.PartialSince(), limit.midPacketMs, now);
         bool stalled = waiting > 0 && Expired(link.WaitingSince(), limit.stalledWriteMs, now);
@@ -551,35 +582,40 @@ void NetGame::ReturnFreedMemory(size_t queued) {
 }
 
 // Step 6: up to 10 ms, cut short by traffic, a writable socket that has bytes waiting, or a
-// command. No wait while messages are left over.
+// command. No wait while messages are left over that could be read now. A connection whose
+// text is held back is not polled for reading (its bytes would wake the thread at once).
 void NetGame::WaitForTraffic(bool busy) {
     std::vector<pollfd> set{pollfd{wakeFd_, POLLIN, 0}};
     std::shared_ptr<PacketConnection> own;
     {
         std::lock_guard<std::mutex> guard(lock);
         own = socket;
-        busy = busy || !hostInbox.empty();
+        busy = busy || InboxReady();
     }
     if (own) {
-        set.push_back(pollfd{own->Fd(), static_cast<short>(POLLIN | (own->QueuedBytes() > 0 ? POLLOUT : 0)), 0});
-        busy = busy || own->HasBufferedPacket();
+        short events = static_cast<short>((ownPaused_ ? 0 : POLLIN) | (own->QueuedBytes() > 0 ? POLLOUT : 0));
+        set.push_back(pollfd{events != 0 ? own->Fd() : -1, events, 0});
+        busy = busy || (!ownPaused_ && own->HasBufferedPacket());
     }
     if (listener && Clock::now() >= acceptPausedUntil_) set.push_back(pollfd{listener->Fd(), POLLIN, 0});
-    size_t first = set.size();
+    std::vector<ClientLink*> polled;
     for (auto& [fd, client] : connections) {
-        set.push_back(pollfd{fd, static_cast<short>(POLLIN | (client.writeBlocked ? POLLOUT : 0)), 0});
-        busy = busy || client.readable || client.link->HasBufferedPacket();
+        bool paused = client.held && holdTexts_;
+        busy = busy || (!paused && (client.held || client.readable || client.link->HasBufferedPacket()));
+        short events = static_cast<short>((paused ? 0 : POLLIN) | (client.writeBlocked ? POLLOUT : 0));
+        if (events == 0) continue;
+        set.push_back(pollfd{fd, events, 0});
+        polled.push_back(&client);
     }
     PollSet(&set, busy ? 0 : kPassMs);
     if (set[0].revents != 0) {
         uint64_t count;
         [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
     }
-    size_t i = first;
-    for (auto& [fd, client] : connections) {
-        short events = set[i++].revents;
-        if (events & (POLLIN | POLLHUP | POLLERR)) client.readable = true;
-        if (events & (POLLOUT | POLLHUP | POLLERR)) client.writeBlocked = false;
+    for (size_t i = 0; i < polled.size(); ++i) {
+        short events = set[set.size() - polled.size() + i].revents;
+        if (events & (POLLIN | POLLHUP | POLLERR)) polled[i]->readable = true;
+        if (events & (POLLOUT | POLLHUP | POLLERR)) polled[i]->writeBlocked = false;
     }
 }
 

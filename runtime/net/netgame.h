@@ -14,9 +14,19 @@
 // player of every program.
 //
 // Nothing the thread does waits for a peer: every connection has an outgoing queue that leaves
-// as the socket takes it. A peer whose queue passes kMaxQueuedBytes, or that takes no bytes for
-// stalledWriteMs, is dropped with its players; so is one that creates no player within
-// noPlayerMs of being accepted, or that leaves a packet half sent for midPacketMs.
+// as the socket takes it. While a client that is taking bytes has more than kBusyQueueBytes
+// queued, the host reads no further texts (it stops at the next one of each connection, and
+// at the next one in its inbox) but still reads everything else, so senders slow down to what
+// the slowest reader takes and nobody's requests wait. A peer whose queue passes
+// kMaxQueuedBytes, or that takes no bytes for stalledWriteMs, is dropped with its players;
+// so is one that creates no player within noPlayerMs of being accepted, or that leaves a
+// packet half sent for midPacketMs.
+//
+// A program that reads its players' texts slower than they come slows the senders down in the
+// same way: while one of its players has kFullLocalQueueBytes waiting and the program is still
+// taking them, a client stops reading from the host and the host holds texts back. A program
+// that takes none for kLocalReaderGraceMs no longer holds anybody up; its player's texts beyond
+// kMaxLocalQueueBytes are dropped.
 #pragma once
 
 #include <array>
@@ -26,6 +36,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,7 +50,11 @@ constexpr size_t kMaxConnections = 100;          // host: in all, its own progra
 constexpr size_t kMaxPlayers = 4096;             // host: further players are refused (id 0)
 constexpr size_t kMaxPlayersPerConnection = 64;  // host: further players of one client are refused
 constexpr size_t kMaxQueuedBytes = 4u << 20;     // one connection's outgoing queue (and the host's inbox)
+constexpr size_t kBusyQueueBytes = 1u << 20;     // a queue this full holds back further texts...
+constexpr int kBusyQueueGraceMs = 500;           // ...unless it took no bytes for this long
 constexpr size_t kMaxLocalQueueBytes = 16u << 20; // received texts per local player; messages beyond are dropped
+constexpr size_t kFullLocalQueueBytes = 8u << 20; // a local player's queue this full holds back further texts...
+constexpr int kLocalReaderGraceMs = 100;          // ...while its program took one within this time
 constexpr size_t kMaxReplies = 64;               // answers kept for the commands
 constexpr int kPassMs = 10;                      // longest wait of one pass of the thread
 constexpr int kAcceptPauseMs = 250;              // no accepting for this long after the system refused
@@ -59,6 +74,7 @@ struct LocalPlayer {
     bool abandoned = false;       // creation given up while the host's answer was on its way
     std::deque<std::string> queue; // received texts, oldest first
     size_t queuedBytes = 0;
+    Clock::time_point lastTaken;  // when the program last took a text from the queue
 };
 
 struct Arrived {
@@ -80,6 +96,7 @@ struct ClientLink {
     size_t players = 0;           // players it holds in the host's table
     bool readable = true;         // the last poll saw bytes (or a new connection: look once)
     bool writeBlocked = false;    // the socket took no more: write again when poll says writable
+    std::optional<Message> held;  // a text read while the queues were too full, routed first once they are not
 };
 
 class NetGame {
@@ -144,6 +161,8 @@ private:
     void SendAll(std::vector<Outgoing>& out);
     void EnforceLimits();
     void WaitForTraffic(bool busy);
+    bool InboxReady() const;      // caller holds `lock`
+    bool LocalReaderBehind(Clock::time_point now) const; // caller holds `lock`
     void ReturnFreedMemory(size_t queued);
 
     std::thread thread_;
@@ -151,6 +170,8 @@ private:
     Clock::time_point acceptPausedUntil_; // host: accepting waits after the system refused
     size_t peakQueued_ = 0;       // host: most bytes queued since memory was last returned
     int readFrom_ = -1;           // host: the connection read first in the last pass
+    bool holdTexts_ = false;      // host: a reader is behind (kBusyQueueBytes): read no texts
+    bool ownPaused_ = false;      // client: this program is behind with its texts: read nothing from the host
 };
 
 NetGame& TheNetGame();            // the program's one network object

@@ -26,6 +26,9 @@ namespace {
 
 constexpr size_t kReadBufferSize = 2 * (kPacketHeader + kMaxPacket);
 constexpr int kMaxIov = 64;            // packets handed to one sendmsg
+// The system's share of a connection's outgoing bytes. Kept small (the system doubles it) so
+// that what a peer does not read waits in the connection's own queue, where its owner sees it.
+constexpr int kSendBufferBytes = 128 << 10;
 
 bool SetNonBlocking(int fd) {
     int flags = fcntl(fd, F_GETFL, 0);
@@ -151,6 +154,7 @@ Packet MakePacket(const void* payload, size_t size) {
 PacketConnection::PacketConnection(int fd) : fd_(fd), readBuffer_(kReadBufferSize) {
     SetNonBlocking(fd_);
     SetNoDelay(fd_);
+    setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &kSendBufferBytes, sizeof kSendBufferBytes);
 }
 
 PacketConnection::~PacketConnection() {

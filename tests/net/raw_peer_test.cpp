@@ -96,6 +96,17 @@ TEST(WireBytes, JoiningProgramSpeaksTheDocumentedFormat) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kNetAnswerWaitMs * 9 / 10));
     Message message;
     ASSERT_TRUE(ReadMessageWithin(*c, kIdRequest, 3000, &message));
+    // Its late answer, and an answer nobody asked for, are not taken for the next request's.
+    ASSERT_TRUE(SendMessage(*c, MakeMessage(kIdRequest, 555, 0, U32(777))));
+    ASSERT_TRUE(SendMessage(*c, MakeMessage(kCountRequest, 555, 0, U32(55))));
+    ASSERT_TRUE(client.Send("id 1"));
+    ASSERT_TRUE(ReadMessageWithin(*c, kIdRequest, 3000, &message));
+    ASSERT_TRUE(SendMessage(*c, MakeMessage(kIdRequest, 555, 0, U32(888))));
+    EXPECT_EQ(client.Answer(), "888");
+    ASSERT_TRUE(client.Send("count"));
+    ASSERT_TRUE(ReadMessageWithin(*c, kCountRequest, 3000, &message));
+    ASSERT_TRUE(SendMessage(*c, MakeMessage(kCountRequest, 555, 0, U32(9))));
+    EXPECT_EQ(client.Answer(), "9");
 
     // A player whose id comes too late is given up by its command and removed at the host.
     EXPECT_EQ(client.Do("create Late"), "-1");
