@@ -254,12 +254,13 @@ bool NetGame::ReadOwnSocket(std::vector<Arrived>* arrived, bool* busy) {
 // -1). Returns true when more could be taken now.
 bool NetGame::TakeHostInbox(std::vector<Arrived>* arrived, int most) {
     std::lock_guard<std::mutex> guard(lock);
-    for (int taken = 0; (most < 0 ? !hostInbox.empty() : InboxReady()) && taken != most; ++taken) {
+    int taken = 0;
+    for (; (most < 0 ? !hostInbox.empty() : InboxReady()) && taken != most; ++taken) {
         hostInboxBytes -= EncodedSize(hostInbox.front());
         arrived->push_back(Arrived{std::move(hostInbox.front()), kHostProgram});
         hostInbox.pop_front();
     }
-    changed.notify_all(); // a command may be waiting for room
+    if (taken > 0) changed.notify_all(); // a command may be waiting for room
     return InboxReady();
 }
 
