@@ -1,4 +1,5 @@
-// Network games on loopback, each beside a baseline of bare TCP measured in the same run:
+// Network games on loopback, each beside a baseline of bare TCP measured in the same run, the
+// two alternating iteration by iteration so that both see the same load:
 //   - request round trip: NetCountPlayers in the host's own program, in a client program, and
 //     in a client while 30 peers that never read and a flood of texts to all load the host;
 //     baseline: 21 bytes echoed over a bare TCP connection;
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,10 +150,10 @@ void ClientBody(int in, int out) {
             NetSendMessage(id, to, text);
             got += TakeTexts(id);
         }
-        while (got < kBatch) {
+        while (got < kBatch) { // as a game's frame loop would: look again a little later
             int taken = TakeTexts(id);
             got += taken;
-            if (taken == 0) std::this_thread::yield();
+            if (taken == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         WriteAll(out, &c, 1);
     }
@@ -233,6 +235,24 @@ int RawPlayer(uint16_t port, bool readId, int32_t* id) {
     return fd;
 }
 
+// CPU time a process used so far (0 for this one's own: "self"), in microseconds.
+double CpuUs(pid_t pid) {
+    std::ifstream stat(pid == 0 ? std::string("/proc/self/stat") : "/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(all.substr(all.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::stod(field);
+    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double CpuUs(const std::vector<Child>& children) {
+    double sum = CpuUs(0);
+    for (const Child& child : children) sum += CpuUs(child.pid);
+    return sum;
+}
+
 long RssKb(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
@@ -242,47 +262,82 @@ long RssKb(pid_t pid) {
 
 // ---- Request round trips
 
-// Baseline: 21 bytes there and back over bare TCP, echoed by a thread.
-void BM_BareEchoRoundTrip(benchmark::State& state) {
-    NetStatus status;
-    std::unique_ptr<PacketListener> listener = PacketListener::Open(0, &status);
-    int a = BlockingConnect(listener->Port());
-    int b = -1;
-    while ((b = accept(listener->Fd(), nullptr, nullptr)) < 0) std::this_thread::yield();
-    int on = 1;
-    setsockopt(b, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    fcntl(b, F_SETFL, fcntl(b, F_GETFL) & ~O_NONBLOCK);
-    std::thread echo([b] {
-        char buffer[21];
-        while (ReadAll(b, buffer, sizeof buffer) && WriteAll(b, buffer, sizeof buffer)) {}
-    });
-    char request[21] = {}, answer[21];
-    for (auto _ : state) {
-        WriteAll(a, request, sizeof request);
-        ReadAll(a, answer, sizeof answer);
+// Baseline: 21 bytes there and back over a bare TCP connection, echoed by a thread.
+class BareEcho {
+public:
+    BareEcho() {
+        NetStatus status;
+        listener_ = PacketListener::Open(0, &status);
+        client_ = BlockingConnect(listener_->Port());
+        while ((server_ = accept(listener_->Fd(), nullptr, nullptr)) < 0) std::this_thread::yield();
+        int on = 1;
+        setsockopt(server_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        fcntl(server_, F_SETFL, fcntl(server_, F_GETFL) & ~O_NONBLOCK);
+        echo_ = std::thread([this] {
+            char buffer[21];
+            while (ReadAll(server_, buffer, sizeof buffer) && WriteAll(server_, buffer, sizeof buffer)) {}
+        });
     }
-    close(a);
-    echo.join();
-    close(b);
+    ~BareEcho() {
+        close(client_);
+        echo_.join();
+        close(server_);
+    }
+    void RoundTrip() {
+        char bytes[21] = {};
+        WriteAll(client_, bytes, sizeof bytes);
+        ReadAll(client_, bytes, sizeof bytes);
+    }
+
+private:
+    std::unique_ptr<PacketListener> listener_;
+    int client_ = -1, server_ = -1;
+    std::thread echo_;
+};
+
+double MicrosecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
 }
-BENCHMARK(BM_BareEchoRoundTrip)->UseRealTime();
+
+// Each iteration is a bare echo, then a count request, so both see the same load. The time is
+// the request's; the counters give both means, their ratio and the slowest request.
+void AlternateWithEcho(benchmark::State& state) {
+    BareEcho echo;
+    double bare = 0, asked = 0, slowest = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        echo.RoundTrip();
+        bare += MicrosecondsSince(start);
+        start = std::chrono::steady_clock::now();
+        if (NetCountPlayers() < 1) state.SkipWithError("no answer");
+        double took = MicrosecondsSince(start);
+        asked += took;
+        slowest = std::max(slowest, took);
+        state.SetIterationTime(took / 1e6);
+    }
+    double n = static_cast<double>(state.iterations());
+    state.counters["echo_us"] = bare / n;
+    state.counters["request_us"] = asked / n;
+    state.counters["ratio"] = asked / bare;
+    state.counters["slowest_us"] = slowest;
+}
 
 // The host's own program asks its own thread: no socket on the way.
-void BM_RequestRoundTripInHost(benchmark::State& state) {
+void BM_RequestInHost(benchmark::State& state) {
     bool hosted = false;
     for (int i = 0; i < 5 && !hosted; ++i) hosted = NetHostGame(PortText(FreePort())) == 1.0;
     if (!hosted || NetCreatePlayer(DynString("Bench")).ToNumber() <= 0) {
         state.SkipWithError("could not host");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(NetCountPlayers());
+    AlternateWithEcho(state);
     ShutdownNetGame();
 }
-BENCHMARK(BM_RequestRoundTripInHost)->UseRealTime();
+BENCHMARK(BM_RequestInHost)->UseManualTime()->Iterations(5000);
 
 // A client program (this one) asks a host in another program; with `deaf` > 0, that many raw
 // peers that never read and a client flooding texts of 2 KB to all load the host meanwhile.
-void RequestRoundTripFromClient(benchmark::State& state, int deaf) {
+void RequestFromClient(benchmark::State& state, int deaf) {
     Child host = Spawn(HostBody);
     Child flooder = deaf > 0 ? Spawn(FlooderBody) : Child{};
     uint16_t port = Hear<uint16_t>(host);
@@ -295,13 +350,7 @@ void RequestRoundTripFromClient(benchmark::State& state, int deaf) {
     if (port == 0 || JoinWithPlayer(port) <= 0) {
         state.SkipWithError("could not join");
     } else {
-        double slowest = 0;
-        for (auto _ : state) {
-            auto start = std::chrono::steady_clock::now();
-            if (NetCountPlayers() < 1) state.SkipWithError("no answer");
-            slowest = std::max(slowest, std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
-        }
-        state.counters["slowest_us"] = slowest;
+        AlternateWithEcho(state);
         ShutdownNetGame();
     }
     if (deaf > 0) End(flooder);
@@ -309,54 +358,62 @@ void RequestRoundTripFromClient(benchmark::State& state, int deaf) {
     End(host);
 }
 
-void BM_RequestRoundTripFromClient(benchmark::State& state) { RequestRoundTripFromClient(state, 0); }
-BENCHMARK(BM_RequestRoundTripFromClient)->UseRealTime()->Iterations(5000);
+void BM_RequestFromClient(benchmark::State& state) { RequestFromClient(state, 0); }
+BENCHMARK(BM_RequestFromClient)->UseManualTime()->Iterations(5000);
 
-void BM_RequestRoundTripBesideDeafPeersAndFlood(benchmark::State& state) { RequestRoundTripFromClient(state, 30); }
-BENCHMARK(BM_RequestRoundTripBesideDeafPeersAndFlood)->UseRealTime()->Iterations(1000);
+void BM_RequestBesideDeafPeersAndFlood(benchmark::State& state) { RequestFromClient(state, 30); }
+BENCHMARK(BM_RequestBesideDeafPeersAndFlood)->UseManualTime()->Iterations(1000);
 
 // ---- Messages through the host
 
-// Baseline: range(0) programs each write kBatch bare packets; this program reads them all.
-void BM_BarePackets(benchmark::State& state) {
-    int programs = static_cast<int>(state.range(0));
-    std::vector<Child> senders = SpawnMany(programs, BareSenderBody);
-    NetStatus status;
-    std::unique_ptr<PacketListener> listener = PacketListener::Open(0, &status);
-    for (Child& sender : senders) Tell(sender, listener->Port());
-    std::vector<pollfd> set;
-    while (static_cast<int>(set.size()) < programs) {
-        int fd = accept(listener->Fd(), nullptr, nullptr);
-        if (fd >= 0) set.push_back(pollfd{fd, POLLIN, 0});
-        else std::this_thread::yield();
+// Baseline: `programs` bare senders, each writing kBatch packets to this program per batch.
+class BareSenders {
+public:
+    explicit BareSenders(int programs) : senders_(SpawnMany(programs, BareSenderBody)) {}
+    const std::vector<Child>& Children() const { return senders_; }
+    ~BareSenders() {
+        for (Child& sender : senders_) End(sender);
+        for (pollfd& p : set_) close(p.fd);
     }
-    std::vector<char> buffer(1 << 18);
-    const long total = static_cast<long>(programs) * kBatch * static_cast<long>(kPacketSize);
-    for (auto _ : state) {
-        for (Child& sender : senders) Tell(sender, 'g');
+    void Connect() {
+        NetStatus status;
+        std::unique_ptr<PacketListener> listener = PacketListener::Open(0, &status);
+        for (Child& sender : senders_) Tell(sender, listener->Port());
+        while (set_.size() < senders_.size()) {
+            int fd = accept(listener->Fd(), nullptr, nullptr);
+            if (fd >= 0) set_.push_back(pollfd{fd, POLLIN, 0});
+            else std::this_thread::yield();
+        }
+    }
+    void Batch() {
+        for (Child& sender : senders_) Tell(sender, 'g');
+        const long total = static_cast<long>(senders_.size()) * kBatch * static_cast<long>(kPacketSize);
         for (long got = 0; got < total;) {
-            PollSet(&set, 1000);
-            for (pollfd& p : set) {
-                if (!(p.revents & POLLIN)) continue;
-                ssize_t n = recv(p.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            PollSet(&set_, 1000);
+            for (pollfd& p : set_) {
+                ssize_t n = (p.revents & POLLIN) ? recv(p.fd, buffer_.data(), buffer_.size(), MSG_DONTWAIT) : 0;
                 if (n > 0) got += n;
             }
         }
     }
-    state.SetItemsProcessed(state.iterations() * programs * kBatch);
-    for (Child& sender : senders) End(sender);
-    for (pollfd& p : set) close(p.fd);
-}
-BENCHMARK(BM_BarePackets)->Arg(1)->Arg(4)->Arg(16)->UseRealTime()->Iterations(10);
+
+private:
+    std::vector<Child> senders_;
+    std::vector<pollfd> set_;
+    std::vector<char> buffer_ = std::vector<char>(1 << 18);
+};
 
 // range(0) client programs, each sending kBatch texts to the next one's player through the
-// host in this program; an iteration ends when every program has taken all it was sent.
+// host in this program, and bare senders as many. Each iteration is a bare batch, then a batch
+// through the host; the time is the host's, the counters give both rates and their ratio.
 void BM_MessagesThroughHost(benchmark::State& state) {
     int programs = static_cast<int>(state.range(0));
+    BareSenders bare(programs);
     std::vector<Child> clients = SpawnMany(programs, ClientBody);
     bool hosted = false;
     uint16_t port = 0;
     for (int i = 0; i < 5 && !hosted; ++i) hosted = NetHostGame(PortText(port = FreePort())) == 1.0;
+    bare.Connect();
     std::vector<int32_t> ids;
     for (Child& client : clients) {
         Tell(client, port);
@@ -367,16 +424,38 @@ void BM_MessagesThroughHost(benchmark::State& state) {
         for (Child& client : clients) Tell(client, int32_t{0});
     } else {
         for (int i = 0; i < programs; ++i) Tell(clients[i], ids[(i + 1) % programs]);
+        double bareSeconds = 0, hostSeconds = 0, bareCpu = 0, hostCpu = 0, hostThreadCpu = 0;
         for (auto _ : state) {
+            double cpu = CpuUs(bare.Children());
+            auto start = std::chrono::steady_clock::now();
+            bare.Batch();
+            bareSeconds += MicrosecondsSince(start) / 1e6;
+            bareCpu += CpuUs(bare.Children()) - cpu;
+            cpu = CpuUs(clients);
+            double own = CpuUs(0);
+            start = std::chrono::steady_clock::now();
             for (Child& client : clients) Tell(client, 'g');
             for (Child& client : clients) Hear<char>(client);
+            double took = MicrosecondsSince(start) / 1e6;
+            hostSeconds += took;
+            hostCpu += CpuUs(clients) - cpu;
+            hostThreadCpu += CpuUs(0) - own;
+            state.SetIterationTime(took);
         }
-        state.SetItemsProcessed(state.iterations() * programs * kBatch);
+        double messages = static_cast<double>(state.iterations()) * programs * kBatch;
+        state.counters["bare_per_s"] = messages / bareSeconds;
+        state.counters["host_per_s"] = messages / hostSeconds;
+        state.counters["ratio"] = bareSeconds / hostSeconds;
+        // CPU time of every program involved, per message: steadier than the rates on a busy machine.
+        state.counters["bare_cpu_us"] = bareCpu / messages;
+        state.counters["host_cpu_us"] = hostCpu / messages;
+        state.counters["of_it_host_us"] = hostThreadCpu / messages;
+        state.counters["cpu_ratio"] = bareCpu / hostCpu;
     }
     for (Child& client : clients) End(client);
     ShutdownNetGame();
 }
-BENCHMARK(BM_MessagesThroughHost)->Arg(1)->Arg(4)->Arg(16)->UseRealTime()->Iterations(10);
+BENCHMARK(BM_MessagesThroughHost)->Arg(1)->Arg(4)->Arg(16)->UseManualTime()->Iterations(10);
 
 // ---- The host's memory
 

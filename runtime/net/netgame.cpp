@@ -1,15 +1,15 @@
 // The network thread. Each pass:
-//   1. announce new local players to the host (type 1);
-//   2. client: read what waits on the connection to the host; host: take its own program's
-//      messages from the inbox, accept pending connections and read what the clients sent,
-//      each within a budget so that no connection can starve the others;
-//   3. deliver texts to this program's players (one player, or all of them for target -1),
-//      keep answers for the waiting commands and apply new ids;
-//   4. host: route what the clients and its own program sent (forward texts, create and remove
-//      players, answer requests), queueing each packet on the connections it goes to;
-//   5. write what the sockets take; host: drop clients over their queue bound or their time
-//      limits, with their players;
-//   6. wait up to 10 ms for traffic, writable sockets or a command to wake the thread.
+//   1. under the lock: stop when asked; announce new local players to the host (type 1); host:
+//      take its own program's messages from the inbox;
+//   2. client: read what waits on the connection to the host; host: accept pending connections
+//      and read what the clients sent, each within a budget so that none can starve the others;
+//   3. under the lock: deliver texts to this program's players (one player, or all of them for
+//      target -1), keep answers for the waiting commands and apply new ids; host: route what
+//      the clients and its own program sent (forward texts, create and remove players, answer
+//      requests), each packet bound for the connections it goes to;
+//   4. queue and write what the sockets take; host: drop clients over their queue bound, and
+//      every 10 ms those past their time limits, with their players;
+//   5. wait up to 10 ms for traffic, writable sockets or a command to wake the thread.
 #include "net/netgame.h"
 
 #include <malloc.h>
@@ -31,6 +31,7 @@ constexpr int kOwnReadsPerPass = 256;    // messages read from the host, or take
 constexpr int kAcceptsPerPass = 16;
 constexpr int kFinalFlushMs = 500;       // longest wait, when the thread stops, for queued bytes to leave
 constexpr size_t kTrimAfter = 8u << 20;  // queued bytes after which emptied queues give memory back
+constexpr int kLimitCheckMs = 10;        // how often the host looks for clients past their time limits
 
 Packet FrameMessage(const Message& message) {
     std::shared_ptr<std::vector<uint8_t>> packet = NewPacket(EncodedSize(message));
@@ -92,6 +93,8 @@ void NetGame::CloseGame() {
     nextId = kFirstPlayerId;
     acceptPausedUntil_ = Clock::time_point();
     peakQueued_ = 0;
+    queuesFull_ = holdTexts_ = ownPaused_ = false;
+    listenerReady_ = true;
     std::lock_guard<std::mutex> guard(lock);
     socket.reset();
     hostInbox.clear();
@@ -110,7 +113,7 @@ bool NetGame::SendOwn(const Message& message) {
     std::unique_lock<std::mutex> guard(lock);
     if (isHost) {
         size_t size = EncodedSize(message);
-        auto deadline = Clock::now() + std::chrono::milliseconds(kNetAnswerWaitMs);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNetAnswerWaitMs);
         changed.wait_until(guard, deadline, [&] { return !threadRunning || hostInboxBytes + size <= kMaxQueuedBytes; });
         if (!threadRunning || hostInboxBytes + size > kMaxQueuedBytes) return false;
         bool wasEmpty = hostInbox.empty();
@@ -124,10 +127,12 @@ bool NetGame::SendOwn(const Message& message) {
     guard.unlock();
     if (!own) return false;
     Packet packet = FrameMessage(message);
-    if (!own->WaitForRoom(kMaxQueuedBytes - packet->size(), kNetAnswerWaitMs)) return false;
-    if (!own->Queue(packet, message.type != kText) || own->Flush() != NetStatus::Ok) return false;
-    if (own->QueuedBytes() > 0) Wake(); // the thread writes the rest when the socket takes it
-    return true;
+    bool started = false;
+    NetStatus status = own->Send(packet, message.type != kText, kMaxQueuedBytes, &started);
+    if (status == NetStatus::NoPending && own->WaitForRoom(kMaxQueuedBytes - packet->size(), kNetAnswerWaitMs))
+        status = own->Send(packet, message.type != kText, kMaxQueuedBytes, &started);
+    if (started) Wake(); // the thread writes the rest when the socket takes it
+    return status == NetStatus::Ok;
 }
 
 void NetGame::FlushOwn(int timeoutMs) {
@@ -139,125 +144,117 @@ void NetGame::FlushOwn(int timeoutMs) {
     if (own) own->WaitForRoom(0, timeoutMs);
 }
 
+
 void NetGame::Run() {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        own_ = socket;
+    }
     for (;;) {
-        bool stopping;
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            stopping = stopRequest;
-        }
-        if (stopping) {
+        arrived_.clear();
+        out_.clear();
+        bool busy = false;
+        if (!BeginPass(&busy)) {
             FinishSending();
             break;
         }
-        std::vector<Arrived> arrived;
-        SendNewPlayers(&arrived);
-        bool busy = false;
         if (isHost) {
-            busy = TakeHostInbox(&arrived, kOwnReadsPerPass);
             AcceptPending();
-            busy = ReadConnections(&arrived) || busy;
-        } else if (!ReadOwnSocket(&arrived, &busy)) {
+            busy = ReadConnections() || busy;
+        } else if (!ReadOwnSocket(&busy)) {
             break; // the host is gone: the game is over for this program
         }
-        std::vector<Outgoing> out;
-        Dispatch(arrived, &out);
-        SendAll(out);
+        Dispatch();
+        SendAll();
         if (isHost) EnforceLimits();
         WaitForTraffic(busy);
     }
     std::lock_guard<std::mutex> guard(lock);
+    own_.reset();
     threadRunning = false;
     changed.notify_all();
+}
+
+// Step 1, under the lock. False when the thread is to stop. The records of new players go out
+// with id -1; the host's answers (type 2) come back in order. The host's own program's records
+// go straight to its routing.
+bool NetGame::BeginPass(bool* busy) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (stopRequest) return false;
+    for (LocalPlayer& player : localPlayers) {
+        if (player.record.id != kIdNew) continue;
+        Message announce = MakeMessage(kCreatePlayer, 0, 0, EncodePlayerRecord(player.record));
+        player.record.id = kIdRequested;
+        if (isHost) arrived_.push_back(Arrived{std::move(announce), kHostProgram});
+        else out_.push_back(Outgoing{kFromHost, FrameMessage(announce), true});
+    }
+    bool behind = LocalReaderBehind(Clock::now());
+    if (!isHost) {
+        ownPaused_ = behind;
+        return true;
+    }
+    limits_ = limits;
+    holdTexts_ = behind || queuesFull_;
+    *busy = TakeHostInbox(kOwnReadsPerPass);
+    return true;
 }
 
 // The thread is asked to stop: what the program sent so far still goes out, if the peers take
 // it within kFinalFlushMs.
 void NetGame::FinishSending() {
-    std::vector<Arrived> arrived;
-    if (isHost) TakeHostInbox(&arrived, -1);
-    std::vector<Outgoing> out;
-    Dispatch(arrived, &out);
-    SendAll(out);
+    if (isHost) {
+        std::lock_guard<std::mutex> guard(lock);
+        TakeHostInbox(-1);
+    }
+    Dispatch();
+    SendAll();
     std::vector<PacketConnection*> links;
     for (auto& entry : connections) links.push_back(entry.second.link.get());
-    std::shared_ptr<PacketConnection> own;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        own = socket;
-    }
-    if (own) links.push_back(own.get());
+    if (own_) links.push_back(own_.get());
     auto deadline = Clock::now() + std::chrono::milliseconds(kFinalFlushMs);
     while (!links.empty() && Clock::now() < deadline) {
         std::vector<pollfd> set;
         for (PacketConnection* link : links) set.push_back(pollfd{link->Fd(), POLLOUT, 0});
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (!PollSet(&set, static_cast<int>(std::max<long long>(left.count(), 0)))) return;
+        if (!PollSet(&set, static_cast<int>(std::max<long long>(left.count(), 1)))) return;
         links.erase(std::remove_if(links.begin(), links.end(),
                                    [](PacketConnection* link) { return link->Flush() != NetStatus::Ok || link->QueuedBytes() == 0; }),
                     links.end());
     }
 }
 
-// Step 1. The record goes out with id -1; the host's answer (type 2) comes back in order. The
-// host's own program's records go straight to its routing.
-void NetGame::SendNewPlayers(std::vector<Arrived>* arrived) {
-    std::vector<Message> announce;
-    std::shared_ptr<PacketConnection> own;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        own = socket;
-        for (LocalPlayer& player : localPlayers) {
-            if (player.record.id != kIdNew) continue;
-            announce.push_back(MakeMessage(kCreatePlayer, 0, 0, EncodePlayerRecord(player.record)));
-            player.record.id = kIdRequested;
-        }
-    }
-    for (Message& message : announce) {
-        if (isHost) arrived->push_back(Arrived{std::move(message), kHostProgram});
-        else if (own) own->Queue(FrameMessage(message), true);
-    }
-}
-
-// Step 2, client. Returns false once the connection is gone; it is then forgotten.
-bool NetGame::ReadOwnSocket(std::vector<Arrived>* arrived, bool* busy) {
-    std::shared_ptr<PacketConnection> own;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        own = socket;
-    }
-    if (!own) return false;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        ownPaused_ = LocalReaderBehind(Clock::now());
-    }
+// Step 2, client. Returns false once the connection is gone; it is then forgotten. Reading
+// stops where the last receive took all the socket had: poll tells when more comes.
+bool NetGame::ReadOwnSocket(bool* busy) {
+    if (!own_) return false;
     if (ownPaused_) return true; // the host holds back what would come, until the program caught up
-    std::vector<uint8_t> packet;
+    std::vector<uint8_t>& packet = packet_;
     for (int i = 0; i < kOwnReadsPerPass; ++i) {
-        NetStatus status = own->ReadPacket(&packet);
+        if (i > 0 && own_->Drained() && !own_->HasBufferedPacket()) return true;
+        NetStatus status = own_->ReadPacket(&packet);
         if (status == NetStatus::NoPending) return true;
         if (status != NetStatus::Ok) {
             std::lock_guard<std::mutex> guard(lock);
             socket.reset();
+            own_.reset();
             changed.notify_all();
             return false;
         }
         Arrived item;
         // What the host sends that cannot be read is skipped; the stream itself is still framed.
-        if (DecodeMessage(packet.data(), packet.size(), &item.message) == DecodeResult::Ok) arrived->push_back(std::move(item));
+        if (DecodeMessage(packet.data(), packet.size(), &item.message) == DecodeResult::Ok) arrived_.push_back(std::move(item));
     }
     *busy = true;
     return true;
 }
 
-// Step 2, host: up to `most` of its own program's messages (all, texts held back or not, for
-// -1). Returns true when more could be taken now.
-bool NetGame::TakeHostInbox(std::vector<Arrived>* arrived, int most) {
-    std::lock_guard<std::mutex> guard(lock);
+// Step 1, host, under the lock: up to `most` of its own program's messages (all, texts held
+// back or not, for -1). Returns true when more could be taken now.
+bool NetGame::TakeHostInbox(int most) {
     int taken = 0;
     for (; (most < 0 ? !hostInbox.empty() : InboxReady()) && taken != most; ++taken) {
         hostInboxBytes -= EncodedSize(hostInbox.front());
-        arrived->push_back(Arrived{std::move(hostInbox.front()), kHostProgram});
+        arrived_.push_back(Arrived{std::move(hostInbox.front()), kHostProgram});
         hostInbox.pop_front();
     }
     if (taken > 0) changed.notify_all(); // a command may be waiting for room
@@ -279,12 +276,15 @@ bool NetGame::InboxReady() const {
 // descriptor (or memory) for a new connection, the listening socket stays readable: accepting
 // pauses for kAcceptPauseMs instead of trying again at once.
 void NetGame::AcceptPending() {
+    if (!listenerReady_) return;
     Clock::time_point now = Clock::now();
     if (now < acceptPausedUntil_) return;
+    listenerReady_ = false;
     for (int i = 0; i < kAcceptsPerPass; ++i) {
         std::unique_ptr<PacketConnection> connection;
         NetStatus status = listener->Accept(&connection);
         if (status == NetStatus::SystemError) acceptPausedUntil_ = now + std::chrono::milliseconds(kAcceptPauseMs);
+        if (status == NetStatus::SystemError || i + 1 == kAcceptsPerPass) listenerReady_ = true; // try again later
         if (status != NetStatus::Ok) return;
         if (connections.size() + 1 >= kMaxConnections) continue;
         int fd = connection->Fd();
@@ -295,15 +295,16 @@ void NetGame::AcceptPending() {
 }
 
 // Step 2, reading. Each connection gives at most kReadsPerPass messages, and all of them
-// together at most kBytesPerPass, starting one connection further on each pass. While texts are
-// held back, a connection's reading stops at its next text, which waits in `held`. Returns true
-// when some connection still has messages that could be read now.
-bool NetGame::ReadConnections(std::vector<Arrived>* arrived) {
+// together at most kBytesPerPass, starting one connection further on each pass; reading one
+// stops where the last receive took all its socket had. While texts are held back, a
+// connection's reading stops at its next text, which waits in `held`. Returns true when some
+// connection still has messages that could be read now.
+bool NetGame::ReadConnections() {
     if (connections.empty()) return false;
     bool busy = false;
     size_t bytes = 0;
     std::vector<int> dropped;
-    std::vector<uint8_t> packet;
+    std::vector<uint8_t>& packet = packet_;
     auto it = connections.upper_bound(readFrom_);
     if (it == connections.end()) it = connections.begin();
     readFrom_ = it->first;
@@ -318,7 +319,7 @@ bool NetGame::ReadConnections(std::vector<Arrived>* arrived) {
         }
         if (client.held) {
             bytes += EncodedSize(*client.held);
-            arrived->push_back(Arrived{std::move(*client.held), it->first});
+            arrived_.push_back(Arrived{std::move(*client.held), it->first});
             client.held.reset();
         }
         client.readable = false;
@@ -327,6 +328,7 @@ bool NetGame::ReadConnections(std::vector<Arrived>* arrived) {
                 client.readable = busy = true;
                 break;
             }
+            if (i > 0 && client.link->Drained() && !client.link->HasBufferedPacket()) break;
             NetStatus status = client.link->ReadPacket(&packet);
             if (status == NetStatus::NoPending) break;
             Arrived item;
@@ -341,7 +343,7 @@ bool NetGame::ReadConnections(std::vector<Arrived>* arrived) {
                 break;
             }
             bytes += packet.size();
-            arrived->push_back(std::move(item));
+            arrived_.push_back(std::move(item));
         }
     }
     for (int fd : dropped) DropConnection(fd);
@@ -356,15 +358,15 @@ void NetGame::DropConnection(int fd) {
                   players.end());
 }
 
-// Steps 3 and 4, under the lock.
-void NetGame::Dispatch(std::vector<Arrived>& arrived, std::vector<Outgoing>* out) {
-    if (arrived.empty()) return;
+// Step 3, under the lock.
+void NetGame::Dispatch() {
+    if (arrived_.empty()) return;
     std::lock_guard<std::mutex> guard(lock);
-    for (Arrived& item : arrived) {
+    for (Arrived& item : arrived_) {
         if (item.origin == kFromHost) {
-            Deliver(item.message, out);
+            Deliver(item.message, &out_);
         } else if (item.origin == kHostProgram || connections.count(item.origin) != 0) {
-            Route(item, out); // a message of a connection dropped in this pass is ignored
+            Route(item, &out_); // a message of a connection dropped in this pass is ignored
         }
     }
     changed.notify_all();
@@ -379,7 +381,8 @@ void NetGame::Deliver(Message& message, std::vector<Outgoing>* out) {
             if (!addressed) continue;
             if (player.queuedBytes + message.payload.size() <= kMaxLocalQueueBytes) {
                 player.queuedBytes += message.payload.size();
-                player.queue.push_back(message.payload);
+                if (message.a == kAllPlayers) player.queue.push_back(message.payload);
+                else player.queue.push_back(std::move(message.payload));
             }
             if (message.a != kAllPlayers) break;
         }
@@ -517,18 +520,14 @@ void NetGame::QueueToHost(const Message& message, std::vector<Outgoing>* out) {
     }
 }
 
-// Step 5, outside the lock: queue, then write what the sockets take. A client whose queue
-// would pass kMaxQueuedBytes is dropped.
-void NetGame::SendAll(std::vector<Outgoing>& out) {
-    std::shared_ptr<PacketConnection> own;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        own = socket;
-    }
+// Step 4, outside the lock: queue, then write what the sockets take. A client whose queue
+// would pass kMaxQueuedBytes is dropped. Texts are held back in the next pass while a client
+// that is taking bytes has more than kBusyQueueBytes queued.
+void NetGame::SendAll() {
     std::vector<int> dropped;
-    for (Outgoing& item : out) {
+    for (Outgoing& item : out_) {
         if (item.target == kFromHost) {
-            if (own) own->Queue(std::move(item.packet), item.urgent);
+            if (own_) own_->Queue(std::move(item.packet), item.urgent);
             continue;
         }
         auto found = connections.find(item.target);
@@ -537,36 +536,35 @@ void NetGame::SendAll(std::vector<Outgoing>& out) {
         if (link.QueuedBytes() + item.packet->size() > kMaxQueuedBytes || !link.Queue(std::move(item.packet), item.urgent))
             dropped.push_back(item.target);
     }
+    Clock::time_point now = Clock::now();
+    queuesFull_ = false;
     for (auto& [fd, client] : connections) {
-        if (client.writeBlocked || client.link->QueuedBytes() == 0) continue;
-        if (client.link->Flush() != NetStatus::Ok) dropped.push_back(fd);
-        client.writeBlocked = client.link->QueuedBytes() > 0;
+        PacketConnection& link = *client.link;
+        if (!client.writeBlocked && link.QueuedBytes() > 0 && link.Flush() != NetStatus::Ok) dropped.push_back(fd);
+        Clock::time_point since;
+        size_t waiting = link.QueuedBytes(&since);
+        client.writeBlocked = waiting > 0;
+        if (waiting > kBusyQueueBytes && !Expired(since, kBusyQueueGraceMs, now)) queuesFull_ = true;
     }
     for (int fd : dropped) DropConnection(fd);
-    if (own && own->QueuedBytes() > 0) own->Flush(); // a broken stream shows at the next read
+    if (own_ && own_->QueuedBytes() > 0) own_->Flush(); // a broken stream shows at the next read
 }
 
-// Step 5, host: clients past their time limits are dropped; texts are held back while a client
-// that is taking bytes has more than kBusyQueueBytes queued, or the host's own program is
-// behind with its players' texts.
+// Step 4, host, every kLimitCheckMs: clients past their time limits are dropped.
 void NetGame::EnforceLimits() {
     Clock::time_point now = Clock::now();
-    NetLimits limit;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        limit = limits;
-        holdTexts_ = LocalReaderBehind(now);
-    }
+    if (now < nextLimitCheck_) return;
+    nextLimitCheck_ = now + std::chrono::milliseconds(kLimitCheckMs);
     std::vector<int> dropped;
     size_t queued = 0;
     for (auto& [fd, client] : connections) {
         PacketConnection& link = *client.link;
-        size_t waiting = link.QueuedBytes();
+        Clock::time_point since;
+        size_t waiting = link.QueuedBytes(&since);
         queued += waiting;
-        if (waiting > kBusyQueueBytes && !Expired(link.WaitingSince(), kBusyQueueGraceMs, now)) holdTexts_ = true;
-        bool idle = !client.createdPlayer && Expired(client.acceptedAt, limit.noPlayerMs, now);
-        bool halfSent = link.HasPartialPacket() && Expired(link.PartialSince(), limit.midPacketMs, now);
-        bool stalled = waiting > 0 && Expired(link.WaitingSince(), limit.stalledWriteMs, now);
+        bool idle = !client.createdPlayer && Expired(client.acceptedAt, limits_.noPlayerMs, now);
+        bool halfSent = link.HasPartialPacket() && Expired(link.PartialSince(), limits_.midPacketMs, now);
+        bool stalled = waiting > 0 && Expired(since, limits_.stalledWriteMs, now);
         if (idle || halfSent || stalled) dropped.push_back(fd);
     }
     for (int fd : dropped) DropConnection(fd);
@@ -582,41 +580,42 @@ void NetGame::ReturnFreedMemory(size_t queued) {
     malloc_trim(0);
 }
 
-// Step 6: up to 10 ms, cut short by traffic, a writable socket that has bytes waiting, or a
-// command. No wait while messages are left over that could be read now. A connection whose
-// text is held back is not polled for reading (its bytes would wake the thread at once).
+// Step 5: up to 10 ms, cut short by traffic, a writable socket that has bytes waiting, or a
+// command (a command that fills an empty inbox or queue wakes the thread). No wait while
+// messages are left over that could be read now. A connection whose text is held back is not
+// polled for reading (its bytes would wake the thread at once).
 void NetGame::WaitForTraffic(bool busy) {
-    std::vector<pollfd> set{pollfd{wakeFd_, POLLIN, 0}};
-    std::shared_ptr<PacketConnection> own;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        own = socket;
-        busy = busy || InboxReady();
+    std::vector<pollfd>& set = pollSet_;
+    set.assign(1, pollfd{wakeFd_, POLLIN, 0});
+    if (own_) {
+        short events = static_cast<short>((ownPaused_ ? 0 : POLLIN) | (own_->QueuedBytes() > 0 ? POLLOUT : 0));
+        set.push_back(pollfd{events != 0 ? own_->Fd() : -1, events, 0});
+        busy = busy || (!ownPaused_ && own_->HasBufferedPacket());
     }
-    if (own) {
-        short events = static_cast<short>((ownPaused_ ? 0 : POLLIN) | (own->QueuedBytes() > 0 ? POLLOUT : 0));
-        set.push_back(pollfd{events != 0 ? own->Fd() : -1, events, 0});
-        busy = busy || (!ownPaused_ && own->HasBufferedPacket());
+    size_t listening = 0;
+    if (listener && !listenerReady_) {
+        listening = set.size();
+        set.push_back(pollfd{listener->Fd(), POLLIN, 0});
     }
-    if (listener && Clock::now() >= acceptPausedUntil_) set.push_back(pollfd{listener->Fd(), POLLIN, 0});
-    std::vector<ClientLink*> polled;
+    polled_.clear();
     for (auto& [fd, client] : connections) {
         bool paused = client.held && holdTexts_;
         busy = busy || (!paused && (client.held || client.readable || client.link->HasBufferedPacket()));
         short events = static_cast<short>((paused ? 0 : POLLIN) | (client.writeBlocked ? POLLOUT : 0));
         if (events == 0) continue;
         set.push_back(pollfd{fd, events, 0});
-        polled.push_back(&client);
+        polled_.push_back(&client);
     }
     PollSet(&set, busy ? 0 : kPassMs);
+    if (listening > 0 && set[listening].revents != 0) listenerReady_ = true;
     if (set[0].revents != 0) {
         uint64_t count;
         [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
     }
-    for (size_t i = 0; i < polled.size(); ++i) {
-        short events = set[set.size() - polled.size() + i].revents;
-        if (events & (POLLIN | POLLHUP | POLLERR)) polled[i]->readable = true;
-        if (events & (POLLOUT | POLLHUP | POLLERR)) polled[i]->writeBlocked = false;
+    for (size_t i = 0; i < polled_.size(); ++i) {
+        short events = set[set.size() - polled_.size() + i].revents;
+        if (events & (POLLIN | POLLHUP | POLLERR)) polled_[i]->readable = true;
+        if (events & (POLLOUT | POLLHUP | POLLERR)) polled_[i]->writeBlocked = false;
     }
 }
 

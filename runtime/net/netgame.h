@@ -144,33 +144,44 @@ public:
 
 private:
     void Run();
+    bool BeginPass(bool* busy);
     void FinishSending();
-    void SendNewPlayers(std::vector<Arrived>* arrived);
-    bool ReadOwnSocket(std::vector<Arrived>* arrived, bool* busy);
-    bool TakeHostInbox(std::vector<Arrived>* arrived, int most);
+    bool ReadOwnSocket(bool* busy);
+    bool TakeHostInbox(int most);                        // caller holds `lock`
+    bool InboxReady() const;                             // caller holds `lock`
+    bool LocalReaderBehind(Clock::time_point now) const; // caller holds `lock`
     void AcceptPending();
-    bool ReadConnections(std::vector<Arrived>* arrived);
+    bool ReadConnections();
     void DropConnection(int fd);
-    void Dispatch(std::vector<Arrived>& arrived, std::vector<Outgoing>* out);
+    void Dispatch();
     void Deliver(Message& message, std::vector<Outgoing>* out);
     void Route(Arrived& item, std::vector<Outgoing>* out);
     void CreatePlayer(Arrived& item, std::vector<Outgoing>* out);
     void Answer(const Arrived& item, std::vector<Outgoing>* out);
     void Reply(int origin, Message message, std::vector<Outgoing>* out);
     void QueueToHost(const Message& message, std::vector<Outgoing>* out);
-    void SendAll(std::vector<Outgoing>& out);
+    void SendAll();
     void EnforceLimits();
     void WaitForTraffic(bool busy);
-    bool InboxReady() const;      // caller holds `lock`
-    bool LocalReaderBehind(Clock::time_point now) const; // caller holds `lock`
     void ReturnFreedMemory(size_t queued);
 
     std::thread thread_;
     int wakeFd_ = -1;             // eventfd: commands wake the thread through it
-    Clock::time_point acceptPausedUntil_; // host: accepting waits after the system refused
+    // The thread's own, kept from pass to pass.
+    std::shared_ptr<PacketConnection> own_; // client: `socket`, for the thread's life (or until it closes)
+    std::vector<Arrived> arrived_;          // this pass: read and taken
+    std::vector<Outgoing> out_;             // this pass: to be queued
+    std::vector<uint8_t> packet_;
+    std::vector<pollfd> pollSet_;
+    std::vector<ClientLink*> polled_;
+    NetLimits limits_;                      // host: `limits`, as of this pass
+    bool listenerReady_ = true;             // host: connections may be waiting to be accepted
+    Clock::time_point acceptPausedUntil_;   // host: accepting waits after the system refused (then listenerReady_ stays set)
+    Clock::time_point nextLimitCheck_;      // host: when to look for clients past their time limits
     size_t peakQueued_ = 0;       // host: most bytes queued since memory was last returned
     int readFrom_ = -1;           // host: the connection read first in the last pass
-    bool holdTexts_ = false;      // host: a reader is behind (kBusyQueueBytes): read no texts
+    bool queuesFull_ = false;     // host: a client that is taking bytes has kBusyQueueBytes queued
+    bool holdTexts_ = false;      // host: that, or its own program is behind: read no texts
     bool ownPaused_ = false;      // client: this program is behind with its texts: read nothing from the host
 };
 

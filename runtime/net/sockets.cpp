@@ -14,6 +14,8 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -76,6 +78,12 @@ bool ParsePort(const std::string& text, uint16_t* port) {
 }
 
 } // namespace
+
+Clock::time_point Clock::now() noexcept {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return time_point(std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec));
+}
 
 std::string AddressToText(const NetAddress& address) {
     char text[32];
@@ -189,13 +197,30 @@ std::unique_ptr<PacketConnection> PacketConnection::Connect(const NetAddress& ad
     return std::make_unique<PacketConnection>(fd);
 }
 
-bool PacketConnection::Queue(Packet packet, bool urgent) {
-    std::lock_guard<std::mutex> guard(writeLock_);
-    if (writeBroken_ || !packet) return false;
+void PacketConnection::AppendLocked(Packet packet, bool urgent) {
     if (queuedBytes_ == 0) waitingSince_ = Clock::now();
     queuedBytes_ += packet->size();
     (urgent ? urgent_ : ordinary_).push_back(std::move(packet));
+}
+
+bool PacketConnection::Queue(Packet packet, bool urgent) {
+    std::lock_guard<std::mutex> guard(writeLock_);
+    if (writeBroken_ || !packet) return false;
+    AppendLocked(std::move(packet), urgent);
     return true;
+}
+
+NetStatus PacketConnection::Send(Packet packet, bool urgent, size_t maxQueued, bool* started) {
+    std::lock_guard<std::mutex> guard(writeLock_);
+    *started = false;
+    if (writeBroken_ || !packet) return NetStatus::Closed;
+    if (queuedBytes_ + packet->size() > maxQueued) return NetStatus::NoPending;
+    bool first = queuedBytes_ == 0;
+    AppendLocked(std::move(packet), urgent);
+    if (!first) return NetStatus::Ok;
+    NetStatus status = FlushLocked();
+    *started = queuedBytes_ > 0;
+    return status;
 }
 
 NetStatus PacketConnection::Flush() {
@@ -270,14 +295,10 @@ NetStatus PacketConnection::WritePacket(const void* payload, size_t size) {
     return writeBroken_ ? NetStatus::Closed : NetStatus::SystemError;
 }
 
-size_t PacketConnection::QueuedBytes() const {
+size_t PacketConnection::QueuedBytes(Clock::time_point* since) const {
     std::lock_guard<std::mutex> guard(writeLock_);
+    if (since) *since = waitingSince_;
     return queuedBytes_;
-}
-
-Clock::time_point PacketConnection::WaitingSince() const {
-    std::lock_guard<std::mutex> guard(writeLock_);
-    return waitingSince_;
 }
 
 bool PacketConnection::HasBufferedPacket() const {
@@ -323,8 +344,10 @@ NetStatus PacketConnection::ReadPacket(std::vector<uint8_t>* payload) {
         readStart_ = 0;
     }
     for (;;) {
-        ssize_t n = recv(fd_, readBuffer_.data() + readEnd_, readBuffer_.size() - readEnd_, 0);
+        size_t room = readBuffer_.size() - readEnd_;
+        ssize_t n = recv(fd_, readBuffer_.data() + readEnd_, room, 0);
         if (n > 0) {
+            drained_ = static_cast<size_t>(n) < room;
             lastReceive_ = Clock::now();
             if (readEnd_ == 0) partialSince_ = lastReceive_;
             readEnd_ += static_cast<size_t>(n);
@@ -332,7 +355,10 @@ NetStatus PacketConnection::ReadPacket(std::vector<uint8_t>* payload) {
         }
         if (n == 0) return NetStatus::Closed; // the peer left, perhaps in the middle of a packet
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return NetStatus::NoPending;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            drained_ = true;
+            return NetStatus::NoPending;
+        }
         return NetStatus::Closed;
     }
     ExtractPacket(payload, &status);

@@ -28,7 +28,17 @@ constexpr size_t kMaxPacket = 16384;     // largest payload a packet may announc
 constexpr size_t kPacketHeader = 4;      // 'N' 'L' and the 16-bit length
 constexpr int kWriteTimeoutMs = 1000;    // longest wait of WritePacket for the socket to take the queue
 
-using Clock = std::chrono::steady_clock;
+// The clock of the network's deadlines and time limits: the system's coarse monotonic clock.
+// It is a few milliseconds fine, plenty for limits of 100 ms and more, and several times
+// cheaper to read than the precise one, which the thread would otherwise read for every packet.
+struct Clock {
+    using duration = std::chrono::nanoseconds;
+    using rep = duration::rep;
+    using period = duration::period;
+    using time_point = std::chrono::time_point<Clock>;
+    static constexpr bool is_steady = true;
+    static time_point now() noexcept;
+};
 
 // Results of socket operations. NoPending: nothing to accept or no whole packet yet. Closed: the
 // peer went away or the stream is out of sync. SystemError: the operating system refused (for
@@ -69,22 +79,28 @@ public:
     // ---- Writing. Urgent packets (answers, control messages) overtake ordinary ones already
     // queued, but never a packet that is partly on the wire.
     bool Queue(Packet packet, bool urgent = false);         // false once the stream is broken
+    // Queues a packet unless more than maxQueued bytes would then wait (NoPending), and when
+    // the queue was empty writes at once what the socket takes; a packet queued behind others
+    // waits for whoever writes those. Ok, NoPending or Closed; *started is set when this packet
+    // began the queue and bytes are left (the owner must write them when the socket is writable).
+    NetStatus Send(Packet packet, bool urgent, size_t maxQueued, bool* started);
     NetStatus Flush();                                       // writes what the socket takes now: Ok (bytes may be left) or Closed
     bool WaitForRoom(size_t maxQueued, int timeoutMs);       // flushes until at most maxQueued bytes wait; false on timeout or a broken stream
     NetStatus WritePacket(const void* payload, size_t size); // queues, then writes the whole queue within kWriteTimeoutMs: Ok, SystemError (time out, the rest stays queued) or Closed
-    size_t QueuedBytes() const;                              // bytes waiting to be written
-    Clock::time_point WaitingSince() const;                  // last write progress, or when the queue filled from empty
+    size_t QueuedBytes(Clock::time_point* since = nullptr) const; // bytes waiting to be written; since: the last write progress, or when the queue filled from empty
 
     // ---- Reading.
     NetStatus ReadPacket(std::vector<uint8_t>* payload);    // Ok with one packet, NoPending, or Closed
     bool HasBufferedPacket() const;                          // a whole packet waits in the read buffer
     bool HasPartialPacket() const;                           // part of a packet waits for the rest
+    bool Drained() const { return drained_; }                // the last receive took all the socket had: poll says when more comes
     Clock::time_point PartialSince() const;                  // when that part began to arrive
     int Fd() const { return fd_; }
 
 private:
     bool ExtractPacket(std::vector<uint8_t>* payload, NetStatus* status);
     NetStatus FlushLocked();
+    void AppendLocked(Packet packet, bool urgent);
     void Consume(size_t bytes);
 
     int fd_;
@@ -99,6 +115,7 @@ private:
     std::vector<uint8_t> readBuffer_;    // at most two packets' worth of bytes
     size_t readStart_ = 0;               // first unconsumed byte
     size_t readEnd_ = 0;                 // one past the last received byte
+    bool drained_ = false;
     Clock::time_point lastReceive_;      // when bytes last arrived
     Clock::time_point partialSince_;     // when the bytes at readStart_ arrived
 };

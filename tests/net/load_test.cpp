@@ -25,7 +25,7 @@ using namespace net;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Wall = std::chrono::steady_clock;
 
 long RssKb(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -87,8 +87,8 @@ long PendingAccepts(uint16_t port) {
     return -1;
 }
 
-long MsSince(Clock::time_point start) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+long MsSince(Wall::time_point start) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Wall::now() - start).count());
 }
 
 std::vector<long> Numbers(const std::string& text) {
@@ -98,8 +98,8 @@ std::vector<long> Numbers(const std::string& text) {
     return numbers;
 }
 
-bool EventuallyAnswers(Peer& peer, const std::string& command, const std::string& expected) {
-    for (int i = 0; i < 100; ++i) {
+bool EventuallyAnswers(Peer& peer, const std::string& command, const std::string& expected, int tries = 100) {
+    for (int i = 0; i < tries; ++i) {
         if (peer.Do(command) == expected) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -155,7 +155,7 @@ TEST(NetLoad, FloodsArriveExactlyOnceInOrderAndTheHostStaysInItsGame) {
         SCOPED_TRACE(c.what);
         Game game(c.clients);
         ASSERT_TRUE(game.Ready());
-        auto start = Clock::now();
+        auto start = Wall::now();
         for (int i = 0; i < c.clients; ++i) {
             int to = c.target == kHostPlayer ? 101 : c.target == kAll ? 0 : game.ids[(i + 1) % c.clients];
             int expect = c.target == kAll ? c.clients * c.texts : c.target == kNextClient ? c.texts : 0;
@@ -214,7 +214,7 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     std::vector<long> received(kConnections, 0);
     long peakKb = startKb;
     std::vector<char> buffer(1 << 18);
-    auto start = Clock::now(), lastProgress = start;
+    auto start = Wall::now(), lastProgress = start;
     while (MsSince(lastProgress) < 20000 && std::count(received.begin(), received.end(), expected) < kConnections) {
         std::vector<pollfd> set;
         for (auto& peer : peers)
@@ -224,7 +224,7 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
             if (set[i].revents & POLLOUT) peers[i]->Flush();
             if (!(set[i].revents & POLLIN)) continue;
             ssize_t n = recv(peers[i]->Fd(), buffer.data(), buffer.size(), MSG_DONTWAIT);
-            if (n > 0) received[i] += n, lastProgress = Clock::now();
+            if (n > 0) received[i] += n, lastProgress = Wall::now();
         }
         peakKb = std::max(peakKb, RssKb(host.Pid()));
     }
@@ -262,7 +262,7 @@ TEST(NetLoad, DeafPeersDelayNobodysRequests) {
     long slowest = 0;
     for (int round = 0; round < kRounds; ++round)
         for (Peer* asker : {&game.host, &game.clients[1]}) {
-            auto start = Clock::now();
+            auto start = Wall::now();
             long count = std::stol(asker->Do("count"));
             slowest = std::max(slowest, MsSince(start));
             EXPECT_GE(count, 3);
@@ -271,8 +271,10 @@ TEST(NetLoad, DeafPeersDelayNobodysRequests) {
     std::printf("[ measured ] slowest of %d counts beside %d deaf peers and a flood: %ld ms\n", 2 * kRounds, kDeaf, slowest);
     EXPECT_LT(slowest, kNetAnswerWaitMs / 2);
     EXPECT_EQ(Numbers(game.clients[0].Answer(120000)).at(0), 5000) << "the flooding client could not send";
+    // Their queues pass the bound, or they take nothing for 5 s. (Reading them would make them
+    // readers, so they are read only once the host has let them go.)
+    EXPECT_TRUE(EventuallyAnswers(game.clients[1], "count", "3", 500));
     for (auto& peer : deaf) EXPECT_TRUE(ClosedWithin(*peer, 10000));
-    EXPECT_TRUE(EventuallyAnswers(game.clients[1], "count", "3"));
 }
 
 // The host stops while a client asks for a name, and the client asks again before the host goes
@@ -332,7 +334,7 @@ TEST(NetLoad, RunningOutOfDescriptorsDoesNotSpinTheHost) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_EQ(PendingAccepts(game.port), 4) << "the host has no descriptor for them";
     long cpuBefore = CpuMs(game.host.Pid());
-    auto start = Clock::now();
+    auto start = Wall::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     long cpu = CpuMs(game.host.Pid()) - cpuBefore, wall = MsSince(start);
     std::printf("[ measured ] host CPU while out of descriptors: %ld ms in %ld ms\n", cpu, wall);
