@@ -10,6 +10,7 @@
 // Hosts and clients are forked children of this program, steered through pipes; the parent
 // forks before it starts a network thread of its own.
 #include <benchmark/benchmark.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -22,7 +23,6 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -153,7 +153,7 @@ void ClientBody(int in, int out) {
         while (got < kBatch) { // as a game's frame loop would: look again a little later
             int taken = TakeTexts(id);
             got += taken;
-            if (taken == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+            if (taken == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         WriteAll(out, &c, 1);
     }
@@ -235,16 +235,20 @@ int RawPlayer(uint16_t port, bool readId, int32_t* id) {
     return fd;
 }
 
-// CPU time a process used so far (0 for this one's own: "self"), in microseconds.
+// CPU time all threads of a process used so far (0 for this one), in microseconds.
 double CpuUs(pid_t pid) {
-    std::ifstream stat(pid == 0 ? std::string("/proc/self/stat") : "/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(all.substr(all.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i >= 14) ticks += std::stod(field);
-    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
+    std::string tasks = pid == 0 ? std::string("/proc/self/task") : "/proc/" + std::to_string(pid) + "/task";
+    double ns = 0;
+    if (DIR* dir = opendir(tasks.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.') continue;
+            std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
+            double onCpu = 0;
+            if (stat >> onCpu) ns += onCpu;
+        }
+        closedir(dir);
+    }
+    return ns / 1000;
 }
 
 double CpuUs(const std::vector<Child>& children) {
@@ -300,14 +304,16 @@ double MicrosecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // Each iteration is a bare echo, then a count request, so both see the same load. The time is
-// the request's; the counters give both means, their ratio and the slowest request.
+// the request's; the counters give both means, their ratio and the slowest of each.
 void AlternateWithEcho(benchmark::State& state) {
     BareEcho echo;
-    double bare = 0, asked = 0, slowest = 0;
+    double bare = 0, asked = 0, slowest = 0, slowestEcho = 0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         echo.RoundTrip();
-        bare += MicrosecondsSince(start);
+        double echoed = MicrosecondsSince(start);
+        bare += echoed;
+        slowestEcho = std::max(slowestEcho, echoed);
         start = std::chrono::steady_clock::now();
         if (NetCountPlayers() < 1) state.SkipWithError("no answer");
         double took = MicrosecondsSince(start);
@@ -320,6 +326,7 @@ void AlternateWithEcho(benchmark::State& state) {
     state.counters["request_us"] = asked / n;
     state.counters["ratio"] = asked / bare;
     state.counters["slowest_us"] = slowest;
+    state.counters["slowest_echo_us"] = slowestEcho;
 }
 
 // The host's own program asks its own thread: no socket on the way.
@@ -455,7 +462,7 @@ void BM_MessagesThroughHost(benchmark::State& state) {
     for (Child& client : clients) End(client);
     ShutdownNetGame();
 }
-BENCHMARK(BM_MessagesThroughHost)->Arg(1)->Arg(4)->Arg(16)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_MessagesThroughHost)->Arg(1)->Arg(4)->Arg(16)->UseManualTime()->Iterations(20);
 
 // ---- The host's memory
 

@@ -207,7 +207,7 @@ DynString NetGetMessage(double playerId) {
         player.lastTaken = Clock::now();
         return DynString(text.c_str());
     }
-    return DynString("");
+    return DynString();
 }
 
 double NetCountPlayers() {

@@ -185,7 +185,7 @@ bool NetGame::BeginPass(bool* busy) {
         if (player.record.id != kIdNew) continue;
         Message announce = MakeMessage(kCreatePlayer, 0, 0, EncodePlayerRecord(player.record));
         player.record.id = kIdRequested;
-        if (isHost) arrived_.push_back(Arrived{std::move(announce), kHostProgram});
+        if (isHost) arrived_.push_back(Arrived{std::move(announce), kHostProgram, nullptr});
         else out_.push_back(Outgoing{kFromHost, FrameMessage(announce), true});
     }
     bool behind = LocalReaderBehind(Clock::now());
@@ -254,7 +254,7 @@ bool NetGame::TakeHostInbox(int most) {
     int taken = 0;
     for (; (most < 0 ? !hostInbox.empty() : InboxReady()) && taken != most; ++taken) {
         hostInboxBytes -= EncodedSize(hostInbox.front());
-        arrived_.push_back(Arrived{std::move(hostInbox.front()), kHostProgram});
+        arrived_.push_back(Arrived{std::move(hostInbox.front()), kHostProgram, nullptr});
         hostInbox.pop_front();
     }
     if (taken > 0) changed.notify_all(); // a command may be waiting for room
@@ -318,8 +318,8 @@ bool NetGame::ReadConnections() {
             break;
         }
         if (client.held) {
-            bytes += EncodedSize(*client.held);
-            arrived_.push_back(Arrived{std::move(*client.held), it->first});
+            bytes += client.held->packet->size();
+            arrived_.push_back(std::move(*client.held));
             client.held.reset();
         }
         client.readable = false;
@@ -333,12 +333,13 @@ bool NetGame::ReadConnections() {
             if (status == NetStatus::NoPending) break;
             Arrived item;
             item.origin = it->first;
-            if (status != NetStatus::Ok || DecodeMessage(packet.data(), packet.size(), &item.message) != DecodeResult::Ok) {
+            if (status != NetStatus::Ok || DecodeMessage(packet.data(), packet.size(), &item.message, false) != DecodeResult::Ok) {
                 dropped.push_back(it->first);
                 break;
             }
+            if (item.message.type == kText) item.packet = MakePacket(packet.data(), packet.size());
             if (item.message.type == kText && holdTexts_) {
-                client.held = std::move(item.message);
+                client.held = std::move(item);
                 client.readable = true; // more may wait behind it
                 break;
             }
@@ -418,16 +419,23 @@ void NetGame::Deliver(Message& message, std::vector<Outgoing>* out) {
 void NetGame::Route(Arrived& item, std::vector<Outgoing>* out) {
     Message& message = item.message;
     if (message.type == kText) {
+        // One packet, shared by every queue it goes to; the payload is copied out only for the
+        // host's own players.
+        Packet packet = item.packet ? item.packet : FrameMessage(message);
+        auto deliverHere = [&] {
+            if (item.packet) message.payload.assign(reinterpret_cast<const char*>(packet->data()) + kPacketHeader + kHeaderSize,
+                                                    packet->size() - kPacketHeader - kHeaderSize);
+            Deliver(message, out);
+        };
         if (message.a == kAllPlayers) {
-            Packet packet = FrameMessage(message); // one copy, shared by every queue
             for (auto& entry : connections) out->push_back(Outgoing{entry.first, packet, false});
-            Deliver(message, out);                 // and the host's own players
+            deliverHere();
             return;
         }
         for (const PlayerRecordWire& player : players) {
             if (player.id != message.a) continue;
-            if (player.connection == kHostProgram) Deliver(message, out);
-            else out->push_back(Outgoing{player.connection, FrameMessage(message), false});
+            if (player.connection == kHostProgram) deliverHere();
+            else out->push_back(Outgoing{player.connection, std::move(packet), false});
             return;
         }
         return;

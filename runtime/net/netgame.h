@@ -78,8 +78,9 @@ struct LocalPlayer {
 };
 
 struct Arrived {
-    Message message;
+    Message message;              // a text from a client: without its payload, which is in `packet`
     int origin = kFromHost;       // kFromHost, kHostProgram, or the fd of the host's connection it came on
+    Packet packet;                // a text from a client: the packet as it came, forwarded as it is
 };
 
 struct Outgoing {
@@ -96,7 +97,7 @@ struct ClientLink {
     size_t players = 0;           // players it holds in the host's table
     bool readable = true;         // the last poll saw bytes (or a new connection: look once)
     bool writeBlocked = false;    // the socket took no more: write again when poll says writable
-    std::optional<Message> held;  // a text read while the queues were too full, routed first once they are not
+    std::optional<Arrived> held;  // a text read while the queues were too full, routed first once they are not
 };
 
 class NetGame {

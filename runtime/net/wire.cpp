@@ -49,7 +49,7 @@ uint32_t GetU32(const void* data) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
-DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message) {
+DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message, bool withText) {
     if (data == nullptr || size < kHeaderSize) return DecodeResult::TooShort;
     if (std::memcmp(data, kMagic, 4) != 0) return DecodeResult::BadMagic;
     uint32_t length = GetU32(data + 5);
@@ -59,7 +59,7 @@ DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message) {
     decoded.type = data[4];
     decoded.a = static_cast<int32_t>(GetU32(data + 9));
     decoded.b = static_cast<int32_t>(GetU32(data + 13));
-    decoded.payload.assign(reinterpret_cast<const char*>(data + kHeaderSize), length);
+    if (withText || decoded.type != kText) decoded.payload.assign(reinterpret_cast<const char*>(data + kHeaderSize), length);
     if (!PayloadFits(decoded)) return DecodeResult::BadPayload;
     *message = std::move(decoded);
     return DecodeResult::Ok;

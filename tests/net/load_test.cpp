@@ -231,7 +231,7 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     long floodMs = MsSince(start);
     EXPECT_EQ(std::count(received.begin(), received.end(), expected), kConnections) << "some connection missed texts";
     long afterKb = RssKb(host.Pid());
-    for (int i = 0; i < 100 && afterKb - startKb > 16 * 1024; ++i) {
+    for (int i = 0; i < 100 && afterKb - startKb > 4 * 1024; ++i) { // the queues drain, then memory goes back
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         afterKb = RssKb(host.Pid());
     }
