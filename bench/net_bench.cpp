@@ -48,10 +48,11 @@ struct Child {
     int from = -1; // its reports
 };
 
-bool WriteAll(int fd, const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
+// Reads or writes all of size bytes, as a pipe or a blocking socket gives or takes them.
+bool Transfer(int fd, void* data, size_t size, bool writing) {
+    char* p = static_cast<char*>(data);
     while (size > 0) {
-        ssize_t n = write(fd, p, size);
+        ssize_t n = writing ? write(fd, p, size) : read(fd, p, size);
         if (n <= 0) return false;
         p += n;
         size -= static_cast<size_t>(n);
@@ -59,16 +60,8 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
-bool ReadAll(int fd, void* data, size_t size) {
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = read(fd, p, size);
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+bool WriteAll(int fd, const void* data, size_t size) { return Transfer(fd, const_cast<void*>(data), size, true); }
+bool ReadAll(int fd, void* data, size_t size) { return Transfer(fd, data, size, false); }
 
 template <typename T> void Tell(const Child& child, T value) { WriteAll(child.to, &value, sizeof value); }
 template <typename T> T Hear(const Child& child) {
@@ -109,6 +102,22 @@ uint16_t FreePort() {
 }
 
 DynString PortText(uint16_t port) { return DynString(std::to_string(port).c_str()); }
+
+// A blocking TCP connection to 127.0.0.1:port that sends small writes at once; -1 on failure.
+int BlockingConnect(uint16_t port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(port);
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 // A host without players of its own; reports its port (0 on failure), then waits for 'q'.
 void HostBody(int in, int out) {
@@ -178,14 +187,8 @@ void FlooderBody(int in, int out) {
 void BareSenderBody(int in, int) {
     uint16_t port = 0;
     ReadAll(in, &port, sizeof port);
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = htons(port);
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return;
+    int fd = BlockingConnect(port);
+    if (fd < 0) return;
     std::string packet(kPacketSize, 'b');
     char c;
     while (ReadAll(in, &c, 1) && c == 'g')
@@ -201,21 +204,6 @@ std::vector<Child> SpawnMany(int count, void (*body)(int, int)) {
 
 // ---- Raw connections held by the parent
 
-int BlockingConnect(uint16_t port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = htons(port);
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 std::string Framed(const Message& message) {
     std::vector<uint8_t> bytes = EncodeMessage(message);
     std::string packet = {'N', 'L', static_cast<char>(bytes.size() >> 8), static_cast<char>(bytes.size() & 255)};
@@ -226,13 +214,13 @@ std::string Framed(const Message& message) {
 int RawPlayer(uint16_t port, bool readId, int32_t* id) {
     int fd = BlockingConnect(port);
     std::string create = Framed(MakeMessage(kCreatePlayer, 0, 0, EncodePlayerRecord(PlayerRecordWire())));
-    if (fd < 0 || !WriteAll(fd, create.data(), create.size())) return -1;
     uint8_t answer[kPacketHeader + kHeaderSize];
-    if (readId) {
-        if (!ReadAll(fd, answer, sizeof answer)) return -1;
-        *id = static_cast<int32_t>(GetU32(answer + kPacketHeader + 9));
+    if (fd >= 0 && WriteAll(fd, create.data(), create.size()) && (!readId || ReadAll(fd, answer, sizeof answer))) {
+        if (readId) *id = static_cast<int32_t>(GetU32(answer + kPacketHeader + 9));
+        return fd;
     }
-    return fd;
+    if (fd >= 0) close(fd);
+    return -1;
 }
 
 // CPU time all threads of a process used so far (0 for this one), in microseconds.
@@ -478,6 +466,11 @@ void BM_HostMemory(benchmark::State& state) {
         std::vector<pollfd> set;
         std::vector<int32_t> ids(kConnections);
         for (int i = 0; i < kConnections; ++i) set.push_back(pollfd{RawPlayer(port, true, &ids[i]), POLLIN, 0});
+        if (std::any_of(set.begin(), set.end(), [](const pollfd& p) { return p.fd < 0; })) {
+            state.SkipWithError("could not connect");
+            for (pollfd& p : set) close(p.fd);
+            break;
+        }
         connectedKb = peakKb = RssKb(host.pid);
         std::vector<std::string> out(kConnections);
         for (int i = 0; i < kConnections; ++i)

@@ -144,7 +144,6 @@ void NetGame::FlushOwn(int timeoutMs) {
     if (own) own->WaitForRoom(0, timeoutMs);
 }
 
-
 void NetGame::Run() {
     {
         std::lock_guard<std::mutex> guard(lock);

@@ -115,7 +115,7 @@ private:
     std::vector<uint8_t> readBuffer_;    // at most two packets' worth of bytes
     size_t readStart_ = 0;               // first unconsumed byte
     size_t readEnd_ = 0;                 // one past the last received byte
-    bool drained_ = false;
+    bool drained_ = false;               // the last receive took less than it had room for
     Clock::time_point lastReceive_;      // when bytes last arrived
     Clock::time_point partialSince_;     // when the bytes at readStart_ arrived
 };
