@@ -156,11 +156,12 @@ TEST(NetLoad, FloodsArriveExactlyOnceInOrderAndTheHostStaysInItsGame) {
         Game game(c.clients);
         ASSERT_TRUE(game.Ready());
         auto start = Wall::now();
+        long toEachClient = c.target == kAll ? c.clients * c.texts : c.target == kNextClient ? c.texts : 0;
+        long toHost = c.target == kNextClient ? 0 : c.clients * c.texts;
         for (int i = 0; i < c.clients; ++i) {
             int to = c.target == kHostPlayer ? 101 : c.target == kAll ? 0 : game.ids[(i + 1) % c.clients];
-            int expect = c.target == kAll ? c.clients * c.texts : c.target == kNextClient ? c.texts : 0;
             ASSERT_TRUE(game.clients[i].Send("flood " + std::to_string(game.ids[i]) + " " + std::to_string(to) + " " +
-                                             std::to_string(c.texts) + " " + std::to_string(c.size) + " " + std::to_string(expect)));
+                                             std::to_string(c.texts) + " " + std::to_string(c.size) + " " + std::to_string(toEachClient)));
         }
         // "SENT RECEIVED BAD SENDERS FEWEST MOST" of one program's flood command.
         auto check = [&](const std::string& answer, long sent, long expect, const std::string& who) {
@@ -174,13 +175,9 @@ TEST(NetLoad, FloodsArriveExactlyOnceInOrderAndTheHostStaysInItsGame) {
             EXPECT_EQ(got[4], c.texts) << who << ": a sender's texts fell short";
             EXPECT_EQ(got[5], c.texts) << who << ": a sender's texts came twice";
         };
-        long hostExpects = c.target == kNextClient ? 0 : c.clients * c.texts;
-        std::string host = game.host.Do("flood 101 0 0 " + std::to_string(c.size) + " " + std::to_string(hostExpects), 120000);
-        check(host, 0, hostExpects, "the host");
-        for (int i = 0; i < c.clients; ++i) {
-            long expect = c.target == kAll ? c.clients * c.texts : c.target == kNextClient ? c.texts : 0;
-            check(game.clients[i].Answer(120000), c.texts, expect, "client " + std::to_string(i));
-        }
+        std::string host = game.host.Do("flood 101 0 0 " + std::to_string(c.size) + " " + std::to_string(toHost), 120000);
+        check(host, 0, toHost, "the host");
+        for (int i = 0; i < c.clients; ++i) check(game.clients[i].Answer(120000), c.texts, toEachClient, "client " + std::to_string(i));
         std::printf("[ measured ] %s: host's player got %s (sent received bad senders fewest most), %ld ms\n", c.what,
                     host.c_str(), MsSince(start));
         EXPECT_EQ(game.host.Do("count"), std::to_string(c.clients + 1));
