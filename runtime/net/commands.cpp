@@ -2,6 +2,7 @@
 // main thread and talk to the network thread through NetGame's lists.
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <string>
 
 #include "core/lifecycle.h"
@@ -36,29 +37,38 @@ void BeginNewGame(NetGame& game) {
 
 // Sends a request and waits for the host's answer of the same type. B carries the id of this
 // program's most recently created player that has one; without such a player there is nobody
-// the host could answer, so the request fails at once.
+// the host could answer, so the request fails at once. Answers of one kind come in the order
+// of the requests, so the first one filed is this request's; if none comes in time, the
+// request is counted as given up and its late answer is thrown away when it comes.
 bool Request(uint8_t type, const std::string& payload, Message* answer) {
     NetGame& game = TheNetGame();
+    int slot = ReplySlot(type);
     Message request = MakeMessage(type, 0, 0, payload);
     {
         std::lock_guard<std::mutex> guard(game.lock);
         for (const LocalPlayer& player : game.localPlayers)
             if (player.record.id > 0) request.b = player.record.id;
-        if (!game.socket || request.b == 0) return false;
-        game.replies.clear();
+        if (!game.Playing() || request.b == 0) return false;
+        ++game.unanswered[slot];
     }
-    if (!game.SendOwn(request)) return false;
+    if (!game.SendOwn(request)) {
+        std::lock_guard<std::mutex> guard(game.lock);
+        if (game.unanswered[slot] > 0) --game.unanswered[slot];
+        return false;
+    }
     std::unique_lock<std::mutex> guard(game.lock);
-    bool answered = game.changed.wait_until(guard, AnswerDeadline(), [&] {
+    bool answered = false;
+    game.changed.wait_until(guard, AnswerDeadline(), [&] {
         for (auto it = game.replies.begin(); it != game.replies.end(); ++it) {
             if (it->type != type) continue;
             *answer = std::move(*it);
             game.replies.erase(it);
-            return true;
+            return answered = true;
         }
         return !game.threadRunning;
     });
-    return answered && answer->type == type;
+    if (!answered) ++game.givenUp[slot];
+    return answered;
 }
 
 bool RequestNumber(uint8_t type, const std::string& payload, uint32_t* value) {
@@ -81,6 +91,8 @@ int PortFromText(const DynString& text) {
 
 } // namespace
 
+// The host's own program keeps its traffic in process (see netgame.h), so hosting is a
+// listening socket and the thread.
 double NetHostGame(const DynString& portText) {
     NetGame& game = TheNetGame();
     BeginNewGame(game);
@@ -89,14 +101,8 @@ double NetHostGame(const DynString& portText) {
     NetStatus status;
     game.listener = PacketListener::Open(static_cast<uint16_t>(port), &status);
     if (!game.listener) return 0.0;
-    std::shared_ptr<PacketConnection> own = PacketConnection::Connect(LoopbackAddress(game.listener->Port()), kConnectTimeoutMs, &status);
-    if (!own) {
-        game.CloseGame();
-        return 0.0;
-    }
     {
         std::lock_guard<std::mutex> guard(game.lock);
-        game.socket = own;
         game.isHost = true;
     }
     game.StartThread();
@@ -143,7 +149,7 @@ DynString NetGetLocalAddresses() {
 DynString NetCreatePlayer(const DynString& name) {
     NetGame& game = TheNetGame();
     std::unique_lock<std::mutex> guard(game.lock);
-    if (!game.socket || !game.threadRunning) return DynString("-1");
+    if (!game.Playing()) return DynString("-1");
     LocalPlayer player;
     player.key = game.nextKey++;
     player.record.hidden = name.Length() == 0;
@@ -198,9 +204,10 @@ DynString NetGetMessage(double playerId) {
         std::string text = std::move(player.queue.front());
         player.queue.pop_front();
         player.queuedBytes -= text.size();
+        player.lastTaken = Clock::now();
         return DynString(text.c_str());
     }
-    return DynString("");
+    return DynString();
 }
 
 double NetCountPlayers() {
@@ -236,6 +243,8 @@ void ShutdownNetGame() {
         for (const LocalPlayer& player : game.localPlayers)
             if (player.record.id > 0) ids.push_back(player.record.id);
     }
+    // The host's players leave with its game; a client says goodbye for each of its own.
     for (int32_t id : ids) game.SendOwn(MakeMessage(kRemovePlayer, 0, id));
+    game.FlushOwn(kNetAnswerWaitMs);
     game.CloseGame();
 }

@@ -24,5 +24,5 @@ DynString NetGetPlayerId(double index);                            // id of the 
 DynString NetGetPlayerName(double playerId);                       // the player's name; "" for an unknown id; "NO_DATA" without answer
 
 // ---- Messages
-double NetSendMessage(double senderId, double targetId, const DynString& text); // target 0: every player; 1.0 written, 0.0 on failure or text over 2048 bytes
+double NetSendMessage(double senderId, double targetId, const DynString& text); // target 0: every player; 1.0 on its way (waits up to kNetAnswerWaitMs for room), 0.0 on failure, no room or text over 2048 bytes
 DynString NetGetMessage(double playerId);                          // oldest message queued for this program's player (removed); "" when none

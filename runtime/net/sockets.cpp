@@ -1,5 +1,5 @@
-// The packet-socket layer: non-blocking TCP sockets with 'N' 'L' framing, the listening socket,
-// polling and address conversion.
+// The packet-socket layer: non-blocking TCP sockets with 'N' 'L' framing and outgoing queues,
+// the listening socket, polling and address conversion.
 #include "net/sockets.h"
 
 #include <arpa/inet.h>
@@ -11,7 +11,10 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <time.h>
 
 #include <cerrno>
 #include <chrono>
@@ -24,6 +27,10 @@ namespace net {
 namespace {
 
 constexpr size_t kReadBufferSize = 2 * (kPacketHeader + kMaxPacket);
+constexpr int kMaxIov = 64;            // packets handed to one sendmsg
+// The system's share of a connection's outgoing bytes. Kept small (the system doubles it) so
+// that what a peer does not read waits in the connection's own queue, where its owner sees it.
+constexpr int kSendBufferBytes = 128 << 10;
 
 bool SetNonBlocking(int fd) {
     int flags = fcntl(fd, F_GETFL, 0);
@@ -44,13 +51,13 @@ sockaddr_in ToSockaddr(const NetAddress& address) {
     return sa;
 }
 
-int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+int MillisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
 // Waits until fd is writable or the deadline passes.
-bool WaitWritable(int fd, std::chrono::steady_clock::time_point deadline) {
+bool WaitWritable(int fd, Clock::time_point deadline) {
     for (;;) {
         pollfd p{fd, POLLOUT, 0};
         int n = poll(&p, 1, MillisecondsLeft(deadline));
@@ -71,6 +78,12 @@ bool ParsePort(const std::string& text, uint16_t* port) {
 }
 
 } // namespace
+
+Clock::time_point Clock::now() noexcept {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return time_point(std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec));
+}
 
 std::string AddressToText(const NetAddress& address) {
     char text[32];
@@ -130,9 +143,26 @@ NetAddress LoopbackAddress(uint16_t port) {
 
 // ---- PacketConnection
 
+std::shared_ptr<std::vector<uint8_t>> NewPacket(size_t size) {
+    auto packet = std::make_shared<std::vector<uint8_t>>(kPacketHeader + size);
+    (*packet)[0] = 'N';
+    (*packet)[1] = 'L';
+    (*packet)[2] = static_cast<uint8_t>(size >> 8);
+    (*packet)[3] = static_cast<uint8_t>(size & 255);
+    return packet;
+}
+
+Packet MakePacket(const void* payload, size_t size) {
+    if (size > kMaxPacket) return nullptr;
+    auto packet = NewPacket(size);
+    if (size > 0) std::memcpy(packet->data() + kPacketHeader, payload, size);
+    return packet;
+}
+
 PacketConnection::PacketConnection(int fd) : fd_(fd), readBuffer_(kReadBufferSize) {
     SetNonBlocking(fd_);
     SetNoDelay(fd_);
+    setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &kSendBufferBytes, sizeof kSendBufferBytes);
 }
 
 PacketConnection::~PacketConnection() {
@@ -154,7 +184,7 @@ std::unique_ptr<PacketConnection> PacketConnection::Connect(const NetAddress& ad
             close(fd);
             return nullptr;
         }
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         int error = 0;
         socklen_t length = sizeof error;
         if (!WaitWritable(fd, deadline) || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
@@ -167,34 +197,108 @@ std::unique_ptr<PacketConnection> PacketConnection::Connect(const NetAddress& ad
     return std::make_unique<PacketConnection>(fd);
 }
 
-NetStatus PacketConnection::WritePacket(const void* payload, size_t size) {
-    if (size > kMaxPacket) return NetStatus::SystemError;
-    uint8_t packet[kPacketHeader + kMaxPacket];
-    packet[0] = 'N';
-    packet[1] = 'L';
-    packet[2] = static_cast<uint8_t>(size >> 8);
-    packet[3] = static_cast<uint8_t>(size & 255);
-    if (size > 0) std::memcpy(packet + kPacketHeader, payload, size);
-    size_t total = kPacketHeader + size;
+void PacketConnection::AppendLocked(Packet packet, bool urgent) {
+    if (queuedBytes_ == 0) waitingSince_ = Clock::now();
+    queuedBytes_ += packet->size();
+    (urgent ? urgent_ : ordinary_).push_back(std::move(packet));
+}
 
+bool PacketConnection::Queue(Packet packet, bool urgent) {
     std::lock_guard<std::mutex> guard(writeLock_);
-    if (writeBroken_) return NetStatus::Closed;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
-    size_t done = 0;
-    while (done < total) {
-        ssize_t n = send(fd_, packet + done, total - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
+    if (writeBroken_ || !packet) return false;
+    AppendLocked(std::move(packet), urgent);
+    return true;
+}
+
+NetStatus PacketConnection::Send(Packet packet, bool urgent, size_t maxQueued, bool* started) {
+    std::lock_guard<std::mutex> guard(writeLock_);
+    *started = false;
+    if (writeBroken_ || !packet) return NetStatus::Closed;
+    if (queuedBytes_ + packet->size() > maxQueued) return NetStatus::NoPending;
+    bool first = queuedBytes_ == 0;
+    AppendLocked(std::move(packet), urgent);
+    if (!first) return NetStatus::Ok;
+    NetStatus status = FlushLocked();
+    *started = queuedBytes_ > 0;
+    return status;
+}
+
+NetStatus PacketConnection::Flush() {
+    std::lock_guard<std::mutex> guard(writeLock_);
+    return FlushLocked();
+}
+
+// Hands the socket as many queued packets as one sendmsg takes, until it takes no more.
+NetStatus PacketConnection::FlushLocked() {
+    while (!writeBroken_ && queuedBytes_ > 0) {
+        iovec iov[kMaxIov];
+        int count = 0;
+        auto add = [&](const Packet& packet, size_t offset) {
+            iov[count].iov_base = const_cast<uint8_t*>(packet->data() + offset);
+            iov[count].iov_len = packet->size() - offset;
+            ++count;
+        };
+        if (head_) add(head_, headOffset_);
+        for (size_t i = 0; i < urgent_.size() && count < kMaxIov; ++i) add(urgent_[i], 0);
+        for (size_t i = 0; i < ordinary_.size() && count < kMaxIov; ++i) add(ordinary_[i], 0);
+        msghdr message{};
+        message.msg_iov = iov;
+        message.msg_iovlen = static_cast<size_t>(count);
+        ssize_t sent = sendmsg(fd_, &message, MSG_NOSIGNAL);
+        if (sent > 0) {
+            Consume(static_cast<size_t>(sent));
+            waitingSince_ = Clock::now();
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitWritable(fd_, deadline)) continue;
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return NetStatus::Ok;
         // Part of a packet may be on the wire: nothing written after it would be framed right.
-        if (done > 0) writeBroken_ = true;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return NetStatus::SystemError;
-        return (n < 0 && (errno == EPIPE || errno == ECONNRESET)) ? NetStatus::Closed : NetStatus::SystemError;
+        writeBroken_ = true;
     }
-    return NetStatus::Ok;
+    return writeBroken_ ? NetStatus::Closed : NetStatus::Ok;
+}
+
+// Forgets the first `bytes` queued bytes, which the socket took.
+void PacketConnection::Consume(size_t bytes) {
+    queuedBytes_ -= bytes;
+    while (bytes > 0) {
+        if (!head_) {
+            std::deque<Packet>& from = urgent_.empty() ? ordinary_ : urgent_;
+            head_ = std::move(from.front());
+            from.pop_front();
+            headOffset_ = 0;
+        }
+        size_t left = head_->size() - headOffset_;
+        if (bytes < left) {
+            headOffset_ += bytes;
+            return;
+        }
+        bytes -= left;
+        head_.reset();
+        headOffset_ = 0;
+    }
+}
+
+bool PacketConnection::WaitForRoom(size_t maxQueued, int timeoutMs) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (Flush() != NetStatus::Ok) return false;
+        if (QueuedBytes() <= maxQueued) return true;
+        if (!WaitWritable(fd_, deadline)) return false;
+    }
+}
+
+NetStatus PacketConnection::WritePacket(const void* payload, size_t size) {
+    if (!Queue(MakePacket(payload, size))) return size > kMaxPacket ? NetStatus::SystemError : NetStatus::Closed;
+    if (WaitForRoom(0, kWriteTimeoutMs)) return NetStatus::Ok;
+    std::lock_guard<std::mutex> guard(writeLock_);
+    return writeBroken_ ? NetStatus::Closed : NetStatus::SystemError;
+}
+
+size_t PacketConnection::QueuedBytes(Clock::time_point* since) const {
+    std::lock_guard<std::mutex> guard(writeLock_);
+    if (since) *since = waitingSince_;
+    return queuedBytes_;
 }
 
 bool PacketConnection::HasBufferedPacket() const {
@@ -205,6 +309,10 @@ bool PacketConnection::HasBufferedPacket() const {
     size_t length = (static_cast<size_t>(p[2]) << 8) | p[3];
     return length > kMaxPacket || available >= kPacketHeader + length;
 }
+
+bool PacketConnection::HasPartialPacket() const { return readEnd_ > readStart_ && !HasBufferedPacket(); }
+
+Clock::time_point PacketConnection::PartialSince() const { return partialSince_; }
 
 // Takes one whole packet out of the read buffer. False when none is complete yet; status is
 // Closed when the bytes there cannot be the start of a packet.
@@ -221,6 +329,7 @@ bool PacketConnection::ExtractPacket(std::vector<uint8_t>* payload, NetStatus* s
     payload->assign(p + kPacketHeader, p + kPacketHeader + length);
     readStart_ += kPacketHeader + length;
     if (readStart_ == readEnd_) readStart_ = readEnd_ = 0;
+    partialSince_ = lastReceive_; // the next packet's first bytes came with the last receive
     *status = NetStatus::Ok;
     return true;
 }
@@ -235,14 +344,21 @@ NetStatus PacketConnection::ReadPacket(std::vector<uint8_t>* payload) {
         readStart_ = 0;
     }
     for (;;) {
-        ssize_t n = recv(fd_, readBuffer_.data() + readEnd_, readBuffer_.size() - readEnd_, 0);
+        size_t room = readBuffer_.size() - readEnd_;
+        ssize_t n = recv(fd_, readBuffer_.data() + readEnd_, room, 0);
         if (n > 0) {
+            drained_ = static_cast<size_t>(n) < room;
+            lastReceive_ = Clock::now();
+            if (readEnd_ == 0) partialSince_ = lastReceive_;
             readEnd_ += static_cast<size_t>(n);
             break;
         }
         if (n == 0) return NetStatus::Closed; // the peer left, perhaps in the middle of a packet
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return NetStatus::NoPending;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            drained_ = true;
+            return NetStatus::NoPending;
+        }
         return NetStatus::Closed;
     }
     ExtractPacket(payload, &status);
@@ -285,10 +401,21 @@ NetStatus PacketListener::Accept(std::unique_ptr<PacketConnection>* connection) 
         }
         switch (errno) {
         case EINTR: continue;
+        // No descriptor or memory for the connection: it stays pending, and the listening
+        // socket stays readable, so the caller must wait before it tries again.
+        case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM:
         case EBADF: case EINVAL: case ENOTSOCK: case EOPNOTSUPP: return NetStatus::SystemError;
-        default: return NetStatus::NoPending; // nothing waiting, or a passing shortage (EMFILE, ENOBUFS, ...)
+        default: return NetStatus::NoPending; // nothing waiting, or a peer that gave up meanwhile
         }
     }
+}
+
+bool PollSet(std::vector<pollfd>* set, int timeoutMs) {
+    int n;
+    do {
+        n = poll(set->data(), set->size(), timeoutMs);
+    } while (n < 0 && errno == EINTR);
+    return n >= 0;
 }
 
 bool PollReadable(const std::vector<int>& fds, int timeoutMs, std::vector<int>* ready) {
@@ -296,11 +423,7 @@ bool PollReadable(const std::vector<int>& fds, int timeoutMs, std::vector<int>* 
     std::vector<pollfd> set;
     set.reserve(fds.size());
     for (int fd : fds) set.push_back(pollfd{fd, POLLIN, 0});
-    int n;
-    do {
-        n = poll(set.data(), set.size(), timeoutMs);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return false;
+    if (!PollSet(&set, timeoutMs)) return false;
     for (const pollfd& p : set)
         if (p.revents != 0) ready->push_back(p.fd);
     return true;

@@ -49,7 +49,7 @@ uint32_t GetU32(const void* data) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
-DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message) {
+DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message, bool withText) {
     if (data == nullptr || size < kHeaderSize) return DecodeResult::TooShort;
     if (std::memcmp(data, kMagic, 4) != 0) return DecodeResult::BadMagic;
     uint32_t length = GetU32(data + 5);
@@ -59,7 +59,7 @@ DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message) {
     decoded.type = data[4];
     decoded.a = static_cast<int32_t>(GetU32(data + 9));
     decoded.b = static_cast<int32_t>(GetU32(data + 13));
-    decoded.payload.assign(reinterpret_cast<const char*>(data + kHeaderSize), length);
+    if (withText || decoded.type != kText) decoded.payload.assign(reinterpret_cast<const char*>(data + kHeaderSize), length);
     if (!PayloadFits(decoded)) return DecodeResult::BadPayload;
     *message = std::move(decoded);
     return DecodeResult::Ok;
@@ -74,15 +74,26 @@ Message MakeMessage(uint8_t type, int32_t a, int32_t b, std::string payload) {
     return message;
 }
 
+size_t EncodedSize(const Message& message) { return kHeaderSize + std::min(message.payload.size(), kMaxPayload); }
+
+void EncodeMessageTo(const Message& message, uint8_t* out) {
+    size_t length = EncodedSize(message) - kHeaderSize;
+    auto put = [&out](uint32_t value) {
+        for (int i = 0; i < 4; ++i) *out++ = static_cast<uint8_t>((value >> (8 * i)) & 255u);
+    };
+    std::memcpy(out, kMagic, 4);
+    out += 4;
+    *out++ = message.type;
+    put(static_cast<uint32_t>(length));
+    put(static_cast<uint32_t>(message.a));
+    put(static_cast<uint32_t>(message.b));
+    if (length > 0) std::memcpy(out, message.payload.data(), length);
+}
+
 std::vector<uint8_t> EncodeMessage(const Message& message) {
-    size_t length = message.payload.size() < kMaxPayload ? message.payload.size() : kMaxPayload;
-    std::string bytes(kMagic, 4);
-    bytes.push_back(static_cast<char>(message.type));
-    PutU32(&bytes, static_cast<uint32_t>(length));
-    PutU32(&bytes, static_cast<uint32_t>(message.a));
-    PutU32(&bytes, static_cast<uint32_t>(message.b));
-    bytes.append(message.payload, 0, length);
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    std::vector<uint8_t> bytes(EncodedSize(message));
+    EncodeMessageTo(message, bytes.data());
+    return bytes;
 }
 
 bool DecodePlayerRecord(const uint8_t* data, size_t size, PlayerRecordWire* record) {

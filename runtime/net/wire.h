@@ -58,8 +58,12 @@ enum class DecodeResult { Ok, TooShort, BadMagic, BadLength, UnknownType, BadPay
 // length is at most 2048 and equals the bytes that follow the header, the type is known and the
 // payload has the shape its type needs (a player record with a terminated name for type 1, a
 // 32-bit number for the id and name requests).
-DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message);
+// With withText false, a text's payload is checked but not copied (a host that only forwards
+// the packet needs no copy of it).
+DecodeResult DecodeMessage(const uint8_t* data, size_t size, Message* message, bool withText = true);
 std::vector<uint8_t> EncodeMessage(const Message& message); // header + payload (payload cut at 2048)
+size_t EncodedSize(const Message& message);                 // bytes EncodeMessage gives
+void EncodeMessageTo(const Message& message, uint8_t* out);  // writes those bytes to out
 Message MakeMessage(uint8_t type, int32_t a, int32_t b, std::string payload = std::string());
 
 // 152 bytes to a record. False when size is not 152 or the name has no NUL in its 127 bytes.

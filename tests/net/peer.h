@@ -23,6 +23,7 @@ public:
     std::string Answer(int timeoutMs = 20000);    // the next answer without "=", "<timeout>" or "<gone>"
     bool Exited(int timeoutMs);                   // waits for the process to end
     bool Alive();
+    pid_t Pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
