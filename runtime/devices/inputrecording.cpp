@@ -1,0 +1,465 @@
+// Input recording and exact replay: StartInputRecording, PlayInputRecording and
+// StopInputRecording, the clock filter, the quit and frame hooks of core, and the Sample hooks
+// of recording.h.
+//
+// A run of a program is fixed by what it reads from outside: keys, characters, the mouse, the
+// joysticks, quit requests, the clock and the random generator's state. The recorder writes each
+// of these reads, in the order the commands make them, into one record per frame (ShowScreen ends
+// a frame), after a header holding the clock, the pacing grid, the whole random generator and
+// the input state the commands keep between reads. A replay restores that state and hands the
+// recorded values back read for read, so the program takes the same path through the same
+// frames. Each replayed read must meet a recorded read of its kind (and of the same key or
+// joystick); when it does not, or the recording has no more frames, the replay says so once and
+// the program goes on with live input, its clock continuing from the last replayed reading.
+//
+// Clock readings are stored as runs of equal values (the frame's pacing wait reads the clock
+// thousands of times), so a frame of the game costs a few dozen bytes. Each frame's record is
+// written and flushed when the frame ends, so a recording is whole up to the last frame even when
+// the program is killed.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/errors.h"
+#include "core/lifecycle.h"
+#include "core/timers.h"
+#include "core/window.h"
+#include "devices/devices.h"
+#include "devices/recordformat.h"
+#include "devices/recording.h"
+#include "files/lookup.h"
+
+InputMode gInputMode = InputMode::Live;
+
+namespace {
+
+using namespace vxr;
+
+// Writes the header, then the frames' samples, one record per frame.
+class RecordWriter {
+public:
+    bool Open(FILE* file, const StartState& start) {
+        file_ = file;
+        frame_.clear();
+        lastTick_ = start.clock;
+        runCount_ = 0;
+        failed_ = false;
+        const std::vector<uint8_t> header = EncodeHeader(start);
+        if (std::fwrite(header.data(), 1, header.size(), file_) != header.size() || std::fflush(file_) != 0) {
+            std::fclose(file_);
+            file_ = nullptr;
+            return false;
+        }
+        return true;
+    }
+    void Ticks(uint32_t value) {
+        if (runCount_ > 0 && value == runValue_ && runCount_ < UINT32_MAX) {
+            ++runCount_;
+            return;
+        }
+        EndRun();
+        runValue_ = value;
+        runCount_ = 1;
+    }
+    void Sample(uint8_t tag, const uint8_t* payload) {
+        EndRun();
+        frame_.push_back(tag);
+        frame_.insert(frame_.end(), payload, payload + kPayloadSize[tag]);
+        if (frame_.size() >= kRecordFlushSize) Write(true);
+    }
+    // False once anything failed to reach the file.
+    bool EndFrame() {
+        EndRun();
+        Write(false);
+        if (std::fflush(file_) != 0) failed_ = true;
+        return !failed_;
+    }
+    // Writes the frame begun so far, if it holds anything, and closes the file.
+    bool Close() {
+        EndRun();
+        if (!frame_.empty()) Write(false);
+        if (std::fclose(file_) != 0) failed_ = true;
+        file_ = nullptr;
+        return !failed_;
+    }
+
+private:
+    void EndRun() {
+        if (runCount_ == 0) return;
+        frame_.push_back(kTicks);
+        PutVarint(frame_, ZigZag(int32_t(runValue_ - lastTick_)));
+        PutVarint(frame_, runCount_);
+        lastTick_ = runValue_;
+        runCount_ = 0;
+        if (frame_.size() >= kRecordFlushSize) Write(true);
+    }
+    void Write(bool continued) {
+        const uint32_t length = uint32_t(frame_.size()) | (continued ? kContinued : 0);
+        const uint8_t head[4] = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
+        if (std::fwrite(head, 1, sizeof head, file_) != sizeof head ||
+            std::fwrite(frame_.data(), 1, frame_.size(), file_) != frame_.size()) {
+            failed_ = true;
+        }
+        frame_.clear();
+    }
+
+    FILE* file_ = nullptr;
+    std::vector<uint8_t> frame_;  // the samples of the frame (or its part) not yet written
+    uint32_t lastTick_ = 0;       // the previous tick run's value; deltas count from it
+    uint32_t runValue_ = 0;       // the open run of equal clock readings
+    uint32_t runCount_ = 0;
+    bool failed_ = false;
+};
+
+// Reads a whole recording, checked before the first replayed read, and hands out its samples.
+class RecordReader {
+public:
+    bool Load(const char* path, std::string& why) {
+        std::vector<uint8_t> bytes;
+        if (!ReadWhole(path, bytes, why)) return false;
+        size_t at = 0;
+        if (!DecodeHeader(bytes.data(), bytes.size(), start_, at, why)) return false;
+        bool continued = false;
+        while (at < bytes.size()) {
+            if (bytes.size() - at < 4) return Refuse("is cut short", why);
+            const uint32_t head = GetU32(bytes.data() + at);
+            const uint32_t length = head & ~kContinued;
+            if (length > kMaxRecordSize) return Refuse("is damaged at byte " + std::to_string(at), why);
+            at += 4;
+            if (length > bytes.size() - at) return Refuse("is cut short", why);
+            size_t bad = 0;
+            if (!CheckSamples(bytes.data() + at, length, int(start_.joystickNames.size()), bad)) {
+                return Refuse("is damaged at byte " + std::to_string(at + bad), why);
+            }
+            samples_.insert(samples_.end(), bytes.data() + at, bytes.data() + at + length);
+            at += length;
+            continued = (head & kContinued) != 0;
+            if (!continued) frameEnds_.push_back(uint32_t(samples_.size()));
+        }
+        if (continued) return Refuse("is cut short", why);
+        frameEnd_ = frameEnds_.empty() ? 0 : frameEnds_[0];
+        lastTick_ = start_.clock;
+        return true;
+    }
+
+    const StartState& Start() const { return start_; }
+
+    // The frame's next clock reading; false when the frame has none here.
+    bool Ticks(uint32_t& value) {
+        if (runLeft_ == 0) {
+            if (pos_ >= frameEnd_ || samples_[pos_] != kTicks) return false;
+            const uint8_t* end = samples_.data() + frameEnd_;
+            uint32_t delta = 0, count = 0;
+            const size_t a = GetVarint(samples_.data() + pos_ + 1, end, delta);
+            const size_t b = GetVarint(samples_.data() + pos_ + 1 + a, end, count);
+            pos_ += 1 + a + b;
+            lastTick_ += uint32_t(UnZigZag(delta));
+            runLeft_ = count;
+        }
+        --runLeft_;
+        value = lastTick_;
+        return true;
+    }
+    // The payload of the frame's next sample when its tag is `tag` or `other`, else null.
+    const uint8_t* Take(uint8_t tag, uint8_t other, uint8_t& found) {
+        if (runLeft_ != 0 || pos_ >= frameEnd_) return nullptr;
+        found = samples_[pos_];
+        if (found != tag && found != other) return nullptr;
+        const uint8_t* payload = samples_.data() + pos_ + 1;
+        pos_ += 1 + kPayloadSize[found];
+        return payload;
+    }
+    // False when the frame was not read whole, or when the recording has no frame after it.
+    bool EndFrame() {
+        if (runLeft_ != 0 || pos_ != frameEnd_ || frame_ + 1 >= frameEnds_.size()) return false;
+        frameEnd_ = frameEnds_[++frame_];
+        return true;
+    }
+    // Whether every sample of every frame has been read.
+    bool RanOut() const { return frame_ + 1 >= frameEnds_.size() && pos_ == frameEnd_ && runLeft_ == 0; }
+    size_t FrameNumber() const { return frame_ + 1; }
+    size_t FrameCount() const { return frameEnds_.size(); }
+
+private:
+    static bool Refuse(const std::string& what, std::string& why) {
+        why = what;
+        return false;
+    }
+    static bool ReadWhole(const char* path, std::vector<uint8_t>& bytes, std::string& why) {
+        FILE* f = OpenFileNoCase(path, "rb");
+        if (f == nullptr) return Refuse("cannot be opened", why);
+        std::vector<uint8_t> chunk(64 * 1024);
+        size_t n;
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) {
+            if (bytes.size() + n > kMaxFileSize) {
+                std::fclose(f);
+                return Refuse("is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB", why);
+            }
+            bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + long(n));
+        }
+        const bool failed = std::ferror(f) != 0;
+        std::fclose(f);
+        return failed ? Refuse("cannot be read", why) : true;
+    }
+
+    StartState start_;
+    std::vector<uint8_t> samples_;     // every record's samples, end to end
+    std::vector<uint32_t> frameEnds_;  // where each frame's samples end in samples_
+    size_t frame_ = 0;                 // the frame being replayed
+    uint32_t frameEnd_ = 0;
+    size_t pos_ = 0;                   // the next sample
+    uint32_t lastTick_ = 0;            // the current tick run's value
+    uint32_t runLeft_ = 0;             // readings left in it
+};
+
+RecordWriter gWriter;
+RecordReader gReader;
+std::string gFile;              // the file being recorded or replayed, for messages
+uint32_t gClockOffset = 0;      // added to the tick source once a replay has ended
+uint32_t gLastReplayedTick = 0;
+
+// One message on standard error and one line in the error log.
+void Report(const char* command, const std::string& file, const std::string& what) {
+    const std::string line = std::string(command) + ": " + file + ": " + what;
+    std::fprintf(stderr, "%s\n", line.c_str());
+    WriteErrorLog(line.c_str());
+}
+
+// Live input from here; the clock goes on from the last replayed reading, so no timer sees
+// time run backward. `source` is the tick source's reading now.
+void EndReplay(uint32_t source) {
+    gInputMode = InputMode::Live;
+    gClockOffset = gLastReplayedTick - source;
+    gReader = RecordReader();
+}
+
+// The replayed program read something the recording does not hold at this point.
+void LeaveReplay(uint32_t source) {
+    const std::string what = gReader.RanOut()
+        ? "ends after frame " + std::to_string(gReader.FrameCount()) + "; live input from here"
+        : "does not match this program at frame " + std::to_string(gReader.FrameNumber()) + "; live input from here";
+    Report("PlayInputRecording", gFile, what);
+    EndReplay(source);
+}
+
+template <typename T>
+T LeaveWith(T live) {
+    LeaveReplay(GetSourceTicks());
+    return live;
+}
+
+void StopRecording() {
+    const bool written = gWriter.Close();
+    gInputMode = InputMode::Live;
+    if (!written) Report("StartInputRecording", gFile, "cannot be written; the recording is incomplete");
+}
+
+uint32_t FilterTicks(uint32_t source) {
+    const uint32_t ticks = source + gClockOffset;
+    if (gInputMode == InputMode::Recording) {
+        gWriter.Ticks(ticks);
+    } else if (gInputMode == InputMode::Replaying) {
+        uint32_t replayed;
+        if (gReader.Ticks(replayed)) return gLastReplayedTick = replayed;
+        LeaveReplay(source);
+        return source + gClockOffset;
+    }
+    return ticks;
+}
+
+StartState CaptureStart() {
+    StartState s;
+    s.clock = GetTicks();
+    s.startTime = gTimers.startTime;
+    s.previousFrameTime = gTimers.previousFrameTime;
+    s.currentFrameTime = gTimers.currentFrameTime;
+    s.nextFrameTime = Window().nextFrameTime;
+    s.frameInterval = Window().frameInterval;
+    s.random = RandomState();
+    if (const InputDevices* d = Devices()) {
+        s.mouseX = d->mouseX;
+        s.mouseY = d->mouseY;
+        s.cursorVisible = d->cursorVisible;
+        s.mouseStale = d->mouseStale;
+        s.lastRelX = d->lastRelX;
+        s.lastRelY = d->lastRelY;
+        s.lastWheel = d->lastWheel;
+    }
+    s.memory = gInputMemory;
+    for (int j = 0; j < JoystickCount(); ++j) s.joystickNames.emplace_back(GetJoyName(j).CStr());
+    return s;
+}
+
+void RestoreStart(const StartState& s) {
+    gTimers.startTime = s.startTime;
+    gTimers.previousFrameTime = s.previousFrameTime;
+    gTimers.currentFrameTime = s.currentFrameTime;
+    Window().nextFrameTime = s.nextFrameTime;
+    Window().frameInterval = s.frameInterval;
+    RandomState() = s.random;
+    if (InputDevices* d = Devices()) {
+        ShowMouse(s.cursorVisible);
+        d->mouseX = s.mouseX;
+        d->mouseY = s.mouseY;
+        d->mouseStale = s.mouseStale;
+        d->lastRelX = s.lastRelX;
+        d->lastRelY = s.lastRelY;
+        d->lastWheel = s.lastWheel;
+    }
+    gInputMemory = s.memory;
+    gLastReplayedTick = s.clock;
+}
+
+void PutI32(uint8_t* p, int32_t v) {
+    for (int k = 0; k < 4; ++k) p[k] = uint8_t(uint32_t(v) >> (8 * k));
+}
+
+}  // namespace
+
+double StartInputRecording(const DynString& file) {
+    StopInputRecording();
+    const StartState start = CaptureStart();
+    FILE* f = OpenFileNoCase(file.CStr(), "wb");
+    if (f == nullptr || !gWriter.Open(f, start)) {
+        Report("StartInputRecording", file.CStr(), f ? "cannot be written" : "cannot be created");
+        return 0;
+    }
+    gFile = file.CStr();
+    gInputMode = InputMode::Recording;
+    SetTickFilter(FilterTicks);
+    return 1;
+}
+
+double PlayInputRecording(const DynString& file) {
+    RecordReader reader;
+    std::string why;
+    if (!reader.Load(file.CStr(), why)) {
+        Report("PlayInputRecording", file.CStr(), why);
+        return 0;
+    }
+    StopInputRecording();
+    gReader = std::move(reader);
+    RestoreStart(gReader.Start());
+    gFile = file.CStr();
+    gInputMode = InputMode::Replaying;
+    SetTickFilter(FilterTicks);
+    return 1;
+}
+
+void StopInputRecording() {
+    if (gInputMode == InputMode::Recording) StopRecording();
+    if (gInputMode == InputMode::Replaying) EndReplay(GetSourceTicks());
+}
+
+void ResetInputRecorderForTesting() {
+    StopInputRecording();
+    gClockOffset = 0;
+    SetTickFilter(nullptr);
+}
+
+void EndInputFrame() {
+    if (gInputMode == InputMode::Recording && !gWriter.EndFrame()) {
+        StopRecording();
+    } else if (gInputMode == InputMode::Replaying && !gReader.EndFrame()) {
+        LeaveReplay(GetSourceTicks());
+    }
+}
+
+bool QuitReplayed() {
+    uint8_t tag;
+    return gInputMode == InputMode::Replaying && gReader.Take(kQuit, kQuit, tag) != nullptr;
+}
+
+void NoteQuitRequest() {
+    if (gInputMode == InputMode::Recording) gWriter.Sample(kQuit, nullptr);
+}
+
+int ReplayedJoystickCount() {
+    return gInputMode == InputMode::Replaying ? int(gReader.Start().joystickNames.size()) : -1;
+}
+
+const char* ReplayedJoystickName(int j) { return gReader.Start().joystickNames[size_t(j)].c_str(); }
+
+bool SampleKeyRecorded(int scancode, bool live) {
+    if (gInputMode == InputMode::Recording) {
+        const uint8_t s = uint8_t(scancode);
+        gWriter.Sample(live ? kKeyDown : kKeyUp, &s);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kKeyUp, kKeyDown, tag);
+    if (p == nullptr || p[0] != scancode) return LeaveWith(live);
+    return tag == kKeyDown;
+}
+
+bool SampleAnyKeyRecorded(bool live) {
+    if (gInputMode == InputMode::Recording) {
+        const uint8_t held = live ? 1 : 0;
+        gWriter.Sample(kAnyKey, &held);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kAnyKey, kAnyKey, tag);
+    return p ? p[0] != 0 : LeaveWith(live);
+}
+
+int SampleCharRecorded(int live) {
+    if (gInputMode == InputMode::Recording) {
+        const uint8_t c = uint8_t(live);
+        gWriter.Sample(kChar, &c);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kChar, kChar, tag);
+    return p ? p[0] : LeaveWith(live);
+}
+
+MouseReading SampleMouseRecorded(bool fresh, const MouseReading& live) {
+    const uint8_t kind = fresh ? kMouseFresh : kMouseCached;
+    if (gInputMode == InputMode::Recording) {
+        uint8_t b[18] = {live.mask};
+        PutI32(b + 1, live.relX);
+        PutI32(b + 5, live.relY);
+        PutI32(b + 9, live.x);
+        PutI32(b + 13, live.y);
+        b[17] = uint8_t(live.wheel);
+        gWriter.Sample(kind, b);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kind, kind, tag);
+    if (p == nullptr) return LeaveWith(live);
+    MouseReading m;
+    m.mask = p[0];
+    if (fresh) {
+        m.relX = int32_t(GetU32(p + 1));
+        m.relY = int32_t(GetU32(p + 5));
+        m.x = int32_t(GetU32(p + 9));
+        m.y = int32_t(GetU32(p + 13));
+        m.wheel = int8_t(p[17]);
+    }
+    return m;
+}
+
+JoystickState SampleJoystickRecorded(int j, const JoystickState& live) {
+    if (gInputMode == InputMode::Recording) {
+        std::vector<uint8_t> b{uint8_t(j)};
+        for (int axis : live.axes) PutU16(b, uint16_t(axis));
+        uint32_t buttons = 0;
+        for (int k = 0; k < kJoyButtons; ++k) buttons |= uint32_t(live.buttons[k] != 0) << k;
+        PutU32(b, buttons);
+        PutU16(b, uint16_t(live.hatAngle));
+        gWriter.Sample(kJoystick, b.data());
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kJoystick, kJoystick, tag);
+    if (p == nullptr || p[0] != j) return LeaveWith(live);
+    JoystickState s;
+    for (int a = 0; a < kJoyAxes; ++a) s.axes[a] = int16_t(GetU16(p + 1 + 2 * a));
+    const uint32_t buttons = GetU32(p + 13);
+    for (int k = 0; k < kJoyButtons; ++k) s.buttons[k] = (buttons >> k) & 1;
+    s.hatAngle = int16_t(GetU16(p + 17));
+    return s;
+}

@@ -1,0 +1,87 @@
+// The input recording file: its constants, the state at the start of a recording, and the byte
+// encoding shared by the writer and the reader. The format is described in docs/devices.md.
+//
+// A file is a header (magic, version, the sizes of the header and of every sample kind, then the
+// start state) followed by records until the end of the file. A record is a little-endian u32
+// (the length of its samples, bit 31 set when the frame goes on in the next record) and that
+// many bytes of samples; a frame is one record, or a run of records ending with one whose bit 31
+// is clear. A sample is a tag byte and its payload.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "basics/mathrandom.h"
+#include "devices/devices_local.h"
+
+namespace vxr {
+
+constexpr uint8_t kMagic[8] = {'V', 'O', 'X', 'A', 'R', 'E', 'C', 0x1A};
+constexpr uint16_t kVersion = 1;
+
+// Sample tags, and the payload size of each (kVariable: the tick run's two varints).
+enum Tag : uint8_t {
+    kTicks = 1,      // varint zigzag delta from the previous tick value, varint count (>= 1)
+    kKeyUp,          // scancode: the key was not held
+    kKeyDown,        // scancode: the key was held
+    kAnyKey,         // 0/1: whether any key was held
+    kChar,           // the character ReadKeyChar's scan found (0 none)
+    kMouseFresh,     // mask, relX, relY, x, y (i32 each), wheel (i8)
+    kMouseCached,    // mask
+    kJoystick,       // index, six i16 axes, u32 button bits, i16 hat angle (-1 centred)
+    kQuit,           // a quit request (window closed, Escape pressed) taken off the queue
+    kTagEnd
+};
+constexpr uint8_t kVariable = 0xFF;
+constexpr uint8_t kPayloadSize[kTagEnd] = {0, kVariable, 1, 1, 1, 1, 18, 1, 19, 0};
+constexpr int kTagCount = kTagEnd - 1;
+
+constexpr uint32_t kContinued = 0x80000000u;     // record length bit: the frame goes on
+constexpr size_t kRecordFlushSize = 64 * 1024;   // the writer starts a new record beyond this
+constexpr uint32_t kMaxRecordSize = 1u << 20;    // a longer record is damage
+constexpr size_t kMaxFileSize = 256u << 20;      // a replay loads the whole file
+constexpr int kMaxNameLength = 255;              // joystick names are cut to this
+
+// What a replay restores: the clock, the pacing grid, the random generator and the input state
+// the commands keep between reads, as they were when the recording started.
+struct StartState {
+    uint32_t clock = 0;              // the clock's reading at the start; tick deltas count from it
+    double startTime = 0;            // the frame timers
+    double previousFrameTime = 0;
+    double currentFrameTime = 0;
+    double nextFrameTime = 0;        // the pacing grid's next deadline and its interval (ms)
+    double frameInterval = 0;
+    IsaacState random;               // the whole generator, so a recording never reseeds it
+    int32_t mouseX = 100;            // the input-devices object's mouse fields
+    int32_t mouseY = 100;
+    uint8_t cursorVisible = 0;
+    uint8_t mouseStale = 1;
+    int16_t lastRelX = 0;
+    int16_t lastRelY = 0;
+    int16_t lastWheel = 0;
+    InputMemory memory;
+    std::vector<std::string> joystickNames;  // one per opened joystick, at most 10
+};
+
+std::vector<uint8_t> EncodeHeader(const StartState& start);
+// Decodes and checks the header at the start of data. On success `used` is its length; on
+// failure `why` says what is wrong in words for the user.
+bool DecodeHeader(const uint8_t* data, size_t size, StartState& start, size_t& used, std::string& why);
+// Checks the samples of one record: tags, payload lengths and values. False with the offset
+// of the first bad byte within the record.
+bool CheckSamples(const uint8_t* data, size_t size, int joystickCount, size_t& badAt);
+
+// Little-endian and varint encoding.
+void PutU16(std::vector<uint8_t>& out, uint16_t v);
+void PutU32(std::vector<uint8_t>& out, uint32_t v);
+void PutVarint(std::vector<uint8_t>& out, uint32_t v);
+uint16_t GetU16(const uint8_t* p);
+uint32_t GetU32(const uint8_t* p);
+// Reads a varint from [p, end): the number of bytes taken, 0 when it is cut or longer than 5.
+size_t GetVarint(const uint8_t* p, const uint8_t* end, uint32_t& v);
+inline uint32_t ZigZag(int32_t v) { return (uint32_t(v) << 1) ^ uint32_t(v >> 31); }
+inline int32_t UnZigZag(uint32_t v) { return int32_t(v >> 1) ^ -int32_t(v & 1); }
+
+}  // namespace vxr
