@@ -170,10 +170,11 @@ public:
         pos_ += 1 + kPayloadSize[found];
         return payload;
     }
-    // False when the frame was not read whole, or when the recording has no frame after it.
+    // False when the frame was not read whole, or lay past the recording's last frame. After the
+    // last frame every read misses, so a program that reads nothing more ends its replay quietly.
     bool EndFrame() {
-        if (runLeft_ != 0 || pos_ != frameEnd_ || frame_ + 1 >= frameEnds_.size()) return false;
-        frameEnd_ = frameEnds_[++frame_];
+        if (runLeft_ != 0 || pos_ != frameEnd_ || frame_ >= frameEnds_.size()) return false;
+        if (++frame_ < frameEnds_.size()) frameEnd_ = frameEnds_[frame_];
         return true;
     }
     // Whether every sample of every frame has been read.
