@@ -16,6 +16,8 @@
 // thousands of times), so a frame of the game costs a few dozen bytes. Each frame's record is
 // written and flushed when the frame ends, so a recording is whole up to the last frame even when
 // the program is killed.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,6 +37,13 @@ InputMode gInputMode = InputMode::Live;
 namespace {
 
 using namespace vxr;
+
+// A path that names nothing yet, or a plain file: a directory, a pipe or a device is refused
+// before it is opened (opening a pipe waits for its other end; a device may never end).
+bool RegularOrMissing(const char* path) {
+    struct stat st;
+    return stat(path, &st) != 0 || S_ISREG(st.st_mode);
+}
 
 // Writes the header, then the frames' samples, one record per frame.
 class RecordWriter {
@@ -188,8 +197,14 @@ private:
         return false;
     }
     static bool ReadWhole(const char* path, std::vector<uint8_t>& bytes, std::string& why) {
+        if (!RegularOrMissing(path)) return Refuse("is not a file", why);
         FILE* f = OpenFileNoCase(path, "rb");
         if (f == nullptr) return Refuse("cannot be opened", why);
+        struct stat st;
+        if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+            std::fclose(f);
+            return Refuse("is not a file", why);
+        }
         std::vector<uint8_t> chunk(64 * 1024);
         size_t n;
         while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) {
@@ -321,7 +336,8 @@ void PutI32(uint8_t* p, int32_t v) {
 double StartInputRecording(const DynString& file) {
     StopInputRecording();
     const StartState start = CaptureStart();
-    FILE* f = OpenFileNoCase(file.CStr(), "wb");
+    // The file exactly as named (no match without regard to case): nothing else is written.
+    FILE* f = RegularOrMissing(file.CStr()) ? std::fopen(file.CStr(), "wb") : nullptr;
     if (f == nullptr || !gWriter.Open(f, start)) {
         Report("StartInputRecording", file.CStr(), f ? "cannot be written" : "cannot be created");
         return 0;

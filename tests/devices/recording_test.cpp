@@ -3,7 +3,9 @@
 // read for read; damaged and foreign recordings refused; a replay that runs out or parts ways
 // with the program going on live; joysticks replayed from a recording made by hand.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -170,7 +172,10 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
         Write(path, c.bytes);
         expectRefused(path, c.reason, c.what);
     }
-    expectRefused(dir_, "cannot be read", "a directory");
+    expectRefused(dir_, "is not a file", "a directory");
+    ASSERT_EQ(mkfifo((dir_ + "/pipe.vxr").c_str(), 0600), 0);
+    expectRefused(dir_ + "/pipe.vxr", "is not a file", "a pipe (opening it would wait)");
+    expectRefused("/dev/zero", "is not a file", "a device without end");
     expectRefused(dir_ + "/missing.vxr", "cannot be opened", "a missing file");
 }
 
@@ -243,12 +248,24 @@ TEST_F(RecordingTest, ARecordingWritesTheNamedFileAndNothingElse) {
                   std::string::npos);
     }
     EXPECT_EQ(std::system(("test \"$(ls -A " + dir_ + ")\" = run.vxr").c_str()), 0);
-    struct stat full;
-    if (stat("/dev/full", &full) == 0) {
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(StartInputRecording("/dev/full"), 0);
-        EXPECT_NE(::testing::internal::GetCapturedStderr().find("/dev/full: cannot be written"), std::string::npos);
-    }
+    // A disk that fills up: the header fits, the frame of 80 KB does not. The recording stops
+    // with a message and the program goes on live.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit unlimited;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit small = unlimited;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string full = dir_ + "/full.vxr";
+    EXPECT_EQ(StartInputRecording(full.c_str()), 1);
+    ::testing::internal::CaptureStderr();
+    Run(5, true);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_NE(err.find("StartInputRecording: " + full + ": cannot be written; the recording is incomplete"),
+              std::string::npos) << err;
+    EXPECT_EQ(gInputMode, InputMode::Live);
     Hold(30);
     EXPECT_EQ(KeyDown(30), 1) << "live input after a failed start";
 }
