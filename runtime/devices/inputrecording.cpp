@@ -45,189 +45,34 @@ bool RegularOrMissing(const char* path) {
     return stat(path, &st) != 0 || S_ISREG(st.st_mode);
 }
 
-// Writes the header, then the frames' samples, one record per frame.
-class RecordWriter {
-public:
-    bool Open(FILE* file, const StartState& start) {
-        file_ = file;
-        frame_.clear();
-        lastTick_ = start.clock;
-        runCount_ = 0;
-        failed_ = false;
-        const std::vector<uint8_t> header = EncodeHeader(start);
-        if (std::fwrite(header.data(), 1, header.size(), file_) != header.size() || std::fflush(file_) != 0) {
-            std::fclose(file_);
-            file_ = nullptr;
-            return false;
-        }
-        return true;
-    }
-    void Ticks(uint32_t value) {
-        if (runCount_ > 0 && value == runValue_ && runCount_ < UINT32_MAX) {
-            ++runCount_;
-            return;
-        }
-        EndRun();
-        runValue_ = value;
-        runCount_ = 1;
-    }
-    void Sample(uint8_t tag, const uint8_t* payload) {
-        EndRun();
-        frame_.push_back(tag);
-        frame_.insert(frame_.end(), payload, payload + kPayloadSize[tag]);
-        if (frame_.size() >= kRecordFlushSize) Write(true);
-    }
-    // False once anything failed to reach the file.
-    bool EndFrame() {
-        EndRun();
-        Write(false);
-        if (std::fflush(file_) != 0) failed_ = true;
-        return !failed_;
-    }
-    // Writes the frame begun so far, if it holds anything, and closes the file.
-    bool Close() {
-        EndRun();
-        if (!frame_.empty()) Write(false);
-        if (std::fclose(file_) != 0) failed_ = true;
-        file_ = nullptr;
-        return !failed_;
-    }
+bool Refuse(const std::string& what, std::string& why) {
+    why = what;
+    return false;
+}
 
-private:
-    void EndRun() {
-        if (runCount_ == 0) return;
-        frame_.push_back(kTicks);
-        PutVarint(frame_, ZigZag(int32_t(runValue_ - lastTick_)));
-        PutVarint(frame_, runCount_);
-        lastTick_ = runValue_;
-        runCount_ = 0;
-        if (frame_.size() >= kRecordFlushSize) Write(true);
-    }
-    void Write(bool continued) {
-        const uint32_t length = uint32_t(frame_.size()) | (continued ? kContinued : 0);
-        const uint8_t head[4] = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
-        if (std::fwrite(head, 1, sizeof head, file_) != sizeof head ||
-            std::fwrite(frame_.data(), 1, frame_.size(), file_) != frame_.size()) {
-            failed_ = true;
-        }
-        frame_.clear();
-    }
-
-    FILE* file_ = nullptr;
-    std::vector<uint8_t> frame_;  // the samples of the frame (or its part) not yet written
-    uint32_t lastTick_ = 0;       // the previous tick run's value; deltas count from it
-    uint32_t runValue_ = 0;       // the open run of equal clock readings
-    uint32_t runCount_ = 0;
-    bool failed_ = false;
-};
-
-// Reads a whole recording, checked before the first replayed read, and hands out its samples.
-class RecordReader {
-public:
-    bool Load(const char* path, std::string& why) {
-        std::vector<uint8_t> bytes;
-        if (!ReadWhole(path, bytes, why)) return false;
-        size_t at = 0;
-        if (!DecodeHeader(bytes.data(), bytes.size(), start_, at, why)) return false;
-        bool continued = false;
-        while (at < bytes.size()) {
-            if (bytes.size() - at < 4) return Refuse("is cut short", why);
-            const uint32_t head = GetU32(bytes.data() + at);
-            const uint32_t length = head & ~kContinued;
-            if (length > kMaxRecordSize) return Refuse("is damaged at byte " + std::to_string(at), why);
-            at += 4;
-            if (length > bytes.size() - at) return Refuse("is cut short", why);
-            size_t bad = 0;
-            if (!CheckSamples(bytes.data() + at, length, int(start_.joystickNames.size()), bad)) {
-                return Refuse("is damaged at byte " + std::to_string(at + bad), why);
-            }
-            samples_.insert(samples_.end(), bytes.data() + at, bytes.data() + at + length);
-            at += length;
-            continued = (head & kContinued) != 0;
-            if (!continued) frameEnds_.push_back(uint32_t(samples_.size()));
-        }
-        if (continued) return Refuse("is cut short", why);
-        frameEnd_ = frameEnds_.empty() ? 0 : frameEnds_[0];
-        lastTick_ = start_.clock;
-        return true;
-    }
-
-    const StartState& Start() const { return start_; }
-
-    // The frame's next clock reading; false when the frame has none here.
-    bool Ticks(uint32_t& value) {
-        if (runLeft_ == 0) {
-            if (pos_ >= frameEnd_ || samples_[pos_] != kTicks) return false;
-            const uint8_t* end = samples_.data() + frameEnd_;
-            uint32_t delta = 0, count = 0;
-            const size_t a = GetVarint(samples_.data() + pos_ + 1, end, delta);
-            const size_t b = GetVarint(samples_.data() + pos_ + 1 + a, end, count);
-            pos_ += 1 + a + b;
-            lastTick_ += uint32_t(UnZigZag(delta));
-            runLeft_ = count;
-        }
-        --runLeft_;
-        value = lastTick_;
-        return true;
-    }
-    // The payload of the frame's next sample when its tag is `tag` or `other`, else null.
-    const uint8_t* Take(uint8_t tag, uint8_t other, uint8_t& found) {
-        if (runLeft_ != 0 || pos_ >= frameEnd_) return nullptr;
-        found = samples_[pos_];
-        if (found != tag && found != other) return nullptr;
-        const uint8_t* payload = samples_.data() + pos_ + 1;
-        pos_ += 1 + kPayloadSize[found];
-        return payload;
-    }
-    // False when the frame was not read whole, or lay past the recording's last frame. After the
-    // last frame every read misses, so a program that reads nothing more ends its replay quietly.
-    bool EndFrame() {
-        if (runLeft_ != 0 || pos_ != frameEnd_ || frame_ >= frameEnds_.size()) return false;
-        if (++frame_ < frameEnds_.size()) frameEnd_ = frameEnds_[frame_];
-        return true;
-    }
-    // Whether every sample of every frame has been read.
-    bool RanOut() const { return frame_ + 1 >= frameEnds_.size() && pos_ == frameEnd_ && runLeft_ == 0; }
-    size_t FrameNumber() const { return frame_ + 1; }
-    size_t FrameCount() const { return frameEnds_.size(); }
-
-private:
-    static bool Refuse(const std::string& what, std::string& why) {
-        why = what;
-        return false;
-    }
-    static bool ReadWhole(const char* path, std::vector<uint8_t>& bytes, std::string& why) {
-        if (!RegularOrMissing(path)) return Refuse("is not a file", why);
-        FILE* f = OpenFileNoCase(path, "rb");
-        if (f == nullptr) return Refuse("cannot be opened", why);
-        struct stat st;
-        if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-            std::fclose(f);
-            return Refuse("is not a file", why);
-        }
-        std::vector<uint8_t> chunk(64 * 1024);
-        size_t n;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) {
-            if (bytes.size() + n > kMaxFileSize) {
-                std::fclose(f);
-                return Refuse("is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB", why);
-            }
-            bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + long(n));
-        }
-        const bool failed = std::ferror(f) != 0;
+// The whole file, at most kMaxFileSize bytes.
+bool ReadWhole(const char* path, std::vector<uint8_t>& bytes, std::string& why) {
+    if (!RegularOrMissing(path)) return Refuse("is not a file", why);
+    FILE* f = OpenFileNoCase(path, "rb");
+    if (f == nullptr) return Refuse("cannot be opened", why);
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
         std::fclose(f);
-        return failed ? Refuse("cannot be read", why) : true;
+        return Refuse("is not a file", why);
     }
-
-    StartState start_;
-    std::vector<uint8_t> samples_;     // every record's samples, end to end
-    std::vector<uint32_t> frameEnds_;  // where each frame's samples end in samples_
-    size_t frame_ = 0;                 // the frame being replayed
-    uint32_t frameEnd_ = 0;
-    size_t pos_ = 0;                   // the next sample
-    uint32_t lastTick_ = 0;            // the current tick run's value
-    uint32_t runLeft_ = 0;             // readings left in it
-};
+    std::vector<uint8_t> chunk(64 * 1024);
+    size_t n;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) {
+        if (bytes.size() + n > kMaxFileSize) {
+            std::fclose(f);
+            return Refuse("is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB", why);
+        }
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + long(n));
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    return failed ? Refuse("cannot be read", why) : true;
+}
 
 RecordWriter gWriter;
 RecordReader gReader;
@@ -350,8 +195,9 @@ double StartInputRecording(const DynString& file) {
 
 double PlayInputRecording(const DynString& file) {
     RecordReader reader;
+    std::vector<uint8_t> bytes;
     std::string why;
-    if (!reader.Load(file.CStr(), why)) {
+    if (!ReadWhole(file.CStr(), bytes, why) || !reader.Parse(bytes, why)) {
         Report("PlayInputRecording", file.CStr(), why);
         return 0;
     }

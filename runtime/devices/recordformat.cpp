@@ -1,4 +1,5 @@
-// The input recording file's header and sample checks (format in recordformat.h).
+// The input recording file: its header, the checks of its samples, its writer and its reader
+// (format in recordformat.h).
 #include "devices/recordformat.h"
 
 #include <cmath>
@@ -56,6 +57,11 @@ struct Reader {
         return v;
     }
 };
+
+bool Refuse(const std::string& what, std::string& why) {
+    why = what;
+    return false;
+}
 
 bool AllFinite(std::initializer_list<double> values) {
     for (double v : values) {
@@ -229,6 +235,135 @@ bool CheckSamples(const uint8_t* data, size_t size, int joystickCount, size_t& b
         p += kPayloadSize[tag];
     }
     return true;
+}
+
+bool RecordWriter::Open(FILE* file, const StartState& start) {
+    file_ = file;
+    frame_.clear();
+    lastTick_ = start.clock;
+    runCount_ = 0;
+    failed_ = false;
+    const std::vector<uint8_t> header = EncodeHeader(start);
+    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size() || std::fflush(file_) != 0) {
+        std::fclose(file_);
+        file_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void RecordWriter::Ticks(uint32_t value) {
+    if (runCount_ > 0 && value == runValue_ && runCount_ < UINT32_MAX) {
+        ++runCount_;
+        return;
+    }
+    EndRun();
+    runValue_ = value;
+    runCount_ = 1;
+}
+
+void RecordWriter::Sample(uint8_t tag, const uint8_t* payload) {
+    EndRun();
+    frame_.push_back(tag);
+    frame_.insert(frame_.end(), payload, payload + kPayloadSize[tag]);
+    if (frame_.size() >= kRecordFlushSize) Write(true);
+}
+
+bool RecordWriter::EndFrame() {
+    EndRun();
+    Write(false);
+    if (std::fflush(file_) != 0) failed_ = true;
+    return !failed_;
+}
+
+bool RecordWriter::Close() {
+    EndRun();
+    if (!frame_.empty()) Write(false);
+    if (std::fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
+    return !failed_;
+}
+
+void RecordWriter::EndRun() {
+    if (runCount_ == 0) return;
+    frame_.push_back(kTicks);
+    PutVarint(frame_, ZigZag(int32_t(runValue_ - lastTick_)));
+    PutVarint(frame_, runCount_);
+    lastTick_ = runValue_;
+    runCount_ = 0;
+    if (frame_.size() >= kRecordFlushSize) Write(true);
+}
+
+void RecordWriter::Write(bool continued) {
+    const uint32_t length = uint32_t(frame_.size()) | (continued ? kContinued : 0);
+    const uint8_t head[4] = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
+    if (std::fwrite(head, 1, sizeof head, file_) != sizeof head ||
+        std::fwrite(frame_.data(), 1, frame_.size(), file_) != frame_.size()) {
+        failed_ = true;
+    }
+    frame_.clear();
+}
+
+bool RecordReader::Parse(const std::vector<uint8_t>& bytes, std::string& why) {
+    *this = RecordReader();
+    size_t at = 0;
+    if (!DecodeHeader(bytes.data(), bytes.size(), start_, at, why)) return false;
+    bool continued = false;
+    while (at < bytes.size()) {
+        if (bytes.size() - at < 4) return Refuse("is cut short", why);
+        const uint32_t head = GetU32(bytes.data() + at);
+        const uint32_t length = head & ~kContinued;
+        if (length > kMaxRecordSize) return Refuse("is damaged at byte " + std::to_string(at), why);
+        at += 4;
+        if (length > bytes.size() - at) return Refuse("is cut short", why);
+        size_t bad = 0;
+        if (!CheckSamples(bytes.data() + at, length, int(start_.joystickNames.size()), bad)) {
+            return Refuse("is damaged at byte " + std::to_string(at + bad), why);
+        }
+        samples_.insert(samples_.end(), bytes.data() + at, bytes.data() + at + length);
+        at += length;
+        continued = (head & kContinued) != 0;
+        if (!continued) frameEnds_.push_back(uint32_t(samples_.size()));
+    }
+    if (continued) return Refuse("is cut short", why);
+    frameEnd_ = frameEnds_.empty() ? 0 : frameEnds_[0];
+    lastTick_ = start_.clock;
+    return true;
+}
+
+bool RecordReader::Ticks(uint32_t& value) {
+    if (runLeft_ == 0) {
+        if (pos_ >= frameEnd_ || samples_[pos_] != kTicks) return false;
+        const uint8_t* end = samples_.data() + frameEnd_;
+        uint32_t delta = 0, count = 0;
+        const size_t a = GetVarint(samples_.data() + pos_ + 1, end, delta);
+        const size_t b = GetVarint(samples_.data() + pos_ + 1 + a, end, count);
+        pos_ += 1 + a + b;
+        lastTick_ += uint32_t(UnZigZag(delta));
+        runLeft_ = count;
+    }
+    --runLeft_;
+    value = lastTick_;
+    return true;
+}
+
+const uint8_t* RecordReader::Take(uint8_t tag, uint8_t other, uint8_t& found) {
+    if (runLeft_ != 0 || pos_ >= frameEnd_) return nullptr;
+    found = samples_[pos_];
+    if (found != tag && found != other) return nullptr;
+    const uint8_t* payload = samples_.data() + pos_ + 1;
+    pos_ += 1 + kPayloadSize[found];
+    return payload;
+}
+
+bool RecordReader::EndFrame() {
+    if (runLeft_ != 0 || pos_ != frameEnd_ || frame_ >= frameEnds_.size()) return false;
+    if (++frame_ < frameEnds_.size()) frameEnd_ = frameEnds_[frame_];
+    return true;
+}
+
+bool RecordReader::RanOut() const {
+    return frame_ + 1 >= frameEnds_.size() && pos_ == frameEnd_ && runLeft_ == 0;
 }
 
 }  // namespace vxr

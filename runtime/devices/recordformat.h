@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,55 @@ bool DecodeHeader(const uint8_t* data, size_t size, StartState& start, size_t& u
 // Checks the samples of one record: tags, payload lengths and values. False with the offset
 // of the first bad byte within the record.
 bool CheckSamples(const uint8_t* data, size_t size, int joystickCount, size_t& badAt);
+
+// Writes a recording: the header, then the frames' samples, one record per frame (more for a
+// frame beyond kRecordFlushSize bytes), each written and flushed when its frame ends.
+class RecordWriter {
+public:
+    bool Open(FILE* file, const StartState& start); // writes the header; false (file closed) when it cannot
+    void Ticks(uint32_t value);                     // one clock reading
+    void Sample(uint8_t tag, const uint8_t* payload); // kPayloadSize[tag] bytes of payload
+    bool EndFrame();                                // false once anything failed to reach the file
+    bool Close();                                   // writes the frame begun so far, if any, and closes
+
+private:
+    void EndRun();
+    void Write(bool continued);
+
+    FILE* file_ = nullptr;
+    std::vector<uint8_t> frame_;  // the samples of the frame (or its part) not yet written
+    uint32_t lastTick_ = 0;       // the previous tick run's value; deltas count from it
+    uint32_t runValue_ = 0;       // the open run of equal clock readings
+    uint32_t runCount_ = 0;
+    bool failed_ = false;
+};
+
+// Reads a recording, checked whole before the first replayed read, and hands out its samples
+// frame by frame.
+class RecordReader {
+public:
+    bool Parse(const std::vector<uint8_t>& bytes, std::string& why); // false with the reason in words
+    const StartState& Start() const { return start_; }
+
+    bool Ticks(uint32_t& value);                   // the frame's next clock reading; false when none is here
+    const uint8_t* Take(uint8_t tag, uint8_t other, uint8_t& found); // the next sample's payload when its tag is one of the two, else null
+    // False when the frame was not read whole, or lay past the recording's last frame. After the
+    // last frame every read misses, so a program that reads nothing more ends its replay quietly.
+    bool EndFrame();
+    bool RanOut() const;                           // every sample of every frame has been read
+    size_t FrameNumber() const { return frame_ + 1; }
+    size_t FrameCount() const { return frameEnds_.size(); }
+
+private:
+    StartState start_;
+    std::vector<uint8_t> samples_;     // every record's samples, end to end
+    std::vector<uint32_t> frameEnds_;  // where each frame's samples end in samples_
+    size_t frame_ = 0;                 // the frame being replayed
+    uint32_t frameEnd_ = 0;
+    size_t pos_ = 0;                   // the next sample
+    uint32_t lastTick_ = 0;            // the current tick run's value
+    uint32_t runLeft_ = 0;             // readings left in it
+};
 
 // Little-endian and varint encoding.
 void PutU16(std::vector<uint8_t>& out, uint16_t v);

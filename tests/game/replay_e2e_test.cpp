@@ -7,9 +7,7 @@
 // of bytes, that is until the game has run that many frames, however fast frames come.
 #include <gtest/gtest.h>
 #include <dirent.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_exit.h"
 #include "support/errorlog_lines.h"
 
 namespace {
@@ -35,18 +34,6 @@ pid_t StartGame(const std::string& bin, const std::vector<std::string>& options)
         _exit(127);
     }
     return pid;
-}
-
-// The exit status, or -1 when the game has not ended within the limit (it is killed then).
-int WaitForExit(pid_t pid, int seconds) {
-    for (int i = 0; i < seconds * 50; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
 }
 
 long FileSize(const std::string& path) {
@@ -102,12 +89,12 @@ TEST(GameReplayEndToEnd, AGamePlayedWithRealKeysReplaysToTheSameScreenshotsAndSt
     EXPECT_TRUE(Hold(recording, "space")) << "shoot";
     EXPECT_TRUE(WaitForFrames(recording, 12000));
     EXPECT_TRUE(Xdotool("keydown", "Escape"));
-    EXPECT_EQ(WaitForExit(game, 60), 0);
+    EXPECT_EQ(voxatest::WaitForExit(game, 60000), 0);
     Xdotool("keyup", "Escape");
 
     const pid_t replay = StartGame(bin, {"--replay", recording, "--snapshots", replayed});
     ASSERT_GT(replay, 0);
-    EXPECT_EQ(WaitForExit(replay, 240), 0) << "the replay ends with the recorded Escape";
+    EXPECT_EQ(voxatest::WaitForExit(replay, 240000), 0) << "the replay ends with the recorded Escape";
 
     const std::set<std::string> names = Names(played);
     EXPECT_GE(names.size(), 16u) << "frames 1 to 128 at least, a picture and the variables each";
