@@ -60,12 +60,18 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes, std::string& why) 
         std::fclose(f);
         return Refuse("is not a file", why);
     }
+    const std::string tooLarge = "is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB";
+    if (uint64_t(st.st_size) > kMaxFileSize) {
+        std::fclose(f);
+        return Refuse(tooLarge, why);
+    }
+    bytes.reserve(size_t(st.st_size));
     std::vector<uint8_t> chunk(64 * 1024);
     size_t n;
     while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) {
-        if (bytes.size() + n > kMaxFileSize) {
+        if (bytes.size() + n > kMaxFileSize) {  // the file grew while it was read
             std::fclose(f);
-            return Refuse("is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB", why);
+            return Refuse(tooLarge, why);
         }
         bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + long(n));
     }

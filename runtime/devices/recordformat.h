@@ -1,5 +1,6 @@
-// The input recording file: its constants, the state at the start of a recording, and the byte
-// encoding shared by the writer and the reader. The format is described in docs/devices.md.
+// The input recording file: its constants, the state at the start of a recording, the byte
+// encoding, and the writer and the reader. The format is described in docs/devices.md; the
+// runtime's side (what is recorded when, what a replay restores) is inputrecording.cpp.
 //
 // A file is a header (magic, version, the sizes of the header and of every sample kind, then the
 // start state) followed by records until the end of the file. A record is a little-endian u32

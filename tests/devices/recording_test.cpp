@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -177,6 +178,10 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
     expectRefused(dir_ + "/pipe.vxr", "is not a file", "a pipe (opening it would wait)");
     expectRefused("/dev/zero", "is not a file", "a device without end");
     expectRefused(dir_ + "/missing.vxr", "cannot be opened", "a missing file");
+    const std::string huge = dir_ + "/huge.vxr";
+    Write(huge, good);
+    ASSERT_EQ(truncate(huge.c_str(), off_t(257) << 20), 0);  // sparse: nothing is written
+    expectRefused(huge, "is larger than 256 MiB", "a file too large to load");
 }
 
 TEST_F(RecordingTest, AReplayThatRunsOutOrPartsWaysGoesOnLiveWithTheClockMovingOn) {
