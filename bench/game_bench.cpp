@@ -8,11 +8,20 @@
 //   reaches the driver: the game's own share of the frame.
 // - Restart: what a restart does before its first frame (all 42 loads, the variables and arrays),
 //   against ReadAssetFiles, the bare reading of the same files.
+// - RunFrameInput/0 and /1: one whole frame as GameMain runs it (RunFrame: the routines with
+//   every key read, the clock, ShowScreen's checks, the frame's end) with GL switched off, without
+//   and with an input recording being written (a file in /tmp, flushed every frame). The
+//   difference is what recording adds to a frame; "recorded_bytes_per_frame" is the file's growth.
+// - FrameInputReads/0 and /1: the reads of one frame alone (key tests, clock) and the frame's end,
+//   without and with recording: the recorder's whole work per frame.
+// - ClockRead/0 and /1: one reading of the runtime's clock, without and with recording (the
+//   frame's pacing wait reads the clock in a loop).
 // The peak resident memory of the process after the play frames is the "peak_rss_MB" counter;
 // "rss_at_start_MB" is the process before the window was opened.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -137,6 +146,69 @@ void BM_PlayFrameWithoutGL(benchmark::State& state) {
     Window().ready = 1;
 }
 BENCHMARK(BM_PlayFrameWithoutGL)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
+// An input recording for the benchmark runs with range(0) = 1, in a file that StopBenchRecording
+// removes.
+std::string BenchRecordingFile() { return "/tmp/voxa_bench_" + std::to_string(getpid()) + ".vxr"; }
+
+double BenchRecordingSize() {
+    struct stat st {};
+    return stat(BenchRecordingFile().c_str(), &st) == 0 ? double(st.st_size) : 0;
+}
+
+bool StartBenchRecording(benchmark::State& state) {
+    return state.range(0) == 0 || StartInputRecording(DynString(BenchRecordingFile().c_str())) == 1;
+}
+
+void StopBenchRecording() {
+    StopInputRecording();
+    std::remove(BenchRecordingFile().c_str());
+}
+
+void BM_RunFrameInput(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    EnterPlay();
+    gGame.ballsPerGame = 1e9;  // no game over, so no restart among the frames
+    if (!StartBenchRecording(state)) return state.SkipWithError("cannot record");
+    const double header = BenchRecordingSize();
+    Window().ready = 0;
+    long frame = 0;
+    for (auto _ : state) {
+        DriveKeys(frame++);
+        gNow += 5;
+        RunFrame();
+    }
+    Window().ready = 1;
+    if (state.range(0) != 0) state.counters["recorded_bytes_per_frame"] = (BenchRecordingSize() - header) / double(frame);
+    StopBenchRecording();
+}
+BENCHMARK(BM_RunFrameInput)->Arg(0)->Arg(1)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
+// The reads of one game frame alone (24 key tests, 8 clock readings) and the frame's end, the
+// recorder's whole work per frame when range(0) = 1.
+void BM_FrameInputReads(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    if (!StartBenchRecording(state)) return state.SkipWithError("cannot record");
+    const int keys[] = {50, 50, 50, 50, 19, 203, 205, 200, 57, 30, 31, 32, 208, 1, 56, 62};
+    long frame = 0;
+    for (auto _ : state) {
+        DriveKeys(frame++);
+        gNow += 5;
+        for (int k = 0; k < 24; ++k) benchmark::DoNotOptimize(KeyDown(keys[k % 16]));
+        for (int t = 0; t < 8; ++t) benchmark::DoNotOptimize(GetTicks());
+        EndInputFrame();
+    }
+    StopBenchRecording();
+}
+BENCHMARK(BM_FrameInputReads)->Arg(0)->Arg(1)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
+void BM_ClockRead(benchmark::State& state) {
+    if (!Setup()) return state.SkipWithError("no GL window");
+    if (!StartBenchRecording(state)) return state.SkipWithError("cannot record");
+    for (auto _ : state) benchmark::DoNotOptimize(GetTicks());
+    StopBenchRecording();
+}
+BENCHMARK(BM_ClockRead)->Arg(0)->Arg(1);
 
 void BM_Restart(benchmark::State& state) {
     if (!Setup()) return state.SkipWithError("no GL window");

@@ -25,5 +25,6 @@ void AppSetup(int argc, char** argv, const char* text, char** envp) {
     gErrors.currentLine = 0.0;
     gErrors.errorCode = 0.0;
     gErrors.errorLine = 0.0;
+    StartLaunchOptions();
     GameMain();
 }

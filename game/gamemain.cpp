@@ -53,7 +53,6 @@ FrameEnd RunFrame() {
 void GameMain() {
     for (;;) {
         StartRound();
-        while (RunFrame() == FrameEnd::Shown) {
-        }
+        while (RunFrame() == FrameEnd::Shown) NoteShownFrame();
     }
 }

@@ -1,11 +1,16 @@
 // The runtime's millisecond clock. Everything that reads time (frame pacing, timers, the random
-// seed at start-up) asks GetTicks, which reads SDL's tick count unless a test has put its own
-// clock in place, so pacing and the game's step rule can be driven exactly.
+// seed at start-up) asks GetTicks. It reads SDL's tick count unless a test has put its own clock
+// in place, so pacing and the game's step rule can be driven exactly; and every reading passes
+// through one filter, where the input recorder writes it down or puts a recorded value in its
+// place.
 #pragma once
 
 #include <cstdint>
 
 using TickSource = uint32_t (*)();
+using TickFilter = uint32_t (*)(uint32_t ticks);
 
-uint32_t GetTicks();                 // milliseconds since SDL's timer started (or the test clock)
+uint32_t GetTicks();                 // the runtime's clock: the tick source's reading through the filter
+uint32_t GetSourceTicks();           // the tick source's reading alone
 void SetTickSource(TickSource source); // null restores SDL's tick count
+void SetTickFilter(TickFilter filter); // null passes readings through unchanged

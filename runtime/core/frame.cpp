@@ -46,11 +46,16 @@ constexpr int kScancodeF4 = 62;
 
 } // namespace
 
+// A quit request is input like a key: a replay ends where the recorded run ended, and a live
+// request (the viewer closing the window) still ends a replay.
 bool WindowContext::PollQuit() {
+    if (QuitReplayed()) return false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_QUIT) return false;
-        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) return false;
+        if (event.type == SDL_QUIT || (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE)) {
+            NoteQuitRequest();
+            return false;
+        }
     }
     return true;
 }
@@ -142,6 +147,7 @@ void ShowScreen() {
         window.Setup2D(0, 0, 0, 0);
     }
     SetTextureVariant(0);
+    EndInputFrame();
 }
 
 void SetFrameRate(double fps) { Window().SetFrameRate(fps); }

@@ -26,3 +26,8 @@ void ShowLoadingScreen();    // fonts 0 (built-in, then "smalfont.bmp") and "Loa
 void UpdateInputDevices();   // SDL_PumpEvents and mark the mouse sample stale
 bool ScancodeHeld(int scancode); // the key-state test of KeyDown, by scancode
 void EndShadowPass();        // closes an open stencil-shadow pass of the 3D engine
+void EndInputFrame();        // the frame's last step: input recording closes the frame's record
+
+// Quit requests seen by PollQuit, for input recording and replay
+bool QuitReplayed();         // replaying: the recorded run met a quit request at this point
+void NoteQuitRequest();      // recording: a quit request came from the window's queue

@@ -44,6 +44,14 @@ void GetJoystickDigital(double& x, double& y, double& b1, double& b2); // joysti
 // ---- Waiting
 void WaitForInputChange();           // returns on any input, else after 8 polls 30 ms apart; Escape or close ends the program
 
+// ---- Input recording and replay
+// A recording holds every input read the commands make (keys, characters, mouse, joysticks, quit
+// requests), every clock reading and the random generator's state, frame by frame; replaying it
+// runs the program through the same frames to the same state. Network traffic is not recorded.
+double StartInputRecording(const DynString& file); // 1 recording into file from here on; 0 when it cannot be created (message on stderr and in the log)
+double PlayInputRecording(const DynString& file);  // 1 when input, clock and random state come from file from here on; 0 for a damaged or foreign file (message), live input goes on
+void StopInputRecording();           // closes a recording, or ends a replay: live input, the clock going on from the replayed time
+
 // ---- Sound effects (slots 0..127, larger ids taken as 127, negative ids refused)
 double LoadSound(const DynString& file, double id, double buffers); // 1 if the file was found (an undecodable one empties the slot), else 0 and the slot is kept; buffers unused
 double PlaySound(double id, double pan, double volume); // always 1; volume 0..1, pan ignored (centred); empty slot or 16 busy channels: nothing plays

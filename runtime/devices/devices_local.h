@@ -26,6 +26,26 @@ struct InputDevices {
     int16_t lastWheel = 0;
 };
 
+// What the commands remember from one read to the next, outside the input-devices object.
+struct InputMemory {
+    uint8_t lastChar = 0;   // the character last returned by ReadKeyChar
+    double waitX = 0;       // the mouse as WaitForInputChange saw it last; all 0 at start
+    double waitY = 0;
+    double waitLeft = 0;
+    double waitRight = 0;
+};
+extern InputMemory gInputMemory;
+
+// One read of SDL's mouse state, as ReadMouse takes it.
+struct MouseReading {
+    uint8_t mask = 0;        // SDL's button mask
+    int32_t relX = 0;        // relative motion since the last fresh read (fresh reads only)
+    int32_t relY = 0;
+    int32_t x = 0;           // the system pointer (fresh reads with the cursor shown, else 0)
+    int32_t y = 0;
+    int8_t wheel = 0;        // the latest wheel press noted since the last fresh read: +1, -1, 0
+};
+
 // One fresh or cached mouse sample.
 struct MouseSample {
     int left = 0, right = 0, middle = 0;  // buttons, 0/1
@@ -44,11 +64,13 @@ struct JoystickState {
 
 InputDevices* Devices();            // the object, or null outside RuntimeStart..EndProgram
 bool KeyHeld(int scancode);         // scancode 0..254 held, from the (replaceable) key table
+bool AnyKeyHeld();                  // any scancode 0..254 held
 int ReadKeyChar();                  // newly pressed character key, 0 for none
 MouseSample ReadMouse();            // fresh after UpdateInputDevices, cached otherwise
 void WatchWheel();                  // notes wheel presses as SDL queues them (from start-up)
 void StopWatchingWheel();           // at shutdown
 JoystickState ReadJoystick(int j);  // all zero and centred for a joystick not opened
+int JoystickCount();                // opened joysticks (while replaying: the recorded run's)
 
 // Whole-number argument of a command: trunc(value), or fallback when it is not a number or
 // lies outside the int range (so no out-of-range conversion ever happens).

@@ -5,7 +5,10 @@
 #include <algorithm>
 
 #include "core/lifecycle.h"
+#include "devices/devices.h"
 #include "devices/devices_local.h"
+
+InputMemory gInputMemory;
 
 namespace {
 InputDevices* gDevices = nullptr;  // owned; lives from CreateInputDevices to DestroyInputDevices
@@ -28,8 +31,10 @@ void StartInputDevices() {
     WatchWheel();
 }
 
-// Runs after SDL_Quit in the shutdown: SDL then reports no joysticks, so none is touched.
+// Runs after SDL_Quit in the shutdown: SDL then reports no joysticks, so none is touched. An
+// input recording is closed here, with the frame the program ended in.
 void DestroyInputDevices() {
+    StopInputRecording();
     if (gDevices == nullptr) return;
     StopWatchingWheel();
     if (gDevices->cursorVisible != 1) {

@@ -5,6 +5,7 @@
 
 #include "devices/devices.h"
 #include "devices/devices_local.h"
+#include "devices/recording.h"
 
 namespace {
 
@@ -37,23 +38,29 @@ double Axis(double j, int axis) {
 
 } // namespace
 
-JoystickState ReadJoystick(int j) {
-    JoystickState s;
-    SDL_Joystick* stick = Joystick(j);
-    if (stick == nullptr) return s;
-    SDL_JoystickUpdate();
-    int axes = std::min(SDL_JoystickNumAxes(stick), kJoyAxes);
-    for (int a = 0; a < axes; ++a) s.axes[a] = SDL_JoystickGetAxis(stick, a);
-    int buttons = std::min(SDL_JoystickNumButtons(stick), kJoyButtons);
-    for (int b = 0; b < buttons; ++b) s.buttons[b] = SDL_JoystickGetButton(stick, b) ? 1 : 0;
-    if (SDL_JoystickNumHats(stick) > 0) s.hatAngle = HatAngle(SDL_JoystickGetHat(stick, 0));
-    return s;
-}
-
-double GetJoystickCount() {
+int JoystickCount() {
+    const int replayed = ReplayedJoystickCount();
+    if (replayed >= 0) return replayed;
     InputDevices* d = Devices();
     return d ? d->joystickCount : 0;
 }
+
+// Joysticks 0..JoystickCount()-1 are read (a replay has the recorded run's); others stay centred.
+JoystickState ReadJoystick(int j) {
+    JoystickState s;
+    if (j < 0 || j >= JoystickCount()) return s;
+    if (SDL_Joystick* stick = Joystick(j)) {
+        SDL_JoystickUpdate();
+        int axes = std::min(SDL_JoystickNumAxes(stick), kJoyAxes);
+        for (int a = 0; a < axes; ++a) s.axes[a] = SDL_JoystickGetAxis(stick, a);
+        int buttons = std::min(SDL_JoystickNumButtons(stick), kJoyButtons);
+        for (int b = 0; b < buttons; ++b) s.buttons[b] = SDL_JoystickGetButton(stick, b) ? 1 : 0;
+        if (SDL_JoystickNumHats(stick) > 0) s.hatAngle = HatAngle(SDL_JoystickGetHat(stick, 0));
+    }
+    return SampleJoystick(j, s);
+}
+
+double GetJoystickCount() { return JoystickCount(); }
 
 double GetJoyX(double j) { return Axis(j, 0); }
 double GetJoyY(double j) { return Axis(j, 1); }
@@ -79,10 +86,9 @@ double GetJoyButton(double j, double b) {
 }
 
 DynString GetJoyName(double j) {
-    InputDevices* d = Devices();
     int index = TruncArg(j, -1);
-    if (d == nullptr || index < 0 || index >= d->joystickCount) return DynString("");
-    const char* name = SDL_JoystickName(index);
+    if (index < 0 || index >= JoystickCount()) return DynString("");
+    const char* name = ReplayedJoystickCount() >= 0 ? ReplayedJoystickName(index) : SDL_JoystickName(index);
     return DynString(name ? name : "");
 }
 

@@ -9,6 +9,7 @@
 
 #include "devices/devices.h"
 #include "devices/devices_local.h"
+#include "devices/recording.h"
 
 namespace {
 
@@ -86,7 +87,6 @@ constexpr std::array<uint16_t, kScancodeCount> kKeyTable = BuildKeyTable();
 static_assert(kKeySymbolCount == SDLK_LAST, "the test key table must cover every SDL key symbol");
 
 const uint8_t* gTestKeyState = nullptr; // a test's key table, or null for SDL's
-uint8_t gLastChar = 0;                  // the character last returned by ReadKeyChar
 
 const uint8_t* KeyState() { return gTestKeyState ? gTestKeyState : SDL_GetKeyState(nullptr); }
 
@@ -122,7 +122,14 @@ int ScancodeKeySymbol(int scancode) {
 
 bool KeyHeld(int scancode) {
     if (scancode < 0 || scancode >= kScancodeCount) return false;
-    return SymbolHeld(KeyState(), scancode);
+    return SampleKey(scancode, SymbolHeld(KeyState(), scancode));
+}
+
+bool AnyKeyHeld() {
+    const uint8_t* state = KeyState();
+    bool held = false;
+    for (int s = 0; s < kScancodeCount && !held; ++s) held = SymbolHeld(state, s);
+    return SampleAnyKey(held);
 }
 
 bool ScancodeHeld(int scancode) { return KeyHeld(scancode); }
@@ -147,8 +154,9 @@ int ReadKeyChar() {
         if (SymbolHeld(state, s)) c = CharOf(s);
     }
     if (c >= 'a' && c <= 'z' && (SymbolHeld(state, 42) || SymbolHeld(state, 54))) c -= 32;
-    if (c == gLastChar) return 0;
-    gLastChar = static_cast<uint8_t>(c);
+    c = SampleChar(c);
+    if (c == gInputMemory.lastChar) return 0;
+    gInputMemory.lastChar = static_cast<uint8_t>(c);
     return c;
 }
 

@@ -19,6 +19,7 @@
 #include "core/errors.h"
 #include "devices/devices.h"
 #include "devices/devices_local.h"
+#include "devices/recording.h"
 
 namespace {
 
@@ -42,6 +43,28 @@ int16_t ToShort(int v) {
     return static_cast<int16_t>(std::clamp(v, -32768, 32767));
 }
 
+// SDL's mouse state as one read takes it: a fresh read also takes the relative motion, the
+// pointer (when it is shown) and the noted wheel press.
+MouseReading ReadSdlMouse(bool fresh, bool pointerShown) {
+    MouseReading r;
+    if (!fresh) {
+        r.mask = SDL_GetMouseState(nullptr, nullptr);
+        return r;
+    }
+    int rx = 0, ry = 0;
+    r.mask = SDL_GetRelativeMouseState(&rx, &ry);
+    r.relX = rx;
+    r.relY = ry;
+    if (pointerShown) {
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        r.x = x;
+        r.y = y;
+    }
+    r.wheel = static_cast<int8_t>(gPendingWheel.exchange(0));
+    return r;
+}
+
 } // namespace
 
 void WatchWheel() {
@@ -62,29 +85,26 @@ MouseSample ReadMouse() {
     InputDevices* d = Devices();
     if (d == nullptr) return m;
     SDL_PumpEvents();
-    uint8_t mask;
-    if (d->mouseStale) {
+    const bool fresh = d->mouseStale != 0;
+    const MouseReading r = SampleMouse(fresh, ReadSdlMouse(fresh, d->cursorVisible != 0));
+    if (fresh) {
         // Only a fresh sample takes SDL's relative motion, so motion made after it waits for
         // the next frame instead of being dropped by a repeated query.
-        int rx = 0, ry = 0;
-        mask = SDL_GetRelativeMouseState(&rx, &ry);
-        int x = AddClamped(d->mouseX, rx), y = AddClamped(d->mouseY, ry);
-        if (d->cursorVisible) SDL_GetMouseState(&x, &y);
-        int pending = gPendingWheel.exchange(0);
-        int wheel = (mask & SDL_BUTTON(SDL_BUTTON_WHEELUP)) ? 1
-                  : (mask & SDL_BUTTON(SDL_BUTTON_WHEELDOWN)) ? -1 : pending;
+        const bool shown = d->cursorVisible != 0;
+        const int x = shown ? r.x : AddClamped(d->mouseX, r.relX);
+        const int y = shown ? r.y : AddClamped(d->mouseY, r.relY);
+        const int wheel = (r.mask & SDL_BUTTON(SDL_BUTTON_WHEELUP)) ? 1
+                        : (r.mask & SDL_BUTTON(SDL_BUTTON_WHEELDOWN)) ? -1 : r.wheel;
         d->mouseStale = 0;
-        d->lastRelX = ToShort(rx);
-        d->lastRelY = ToShort(ry);
+        d->lastRelX = ToShort(r.relX);
+        d->lastRelY = ToShort(r.relY);
         d->lastWheel = static_cast<int16_t>(wheel);
         d->mouseX = x;
         d->mouseY = y;
-    } else {
-        mask = SDL_GetMouseState(nullptr, nullptr);
     }
-    m.left = (mask & SDL_BUTTON(SDL_BUTTON_LEFT)) ? 1 : 0;
-    m.right = (mask & SDL_BUTTON(SDL_BUTTON_RIGHT)) ? 1 : 0;
-    m.middle = (mask & SDL_BUTTON(SDL_BUTTON_MIDDLE)) ? 1 : 0;
+    m.left = (r.mask & SDL_BUTTON(SDL_BUTTON_LEFT)) ? 1 : 0;
+    m.right = (r.mask & SDL_BUTTON(SDL_BUTTON_RIGHT)) ? 1 : 0;
+    m.middle = (r.mask & SDL_BUTTON(SDL_BUTTON_MIDDLE)) ? 1 : 0;
     m.relX = d->lastRelX;
     m.relY = d->lastRelY;
     m.wheel = d->lastWheel;

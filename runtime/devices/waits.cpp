@@ -13,33 +13,21 @@ namespace {
 constexpr int kWaitPasses = 8;
 constexpr uint32_t kWaitPassMs = 30;
 
-// The mouse as WaitForInputChange saw it last; all 0 at start.
-struct WaitMouse {
-    double x = 0, y = 0, left = 0, right = 0;
-};
-WaitMouse gWaitMouse;
-
-bool AnyKeyHeld() {
-    for (int s = 0; s < kScancodeCount; ++s) {
-        if (KeyHeld(s)) return true;
-    }
-    return false;
-}
-
+// Compares the mouse with what the previous call saw (gInputMemory) and remembers it.
 bool MouseChanged() {
-    WaitMouse now;
-    GetMouseState(now.x, now.y, now.left, now.right);
-    if (now.x == gWaitMouse.x && now.y == gWaitMouse.y && now.left == gWaitMouse.left &&
-        now.right == gWaitMouse.right) {
-        return false;
-    }
-    gWaitMouse = now;
+    double x, y, left, right;
+    GetMouseState(x, y, left, right);
+    InputMemory& seen = gInputMemory;
+    if (x == seen.waitX && y == seen.waitY && left == seen.waitLeft && right == seen.waitRight) return false;
+    seen.waitX = x;
+    seen.waitY = y;
+    seen.waitLeft = left;
+    seen.waitRight = right;
     return true;
 }
 
 bool AnyJoystickActive() {
-    InputDevices* d = Devices();
-    for (int j = d ? d->joystickCount - 1 : -1; j >= 0; --j) {
+    for (int j = JoystickCount() - 1; j >= 0; --j) {
         JoystickState s = ReadJoystick(j);
         for (uint8_t b : s.buttons) {
             if (b) return true;

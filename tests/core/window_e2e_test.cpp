@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would clash with its names.
 #include <X11/Xlib.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,7 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_exit.h"
+
 namespace {
+
+using voxatest::WaitForExit;
 
 std::string Demo() { return std::string(std::getenv("VOXA_TEST_BIN_DIR")) + "/window_demo"; }
 
@@ -45,18 +47,6 @@ bool WaitForFile(const std::string& path, int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
-}
-
-// Waits for the child to end; -1 when it is still running after ms.
-int WaitForExit(pid_t pid, int ms) {
-    for (int i = 0; i < ms / 20; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
 }
 
 int Shell(const std::string& command) { return std::system(command.c_str()); }

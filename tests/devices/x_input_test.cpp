@@ -3,7 +3,10 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -12,6 +15,7 @@
 #include "core/errors.h"
 #include "core/lifecycle.h"
 #include "devices/devices.h"
+#include "devices/recording.h"
 #include "devices/x_user.h"
 
 namespace {
@@ -185,6 +189,55 @@ TEST_F(XInputTest, ButtonsAndWheel) {
         ShowScreen();
         EXPECT_EQ(MouseAxis(2), 0);
     }
+}
+
+TEST_F(XInputTest, RecordedPointerButtonsAndWheelReplayFrameForFrame) {
+    SettlePointer(300, 200);
+    const std::string file = "/tmp/voxa_x_input_" + std::to_string(getpid()) + ".vxr";
+    // One frame of a program that follows the mouse; from frame 40 on it shows the cursor, so
+    // both the integrated and the system position are read.
+    auto frame = [](int f, std::vector<double>& trace) {
+        ShowScreen();
+        if (f == 40) ShowMouse(1);
+        double x, y, l, r;
+        GetMouseState(x, y, l, r);
+        trace.insert(trace.end(), {x, y, l, r, MouseAxis(0), MouseAxis(1), MouseAxis(2), MouseAxis(5)});
+    };
+    ASSERT_EQ(StartInputRecording(file.c_str()), 1);
+    std::vector<double> recorded;
+    MovePointer(340, 230);
+    int frames = 0, stage = 0;
+    for (; frames < 1000 && stage < 4; ++frames) {
+        frame(frames, recorded);
+        const double* t = &recorded[recorded.size() - 8];
+        if (stage == 0 && t[4] != 0 && frames > 40) {         // moved: press the left button
+            Button(1, true);
+            ++stage;
+        } else if (stage == 1 && t[2] == 1) {                 // pressed: release, turn the wheel
+            Button(1, false);
+            Button(4, true);
+            Button(4, false);
+            ++stage;
+        } else if (stage == 2 && t[6] == 1) {                 // the wheel: move on
+            MovePointer(200, 120);
+            ++stage;
+        } else if (stage == 3 && t[0] == 200) {
+            ++stage;
+        } else if (stage == 0 && frames == 45) {
+            MovePointer(350, 240);
+        }
+    }
+    StopInputRecording();
+    ASSERT_EQ(stage, 4);
+
+    MovePointer(10, 10);  // the live pointer elsewhere; the replay does not see it
+    ShowMouse(0);
+    ASSERT_EQ(PlayInputRecording(file.c_str()), 1);
+    std::vector<double> replayed;
+    for (int f = 0; f < frames; ++f) frame(f, replayed);
+    EXPECT_EQ(replayed, recorded);
+    ResetInputRecorderForTesting();
+    std::remove(file.c_str());
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 // The game's variables: starting values, the restart that keeps the marked fields, the game's
-// arrays, and the joining of the program's arguments.
+// arrays, the joining of the program's arguments and the launch options read from them.
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -188,4 +191,42 @@ TEST(ProgramEntry, SetupFixesTheSettingsAndReplacesTheJoinedArguments) {
     EXPECT_EQ(gSettings.framesPerSecond, 60);
     EXPECT_EQ(gSettings.debugMode, 0);
     EXPECT_EQ(gSettings.grabInput, 0);
+}
+
+TEST(ProgramEntry, LaunchOptionsFromTheCommandLineOrTheEnvironment) {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string here = std::string(cwd) + "/";
+    struct Case {
+        std::vector<std::string> args;
+        const char* replayVariable;  // VOXA_REPLAY, or null for unset
+        LaunchOptions expected;
+    };
+    const Case cases[] = {
+        {{}, nullptr, {}},
+        {{"--record", "run.vxr"}, nullptr, {here + "run.vxr", "", ""}},
+        {{"x", "--replay", "/r/a.vxr", "--snapshots", "shots"}, nullptr, {"", "/r/a.vxr", here + "shots"}},
+        {{"--record", "run.vxr", "--replay", "/r/a.vxr"}, nullptr, {"", "/r/a.vxr", ""}},  // a replay wins
+        {{"--record"}, nullptr, {}},                                                      // no name: nothing
+        {{}, "/e/b.vxr", {"", "/e/b.vxr", ""}},
+        {{"--replay", "/r/a.vxr"}, "/e/b.vxr", {"", "/r/a.vxr", ""}},                     // the command line wins
+    };
+    unsetenv("VOXA_RECORD");
+    unsetenv("VOXA_SNAPSHOTS");
+    int n = 0;
+    for (const Case& c : cases) {
+        ++n;
+        std::vector<std::string> storage = c.args;
+        storage.insert(storage.begin(), "voxa");
+        std::vector<char*> argv;
+        for (std::string& a : storage) argv.push_back(a.data());
+        if (c.replayVariable) setenv("VOXA_REPLAY", c.replayVariable, 1); else unsetenv("VOXA_REPLAY");
+        ::testing::internal::CaptureStderr();
+        const LaunchOptions o = ReadLaunchOptions(int(argv.size()), argv.data());
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(o.record, c.expected.record) << "case " << n;
+        EXPECT_EQ(o.replay, c.expected.replay) << "case " << n;
+        EXPECT_EQ(o.snapshots, c.expected.snapshots) << "case " << n;
+    }
+    unsetenv("VOXA_REPLAY");
 }

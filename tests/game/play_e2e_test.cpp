@@ -5,8 +5,6 @@
 // After gtest: Xlib's macros (None, Bool) would clash with its names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +14,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/child_exit.h"
 
 namespace {
 
@@ -110,20 +110,7 @@ TEST(GameEndToEnd, MenuPlayShotRestartAndEscape) {
     EXPECT_GT(CountGold(restarted, 255, 70, 383, 102), 200) << "R restarts into the menu";
 
     Key("Escape");
-    int status = -1;
-    for (int i = 0; i < 250; ++i) {
-        int st = 0;
-        if (waitpid(pid, &st, WNOHANG) == pid) {
-            status = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
-            break;
-        }
-        Sleep(20);
-    }
-    if (status == -1) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(voxatest::WaitForExit(pid, 5000), 0);
 
     std::ifstream log("/tmp/ErrorLog.txt", std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());

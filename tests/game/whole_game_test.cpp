@@ -1,7 +1,9 @@
 // A whole game, played in a real GL window with the generated assets and real X key events:
 // the player chooses 20 balls on the options page, starts, shoots at the target balls from the
 // base in their way, scores, loses the rest to the spikes, sees "Game Over" and the restart
-// into the menu.
+// into the menu. The game is recorded as it is played, then played again from the recording
+// alone, without a key event: every frame must come out with the same state, and every drawn
+// frame with the same pixels.
 //
 // The game's frames run here one by one (RunFrame, as GameMain runs them) on a test clock that
 // advances 20 ms per frame. Only the checkpoint frames are drawn: in between, GL is switched off,
@@ -14,9 +16,11 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/lifecycle.h"
 #include "core/window.h"
+#include "devices/recording.h"
 #include "devices/x_user.h"
 #include "game.h"
 #include "runtime.h"
@@ -44,6 +48,37 @@ int CountGold(int x0, int y0, int x1, int y1) {
     return n;
 }
 
+// What a run of the game shows: the state after every frame (a hash of the game's variables
+// and arrays) and the pixels of every drawn frame.
+struct GameTrace {
+    std::vector<uint64_t> states;
+    std::vector<std::vector<uint8_t>> shots;
+};
+
+uint64_t StateHash() {
+    uint64_t h = 1469598103934665603ull;
+    auto add = [&h](const void* data, size_t size) {
+        for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
+    };
+    add(&gGame, sizeof gGame);
+    for (const DynArray* a : {&gGameArrays.targetX, &gGameArrays.targetZ, &gGameArrays.targetVX, &gGameArrays.targetVZ,
+                              &gGameArrays.menuGlow, &gGameArrays.menuGlowRising, &gGameArrays.menuCursor,
+                              &gGameArrays.menuKeyPending, &gGameArrays.spinAngle, &gGameArrays.idleAngle,
+                              &gGameArrays.pulseScale, &gGameArrays.tubeLaneX, &gGameArrays.pointerLaneX}) {
+        add(a->Data(), size_t(a->Bounds(0)) * sizeof(double));
+    }
+    return h;
+}
+
+// The recording of the played game, made once per test program and shared by both tests.
+struct PlayedGame {
+    std::string file = "/tmp/voxa_whole_game_" + std::to_string(getpid()) + ".vxr";
+    GameTrace trace;
+    bool made = false;
+    ~PlayedGame() { std::remove(file.c_str()); }
+};
+PlayedGame gPlayed;
+
 class WholeGame : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -57,6 +92,7 @@ protected:
         const bool opened = Window().OpenWindow(640, 480, 0, -1);
         ::testing::internal::GetCapturedStdout();
         ASSERT_TRUE(opened);
+        PresentStartFrame();  // as RuntimeStart does: the first frame's buffers start cleared
         audioFile_ = "/tmp/voxa_whole_game_" + std::to_string(getpid()) + ".raw";
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", audioFile_.c_str(), 1);
@@ -64,10 +100,14 @@ protected:
         CreateSoundSlots();
         ASSERT_TRUE(user_.Connect());
         SetTickSource(TestClock);
+        // The window took its first frame deadline from SDL's clock, which may be past the test
+        // clock's start when opening took long: the pacing grid starts on the test clock instead.
+        Window().nextFrameTime = GetTicks();
         ResetFrameTimers();
         SeedRandom(7);
     }
     void TearDown() override {
+        ResetInputRecorderForTesting();
         SetTickSource(nullptr);
         Window().ready = 1;
         FreeSoundSlots();
@@ -84,6 +124,11 @@ protected:
         Window().ready = draw ? 1 : 0;
         const FrameEnd end = RunFrame();
         Window().ready = 1;
+        trace_.states.push_back(StateHash());
+        if (draw) {
+            const uint8_t* shown = Window().ShownFrame();
+            trace_.shots.emplace_back(shown, shown + 640 * 480 * 3);
+        }
         return end;
     }
     // At least one frame, then more until `done` holds; a millisecond of real time between them
@@ -98,18 +143,37 @@ protected:
     }
     // A key held until the game has seen it down and `effect` holds, then released. The key
     // table changes at the end of a frame, so one more frame after each change lets the game's
-    // routines act on it.
+    // routines act on it. A replay sends no key at all: the game reads its keys from the
+    // recording.
     template <typename Effect>
     bool Press(unsigned long keysym, int scancode, Effect effect) {
-        user_.Key(keysym, true);
+        if (!replaying_) user_.Key(keysym, true);
         const bool down = RunUntil([&] { return KeyDown(scancode) == 1; }) && RunUntil(effect);
-        user_.Key(keysym, false);
+        if (!replaying_) user_.Key(keysym, false);
         const bool up = RunUntil([&] { return KeyDown(scancode) == 0; });
         Frame();
         return down && up;
     }
     static bool Always() { return true; }
 
+    void PlayWholeGame();
+    // The game from its very start: every variable, kept ones too, as the program begins.
+    void PlayFromTheStart(bool replay) {
+        gGame = GameGlobals();
+        replaying_ = replay;
+        trace_ = GameTrace();
+        ASSERT_EQ(replay ? PlayInputRecording(gPlayed.file.c_str()) : StartInputRecording(gPlayed.file.c_str()), 1);
+        PlayWholeGame();
+        StopInputRecording();
+    }
+    void RecordPlayedGame() {
+        PlayFromTheStart(false);
+        gPlayed.trace = trace_;
+        gPlayed.made = !HasFailure();
+    }
+
+    bool replaying_ = false;
+    GameTrace trace_;
     std::string log_, audioFile_;
     char cwd_[4096] = {};
     XUser user_;
@@ -135,7 +199,7 @@ int BaseInTheWay() {
     return -1;
 }
 
-TEST_F(WholeGame, ChooseTwentyBallsScoreLoseToTheSpikesGameOverAndRestart) {
+void WholeGame::PlayWholeGame() {
     StartRound();
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(CountGold(255, 70, 383, 102), 100) << "the title is shown";
@@ -217,6 +281,25 @@ TEST_F(WholeGame, ChooseTwentyBallsScoreLoseToTheSpikesGameOverAndRestart) {
     EXPECT_EQ(gGame.ballsPerGame, 10);
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(CountGold(255, 70, 383, 102), 100) << "the title is back";
+}
+
+TEST_F(WholeGame, ChooseTwentyBallsScoreLoseToTheSpikesGameOverAndRestart) { RecordPlayedGame(); }
+
+TEST_F(WholeGame, ReplayedFromItsRecordingTheGameShowsTheSameFramesAndState) {
+    if (!gPlayed.made) RecordPlayedGame();  // run on its own
+    ASSERT_TRUE(gPlayed.made);
+    PlayFromTheStart(true);
+    const GameTrace& played = gPlayed.trace;
+    ASSERT_EQ(trace_.states.size(), played.states.size());
+    size_t frame = 0;
+    while (frame < played.states.size() && trace_.states[frame] == played.states[frame]) ++frame;
+    EXPECT_EQ(frame, played.states.size()) << "the state differs from frame " << frame + 1;
+    ASSERT_EQ(trace_.shots.size(), played.shots.size());
+    EXPECT_GE(played.shots.size(), 5u);
+    for (size_t k = 0; k < played.shots.size(); ++k) {
+        EXPECT_TRUE(trace_.shots[k] == played.shots[k]) << "drawn frame " << k + 1 << " differs";
+    }
+    EXPECT_NE(played.shots.front(), played.shots[2]) << "the checkpoints show different moments";
 }
 
 } // namespace

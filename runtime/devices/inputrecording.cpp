@@ -1,0 +1,334 @@
+// Input recording and exact replay: StartInputRecording, PlayInputRecording and
+// StopInputRecording, the clock filter, the quit and frame hooks of core, and the Sample hooks
+// of recording.h.
+//
+// A run of a program is fixed by what it reads from outside: keys, characters, the mouse, the
+// joysticks, quit requests, the clock and the random generator's state. The recorder writes each
+// of these reads, in the order the commands make them, into one record per frame (ShowScreen ends
+// a frame), after a header holding the clock, the pacing grid, the whole random generator and
+// the input state the commands keep between reads. A replay restores that state and hands the
+// recorded values back read for read, so the program takes the same path through the same
+// frames. Each replayed read must meet a recorded read of its kind (and of the same key or
+// joystick); when it does not, or the recording has no more frames, the replay says so once and
+// the program goes on with live input, its clock continuing from the last replayed reading.
+//
+// Clock readings are stored as runs of equal values (the frame's pacing wait reads the clock
+// thousands of times), so a frame of the game costs a few dozen bytes. Each frame's record is
+// written and flushed when the frame ends, so a recording is whole up to the last frame even when
+// the program is killed.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/errors.h"
+#include "core/lifecycle.h"
+#include "core/timers.h"
+#include "core/window.h"
+#include "devices/devices.h"
+#include "devices/recordformat.h"
+#include "devices/recording.h"
+#include "files/lookup.h"
+
+InputMode gInputMode = InputMode::Live;
+
+namespace {
+
+using namespace vxr;
+
+// A path that names nothing yet, or a plain file: a directory, a pipe or a device is refused
+// before it is opened (opening a pipe waits for its other end; a device may never end).
+bool RegularOrMissing(const char* path) {
+    struct stat st;
+    return stat(path, &st) != 0 || S_ISREG(st.st_mode);
+}
+
+bool Refuse(const std::string& what, std::string& why) {
+    why = what;
+    return false;
+}
+
+// The whole file, at most kMaxFileSize bytes.
+bool ReadWhole(const char* path, std::vector<uint8_t>& bytes, std::string& why) {
+    if (!RegularOrMissing(path)) return Refuse("is not a file", why);
+    FILE* f = OpenFileNoCase(path, "rb");
+    if (f == nullptr) return Refuse("cannot be opened", why);
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        return Refuse("is not a file", why);
+    }
+    const std::string tooLarge = "is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB";
+    if (uint64_t(st.st_size) > kMaxFileSize) {
+        std::fclose(f);
+        return Refuse(tooLarge, why);
+    }
+    bytes.reserve(size_t(st.st_size));
+    std::vector<uint8_t> chunk(64 * 1024);
+    size_t n;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) {
+        if (bytes.size() + n > kMaxFileSize) {  // the file grew while it was read
+            std::fclose(f);
+            return Refuse(tooLarge, why);
+        }
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + long(n));
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    return failed ? Refuse("cannot be read", why) : true;
+}
+
+RecordWriter gWriter;
+RecordReader gReader;
+std::string gFile;              // the file being recorded or replayed, for messages
+uint32_t gClockOffset = 0;      // added to the tick source once a replay has ended
+uint32_t gLastReplayedTick = 0;
+
+// One message on standard error and one line in the error log.
+void Report(const char* command, const std::string& file, const std::string& what) {
+    const std::string line = std::string(command) + ": " + file + ": " + what;
+    std::fprintf(stderr, "%s\n", line.c_str());
+    WriteErrorLog(line.c_str());
+}
+
+// Live input from here; the clock goes on from the last replayed reading, so no timer sees
+// time run backward. `source` is the tick source's reading now.
+void EndReplay(uint32_t source) {
+    gInputMode = InputMode::Live;
+    gClockOffset = gLastReplayedTick - source;
+    gReader = RecordReader();
+}
+
+// The replayed program read something the recording does not hold at this point.
+void LeaveReplay(uint32_t source) {
+    const std::string what = gReader.RanOut()
+        ? "ends after frame " + std::to_string(gReader.FrameCount()) + "; live input from here"
+        : "does not match this program at frame " + std::to_string(gReader.FrameNumber()) + "; live input from here";
+    Report("PlayInputRecording", gFile, what);
+    EndReplay(source);
+}
+
+template <typename T>
+T LeaveWith(T live) {
+    LeaveReplay(GetSourceTicks());
+    return live;
+}
+
+void StopRecording() {
+    const bool written = gWriter.Close();
+    gInputMode = InputMode::Live;
+    if (!written) Report("StartInputRecording", gFile, "cannot be written; the recording is incomplete");
+}
+
+uint32_t FilterTicks(uint32_t source) {
+    const uint32_t ticks = source + gClockOffset;
+    if (gInputMode == InputMode::Recording) {
+        gWriter.Ticks(ticks);
+    } else if (gInputMode == InputMode::Replaying) {
+        uint32_t replayed;
+        if (gReader.Ticks(replayed)) return gLastReplayedTick = replayed;
+        LeaveReplay(source);
+        return source + gClockOffset;
+    }
+    return ticks;
+}
+
+StartState CaptureStart() {
+    StartState s;
+    s.clock = GetTicks();
+    s.startTime = gTimers.startTime;
+    s.previousFrameTime = gTimers.previousFrameTime;
+    s.currentFrameTime = gTimers.currentFrameTime;
+    s.nextFrameTime = Window().nextFrameTime;
+    s.frameInterval = Window().frameInterval;
+    s.random = RandomState();
+    if (const InputDevices* d = Devices()) {
+        s.mouseX = d->mouseX;
+        s.mouseY = d->mouseY;
+        s.cursorVisible = d->cursorVisible;
+        s.mouseStale = d->mouseStale;
+        s.lastRelX = d->lastRelX;
+        s.lastRelY = d->lastRelY;
+        s.lastWheel = d->lastWheel;
+    }
+    s.memory = gInputMemory;
+    for (int j = 0; j < JoystickCount(); ++j) s.joystickNames.emplace_back(GetJoyName(j).CStr());
+    return s;
+}
+
+void RestoreStart(const StartState& s) {
+    gTimers.startTime = s.startTime;
+    gTimers.previousFrameTime = s.previousFrameTime;
+    gTimers.currentFrameTime = s.currentFrameTime;
+    Window().nextFrameTime = s.nextFrameTime;
+    Window().frameInterval = s.frameInterval;
+    RandomState() = s.random;
+    if (InputDevices* d = Devices()) {
+        ShowMouse(s.cursorVisible);
+        d->mouseX = s.mouseX;
+        d->mouseY = s.mouseY;
+        d->mouseStale = s.mouseStale;
+        d->lastRelX = s.lastRelX;
+        d->lastRelY = s.lastRelY;
+        d->lastWheel = s.lastWheel;
+    }
+    gInputMemory = s.memory;
+    gLastReplayedTick = s.clock;
+}
+
+void PutI32(uint8_t* p, int32_t v) {
+    for (int k = 0; k < 4; ++k) p[k] = uint8_t(uint32_t(v) >> (8 * k));
+}
+
+}  // namespace
+
+double StartInputRecording(const DynString& file) {
+    StopInputRecording();
+    const StartState start = CaptureStart();
+    // The file exactly as named (no match without regard to case): nothing else is written.
+    FILE* f = RegularOrMissing(file.CStr()) ? std::fopen(file.CStr(), "wb") : nullptr;
+    if (f == nullptr || !gWriter.Open(f, start)) {
+        Report("StartInputRecording", file.CStr(), f ? "cannot be written" : "cannot be created");
+        return 0;
+    }
+    gFile = file.CStr();
+    gInputMode = InputMode::Recording;
+    SetTickFilter(FilterTicks);
+    return 1;
+}
+
+double PlayInputRecording(const DynString& file) {
+    RecordReader reader;
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (!ReadWhole(file.CStr(), bytes, why) || !reader.Parse(bytes, why)) {
+        Report("PlayInputRecording", file.CStr(), why);
+        return 0;
+    }
+    StopInputRecording();
+    gReader = std::move(reader);
+    RestoreStart(gReader.Start());
+    gFile = file.CStr();
+    gInputMode = InputMode::Replaying;
+    SetTickFilter(FilterTicks);
+    return 1;
+}
+
+void StopInputRecording() {
+    if (gInputMode == InputMode::Recording) StopRecording();
+    if (gInputMode == InputMode::Replaying) EndReplay(GetSourceTicks());
+}
+
+void ResetInputRecorderForTesting() {
+    StopInputRecording();
+    gClockOffset = 0;
+    SetTickFilter(nullptr);
+}
+
+void EndInputFrame() {
+    if (gInputMode == InputMode::Recording && !gWriter.EndFrame()) {
+        StopRecording();
+    } else if (gInputMode == InputMode::Replaying && !gReader.EndFrame()) {
+        LeaveReplay(GetSourceTicks());
+    }
+}
+
+bool QuitReplayed() {
+    uint8_t tag;
+    return gInputMode == InputMode::Replaying && gReader.Take(kQuit, kQuit, tag) != nullptr;
+}
+
+void NoteQuitRequest() {
+    if (gInputMode == InputMode::Recording) gWriter.Sample(kQuit, nullptr);
+}
+
+int ReplayedJoystickCount() {
+    return gInputMode == InputMode::Replaying ? int(gReader.Start().joystickNames.size()) : -1;
+}
+
+const char* ReplayedJoystickName(int j) { return gReader.Start().joystickNames[size_t(j)].c_str(); }
+
+bool SampleKeyRecorded(int scancode, bool live) {
+    if (gInputMode == InputMode::Recording) {
+        const uint8_t s = uint8_t(scancode);
+        gWriter.Sample(live ? kKeyDown : kKeyUp, &s);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kKeyUp, kKeyDown, tag);
+    if (p == nullptr || p[0] != scancode) return LeaveWith(live);
+    return tag == kKeyDown;
+}
+
+bool SampleAnyKeyRecorded(bool live) {
+    if (gInputMode == InputMode::Recording) {
+        const uint8_t held = live ? 1 : 0;
+        gWriter.Sample(kAnyKey, &held);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kAnyKey, kAnyKey, tag);
+    return p ? p[0] != 0 : LeaveWith(live);
+}
+
+int SampleCharRecorded(int live) {
+    if (gInputMode == InputMode::Recording) {
+        const uint8_t c = uint8_t(live);
+        gWriter.Sample(kChar, &c);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kChar, kChar, tag);
+    return p ? p[0] : LeaveWith(live);
+}
+
+MouseReading SampleMouseRecorded(bool fresh, const MouseReading& live) {
+    const uint8_t kind = fresh ? kMouseFresh : kMouseCached;
+    if (gInputMode == InputMode::Recording) {
+        uint8_t b[18] = {live.mask};
+        PutI32(b + 1, live.relX);
+        PutI32(b + 5, live.relY);
+        PutI32(b + 9, live.x);
+        PutI32(b + 13, live.y);
+        b[17] = uint8_t(live.wheel);
+        gWriter.Sample(kind, b);
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kind, kind, tag);
+    if (p == nullptr) return LeaveWith(live);
+    MouseReading m;
+    m.mask = p[0];
+    if (fresh) {
+        m.relX = int32_t(GetU32(p + 1));
+        m.relY = int32_t(GetU32(p + 5));
+        m.x = int32_t(GetU32(p + 9));
+        m.y = int32_t(GetU32(p + 13));
+        m.wheel = int8_t(p[17]);
+    }
+    return m;
+}
+
+JoystickState SampleJoystickRecorded(int j, const JoystickState& live) {
+    if (gInputMode == InputMode::Recording) {
+        std::vector<uint8_t> b{uint8_t(j)};
+        for (int axis : live.axes) PutU16(b, uint16_t(axis));
+        uint32_t buttons = 0;
+        for (int k = 0; k < kJoyButtons; ++k) buttons |= uint32_t(live.buttons[k] != 0) << k;
+        PutU32(b, buttons);
+        PutU16(b, uint16_t(live.hatAngle));
+        gWriter.Sample(kJoystick, b.data());
+        return live;
+    }
+    uint8_t tag;
+    const uint8_t* p = gReader.Take(kJoystick, kJoystick, tag);
+    if (p == nullptr || p[0] != j) return LeaveWith(live);
+    JoystickState s;
+    for (int a = 0; a < kJoyAxes; ++a) s.axes[a] = int16_t(GetU16(p + 1 + 2 * a));
+    const uint32_t buttons = GetU32(p + 13);
+    for (int k = 0; k < kJoyButtons; ++k) s.buttons[k] = (buttons >> k) & 1;
+    s.hatAngle = int16_t(GetU16(p + 17));
+    return s;
+}
