@@ -96,20 +96,6 @@ bool Peer::Exited(int timeoutMs) {
 
 bool Peer::Alive() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
 
-uint16_t FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof sa;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
-        port = ntohs(sa.sin_port);
-    close(fd);
-    return port;
-}
-
 uint16_t HostOnFreePort(Peer& host) {
     for (int i = 0; i < 5; ++i) {
         uint16_t port = FreePort();
