@@ -81,3 +81,104 @@ TEST(Example, net_chat) {
     }
     FAIL() << "the host found no free port";
 }
+
+namespace {
+
+// Columns x0..x1-1 of rows y0..y1-1 that hold at least one pixel brighter than `brightness`:
+// the first and the last, or -1, -1.
+std::pair<int, int> LitColumns(const Picture& p, int y0, int y1, int brightness) {
+    std::pair<int, int> span{-1, -1};
+    for (int x = 0; x < p.width; ++x)
+        for (int y = y0; y < y1; ++y)
+            if (Brightness(p.At(x, y)) > brightness) {
+                if (span.first < 0) span.first = x;
+                span.second = x;
+                break;
+            }
+    return span;
+}
+
+} // namespace
+
+// The fonts' cell sizes as loaded from the game's bitmaps, a missing font replaced by the
+// built-in one, every line centred, and the two blending modes on text.
+TEST(Example, text) {
+    std::vector<std::string> out;
+    Picture shot = RunFrames("text", 60, {BinDir()}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    EXPECT_EQ(After(out, "font "), (std::vector<std::string>{"0: cells of 7 x 8 pixels", "1: cells of 32 x 32 pixels",
+                                                             "2: cells of 16 x 16 pixels", "3: cells of 10 x 16 pixels",
+                                                             "4: cells of 7 x 8 pixels"}));
+    // The title, the two file fonts' lines and the built-in font's line, each centred on x 320.
+    for (auto [top, bottom] : {std::pair{24, 56}, {90, 106}, {120, 136}, {150, 158}}) {
+        auto [left, right] = LitColumns(shot, top, bottom, 400);
+        ASSERT_GE(left, 0) << "no text in rows " << top << ".." << bottom;
+        EXPECT_GT(right - left, 200) << "rows " << top;
+        EXPECT_NEAR((left + right) / 2.0, 320, 16) << "rows " << top;
+    }
+    // Over the orange boxes: translucent text leaves no pixel white, additive text saturates.
+    const uint32_t orange = Rgb(192, 96, 32);
+    int washed = 0, white = 0, saturated = 0;
+    for (int y = 290; y < 310; ++y) {
+        for (int x = 80; x < 260; ++x) {
+            washed += !Near(shot.At(x, y), orange, 30);
+            white += Red(shot.At(x, y)) > 220;
+        }
+        for (int x = 400; x < 540; ++x) saturated += Red(shot.At(x, y)) == 255 && Green(shot.At(x, y)) > 220;
+    }
+    EXPECT_GT(washed, 100);
+    EXPECT_EQ(white, 0);
+    EXPECT_GT(saturated, 100);
+}
+
+// Exact colours where the blending arithmetic is known: blue at strength 0.5 over red and over
+// black, translucent (half of it, weighted by alpha 0.5) and additive; the Gouraud triangle's
+// corners; the viewport's moved origin.
+TEST(Example, primitives) {
+    Picture shot = RunFrames("primitives", 60);
+    ASSERT_EQ(shot.width, 640);
+    struct Probe {
+        int x, y;
+        uint32_t colour;
+        const char* what;
+    };
+    for (const Probe& p : {Probe{300, 60, Rgb(255, 0, 0), "opaque red"},
+                           Probe{300, 100, Rgb(128, 0, 63), "translucent blue over red"},
+                           Probe{300, 140, Rgb(0, 0, 63), "translucent blue over black"},
+                           Probe{500, 100, Rgb(255, 0, 127), "additive blue over red"},
+                           Probe{500, 140, Rgb(0, 0, 127), "additive blue over black"},
+                           Probe{110, 200, Rgb(255, 192, 64), "the lines' common end"},
+                           Probe{465, 305, Rgb(64, 64, 64), "the viewport's rectangle"},
+                           Probe{455, 305, Rgb(0, 0, 0), "left of the viewport"}})
+        EXPECT_TRUE(Near(shot.At(p.x, p.y), p.colour, 3)) << p.what << " at " << p.x << ", " << p.y << ": "
+                                                          << std::hex << shot.At(p.x, p.y);
+    EXPECT_GT(Red(shot.At(50, 455)), 200) << "the triangle's red corner";
+    EXPECT_GT(Green(shot.At(190, 455)), 200) << "the triangle's green corner";
+    EXPECT_GT(Blue(shot.At(120, 312)), 200) << "the triangle's blue corner";
+    uint32_t middle = shot.At(120, 410);
+    EXPECT_TRUE(Red(middle) > 40 && Green(middle) > 40 && Blue(middle) > 40) << "colours blend inside";
+    EXPECT_GT(CountColour(shot, Rgb(255, 255, 255), 0, 0, 0, 640, 40), 10) << "the star field";
+}
+
+// Before the night falls the day picture is the background; after it the faded-in night
+// picture is, for good. The frame layer stays on top with its key-coloured window transparent.
+TEST(Example, layers) {
+    std::vector<std::string> out;
+    Picture night = RunFrames("layers", 180, {}, {}, &out);
+    ASSERT_EQ(night.width, 640);
+    EXPECT_EQ(After(out, "frame "), std::vector<std::string>{"120: night.bmp faded in and is the background now"});
+    Picture day = RunFrames("layers", 60); // the gallery shows the day
+    ASSERT_EQ(day.width, 640);
+    for (const Picture* p : {&day, &night}) {
+        EXPECT_TRUE(Near(p->At(5, 5), Rgb(96, 64, 32), 4)) << "the frame";
+        EXPECT_TRUE(Near(p->At(634, 474), Rgb(96, 64, 32), 4)) << "the frame";
+    }
+    uint32_t sky = day.At(320, 40);
+    EXPECT_TRUE(Blue(sky) > 220 && Red(sky) < 150) << "a blue day sky: " << std::hex << sky;
+    EXPECT_TRUE(Near(day.At(470, 130), Rgb(255, 224, 64), 8)) << "the sun";
+    EXPECT_TRUE(Near(day.At(120, 265), Rgb(208, 32, 32), 8)) << "the balloon over the day";
+    EXPECT_GT(Green(day.At(320, 450)), 120) << "the day's hills";
+    sky = night.At(320, 40);
+    EXPECT_TRUE(Blue(sky) > Red(sky) && Brightness(sky) < 200) << "a dark night sky: " << std::hex << sky;
+    EXPECT_TRUE(Near(night.At(470, 130), Rgb(240, 224, 192), 8)) << "the moon";
+}
