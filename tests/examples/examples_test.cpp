@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "example_run.h"
+#include "support/errorlog_lines.h"
 #include "support/free_port.h"
 
 using namespace example;
@@ -181,4 +182,50 @@ TEST(Example, layers) {
     sky = night.At(320, 40);
     EXPECT_TRUE(Blue(sky) > Red(sky) && Brightness(sky) < 200) << "a dark night sky: " << std::hex << sky;
     EXPECT_TRUE(Near(night.At(470, 130), Rgb(240, 224, 192), 8)) << "the moon";
+}
+
+// The game's models in a fixed scene: each ball where its label says, a stencil shadow at half
+// the brightness of the table beside it, and the far end of the table fading into blue fog.
+TEST(Example, scene3d) {
+    Picture shot = RunFrames("scene3d", 60, {BinDir()});
+    ASSERT_EQ(shot.width, 640);
+    auto count = [&](int x0, int y0, int x1, int y1, auto test) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += test(shot.At(x, y));
+        return n;
+    };
+    EXPECT_GT(count(460, 240, 510, 290, [](uint32_t c) { return Blue(c) > 150 && Red(c) < 100; }), 100) << "blue ball";
+    EXPECT_GT(count(0, 300, 70, 370, [](uint32_t c) { return Red(c) > 150 && Green(c) < 80; }), 200) << "red target";
+    EXPECT_GT(count(260, 170, 300, 210, [](uint32_t c) { return Brightness(c) > 300; }), 100) << "the grey striker";
+    EXPECT_GT(count(440, 215, 530, 235, [](uint32_t c) { return Brightness(c) > 600; }), 20) << "the ball's label";
+    // The blue ball's shadow falls to its right on screen (the light is to the left, x 260).
+    const int lit = (Green(shot.At(570, 250)) + Green(shot.At(570, 300))) / 2;
+    for (auto [x, y] : {std::pair{540, 278}, {570, 275}, {600, 272}})
+        EXPECT_LT(Green(shot.At(x, y)), lit * 0.7) << "no shadow at " << x << ", " << y << " (table beside it: " << lit << ")";
+    const uint32_t nearEnd = shot.At(320, 350), farEnd = shot.At(320, 60);
+    EXPECT_GT(Green(nearEnd), 1.5 * Blue(nearEnd)) << "the green table near the camera";
+    EXPECT_GT(Blue(farEnd), Green(farEnd)) << "the table's far end in the blue fog";
+}
+
+// The gem built in code and the one loaded from the file it saved: the same distance for a ray
+// cast down onto each (the table 0.6 above the middle, the ray starting at 5), and the same
+// size on screen, one in each half.
+TEST(Example, model_code) {
+    std::vector<std::string> out;
+    Picture shot = RunFrames("model_code", 60, {}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    std::vector<std::string> rays = After(out, "slot ");
+    ASSERT_EQ(rays.size(), 2u);
+    for (const std::string& r : rays) {
+        size_t at = r.find("meets the gem ");
+        ASSERT_NE(at, std::string::npos) << r;
+        EXPECT_NEAR(std::stod(r.substr(at + 14)), 4.4, 0.03) << r;
+    }
+    EXPECT_EQ(rays[0].substr(1), rays[1].substr(1)) << "the loaded gem answers as the built one";
+    EXPECT_GT(voxatest::ReadFileBytes(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
+    auto area = [&](int x0, int x1) { return 320 * 360 - CountColour(shot, 0, 8, x0, 20, x1, 360); };
+    const int left = area(0, 320), right = area(320, 640);
+    EXPECT_GT(left, 15000);
+    EXPECT_NEAR(right, left, left / 5) << "the two gems cover about the same area";
 }
