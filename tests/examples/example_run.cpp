@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -30,16 +31,16 @@ std::string Env(const char* name, const char* fallback) {
 }
 
 
-// The environment of the parent with the given "NAME=value" entries put in place.
+// The environment of the parent with the given "NAME=value" entries put in place, in order.
 std::vector<std::string> ChildEnvironment(const std::vector<std::string>& overrides) {
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string entry(*e);
-        bool replaced = false;
-        for (const std::string& o : overrides) replaced |= entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0;
-        if (!replaced) env.push_back(entry);
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (const std::string& o : overrides) {
+        const std::string name = o.substr(0, o.find('=') + 1);
+        env.erase(std::remove_if(env.begin(), env.end(), [&](const std::string& e) { return e.compare(0, name.size(), name) == 0; }),
+                  env.end());
+        env.push_back(o);
     }
-    env.insert(env.end(), overrides.begin(), overrides.end());
     return env;
 }
 

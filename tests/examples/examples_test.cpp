@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "example_run.h"
+#include "files/files_test_util.h"
+#include "support/disk_audio.h"
 #include "support/errorlog_lines.h"
 #include "support/free_port.h"
 
@@ -228,4 +230,60 @@ TEST(Example, model_code) {
     const int left = area(0, 320), right = area(320, 640);
     EXPECT_GT(left, 15000);
     EXPECT_NEAR(right, left, left / 5) << "the two gems cover about the same area";
+}
+
+// The sound device's output, heard through SDL's disk driver: the tone alone first, whole and
+// at the amplitude the program wrote (volume 1 mixes a lone sound unchanged), then the music.
+TEST(Example, sound) {
+    ScratchDir scratch;
+    std::vector<std::string> out;
+    Picture shot = RunFrames("sound", 150, {BinDir()},
+                             {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + scratch / "out.raw", "SDL_DISKAUDIODELAY=10"}, &out);
+    ASSERT_EQ(shot.width, 640);
+    EXPECT_EQ(After(out, "frame "), (std::vector<std::string>{"10: tone", "60: music on"}));
+    const std::vector<int16_t> samples = voxatest::ReadSamples(scratch / "out.raw");
+    size_t first = 0;
+    while (first < samples.size() && samples[first] == 0) ++first;
+    size_t tone = first;
+    while (tone < samples.size() && std::abs(samples[tone]) == 8000) ++tone;
+    EXPECT_GE(tone - first, 26460u) << "0.3 s of the tone in stereo, alone";
+    const size_t music = std::count_if(samples.begin() + long(tone), samples.end(), [](int16_t s) { return s % 8000 != 0; });
+    EXPECT_GT(music, 44100u) << "half a second of music after the tone";
+    EXPECT_TRUE(Near(shot.At(400, 338), Rgb(64, 192, 96), 0)) << "the music's bars";
+}
+
+// A pack made with voxapack from the game's files and a text of the test's: every name the
+// program asks for (in any letter case) comes out of the pack, the missing one does not, and the
+// frame shows the packed background, the greeting and an arrow beside each entry found.
+TEST(Example, pack) {
+    ScratchDir scratch;
+    WriteFile(scratch / "greeting.txt", "Hello from inside the pack\r\n");
+    const std::string pack = scratch / "demo.pak";
+    const std::string command = BinDir() + "/voxapack create '" + pack + "' -C '" + scratch.Path() + "' greeting.txt -C '" +
+                                BinDir() + "' start.bmp font_mid.bmp pfeil_rechts.bmp click.wav";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::vector<std::string> out;
+    Picture shot = RunFrames("pack", 30, {pack}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    for (auto [asked, entry] : {std::pair{"START.BMP", "start.bmp"}, {"font_mid.bmp", "font_mid.bmp"},
+                                {"Pfeil_Rechts.BMP", "pfeil_rechts.bmp"}, {"click.wav", "click.wav"},
+                                {"greeting.txt", "greeting.txt"}}) {
+        std::vector<std::string> resolved = After(out, std::string(asked) + ": ");
+        ASSERT_EQ(resolved.size(), 1u) << asked;
+        EXPECT_EQ(resolved[0].rfind("/tmp/~dud", 0), 0u) << asked << " was not unpacked: " << resolved[0];
+        EXPECT_EQ(resolved[0].substr(11), entry) << asked;
+    }
+    EXPECT_EQ(After(out, "level9.txt: "), std::vector<std::string>{"not found"});
+    EXPECT_EQ(After(out, "loaded: "), std::vector<std::string>{"sprite 1, sound 1"});
+    EXPECT_EQ(After(out, "greeting: "), std::vector<std::string>{"Hello from inside the pack"});
+
+    Picture background = ReadBmp(BinDir() + "/start.bmp");
+    ASSERT_EQ(background.width, 640);
+    for (auto [x, y] : {std::pair{320, 20}, {10, 470}, {630, 150}, {100, 170}})
+        EXPECT_TRUE(Near(shot.At(x, y), background.At(x, y), 2)) << "start.bmp as the background at " << x << ", " << y;
+    auto [left, right] = LitColumns(shot, 100, 116, 400);
+    EXPECT_NEAR((left + right) / 2.0, 320, 16) << "the greeting, centred";
+    auto arrows = [&](int row) { return CountColour(shot, Rgb(255, 192, 64), 80, 40, 212 + row * 36, 90, 228 + row * 36); };
+    for (int row = 0; row < 5; ++row) EXPECT_GT(arrows(row), 20) << "an arrow beside entry " << row;
+    EXPECT_EQ(arrows(5), 0) << "no arrow beside the missing file";
 }
