@@ -287,3 +287,139 @@ TEST(Example, pack) {
     for (int row = 0; row < 5; ++row) EXPECT_GT(arrows(row), 20) << "an arrow beside entry " << row;
     EXPECT_EQ(arrows(5), 0) << "no arrow beside the missing file";
 }
+
+namespace {
+
+// The path as the pathfinding example draws it on its 32 x 24 cells of 20 pixels: `cells`
+// cells from the green start (2, 12) through yellow ones to the red goal, each next to the one
+// before (a breadth-first walk over the yellow cells from the start reaches the goal).
+bool PathShown(const Picture& p, int goalX, int goalY, int cells) {
+    auto colour = [&](int x, int y) { return p.At(x * 20 + 10, y * 20 + 10); };
+    auto path = [&](int x, int y) { return x >= 0 && y >= 0 && x < 32 && y < 24 && Near(colour(x, y), Rgb(240, 224, 48), 8); };
+    int yellow = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) yellow += path(x, y);
+    if (!Near(colour(2, 12), Rgb(48, 192, 48), 8) || !Near(colour(goalX, goalY), Rgb(240, 48, 48), 8) || yellow != cells - 2)
+        return false;
+    std::vector<std::pair<int, int>> todo = {{2, 12}};
+    std::vector<bool> seen(32 * 24);
+    while (!todo.empty()) {
+        auto [x, y] = todo.back();
+        todo.pop_back();
+        for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+            if (x + dx == goalX && y + dy == goalY) return true;
+            if (path(x + dx, y + dy) && !seen[size_t((y + dy) * 32 + x + dx)]) {
+                seen[size_t((y + dy) * 32 + x + dx)] = true;
+                todo.push_back({x + dx, y + dy});
+            }
+        }
+    }
+    return false;
+}
+
+int Cells(const std::string& line) { return std::stoi(line.substr(line.find(": ") + 2)); }
+
+} // namespace
+
+// Real pointer motion and clicks: the path follows the mouse and ends under it; a click makes a
+// floor cell a wall, which no path can enter, and a second click makes it floor again.
+TEST(Example, pathfinding) {
+    Program run("pathfinding", {});
+    Screen screen("FindPath on a grid");
+    ASSERT_TRUE(screen.Found());
+    std::string line;
+    for (const std::string now : {"wall", "floor"}) {
+        screen.MoveMouse(5 * 20 + 10, 5 * 20 + 10);
+        ASSERT_TRUE(run.WaitForLine("path to 5, 5: ", &line));
+        EXPECT_EQ(Cells(line) > 0, now == "wall") << line;
+        screen.Button(1, true);
+        EXPECT_TRUE(run.WaitForLine(now + " at 5, 5"));
+        screen.Button(1, false);
+        ASSERT_TRUE(run.WaitForLine("path to 5, 5: ", &line));
+        EXPECT_EQ(Cells(line) > 0, now == "floor") << line;
+        // The release comes before the motion, so the frame that sees the mouse in the next cell
+        // has seen the button up.
+        screen.MoveMouse(6 * 20 + 10, 5 * 20 + 10);
+        ASSERT_TRUE(run.WaitForLine("path to 6, 5: "));
+    }
+    screen.MoveMouse(25 * 20 + 10, 12 * 20 + 10);
+    ASSERT_TRUE(run.WaitForLine("path to 25, 12: ", &line));
+    Picture shown;
+    EXPECT_TRUE(screen.WaitFor([&](const Picture& p) { return PathShown(p, 25, 12, Cells(line)); }, &shown)) << line;
+    EXPECT_FALSE(Near(shown.At(5 * 20 + 10, 5 * 20 + 10), Rgb(240, 48, 48), 8)) << "the old goal is no goal any more";
+    AddToGallery(shown, "pathfinding");
+    screen.Key("Escape", true);
+    EXPECT_EQ(run.Finish(), 0);
+    screen.Key("Escape", false);
+}
+
+namespace {
+
+// A character in cell `cell` of a line of the built-in font (7 x 8 cells) at (x, y): white
+// pixels in the cell's rows above the one where the line editor's "_" cursor blinks.
+bool CharacterShown(const Picture& p, int x, int y, int cell) {
+    return CountColour(p, Rgb(255, 255, 255), 40, x + 7 * cell, y, x + 7 * cell + 7, y + 6) > 0;
+}
+
+} // namespace
+
+// Real key and pointer events: a name typed into the line editor (Shift makes a capital), an
+// arrow key held to move the box, keys read one press at a time, a click that drops a mark where
+// the pointer is, and a wheel notch that resizes the marks.
+TEST(Example, input) {
+    Program run("input", {BinDir()});
+    Screen screen("Keyboard, mouse and the line editor");
+    ASSERT_TRUE(screen.Found());
+    ASSERT_TRUE(run.WaitForLine("line editor:"));
+    // The editor samples the keys once a frame: each key is held until its character shows.
+    const std::vector<std::vector<std::string>> strokes = {{"Shift_L", "a"}, {"d"}, {"a"}};
+    Picture shown;
+    for (size_t k = 0; k < strokes.size(); ++k) {
+        for (const std::string& key : strokes[k]) screen.Key(key, true);
+        EXPECT_TRUE(screen.WaitFor([k](const Picture& p) { return CharacterShown(p, 40, 90, int(k)); }, &shown)) << k;
+        for (auto key = strokes[k].rbegin(); key != strokes[k].rend(); ++key) screen.Key(*key, false);
+    }
+    std::string line;
+    screen.Key("Return", true);
+    ASSERT_TRUE(run.WaitForLine("name: ", &line));
+    screen.Key("Return", false);
+    EXPECT_EQ(line, "name: Ada");
+
+    screen.Key("Right", true);
+    do ASSERT_TRUE(run.WaitForLine("box at ", &line));
+    while (std::stod(line.substr(7)) < 340);
+    screen.Key("Right", false);
+    for (const std::string key : {"h", "i"}) {
+        screen.Key(key, true);
+        EXPECT_TRUE(run.WaitForLine("key: " + key));
+        screen.Key(key, false);
+    }
+    // The frame that read "h" saw the arrow up: the last box line before it is where the box stays.
+    const std::vector<std::string> boxes = After(run.Lines(), "box at ");
+    const int boxX = std::stoi(boxes.back()), boxY = std::stoi(boxes.back().substr(boxes.back().find(", ") + 2));
+    EXPECT_EQ(boxY, 200) << "the right arrow moves along the row";
+
+    screen.MoveMouse(400, 300);
+    screen.Button(1, true);
+    EXPECT_TRUE(run.WaitForLine("mark at ", &line));
+    EXPECT_EQ(line, "mark at 400, 300");
+    screen.Button(1, false);
+    screen.Button(4, true);
+    screen.Button(4, false);
+    EXPECT_TRUE(run.WaitForLine("wheel: ", &line));
+    EXPECT_EQ(line, "wheel: +1, marks of 15 pixels");
+
+    // The frame after all that: the greeting in font_mid.bmp, the box, the mark, the typed keys.
+    EXPECT_TRUE(screen.WaitFor(
+        [&](const Picture& p) {
+            auto [left, right] = LitColumns(p, 40, 56, 400);
+            return left >= 40 && left < 50 && right > 180 && right < 230 && Near(p.At(boxX, boxY), Rgb(240, 160, 32), 8) &&
+                   Near(p.At(405, 305), Rgb(240, 64, 64), 8) && !Near(p.At(409, 309), Rgb(240, 64, 64), 8) &&
+                   CharacterShown(p, 40, 440, 7) && CharacterShown(p, 40, 440, 8);
+        },
+        &shown));
+    AddToGallery(shown, "input");
+    screen.Key("Escape", true);
+    EXPECT_EQ(run.Finish(), 0);
+    screen.Key("Escape", false);
+}
