@@ -83,7 +83,8 @@ public:
     Picture Grab();                                 // the window's pixels as shown now
     void MoveMouse(int x, int y);
     void Key(const std::string& keysym, bool down); // xdotool key names: "a", "Shift_L", "Right", ...
-    void Button(int button, bool down);             // 1 left, 3 right, 4/5 wheel
+    void Button(int button, bool down);             // 1 left, 2 middle, 3 right
+    void Click(int button);                         // press and release together, as a wheel notch (4 up, 5 down)
     // Grabs until the picture satisfies `done`; the last picture grabbed goes to *last.
     template <class Predicate> bool WaitFor(Predicate done, Picture* last);
 

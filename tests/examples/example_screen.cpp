@@ -95,4 +95,6 @@ void Screen::Key(const std::string& keysym, bool down) { Xdotool((down ? "keydow
 
 void Screen::Button(int button, bool down) { Xdotool((down ? "mousedown " : "mouseup ") + std::to_string(button)); }
 
+void Screen::Click(int button) { Xdotool("click " + std::to_string(button)); }
+
 } // namespace example
