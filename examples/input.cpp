@@ -5,6 +5,7 @@
 //
 // Keys are named by PC scancodes (1 Escape, 28 Return, 200/208/203/205 the arrows). The program
 // prints what it reads, one line for each change.
+#include <algorithm>
 #include <cstdio>
 
 #include "runtime.h"
@@ -36,17 +37,17 @@ int main(int argc, char** argv) {
     marks.Dim(100, 2);        // up to 100 marks, x and y
     int markCount = 0;
     for (;;) {
-        double dx = KeyDown(kRight) - KeyDown(kLeft), dy = KeyDown(kDown) - KeyDown(kUp);
-        if (dx != 0 || dy != 0) {
-            boxX = Mod(boxX + 4 * dx + 640, 640), boxY = Mod(boxY + 4 * dy + 480, 480);
-            std::printf("box at %g, %g\n", boxX, boxY);
-        }
+        // While an arrow key is held the box moves 4 pixels a frame, up to the screen's edges.
+        double x = std::clamp(boxX + 4 * (KeyDown(kRight) - KeyDown(kLeft)), 20.0, 620.0);
+        double y = std::clamp(boxY + 4 * (KeyDown(kDown) - KeyDown(kUp)), 20.0, 460.0);
+        if (x != boxX || y != boxY) std::printf("box at %g, %g\n", x, y);
+        boxX = x, boxY = y;
         DynString key = InKey(); // each new key press once: "a", "A" with Shift, "" for none
         if (Len(key) > 0 && Asc(key) >= 32) {
             typed = Len(typed) < 40 ? typed + key : key;
             std::printf("key: %s\n", key.CStr());
         }
-        double x, y, left, right;
+        double left, right;
         GetMouseState(x, y, left, right);
         if (left != 0 && wasLeft == 0 && markCount < 100) {
             marks.At(markCount, 0) = x, marks.At(markCount, 1) = y, ++markCount;
