@@ -100,7 +100,7 @@ void AddToGallery(const Picture& picture, const std::string& name) {
     WriteFile(scratch / "shot.ppm", ppm);
     // Written beside the target and renamed over it, so runs side by side never leave half a
     // file; without dates in the file, an unchanged picture gives unchanged bytes.
-    std::string command = "convert '" + scratch / "shot.ppm" + "' -resize 320x240 -strip "
+    std::string command = "/usr/bin/convert '" + scratch / "shot.ppm" + "' -resize 320x240 -strip "
                           "-define png:exclude-chunks=date,time '" + scratch / "shot.png" + "' && mkdir -p '" + dir +
                           "' && mv '" + scratch / "shot.png" + "' '" + dir + "/" + name + ".png'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
