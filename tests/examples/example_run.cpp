@@ -2,10 +2,8 @@
 #include "example_run.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +16,7 @@
 #include "files/files_test_util.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/renderer.h"
+#include "support/spawn_piped.h"
 
 extern char** environ;
 
@@ -107,24 +106,16 @@ void AddToGallery(const Picture& picture, const std::string& name) {
 }
 
 Program::Program(const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     std::string path = ExamplePath(name);
     std::vector<std::string> argv = {path};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> overrides = {"_=" + path, "SDL_AUDIODRIVER=dummy"};
     overrides.insert(overrides.end(), env.begin(), env.end());
     std::vector<std::string> envp = ChildEnvironment(overrides);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, Pointers(argv).data(), Pointers(envp).data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    input_ = in[1];
-    output_ = out[0];
+    voxatest::PipedChild child = voxatest::SpawnPiped(path.c_str(), Pointers(argv).data(), Pointers(envp).data());
+    pid_ = child.pid;
+    input_ = child.input;
+    output_ = child.output;
 }
 
 Program::~Program() {
