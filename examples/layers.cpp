@@ -3,15 +3,16 @@
 //
 //   layers           (Escape quits; the night falls after two seconds)
 //
-// Layer 0 is the background that ShowScreen draws under every frame; other layers are pictures
-// the program draws itself (DrawLayer), such as the frame around the view here.
+// The background (layer 0) is drawn by ShowScreen under every frame, so each frame draws only
+// what moves; the frame around the view is a sprite as large as the screen with a clear window.
 #include <cstdio>
 #include <cstdlib>
 
 #include "runtime.h"
 
-constexpr double kKey = 0x8000FF;  // RGB(255, 0, 128): transparent in loaded bitmaps
-constexpr int kNightFrame = 120;   // when the night falls
+constexpr double kKey = 0x8000FF;          // RGB(255, 0, 128): transparent in loaded sprites
+constexpr double kScratch = 1, kFrame = 2; // sprite ids
+constexpr int kNightFrame = 120;           // when the night falls
 
 // A filled disc as a polygon fan, counter-clockwise on screen.
 static void Disc(double cx, double cy, double r, double colour) {
@@ -35,8 +36,8 @@ static void Landscape(double top, double horizon, double light, double hills) {
 
 // The picture drawn so far, as a BMP file: grabbed into a sprite, then written.
 static void SaveDrawing(const char* file) {
-    GrabSprite(1, 0, 0, 640, 480);
-    if (SaveSprite(1, file) == 0) std::printf("could not write %s\n", file);
+    GrabSprite(kScratch, 0, 0, 640, 480);
+    if (SaveSprite(kScratch, file) == 0) std::printf("could not write %s\n", file);
 }
 
 int main() {
@@ -59,7 +60,7 @@ int main() {
     DrawRect(0, 0, 639, 479, 0x204060);                 // a brown frame around a key-coloured window
     DrawRect(16, 16, 623, 463, kKey);
     SaveDrawing("frame.bmp");
-    if (LoadLayer(2, "frame.bmp") == 0) std::printf("could not load frame.bmp\n");
+    LoadSprite("frame.bmp", kFrame);                    // loading makes the window transparent
     Landscape(0xF0A040, 0xF0E0C0, 0x40E0FF, 0x30A040);  // day: blue sky, a yellow sun
     UseScreenAsBmp();
     std::fflush(stdout);
@@ -76,9 +77,7 @@ int main() {
         DrawLine(x + 14, y + 20, x + 6, y + 44, 0x303030);
         Disc(x, y, 26, 0x2020D0);
         DrawRect(x - 7, y + 44, x + 7, y + 54, 0x205080);
-        SetAlphaMode(-1); // layers draw without the alpha test: blending hides the key colour
-        DrawLayer(2);
-        SetAlphaMode(0);
+        DrawSprite(kFrame, 0, 0);
         ShowScreen();
     }
     if (shot) SaveScreenshot(shot);

@@ -73,7 +73,7 @@ int main() {
         Checkerboard();
         DrawSprite(kRing, kRingX, kRingY);
         if (boxes) {
-            // The boxes the cheap test compares, as outlines.
+            // The ball's box while it overlaps the ring's: top and bottom edges, red once pixels touch.
             double colour = pixels ? 0x0000FF : 0x00FFFF;
             DrawLine(x, y, x + kBallSize - 1, y, colour);
             DrawLine(x, y + kBallSize - 1, x + kBallSize - 1, y + kBallSize - 1, colour);

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 
 #include "files/files_test_util.h"
@@ -28,7 +27,6 @@ std::string Env(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
     return value ? value : fallback;
 }
-
 
 // The environment of the parent with the given "NAME=value" entries put in place, in order.
 std::vector<std::string> ChildEnvironment(const std::vector<std::string>& overrides) {

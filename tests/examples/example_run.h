@@ -38,8 +38,9 @@ void AddToGallery(const Picture& picture, const std::string& name);
 std::string ExamplePath(const std::string& name); // the built example program
 std::string BinDir();                             // the game's directory with its generated assets
 
-// One run of an example program: its standard input and output are pipes; standard error is the test's.
-// The program's directory (the shell variable "_") is the example's, as when a user starts it.
+// One run of an example program: its standard input and output are pipes, standard error is the
+// test's. The shell variable "_" names the program, as when a user starts it from a shell, so
+// the runtime makes the example's directory the working directory.
 class Program {
 public:
     Program(const std::string& name, const std::vector<std::string>& args, const std::vector<std::string>& env = {});
@@ -85,7 +86,7 @@ public:
     void Key(const std::string& keysym, bool down); // xdotool key names: "a", "Shift_L", "Right", ...
     void Button(int button, bool down);             // 1 left, 2 middle, 3 right
     void Click(int button);                         // press and release together, as a wheel notch (4 up, 5 down)
-    // Grabs until the picture satisfies `done`; the last picture grabbed goes to *last.
+    // Grabs, a moment apart, until the picture satisfies `done`; the last one goes to *last.
     template <class Predicate> bool WaitFor(Predicate done, Picture* last);
 
 private:
