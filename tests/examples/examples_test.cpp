@@ -9,7 +9,6 @@
 #include "example_run.h"
 #include "files/files_test_util.h"
 #include "support/disk_audio.h"
-#include "support/errorlog_lines.h"
 #include "support/free_port.h"
 
 using namespace example;
@@ -32,6 +31,56 @@ std::vector<std::string> After(const std::vector<std::string>& lines, const std:
     for (const std::string& l : lines)
         if (l.compare(0, prefix.size(), prefix) == 0) found.push_back(l.substr(prefix.size()));
     return found;
+}
+
+// The first and the last column holding a pixel brighter than `brightness` in rows y0..y1-1;
+// -1, -1 when there is none.
+std::pair<int, int> LitColumns(const Picture& p, int y0, int y1, int brightness) {
+    std::pair<int, int> span{-1, -1};
+    for (int x = 0; x < p.width; ++x)
+        for (int y = y0; y < y1; ++y)
+            if (Brightness(p.At(x, y)) > brightness) {
+                if (span.first < 0) span.first = x;
+                span.second = x;
+                break;
+            }
+    return span;
+}
+
+// The path as the pathfinding example draws it on its 32 x 24 cells of 20 pixels: `cells`
+// cells from the green start (2, 12) through yellow ones to the red goal, each next to the one
+// before (a walk over the yellow cells from the start reaches the goal).
+bool PathShown(const Picture& p, int goalX, int goalY, int cells) {
+    auto colour = [&](int x, int y) { return p.At(x * 20 + 10, y * 20 + 10); };
+    auto path = [&](int x, int y) { return x >= 0 && y >= 0 && x < 32 && y < 24 && Near(colour(x, y), Rgb(240, 224, 48), 8); };
+    int yellow = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) yellow += path(x, y);
+    if (!Near(colour(2, 12), Rgb(48, 192, 48), 8) || !Near(colour(goalX, goalY), Rgb(240, 48, 48), 8) || yellow != cells - 2)
+        return false;
+    std::vector<std::pair<int, int>> todo = {{2, 12}};
+    std::vector<bool> seen(32 * 24);
+    while (!todo.empty()) {
+        auto [x, y] = todo.back();
+        todo.pop_back();
+        for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+            if (x + dx == goalX && y + dy == goalY) return true;
+            if (path(x + dx, y + dy) && !seen[size_t((y + dy) * 32 + x + dx)]) {
+                seen[size_t((y + dy) * 32 + x + dx)] = true;
+                todo.push_back({x + dx, y + dy});
+            }
+        }
+    }
+    return false;
+}
+
+// N of a line "path to X, Y: N cells".
+int Cells(const std::string& line) { return std::stoi(line.substr(line.find(": ") + 2)); }
+
+// A character in cell `cell` of a line of the built-in font (7 x 8 cells) at (x, y): white
+// pixels in the cell's rows above the one where the line editor's "_" cursor blinks.
+bool CharacterShown(const Picture& p, int x, int y, int cell) {
+    return CountColour(p, Rgb(255, 255, 255), 40, x + 7 * cell, y, x + 7 * cell + 7, y + 6) > 0;
 }
 
 } // namespace
@@ -84,24 +133,6 @@ TEST(Example, net_chat) {
     }
     FAIL() << "the host found no free port";
 }
-
-namespace {
-
-// Columns x0..x1-1 of rows y0..y1-1 that hold at least one pixel brighter than `brightness`:
-// the first and the last, or -1, -1.
-std::pair<int, int> LitColumns(const Picture& p, int y0, int y1, int brightness) {
-    std::pair<int, int> span{-1, -1};
-    for (int x = 0; x < p.width; ++x)
-        for (int y = y0; y < y1; ++y)
-            if (Brightness(p.At(x, y)) > brightness) {
-                if (span.first < 0) span.first = x;
-                span.second = x;
-                break;
-            }
-    return span;
-}
-
-} // namespace
 
 // The fonts' cell sizes as loaded from the game's bitmaps, a missing font replaced by the
 // built-in one, every line centred, and the two blending modes on text.
@@ -225,7 +256,7 @@ TEST(Example, model_code) {
         EXPECT_NEAR(std::stod(r.substr(at + 14)), 4.4, 0.03) << r;
     }
     EXPECT_EQ(rays[0].substr(1), rays[1].substr(1)) << "the loaded gem answers as the built one";
-    EXPECT_GT(voxatest::ReadFileBytes(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
+    EXPECT_GT(ReadFile(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
     auto area = [&](int x0, int x1) { return 320 * 360 - CountColour(shot, 0, 8, x0, 20, x1, 360); };
     const int left = area(0, 320), right = area(320, 640);
     EXPECT_GT(left, 15000);
@@ -288,39 +319,6 @@ TEST(Example, pack) {
     EXPECT_EQ(arrows(5), 0) << "no arrow beside the missing file";
 }
 
-namespace {
-
-// The path as the pathfinding example draws it on its 32 x 24 cells of 20 pixels: `cells`
-// cells from the green start (2, 12) through yellow ones to the red goal, each next to the one
-// before (a breadth-first walk over the yellow cells from the start reaches the goal).
-bool PathShown(const Picture& p, int goalX, int goalY, int cells) {
-    auto colour = [&](int x, int y) { return p.At(x * 20 + 10, y * 20 + 10); };
-    auto path = [&](int x, int y) { return x >= 0 && y >= 0 && x < 32 && y < 24 && Near(colour(x, y), Rgb(240, 224, 48), 8); };
-    int yellow = 0;
-    for (int y = 0; y < 24; ++y)
-        for (int x = 0; x < 32; ++x) yellow += path(x, y);
-    if (!Near(colour(2, 12), Rgb(48, 192, 48), 8) || !Near(colour(goalX, goalY), Rgb(240, 48, 48), 8) || yellow != cells - 2)
-        return false;
-    std::vector<std::pair<int, int>> todo = {{2, 12}};
-    std::vector<bool> seen(32 * 24);
-    while (!todo.empty()) {
-        auto [x, y] = todo.back();
-        todo.pop_back();
-        for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-            if (x + dx == goalX && y + dy == goalY) return true;
-            if (path(x + dx, y + dy) && !seen[size_t((y + dy) * 32 + x + dx)]) {
-                seen[size_t((y + dy) * 32 + x + dx)] = true;
-                todo.push_back({x + dx, y + dy});
-            }
-        }
-    }
-    return false;
-}
-
-int Cells(const std::string& line) { return std::stoi(line.substr(line.find(": ") + 2)); }
-
-} // namespace
-
 // Real pointer motion and clicks: the path follows the mouse and ends under it; a click makes a
 // floor cell a wall, which no path can enter, and a second click makes it floor again.
 TEST(Example, pathfinding) {
@@ -352,16 +350,6 @@ TEST(Example, pathfinding) {
     EXPECT_EQ(run.Finish(), 0);
     screen.Key("Escape", false);
 }
-
-namespace {
-
-// A character in cell `cell` of a line of the built-in font (7 x 8 cells) at (x, y): white
-// pixels in the cell's rows above the one where the line editor's "_" cursor blinks.
-bool CharacterShown(const Picture& p, int x, int y, int cell) {
-    return CountColour(p, Rgb(255, 255, 255), 40, x + 7 * cell, y, x + 7 * cell + 7, y + 6) > 0;
-}
-
-} // namespace
 
 // Real key and pointer events: a name typed into the line editor (Shift makes a capital), an
 // arrow key held to move the box, keys read one press at a time, a click that drops a mark where
