@@ -38,16 +38,16 @@ int main(int argc, char** argv) {
     int markCount = 0;
     for (;;) {
         // While an arrow key is held the box moves 4 pixels a frame, up to the screen's edges.
-        double x = std::clamp(boxX + 4 * (KeyDown(kRight) - KeyDown(kLeft)), 20.0, 620.0);
-        double y = std::clamp(boxY + 4 * (KeyDown(kDown) - KeyDown(kUp)), 20.0, 460.0);
-        if (x != boxX || y != boxY) std::printf("box at %g, %g\n", x, y);
-        boxX = x, boxY = y;
+        double toX = std::clamp(boxX + 4 * (KeyDown(kRight) - KeyDown(kLeft)), 20.0, 620.0);
+        double toY = std::clamp(boxY + 4 * (KeyDown(kDown) - KeyDown(kUp)), 20.0, 460.0);
+        if (toX != boxX || toY != boxY) std::printf("box at %g, %g\n", toX, toY);
+        boxX = toX, boxY = toY;
         DynString key = InKey(); // each new key press once: "a", "A" with Shift, "" for none
         if (Len(key) > 0 && Asc(key) >= 32) {
             typed = Len(typed) < 40 ? typed + key : key;
             std::printf("key: %s\n", key.CStr());
         }
-        double left, right;
+        double x, y, left, right;
         GetMouseState(x, y, left, right);
         if (left != 0 && wasLeft == 0 && markCount < 100) {
             marks.At(markCount, 0) = x, marks.At(markCount, 1) = y, ++markCount;

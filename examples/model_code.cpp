@@ -54,7 +54,8 @@ int main() {
         std::printf("could not save and load gem.ddd\n");
         End();
     }
-    // Queries need no window: a ray from 5 units above, straight down, meets the table at 0.6.
+    // Queries work on the model's triangles, drawn or not: a ray from 5 units above the middle,
+    // straight down, meets the table at 0.6.
     for (double id : {kBuilt, kLoaded})
         std::printf("slot %g: the ray down meets the gem %.2f below its start\n", id, CollideRay(id, 0, 0, 5, 0, 0, -1, 0));
     std::fflush(stdout);

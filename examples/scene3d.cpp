@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
         DrawBalls(frame);
 
         // The shadow pass, from the white light's position: the casters are drawn once more.
-        SetCullMode(1);
+        SetCullMode(1);                            // the volumes count clockwise faces as front faces
         SetSpotLight(-3, kWhite, kLightX, kLightY, kLightZ, 0, 0, 0, 1);
         DrawBalls(frame);
         Enter2DMode();                              // closes the pass: shadowed pixels darken
