@@ -2,11 +2,10 @@
 // .ddd file, LoadSprite its texture beside it, and DrawObjectAnim turns and animates it.
 //
 //   voxamodel import robot.gltf robot.ddd --center --scale 0.02
-//   imported_model robot.ddd [--frames-in-model N] [--distance D] [--run FRAMES --screenshot FILE]
+//   imported_model robot.ddd [--frames-in-model N] [--distance D]
 //
 // --frames-in-model: how many frames voxamodel wrote (it prints it), to play them in a loop.
 // --distance: the camera's distance from the origin (default 5; a model of about 2 units fits).
-// --run and --screenshot: stop after so many frames and save the last one (for a check).
 // Escape or closing the window ends the program.
 #include <unistd.h>
 
@@ -23,8 +22,6 @@ struct Options {
     std::string model;
     double framesInModel = 1;
     double distance = 5;
-    double run = 0;  // 0: until Escape
-    std::string screenshot;
 };
 
 bool Parse(int argc, char** argv, Options& o) {
@@ -34,10 +31,6 @@ bool Parse(int argc, char** argv, Options& o) {
             o.framesInModel = std::atof(argv[++i]);
         } else if (std::strcmp(argv[i], "--distance") == 0 && value) {
             o.distance = std::atof(argv[++i]);
-        } else if (std::strcmp(argv[i], "--run") == 0 && value) {
-            o.run = std::atof(argv[++i]);
-        } else if (std::strcmp(argv[i], "--screenshot") == 0 && value) {
-            o.screenshot = argv[++i];
         } else if (argv[i][0] != '-' && o.model.empty()) {
             o.model = argv[i];
         } else {
@@ -60,16 +53,17 @@ std::string Absolute(const std::string& path) {
 int main(int argc, char** argv) {
     Options o;
     if (!Parse(argc, argv, o)) {
-        std::fprintf(stderr, "usage: imported_model MODEL.ddd [--frames-in-model N] [--distance D] "
-                             "[--run FRAMES --screenshot FILE]\n");
+        std::fprintf(stderr, "usage: imported_model MODEL.ddd [--frames-in-model N] [--distance D]\n");
         return 2;
     }
     o.model = Absolute(o.model);
-    o.screenshot = Absolute(o.screenshot);
     gSettings.screenWidth = 640;
     gSettings.screenHeight = 480;
     gSettings.framesPerSecond = 60;
     RuntimeStart(argc, argv, "", nullptr, "imported model");
+    // Headless runs: EXAMPLE_FRAMES=n stops after n frames, EXAMPLE_SCREENSHOT=file keeps the last.
+    const char* frames = std::getenv("EXAMPLE_FRAMES");
+    const char* shot = std::getenv("EXAMPLE_SCREENSHOT");
 
     DynString model(o.model.c_str());
     if (!LoadObject(model, 1)) {
@@ -80,7 +74,7 @@ int main(int argc, char** argv) {
     std::string texture = o.model.substr(0, o.model.rfind('.')) + ".bmp";
     const bool textured = LoadSprite(DynString(texture.c_str()), 1) == 1;
 
-    for (double frame = 0; o.run == 0 || frame < o.run; ++frame) {
+    for (double frame = 0; !frames || frame < std::atoi(frames); ++frame) {
         Enter3DMode(0.1, 1000, 45);
         SetCamera(0, o.distance * 0.3, o.distance, 0, 0, 0);
         SetCullMode(-1);  // sources wind their faces counter-clockwise seen from outside
@@ -96,6 +90,6 @@ int main(int argc, char** argv) {
         PrintText(DynString(textured ? "textured model" : "model without texture"), 8, 8);
         ShowScreen();
     }
-    if (!o.screenshot.empty()) SaveScreenshot(DynString(o.screenshot.c_str()));  // the last frame shown
+    if (shot) SaveScreenshot(DynString(shot));  // the last frame shown
     End();
 }

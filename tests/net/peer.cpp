@@ -5,16 +5,15 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
 #include <cerrno>
 #include <chrono>
 #include <thread>
+
+#include "support/spawn_piped.h"
 
 extern char** environ;
 
@@ -30,19 +29,11 @@ int LeftMs(Clock::time_point deadline) {
 } // namespace
 
 Peer::Peer() {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     char* argv[] = {const_cast<char*>(NET_PEER_PATH), nullptr};
-    if (posix_spawn(&pid_, NET_PEER_PATH, &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    toPeer_ = in[1];
-    fromPeer_ = out[0];
+    voxatest::PipedChild child = voxatest::SpawnPiped(NET_PEER_PATH, argv, environ);
+    pid_ = child.pid;
+    toPeer_ = child.input;
+    fromPeer_ = child.output;
 }
 
 Peer::~Peer() {
@@ -95,20 +86,6 @@ bool Peer::Exited(int timeoutMs) {
 }
 
 bool Peer::Alive() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
-
-uint16_t FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof sa;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
-        port = ntohs(sa.sin_port);
-    close(fd);
-    return port;
-}
 
 uint16_t HostOnFreePort(Peer& host) {
     for (int i = 0; i < 5; ++i) {

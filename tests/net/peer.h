@@ -10,6 +10,7 @@
 
 #include "net/sockets.h"
 #include "net/wire.h"
+#include "support/free_port.h"
 
 // One net_peer process. Every command waits at most timeoutMs for its one-line answer.
 class Peer {
@@ -32,7 +33,8 @@ private:
     std::string pending_;
 };
 
-uint16_t FreePort();                              // a port that nobody listened on a moment ago
+
+using voxatest::FreePort;
 
 // Hosts on a free port (a few tries, since another test may take the port meanwhile); 0 on failure.
 uint16_t HostOnFreePort(Peer& host);

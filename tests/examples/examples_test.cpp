@@ -1,0 +1,434 @@
+// Every example program run as its user runs it, checked for what it must show: its last frame,
+// the lines it prints, the files and sound it makes. Input examples get real X events.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "example_run.h"
+#include "files/files_test_util.h"
+#include "support/disk_audio.h"
+#include "support/free_port.h"
+
+using namespace example;
+
+namespace {
+
+// The runtime's colour numbers in the examples' terms: red + green * 256 + blue * 65536.
+constexpr uint32_t Rgb(int r, int g, int b) { return uint32_t(r + g * 256 + b * 65536); }
+
+int CountColour(const Picture& p, uint32_t colour, int tolerance, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) n += Near(p.At(x, y), colour, tolerance);
+    return n;
+}
+
+// The lines of an output that start with prefix, the prefix cut off.
+std::vector<std::string> After(const std::vector<std::string>& lines, const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const std::string& l : lines)
+        if (l.compare(0, prefix.size(), prefix) == 0) found.push_back(l.substr(prefix.size()));
+    return found;
+}
+
+// The first and the last column holding a pixel brighter than `brightness` in rows y0..y1-1;
+// -1, -1 when there is none.
+std::pair<int, int> LitColumns(const Picture& p, int y0, int y1, int brightness) {
+    std::pair<int, int> span{-1, -1};
+    for (int x = 0; x < p.width; ++x)
+        for (int y = y0; y < y1; ++y)
+            if (Brightness(p.At(x, y)) > brightness) {
+                if (span.first < 0) span.first = x;
+                span.second = x;
+                break;
+            }
+    return span;
+}
+
+// The path as the pathfinding example draws it on its 32 x 24 cells of 20 pixels: `cells`
+// cells from the green start (2, 12) through yellow ones to the red goal, each next to the one
+// before (a walk over the yellow cells from the start reaches the goal).
+bool PathShown(const Picture& p, int goalX, int goalY, int cells) {
+    auto colour = [&](int x, int y) { return p.At(x * 20 + 10, y * 20 + 10); };
+    auto path = [&](int x, int y) { return x >= 0 && y >= 0 && x < 32 && y < 24 && Near(colour(x, y), Rgb(240, 224, 48), 8); };
+    int yellow = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) yellow += path(x, y);
+    if (!Near(colour(2, 12), Rgb(48, 192, 48), 8) || !Near(colour(goalX, goalY), Rgb(240, 48, 48), 8) || yellow != cells - 2)
+        return false;
+    std::vector<std::pair<int, int>> todo = {{2, 12}};
+    std::vector<bool> seen(32 * 24);
+    while (!todo.empty()) {
+        auto [x, y] = todo.back();
+        todo.pop_back();
+        for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+            if (x + dx == goalX && y + dy == goalY) return true;
+            if (path(x + dx, y + dy) && !seen[size_t((y + dy) * 32 + x + dx)]) {
+                seen[size_t((y + dy) * 32 + x + dx)] = true;
+                todo.push_back({x + dx, y + dy});
+            }
+        }
+    }
+    return false;
+}
+
+// N of a line "path to X, Y: N cells".
+int Cells(const std::string& line) { return std::stoi(line.substr(line.find(": ") + 2)); }
+
+// A character in cell `cell` of a line of the built-in font (7 x 8 cells) at (x, y): white
+// pixels in the cell's rows above the one where the line editor's "_" cursor blinks.
+bool CharacterShown(const Picture& p, int x, int y, int cell) {
+    return CountColour(p, Rgb(255, 255, 255), 40, x + 7 * cell, y, x + 7 * cell + 7, y + 6) > 0;
+}
+
+} // namespace
+
+// The ring's hole: the boxes overlap while no pixels touch, which only a pixel-exact test sees;
+// the key colour of the saved bitmaps never reaches the screen.
+TEST(Example, sprites) {
+    std::vector<std::string> out;
+    Picture shot = RunFrames("sprites", 70, {}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    EXPECT_EQ(After(out, "ring.bmp: "), std::vector<std::string>{"128 x 128 pixels"});
+    std::vector<std::string> states;
+    for (const std::string& s : After(out, "frame ")) states.push_back(s.substr(s.find(": ") + 2));
+    EXPECT_EQ(states, (std::vector<std::string>{"apart", "boxes overlap, pixels apart", "pixels touch",
+                                                "boxes overlap, pixels apart"}));
+    // Frame 70: the ball (blue, 32 x 32 at 320, 224) sits inside the ring (gold, 128 x 128 at 256, 176).
+    EXPECT_EQ(CountColour(shot, Rgb(255, 0, 128), 0, 0, 0, 640, 480), 0) << "the colour key shows";
+    EXPECT_TRUE(Near(shot.At(272, 240), Rgb(224, 160, 32), 12)) << "the ring's band";
+    EXPECT_TRUE(Near(shot.At(336, 244), Rgb(32, 64, 208), 12)) << "the ball";
+    for (auto [x, y] : {std::pair{259, 179}, {292, 240}, {380, 292}}) {
+        uint32_t c = shot.At(x, y);
+        EXPECT_TRUE(Blue(c) > Red(c) && Brightness(c) < 250) << "the board shows through at " << x << ", " << y;
+    }
+}
+
+// A host and a client exchange lines through their standard input and output; an empty line
+// leaves the chat with status 0.
+TEST(Example, net_chat) {
+    std::string line;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        // Another program may take the free port first; the host then ends at once.
+        const std::string port = std::to_string(voxatest::FreePort());
+        Program host("net_chat", {"host", port, "Ann"});
+        if (!host.WaitForLine("you are player ", &line)) continue;
+        EXPECT_EQ(line, "you are player 101; 1 in the game");
+        Program client("net_chat", {"join", "127.0.0.1", port, "Bob"});
+        ASSERT_TRUE(client.WaitForLine("you are player ", &line));
+        EXPECT_NE(line.find("; 2 in the game"), std::string::npos) << line;
+        ASSERT_TRUE(host.WaitForLine("> Bob joined"));
+        ASSERT_TRUE(client.Write("hello from Bob\n"));
+        EXPECT_TRUE(host.WaitForLine("> Bob: hello from Bob"));
+        EXPECT_TRUE(client.WaitForLine("> Bob: hello from Bob")) << "a line to all reaches its sender too";
+        ASSERT_TRUE(host.Write("hi Bob\n"));
+        EXPECT_TRUE(client.WaitForLine("> Ann: hi Bob"));
+        ASSERT_TRUE(client.Write("\n"));
+        EXPECT_EQ(client.Finish(), 0);
+        ASSERT_TRUE(host.Write("\n"));
+        EXPECT_EQ(host.Finish(), 0);
+        return;
+    }
+    FAIL() << "the host found no free port";
+}
+
+// The fonts' cell sizes as loaded from the game's bitmaps, a missing font replaced by the
+// built-in one, every line centred, and the two blending modes on text.
+TEST(Example, text) {
+    std::vector<std::string> out;
+    Picture shot = RunFrames("text", 60, {BinDir()}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    EXPECT_EQ(After(out, "font "), (std::vector<std::string>{"0: cells of 7 x 8 pixels", "1: cells of 32 x 32 pixels",
+                                                             "2: cells of 16 x 16 pixels", "3: cells of 10 x 16 pixels",
+                                                             "4: cells of 7 x 8 pixels"}));
+    // The title, the two file fonts' lines and the built-in font's line, each centred on x 320.
+    for (auto [top, bottom] : {std::pair{24, 56}, {90, 106}, {120, 136}, {150, 158}}) {
+        auto [left, right] = LitColumns(shot, top, bottom, 400);
+        ASSERT_GE(left, 0) << "no text in rows " << top << ".." << bottom;
+        EXPECT_GT(right - left, 200) << "rows " << top;
+        EXPECT_NEAR((left + right) / 2.0, 320, 16) << "rows " << top;
+    }
+    // Over the orange boxes: translucent text leaves no pixel white, additive text saturates.
+    const uint32_t orange = Rgb(192, 96, 32);
+    int washed = 0, white = 0, saturated = 0;
+    for (int y = 290; y < 310; ++y) {
+        for (int x = 80; x < 260; ++x) {
+            washed += !Near(shot.At(x, y), orange, 30);
+            white += Red(shot.At(x, y)) > 220;
+        }
+        for (int x = 400; x < 540; ++x) saturated += Red(shot.At(x, y)) == 255 && Green(shot.At(x, y)) > 220;
+    }
+    EXPECT_GT(washed, 100);
+    EXPECT_EQ(white, 0);
+    EXPECT_GT(saturated, 100);
+}
+
+// Exact colours where the blending arithmetic is known: blue at strength 0.5 over red and over
+// black, translucent (half of it, weighted by alpha 0.5) and additive; the Gouraud triangle's
+// corners; the viewport's moved origin.
+TEST(Example, primitives) {
+    Picture shot = RunFrames("primitives", 60);
+    ASSERT_EQ(shot.width, 640);
+    struct Probe {
+        int x, y;
+        uint32_t colour;
+        const char* what;
+    };
+    for (const Probe& p : {Probe{300, 60, Rgb(255, 0, 0), "opaque red"},
+                           Probe{300, 100, Rgb(128, 0, 63), "translucent blue over red"},
+                           Probe{300, 140, Rgb(0, 0, 63), "translucent blue over black"},
+                           Probe{500, 100, Rgb(255, 0, 127), "additive blue over red"},
+                           Probe{500, 140, Rgb(0, 0, 127), "additive blue over black"},
+                           Probe{110, 200, Rgb(255, 192, 64), "the lines' common end"},
+                           Probe{465, 305, Rgb(64, 64, 64), "the viewport's rectangle"},
+                           Probe{455, 305, Rgb(0, 0, 0), "left of the viewport"}})
+        EXPECT_TRUE(Near(shot.At(p.x, p.y), p.colour, 3)) << p.what << " at " << p.x << ", " << p.y << ": "
+                                                          << std::hex << shot.At(p.x, p.y);
+    EXPECT_GT(Red(shot.At(50, 455)), 200) << "the triangle's red corner";
+    EXPECT_GT(Green(shot.At(190, 455)), 200) << "the triangle's green corner";
+    EXPECT_GT(Blue(shot.At(120, 312)), 200) << "the triangle's blue corner";
+    uint32_t middle = shot.At(120, 410);
+    EXPECT_TRUE(Red(middle) > 40 && Green(middle) > 40 && Blue(middle) > 40) << "colours blend inside";
+    EXPECT_GT(CountColour(shot, Rgb(255, 255, 255), 0, 0, 0, 640, 40), 10) << "the star field";
+}
+
+// Before the night falls the day picture is the background; after it the faded-in night
+// picture is, for good. The frame layer stays on top with its key-coloured window transparent.
+TEST(Example, layers) {
+    std::vector<std::string> out;
+    Picture night = RunFrames("layers", 180, {}, {}, &out);
+    ASSERT_EQ(night.width, 640);
+    EXPECT_EQ(After(out, "frame "), std::vector<std::string>{"120: night.bmp faded in and is the background now"});
+    Picture day = RunFrames("layers", 60); // the gallery shows the day
+    ASSERT_EQ(day.width, 640);
+    for (const Picture* p : {&day, &night}) {
+        EXPECT_TRUE(Near(p->At(5, 5), Rgb(96, 64, 32), 4)) << "the frame";
+        EXPECT_TRUE(Near(p->At(634, 474), Rgb(96, 64, 32), 4)) << "the frame";
+    }
+    uint32_t sky = day.At(320, 40);
+    EXPECT_TRUE(Blue(sky) > 220 && Red(sky) < 150) << "a blue day sky: " << std::hex << sky;
+    EXPECT_TRUE(Near(day.At(470, 130), Rgb(255, 224, 64), 8)) << "the sun";
+    EXPECT_TRUE(Near(day.At(120, 265), Rgb(208, 32, 32), 8)) << "the balloon over the day";
+    EXPECT_GT(Green(day.At(320, 450)), 120) << "the day's hills";
+    sky = night.At(320, 40);
+    EXPECT_TRUE(Blue(sky) > Red(sky) && Brightness(sky) < 200) << "a dark night sky: " << std::hex << sky;
+    EXPECT_TRUE(Near(night.At(470, 130), Rgb(240, 224, 192), 8)) << "the moon";
+}
+
+// The game's models in a fixed scene: each ball where its label says, a stencil shadow at half
+// the brightness of the table beside it, and the far end of the table fading into blue fog.
+TEST(Example, scene3d) {
+    Picture shot = RunFrames("scene3d", 60, {BinDir()});
+    ASSERT_EQ(shot.width, 640);
+    auto count = [&](int x0, int y0, int x1, int y1, auto test) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += test(shot.At(x, y));
+        return n;
+    };
+    EXPECT_GT(count(460, 240, 510, 290, [](uint32_t c) { return Blue(c) > 150 && Red(c) < 100; }), 100) << "blue ball";
+    EXPECT_GT(count(0, 300, 70, 370, [](uint32_t c) { return Red(c) > 150 && Green(c) < 80; }), 200) << "red target";
+    EXPECT_GT(count(260, 170, 300, 210, [](uint32_t c) { return Brightness(c) > 300; }), 100) << "the grey striker";
+    EXPECT_GT(count(440, 215, 530, 235, [](uint32_t c) { return Brightness(c) > 600; }), 20) << "the ball's label";
+    // The blue ball's shadow falls to its right on screen (the light is to the left, x 260).
+    const int lit = (Green(shot.At(570, 250)) + Green(shot.At(570, 300))) / 2;
+    for (auto [x, y] : {std::pair{540, 278}, {570, 275}, {600, 272}})
+        EXPECT_LT(Green(shot.At(x, y)), lit * 0.7) << "no shadow at " << x << ", " << y << " (table beside it: " << lit << ")";
+    const uint32_t nearEnd = shot.At(320, 350), farEnd = shot.At(320, 60);
+    EXPECT_GT(Green(nearEnd), 1.5 * Blue(nearEnd)) << "the green table near the camera";
+    EXPECT_GT(Blue(farEnd), Green(farEnd)) << "the table's far end in the blue fog";
+}
+
+// The gem built in code and the one loaded from the file it saved: the same distance for a ray
+// cast down onto each (the table 0.6 above the middle, the ray starting at 5), and the same
+// size on screen, one in each half.
+TEST(Example, model_code) {
+    std::vector<std::string> out;
+    Picture shot = RunFrames("model_code", 60, {}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    std::vector<std::string> rays = After(out, "slot ");
+    ASSERT_EQ(rays.size(), 2u);
+    for (const std::string& r : rays) {
+        size_t at = r.find("meets the gem ");
+        ASSERT_NE(at, std::string::npos) << r;
+        EXPECT_NEAR(std::stod(r.substr(at + 14)), 4.4, 0.03) << r;
+    }
+    EXPECT_EQ(rays[0].substr(1), rays[1].substr(1)) << "the loaded gem answers as the built one";
+    EXPECT_GT(ReadFile(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
+    auto area = [&](int x0, int x1) { return 320 * 360 - CountColour(shot, 0, 8, x0, 20, x1, 360); };
+    const int left = area(0, 320), right = area(320, 640);
+    EXPECT_GT(left, 15000);
+    EXPECT_NEAR(right, left, left / 5) << "the two gems cover about the same area";
+}
+
+// The sound device's output, heard through SDL's disk driver: the tone alone first, whole and
+// at the amplitude the program wrote (volume 1 mixes a lone sound unchanged), then the music.
+TEST(Example, sound) {
+    ScratchDir scratch;
+    std::vector<std::string> out;
+    Picture shot = RunFrames("sound", 150, {BinDir()},
+                             {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + scratch / "out.raw", "SDL_DISKAUDIODELAY=10"}, &out);
+    ASSERT_EQ(shot.width, 640);
+    EXPECT_EQ(After(out, "frame "), (std::vector<std::string>{"10: tone", "60: music on"}));
+    const std::vector<int16_t> samples = voxatest::ReadSamples(scratch / "out.raw");
+    size_t first = 0;
+    while (first < samples.size() && samples[first] == 0) ++first;
+    size_t tone = first;
+    while (tone < samples.size() && std::abs(samples[tone]) == 8000) ++tone;
+    EXPECT_GE(tone - first, 26460u) << "0.3 s of the tone in stereo, alone";
+    const size_t music = std::count_if(samples.begin() + long(tone), samples.end(), [](int16_t s) { return s % 8000 != 0; });
+    EXPECT_GT(music, 44100u) << "half a second of music after the tone";
+    EXPECT_TRUE(Near(shot.At(400, 338), Rgb(64, 192, 96), 0)) << "the music's bars";
+}
+
+// A pack made with voxapack from the game's files and a text of the test's: every name the
+// program asks for (in any letter case) comes out of the pack, the missing one does not, and the
+// frame shows the packed background, the greeting and an arrow beside each entry found.
+TEST(Example, pack) {
+    ScratchDir scratch;
+    WriteFile(scratch / "greeting.txt", "Hello from inside the pack\r\n");
+    const std::string pack = scratch / "demo.pak";
+    const std::string command = BinDir() + "/voxapack create '" + pack + "' -C '" + scratch.Path() + "' greeting.txt -C '" +
+                                BinDir() + "' start.bmp font_mid.bmp pfeil_rechts.bmp click.wav";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::vector<std::string> out;
+    Picture shot = RunFrames("pack", 30, {pack}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    for (auto [asked, entry] : {std::pair{"START.BMP", "start.bmp"}, {"font_mid.bmp", "font_mid.bmp"},
+                                {"Pfeil_Rechts.BMP", "pfeil_rechts.bmp"}, {"click.wav", "click.wav"},
+                                {"greeting.txt", "greeting.txt"}}) {
+        std::vector<std::string> resolved = After(out, std::string(asked) + ": ");
+        ASSERT_EQ(resolved.size(), 1u) << asked;
+        EXPECT_EQ(resolved[0].rfind("/tmp/~dud", 0), 0u) << asked << " was not unpacked: " << resolved[0];
+        EXPECT_EQ(resolved[0].substr(11), entry) << asked;
+    }
+    EXPECT_EQ(After(out, "level9.txt: "), std::vector<std::string>{"not found"});
+    EXPECT_EQ(After(out, "loaded: "), std::vector<std::string>{"sprite 1, sound 1"});
+    EXPECT_EQ(After(out, "greeting: "), std::vector<std::string>{"Hello from inside the pack"});
+
+    Picture background = ReadBmp(BinDir() + "/start.bmp");
+    ASSERT_EQ(background.width, 640);
+    for (auto [x, y] : {std::pair{320, 20}, {10, 470}, {630, 150}, {100, 170}})
+        EXPECT_TRUE(Near(shot.At(x, y), background.At(x, y), 2)) << "start.bmp as the background at " << x << ", " << y;
+    auto [left, right] = LitColumns(shot, 100, 116, 400);
+    EXPECT_NEAR((left + right) / 2.0, 320, 16) << "the greeting, centred";
+    auto arrows = [&](int row) { return CountColour(shot, Rgb(255, 192, 64), 80, 40, 212 + row * 36, 90, 228 + row * 36); };
+    for (int row = 0; row < 5; ++row) EXPECT_GT(arrows(row), 20) << "an arrow beside entry " << row;
+    EXPECT_EQ(arrows(5), 0) << "no arrow beside the missing file";
+}
+
+// Real pointer motion and clicks: the path follows the mouse and ends under it; a click makes a
+// floor cell a wall, which no path can enter, and a second click makes it floor again.
+TEST(Example, pathfinding) {
+    Program run("pathfinding", {});
+    Screen screen("FindPath on a grid");
+    ASSERT_TRUE(screen.Found());
+    std::string line;
+    for (const std::string now : {"wall", "floor"}) {
+        screen.MoveMouse(5 * 20 + 10, 5 * 20 + 10);
+        ASSERT_TRUE(run.WaitForLine("path to 5, 5: ", &line));
+        EXPECT_EQ(Cells(line) > 0, now == "wall") << line;
+        screen.Button(1, true);
+        EXPECT_TRUE(run.WaitForLine(now + " at 5, 5"));
+        screen.Button(1, false);
+        ASSERT_TRUE(run.WaitForLine("path to 5, 5: ", &line));
+        EXPECT_EQ(Cells(line) > 0, now == "floor") << line;
+        // The release comes before the motion, so the frame that sees the mouse in the next cell
+        // has seen the button up.
+        screen.MoveMouse(6 * 20 + 10, 5 * 20 + 10);
+        ASSERT_TRUE(run.WaitForLine("path to 6, 5: "));
+    }
+    screen.MoveMouse(25 * 20 + 10, 12 * 20 + 10);
+    ASSERT_TRUE(run.WaitForLine("path to 25, 12: ", &line));
+    Picture shown;
+    EXPECT_TRUE(screen.WaitFor([&](const Picture& p) { return PathShown(p, 25, 12, Cells(line)); }, &shown)) << line;
+    EXPECT_FALSE(Near(shown.At(5 * 20 + 10, 5 * 20 + 10), Rgb(240, 48, 48), 8)) << "the old goal is no goal any more";
+    AddToGallery(shown, "pathfinding");
+    screen.Key("Escape", true);
+    EXPECT_EQ(run.Finish(), 0);
+    screen.Key("Escape", false);
+}
+
+// Real key and pointer events: a name typed into the line editor (Shift makes a capital), an
+// arrow key held to move the box, keys read one press at a time, a click that drops a mark where
+// the pointer is, and a wheel notch that resizes the marks.
+TEST(Example, input) {
+    Program run("input", {BinDir()});
+    Screen screen("Keyboard, mouse and the line editor");
+    ASSERT_TRUE(screen.Found());
+    ASSERT_TRUE(run.WaitForLine("line editor:"));
+    // The editor samples the keys once a frame: each key is held until its character shows.
+    const std::vector<std::vector<std::string>> strokes = {{"Shift_L", "a"}, {"d"}, {"a"}};
+    Picture shown;
+    for (size_t k = 0; k < strokes.size(); ++k) {
+        for (const std::string& key : strokes[k]) screen.Key(key, true);
+        EXPECT_TRUE(screen.WaitFor([k](const Picture& p) { return CharacterShown(p, 40, 90, int(k)); }, &shown)) << k;
+        for (auto key = strokes[k].rbegin(); key != strokes[k].rend(); ++key) screen.Key(*key, false);
+    }
+    std::string line;
+    screen.Key("Return", true);
+    ASSERT_TRUE(run.WaitForLine("name: ", &line));
+    screen.Key("Return", false);
+    EXPECT_EQ(line, "name: Ada");
+
+    // The box moves while the arrow is held, and stops at the screen's edge.
+    screen.Key("Right", true);
+    EXPECT_TRUE(run.WaitForLine("box at 620, 200"));
+    screen.Key("Right", false);
+    EXPECT_EQ(After(run.Lines(), "box at ").size(), 80u) << "4 pixels a frame from 300 to 620";
+    for (const std::string key : {"h", "i"}) {
+        screen.Key(key, true);
+        EXPECT_TRUE(run.WaitForLine("key: " + key));
+        screen.Key(key, false);
+    }
+
+    screen.MoveMouse(400, 300);
+    screen.Button(1, true);
+    EXPECT_TRUE(run.WaitForLine("mark at ", &line));
+    EXPECT_EQ(line, "mark at 400, 300");
+    screen.Button(1, false);
+    screen.Click(4); // a wheel notch: the press and the release at once
+    EXPECT_TRUE(run.WaitForLine("wheel: ", &line));
+    EXPECT_EQ(line, "wheel: +1, marks of 15 pixels");
+
+    // The frame after all that: the greeting in font_mid.bmp, the box, the mark, the typed keys.
+    EXPECT_TRUE(screen.WaitFor(
+        [&](const Picture& p) {
+            auto [left, right] = LitColumns(p, 40, 56, 400);
+            return left >= 40 && left < 50 && right > 180 && right < 230 && Near(p.At(620, 200), Rgb(240, 160, 32), 8) &&
+                   Near(p.At(405, 305), Rgb(240, 64, 64), 8) && !Near(p.At(409, 309), Rgb(240, 64, 64), 8) &&
+                   CharacterShown(p, 40, 440, 7) && CharacterShown(p, 40, 440, 8);
+        },
+        &shown));
+    AddToGallery(shown, "input");
+    screen.Key("Escape", true);
+    EXPECT_EQ(run.Finish(), 0);
+    screen.Key("Escape", false);
+}
+
+// A textured cube written as OBJ + MTL + PNG, converted by voxamodel as a user would, then drawn:
+// the texture's red fills the middle of the screen.
+TEST(Example, imported_model) {
+    ScratchDir scratch;
+    ASSERT_EQ(std::system(("convert -size 16x16 xc:'#e02020' " + scratch / "red.png").c_str()), 0);
+    WriteFile(scratch / "cube.mtl", "newmtl paint\nmap_Kd red.png\n");
+    WriteFile(scratch / "cube.obj",
+              "mtllib cube.mtl\n"
+              "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+              "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nusemtl paint\n"
+              "f 1/1 4/2 3/3 2/4\nf 5/1 6/2 7/3 8/4\nf 1/1 2/2 6/3 5/4\n"
+              "f 2/1 3/2 7/3 6/4\nf 3/1 4/2 8/3 7/4\nf 4/1 1/2 5/3 8/4\n");
+    const std::string convert = BinDir() + "/voxamodel import " + scratch / "cube.obj" + " " +
+                                scratch / "cube.ddd" + " --center > /dev/null";
+    ASSERT_EQ(std::system(convert.c_str()), 0);
+    std::vector<std::string> out;
+    Picture shot = RunFrames("imported_model", 10, {scratch / "cube.ddd"}, {}, &out);
+    ASSERT_EQ(shot.width, 640);
+    const uint32_t centre = shot.At(320, 240);
+    EXPECT_TRUE(Red(centre) > 100 && Green(centre) < 60 && Blue(centre) < 60) << "the texture's red at the centre";
+    EXPECT_EQ(CountColour(shot, 0, 8, 300, 220, 340, 260), 0) << "the cube covers the middle";
+    AddToGallery(shot, "imported_model");
+}

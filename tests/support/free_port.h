@@ -1,0 +1,29 @@
+// Test support: a TCP port on 127.0.0.1 that nobody listened on a moment ago (the system's
+// choice for a socket bound to port 0). Another program may take it before the caller does, so
+// callers that host on it retry with a new one.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+namespace voxatest {
+
+inline uint16_t FreePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof sa;
+    uint16_t port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
+        port = ntohs(sa.sin_port);
+    close(fd);
+    return port;
+}
+
+} // namespace voxatest
