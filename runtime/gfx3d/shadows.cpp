@@ -17,6 +17,8 @@ namespace scene3d {
 
 namespace {
 
+bool gDrawFarCaps = false;
+
 // True when the current modelview turns space inside out (a negative scale factor), so that a
 // triangle wound clockwise in the model appears counter-clockwise.
 bool MirrorsWinding() {
@@ -28,6 +30,8 @@ bool MirrorsWinding() {
 }
 
 } // namespace
+
+void DrawFarCapsForTesting(bool on) { gDrawFarCaps = on; }
 
 void ShadowPass(bool on) {
     Zovovezi3D& r = gRenderer3D;
@@ -111,7 +115,14 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
                 put(sides, b - light, 0);
             }
         }
-        if (!caps) continue;
+        // The near cap: the facing triangles as they are. The far cap, every other triangle
+        // pushed to infinity (w = 0), is left out: a point at infinity keeps w = 0 through the
+        // modelview, and every projection Enter3DMode loads gives it clip coordinates with
+        // z = w (f + n) / (f - n), a factor above 1 in size (perspective), or with w = 0
+        // (orthographic, or the identity when the frustum is refused). Either way |z| > w or
+        // w = 0 holds for every point of a triangle spanned by three of them, so the whole
+        // triangle lies outside the clip volume and is culled without reaching a pixel.
+        if (!caps || (!facing && !gDrawFarCaps)) continue;
         for (int k = 2; k >= 0; --k) {
             const Vec3 v = FromArray(tri[3 * t + k].position);
             if (facing) put(ends, v, 1);

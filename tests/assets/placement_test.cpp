@@ -23,7 +23,10 @@
 #include "assets.h"
 #include "core/errors.h"
 #include "core/lifecycle.h"
+#include "core/window.h"
+#include "devices/devices.h"
 #include "game.h"
+#include "gfx3d/render.h"
 #include "gfx2d/gl_fixture.h"
 #include "runtime.h"
 #include "support/errorlog_lines.h"
@@ -653,6 +656,61 @@ TEST_F(ModelPlacement, PlaySceneScreenshotHoldsTheFrameAsDrawn) {
             if (Rgb(uint8_t(p[2]), uint8_t(p[1]), uint8_t(p[0])) != At(drawn, x, y)) ++differ;
         }
     EXPECT_EQ(differ, 0);
+}
+
+// The frames of play (three moments of shots from different bases, the shadows of the tubes,
+// pointers, balls and rod on the table) and of the menu over the idle scene are the same pixel
+// for pixel whether the shadow volumes' far caps are drawn or left out. The caps lie beyond the
+// far plane, so the tolerance is 0: any difference is a fault. Between the compared moments the
+// game runs without GL, so only those frames are drawn.
+TEST_F(ModelPlacement, FramesWithoutTheFarCapsMatchThoseWithThem) {
+    static uint8_t keys[kKeySymbolCount];
+    SetKeyStateSourceForTesting(keys);
+    gGame.frameStep = 5;
+    gGame.previousStep = 5;
+    auto draw = [] {
+        Enter2DMode();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        DrawScene();
+        DrawHudScore();
+        if (gGame.gameState == 0) DrawMenus();
+        DrawHudGame();
+        Enter2DMode();
+    };
+    auto compare = [&](const std::string& what) {
+        const GameGlobals globals = gGame;
+        const GameArrays arrays = gGameArrays;
+        scene3d::DrawFarCapsForTesting(true);
+        SeedRandom(7);
+        draw();
+        const Frame with = gltest::BackFrame();
+        scene3d::DrawFarCapsForTesting(false);
+        gGame = globals;
+        gGameArrays = arrays;
+        SeedRandom(7);
+        draw();
+        const Frame without = gltest::BackFrame();
+        EXPECT_GT(Count(without, Ink), 640 * 480 * 3 / 4) << what;
+        int differ = 0;
+        for (size_t i = 0; i < with.size(); ++i) differ += with[i] != without[i];
+        EXPECT_EQ(differ, 0) << what;
+    };
+    for (long frame = 0; frame <= 900; ++frame) {
+        std::fill(std::begin(keys), std::end(keys), uint8_t(0));
+        if (frame % 400 == 0) keys[ScancodeKeySymbol(30 + int(frame / 400 % 3))] = 1; // A, S, D
+        if (frame % 400 == 10) keys[ScancodeKeySymbol(57)] = 1;                        // space
+        if (frame == 60 || frame == 470 || frame == 900) {
+            compare("play, frame " + std::to_string(frame));
+            continue;
+        }
+        Window().ready = 0;
+        draw();
+        Window().ready = 1;
+    }
+    std::fill(std::begin(keys), std::end(keys), uint8_t(0));
+    gGame.gameState = 0;
+    compare("menu");
+    SetKeyStateSourceForTesting(nullptr);
 }
 
 }  // namespace
