@@ -4,6 +4,9 @@
 //   shadows, the HUD), finished with glFinish so the driver's work is inside the frame, without
 //   the swap and the pacing wait. Timed as process CPU time, so llvmpipe's rasterizer threads
 //   count too. EmptyFrame (clear and finish) is the floor of any frame in the same window.
+// - PlayFrameWithoutShortcuts: the same frame with the shadow pass drawn as it once was (the
+//   volumes' far caps drawn, the stencil buffer cleared in a pass of its own): the baseline of
+//   the play frame in the same run.
 // - PlayFrameWithoutGL: the same frame with GL switched off, so every command returns before it
 //   reaches the driver: the game's own share of the frame.
 // - Restart: what a restart does before its first frame (all 42 loads, the variables and arrays),
@@ -34,6 +37,7 @@
 #include "core/lifecycle.h"
 #include "core/window.h"
 #include "game.h"
+#include "gfx3d/render.h"
 #include "runtime.h"
 
 namespace {
@@ -132,6 +136,13 @@ void BM_PlayFrame(benchmark::State& state) {
     state.counters["balls_played"] = gGame.ballsPlayed;
 }
 BENCHMARK(BM_PlayFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+
+void BM_PlayFrameWithoutShortcuts(benchmark::State& state) {
+    scene3d::SetShadowShortcutsForTesting(false);
+    BM_PlayFrame(state);
+    scene3d::SetShadowShortcutsForTesting(true);
+}
+BENCHMARK(BM_PlayFrameWithoutShortcuts)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 
 void BM_PlayFrameWithoutGL(benchmark::State& state) {
     if (!Setup()) return state.SkipWithError("no GL window");

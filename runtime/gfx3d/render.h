@@ -30,5 +30,10 @@ const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexR
 // form the silhouette, then the volume's sides and caps into the stencil buffer.
 void ComputeFacing(MeshObjectX& s, const VertexRecord* triangles, int32_t triangleCount, Vec3 light);
 void DrawShadowVolume(MeshObjectX& s, const VertexRecord* triangles, int32_t triangleCount, Vec3 light, bool caps);
+// The shadow pass's two shortcuts, on unless switched off: the volumes' far caps, which never
+// reach a pixel, are left out, and the darkening leaves the stencil buffer clear instead of a
+// clear of its own. Off, the pass draws as it once did: for the test and the benchmark that
+// compare the two.
+void SetShadowShortcutsForTesting(bool on);
 
 } // namespace scene3d

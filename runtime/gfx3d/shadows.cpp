@@ -10,12 +10,15 @@
 
 #include "core/glext.h"
 #include "core/lifecycle.h"
+#include "core/window.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/render.h"
 
 namespace scene3d {
 
 namespace {
+
+bool gShortcuts = true;
 
 // True when the current modelview turns space inside out (a negative scale factor), so that a
 // triangle wound clockwise in the model appears counter-clockwise.
@@ -28,6 +31,8 @@ bool MirrorsWinding() {
 }
 
 } // namespace
+
+void SetShadowShortcutsForTesting(bool on) { gShortcuts = on; }
 
 void ShadowPass(bool on) {
     Zovovezi3D& r = gRenderer3D;
@@ -54,13 +59,19 @@ void ShadowPass(bool on) {
     SetAlphaMode(-0.5);
     glEnable(GL_STENCIL_TEST);
     glStencilFunc(GL_NOTEQUAL, 0, ~0u);
-    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    // When the rectangle covers the whole window, every pixel it darkens has its count set back
+    // to zero and every other one holds zero already, so it leaves the stencil buffer clear
+    // without a pass of its own over the screen.
+    const WindowContext& w = Window();
+    const GLenum reset = gShortcuts && w.screenWidth <= 3000 && w.screenHeight <= 2000 ? GL_ZERO : GL_KEEP;
+    glStencilOp(GL_KEEP, reset, reset);
     DrawRect(0, 0, 3000, 2000, 0);
     SetAlphaMode(0);
     glShadeModel(GL_SMOOTH);
     glDepthFunc(GL_LESS);
     glDisable(GL_STENCIL_TEST);
-    glClear(GL_STENCIL_BUFFER_BIT);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    if (reset != GL_ZERO) glClear(GL_STENCIL_BUFFER_BIT);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
 }
@@ -111,7 +122,14 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
                 put(sides, b - light, 0);
             }
         }
-        if (!caps) continue;
+        // The near cap: the facing triangles as they are. The far cap, every other triangle
+        // pushed to infinity (w = 0), is left out: a point at infinity keeps w = 0 through the
+        // modelview, and every projection Enter3DMode loads gives it clip coordinates with
+        // z = w (f + n) / (f - n), a factor above 1 in size (perspective), or with w = 0
+        // (orthographic, or the identity when the frustum is refused). Either way |z| > w or
+        // w = 0 holds for every point of a triangle spanned by three of them, so the whole
+        // triangle lies outside the clip volume and is culled without reaching a pixel.
+        if (!caps || (!facing && gShortcuts)) continue;
         for (int k = 2; k >= 0; --k) {
             const Vec3 v = FromArray(tri[3 * t + k].position);
             if (facing) put(ends, v, 1);

@@ -23,7 +23,10 @@
 #include "assets.h"
 #include "core/errors.h"
 #include "core/lifecycle.h"
+#include "core/window.h"
+#include "devices/devices.h"
 #include "game.h"
+#include "gfx3d/render.h"
 #include "gfx2d/gl_fixture.h"
 #include "runtime.h"
 #include "support/errorlog_lines.h"
@@ -653,6 +656,64 @@ TEST_F(ModelPlacement, PlaySceneScreenshotHoldsTheFrameAsDrawn) {
             if (Rgb(uint8_t(p[2]), uint8_t(p[1]), uint8_t(p[0])) != At(drawn, x, y)) ++differ;
         }
     EXPECT_EQ(differ, 0);
+}
+
+// The frames of play (three moments of shots from different bases, the shadows of the tubes,
+// pointers, balls and rod on the table) and of the menu over the idle scene are the same pixel
+// for pixel with the shadow pass's shortcuts as without them: the far caps lie beyond the far
+// plane and the darkening leaves exactly the stencil buffer a clear would, so the tolerance is
+// 0. As in the game, a frame clears colour and depth only, and each moment is drawn twice with
+// the shortcuts, so the second frame starts from the stencil buffer the first one left. Between
+// the compared moments the game runs without GL.
+TEST_F(ModelPlacement, ShadowPassShortcutsLeaveTheFramesAsTheyWere) {
+    static uint8_t keys[kKeySymbolCount];
+    SetKeyStateSourceForTesting(keys);
+    gGame.frameStep = 5;
+    gGame.previousStep = 5;
+    // One frame of the saved moment, with the same random numbers every time.
+    auto draw = [](const GameGlobals& globals, const GameArrays& arrays, bool shortcuts) {
+        gGame = globals;
+        gGameArrays = arrays;
+        SeedRandom(7);
+        scene3d::SetShadowShortcutsForTesting(shortcuts);
+        Enter2DMode();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        DrawScene();
+        DrawHudScore();
+        if (gGame.gameState == 0) DrawMenus();
+        DrawHudGame();
+        Enter2DMode();
+        scene3d::SetShadowShortcutsForTesting(true);
+        return gltest::BackFrame();
+    };
+    auto compare = [&](const std::string& what) {
+        const GameGlobals globals = gGame;
+        const GameArrays arrays = gGameArrays;
+        const Frame before = draw(globals, arrays, false);
+        EXPECT_GT(Count(before, Ink), 640 * 480 * 3 / 4) << what;
+        for (int k = 0; k < 2; ++k) {
+            const Frame now = draw(globals, arrays, true);
+            int differ = 0;
+            for (size_t i = 0; i < now.size(); ++i) differ += now[i] != before[i];
+            EXPECT_EQ(differ, 0) << what << ", drawing " << k;
+        }
+    };
+    glClear(GL_STENCIL_BUFFER_BIT);
+    for (long frame = 0; frame <= 900; ++frame) {
+        std::fill(std::begin(keys), std::end(keys), uint8_t(0));
+        if (frame % 400 == 0) keys[ScancodeKeySymbol(30 + int(frame / 400 % 3))] = 1; // A, S, D
+        if (frame % 400 == 10) keys[ScancodeKeySymbol(57)] = 1;                        // space
+        if (frame == 60 || frame == 470 || frame == 900) compare("play, frame " + std::to_string(frame));
+        Window().ready = 0;
+        DrawScene();
+        DrawHudScore();
+        DrawHudGame();
+        Window().ready = 1;
+    }
+    std::fill(std::begin(keys), std::end(keys), uint8_t(0));
+    gGame.gameState = 0;
+    compare("menu");
+    SetKeyStateSourceForTesting(nullptr);
 }
 
 }  // namespace
