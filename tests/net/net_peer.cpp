@@ -3,7 +3,8 @@
 //
 //   host PORT | join ADDRESS PORT ("-" for an empty address) | create NAME ("-" for none)
 //   destroy ID | send FROM TO TEXT | blast FROM TO COUNT PREFIX (sends PREFIX-0 .. PREFIX-COUNT-1)
-//   get ID | collect ID COUNT MS (up to COUNT messages within MS, printed space-separated)
+//   get ID | collect ID COUNT [MS] (up to COUNT messages within MS, a minute when not given,
+//   printed space-separated)
 //   count | id INDEX | name ID | addresses | quit (shutdown, then exit) | vanish (exit at once)
 #include <unistd.h>
 
@@ -60,7 +61,7 @@ std::string Run(const std::string& line) {
         return std::to_string(sent);
     }
     if (command == "get") return NetGetMessage(std::stod(a)).CStr();
-    if (command == "collect") return Collect(std::stod(a), std::stoi(b), std::stoi(c));
+    if (command == "collect") return Collect(std::stod(a), std::stoi(b), c.empty() ? 60000 : std::stoi(c));
     if (command == "count") return DynString(NetCountPlayers()).CStr();
     if (command == "id") return NetGetPlayerId(std::stod(a)).CStr();
     if (command == "name") return NetGetPlayerName(std::stod(a)).CStr();
