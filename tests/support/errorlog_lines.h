@@ -34,6 +34,21 @@ inline std::vector<std::string> ReadLogLines(const std::string& path) {
     return lines;
 }
 
+// One program's entries in the log "/tmp/ErrorLog.txt", whose path every program on the machine
+// shares (each deletes it at its start, then writes its own lines): from the "Current Dir" entry
+// followed by the program's directory line dirLine up to the next "Current Dir" entry. Other
+// programs' entries before and after are left out; empty when the program's entries are gone
+// (another program deleted the log after them).
+inline std::vector<std::string> OwnLogLines(const std::vector<std::string>& lines, const std::string& dirLine) {
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        if (lines[i] != "Current Dir" || lines[i + 1] != dirLine) continue;
+        size_t end = i + 2;
+        while (end < lines.size() && lines[end] != "Current Dir") ++end;
+        return std::vector<std::string>(lines.begin() + i, lines.begin() + end);
+    }
+    return {};
+}
+
 // A log path that no other test process uses; the file is removed.
 inline std::string PrivateLogPath(const std::string& tag) {
     std::string path = "/tmp/voxa_test_" + tag + "_" + std::to_string(getpid()) + ".log";
