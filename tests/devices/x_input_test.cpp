@@ -13,6 +13,7 @@
 #include "core/lifecycle.h"
 #include "devices/devices.h"
 #include "devices/x_user.h"
+#include "support/within.h"
 
 namespace {
 
@@ -42,16 +43,9 @@ protected:
     static void MovePointer(int x, int y) { gUser->MovePointer(x, y); }
     static void Key(unsigned long keysym, bool down) { gUser->Key(keysym, down); }
     static void Button(unsigned button, bool down) { gUser->Button(button, down); }
-    // Polls until the condition holds, for at most a minute: the X server is another process,
-    // and on a loaded machine its events can take a while.
-    static bool Eventually(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
-    }
+    // Polls until the condition holds: the X server is another process, and on a loaded
+    // machine its events can take a while.
+    static bool Eventually(const std::function<bool()>& condition) { return voxatest::Within(condition, voxatest::kPatienceMs, 5); }
     // Moves the pointer and waits for the first fresh sample that sees the motion.
     static void MoveAndSample(int x, int y, double& mx, double& my) {
         double startX, startY, l, r;

@@ -12,21 +12,11 @@
 #include <vector>
 
 #include "core/timers.h"
+#include "support/within.h"
 
 namespace {
 
 Display* AsDisplay(void* d) { return static_cast<Display*>(d); }
-
-// Polls until done() holds, for at most a minute: only a fault waits that long.
-template <typename Done>
-bool Within(Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // What the program in the main thread has taken in, read from the player's thread: SDL's key
 // table changes when the program pumps an X key event, and ShowScreen stamps the start of each
@@ -82,12 +72,12 @@ void XUser::Key(unsigned long keysym, bool down) {
 bool XUser::KeyTakenIn(unsigned long keysym, bool down) {
     const std::vector<uint8_t> before = PumpedKeys();
     Key(keysym, down);
-    return Within([&] { return PumpedKeys() != before; });
+    return voxatest::Within([&] { return PumpedKeys() != before; });
 }
 
 bool XUser::WaitFrames(int frames) {
     double last = FrameStart();
-    return Within([&] {
+    return voxatest::Within([&] {
         const double now = FrameStart();
         if (now != last) --frames;
         last = now;

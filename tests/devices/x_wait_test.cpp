@@ -17,6 +17,7 @@
 #include "core/lifecycle.h"
 #include "devices/x_user.h"
 #include "runtime.h"
+#include "support/within.h"
 
 #include <GL/gl.h>
 
@@ -64,9 +65,7 @@ void StartRuntime(XUser& user) {
 // Set by the main thread once the command under test has returned.
 std::atomic<bool> gReturned{false};
 
-void WaitForReturn() {
-    for (int ms = 0; ms < 60000 && !gReturned; ++ms) Sleep(1);
-}
+void WaitForReturn() { voxatest::Within([] { return gReturned.load(); }); }
 
 // The player's keys, typed once the editor runs its frames; a stroke that never got through
 // ends the child at once.
@@ -256,10 +255,10 @@ TEST_F(XWaitTest, ClosingTheWindowDuringWaitForInputChangeEndsTheProgram) {
     StartRuntime(user);
     std::atomic<bool> clicked{false};
     user.Button(1, true);  // held when MouseWait starts: it waits for the release first
-    for (int i = 0; i < 60000 && MouseAxis(3) == 0; ++i) {
-        Sleep(1);
+    voxatest::Within([] {
         UpdateInputDevices();
-    }
+        return MouseAxis(3) == 1;
+    });
     std::thread player([&user, &clicked] {
         Sleep(150);
         user.Button(1, false);
@@ -271,7 +270,7 @@ TEST_F(XWaitTest, ClosingTheWindowDuringWaitForInputChangeEndsTheProgram) {
         clicked = true;
         for (int press = 0; press < 10 && !gReturned; ++press) {
             user.Button(3, true);
-            for (int ms = 0; ms < 5000 && !gReturned; ++ms) Sleep(1);
+            voxatest::Within([] { return gReturned.load(); }, 5000);
             user.Button(3, false);
             Sleep(150);
         }

@@ -23,6 +23,7 @@
 #include "runtime.h"
 #include "support/errorlog_lines.h"
 #include "support/bin_dir.h"
+#include "support/within.h"
 
 namespace {
 
@@ -112,13 +113,9 @@ protected:
         return false;
     }
     // Waits, without running the game, until SDL's key table shows the key as wanted (KeyDown
-    // takes in the X events that have arrived); false after a minute.
+    // takes in the X events that have arrived).
     static bool KeySeen(double scancode, double held) {
-        for (int k = 0; k < 60000; ++k) {
-            if (KeyDown(scancode) == held) return true;
-            usleep(1000);
-        }
-        return false;
+        return voxatest::Within([&] { return KeyDown(scancode) == held; });
     }
     // A key held until the game has seen it down and `effect` holds, then released, and one
     // frame with it up. The game runs no frame while the X events are on their way, so the

@@ -33,12 +33,7 @@ std::multiset<std::string> Texts(const std::string& answer) {
 
 // Asks until the answer is the expected one, since a leaving program's goodbye takes a pass or two.
 bool EventuallyAnswers(Peer& peer, const std::string& command, const std::string& expected) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (peer.Do(command) != expected) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return Within([&] { return peer.Do(command) == expected; }, kPatienceMs, 20);
 }
 
 class ThreePrograms : public ::testing::Test {
@@ -186,11 +181,7 @@ TEST(NetCommands, HostInThisProgram) {
     EXPECT_EQ(NetSendMessage(101, 102, DynString(std::string(2049, 'x').c_str())), 0.0);
     ASSERT_EQ(NetSendMessage(101, 102, DynString(std::string(2048, 'x').c_str())), 1.0);
     DynString got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (got.Length() == 0 && std::chrono::steady_clock::now() < deadline) {
-        got = NetGetMessage(102);
-        if (got.Length() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    Within([&] { return (got = NetGetMessage(102)).Length() > 0; }, kPatienceMs, 5);
     EXPECT_EQ(got.Length(), 2048u);
     EXPECT_STREQ(NetGetPlayerName(102).CStr(), "Myself");
     // A name longer than the record holds is cut to 126 bytes.

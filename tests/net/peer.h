@@ -11,10 +11,12 @@
 
 #include "net/sockets.h"
 #include "net/wire.h"
+#include "support/within.h"
 
 // How long a test waits for what should come at once (an answer, a packet, a closed connection,
 // a message): only a fault waits this long, so a loaded machine cannot make a test fail.
-constexpr int kPatienceMs = 60000;
+using voxatest::kPatienceMs;
+using voxatest::Within;
 
 // Milliseconds that f takes. A command that waits for the host's answer takes kNetAnswerWaitMs;
 // one that fails at once takes a few: tests compare one call with that whole wait.

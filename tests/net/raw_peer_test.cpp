@@ -35,8 +35,7 @@ std::string U32(uint32_t v) {
 
 std::unique_ptr<PacketConnection> AcceptWithin(PacketListener& listener, int timeoutMs) {
     std::unique_ptr<PacketConnection> connection;
-    for (int i = 0; i < timeoutMs / 5 && listener.Accept(&connection) != NetStatus::Ok; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Within([&] { return listener.Accept(&connection) == NetStatus::Ok; }, timeoutMs, 5);
     return connection;
 }
 
@@ -227,31 +226,27 @@ TEST_F(HostilePeers, ConnectionsBeyondTheHundredthAreClosed) {
     // The host's own connection and the client hold two of the hundred places.
     std::vector<bool> closed(crowd.size(), false);
     int count = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (count < 22 && std::chrono::steady_clock::now() < deadline) {
+    Within([&] {
         for (size_t i = 0; i < crowd.size(); ++i) {
             if (closed[i] || !ClosedWithin(*crowd[i], 0)) continue;
             closed[i] = true;
             ++count;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return count >= 22;
+    }, kPatienceMs, 10);
     EXPECT_EQ(count, 22);
     EXPECT_EQ(std::count(closed.begin(), closed.begin() + 98, true), 0) << "the first 98 keep their places";
     EXPECT_EQ(client.Do("count"), "1");
     crowd.clear();
     // Places freed by leaving peers can be taken again (once the host has seen them leave).
-    bool served = false;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (!served && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::unique_ptr<PacketConnection> late = RawConnect(port);
-        ASSERT_TRUE(late);
-        Message message;
-        served = SendMessage(*late, MakeMessage(kCreatePlayer, 0, 0, EncodePlayerRecord(PlayerRecordWire()))) &&
-                 ReadMessageWithin(*late, kPlayerId, 1000, &message);
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(Within(
+        [&] {
+            std::unique_ptr<PacketConnection> late = RawConnect(port);
+            Message message;
+            return late && SendMessage(*late, MakeMessage(kCreatePlayer, 0, 0, EncodePlayerRecord(PlayerRecordWire()))) &&
+                   ReadMessageWithin(*late, kPlayerId, 1000, &message);
+        },
+        kPatienceMs, 50));
 }
 
 TEST_F(HostilePeers, AFloodOfPlayersIsRefusedBeyondTheTable) {

@@ -30,11 +30,7 @@ bool MakePair(Pair* pair) {
     pair->listener = PacketListener::Open(0, &status);
     if (!pair->listener) return false;
     pair->raw = RawSocket(pair->listener->Port());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (!pair->accepted && std::chrono::steady_clock::now() < deadline) {
-        if (pair->listener->Accept(&pair->accepted) != NetStatus::Ok)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    Within([&] { return pair->listener->Accept(&pair->accepted) == NetStatus::Ok; }, kPatienceMs, 5);
     return pair->raw >= 0 && pair->accepted != nullptr;
 }
 

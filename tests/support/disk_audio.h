@@ -9,19 +9,18 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/errors.h"
 #include "core/lifecycle.h"
 #include "devices/devices.h"
 #include "support/errorlog_lines.h"
+#include "support/within.h"
 
 namespace voxatest {
 
@@ -58,17 +57,6 @@ inline std::vector<int16_t> ReadSamples(const std::string& path) {
 // about every SDL_DISKAUDIODELAY ms. Tests wait for buffers written, not for time passed, so a
 // loaded machine only makes them slower.
 constexpr long kOutputBufferBytes = 4096 * 4;
-
-// Polls until done() holds, for at most a minute: only a fault waits that long.
-template <typename Done>
-bool Within(Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 inline long FileBytes(const std::string& path) {
     struct stat st;
