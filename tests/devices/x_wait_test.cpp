@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -161,18 +160,19 @@ TEST_F(XWaitTest, FileRequestKeepsItsPrefix) {
         if (blue < w * h * 8 / 10) pixelsRight = false;  // the saved screen, not a black frame
         TypeKeys(user, {XK_o, XK_k});
         user.Count(x, y, w, h, white, blue);
-        const int typed = white;  // "ok" is on screen, the cursor on or off
-        if (typed == 0) pixelsRight = false;
+        if (white == 0) pixelsRight = false;  // "ok" is on screen, the cursor on or off
         TypeKeys(user, {XK_BackSpace, XK_BackSpace});
-        // The empty line: only the cursor, on for 21 frames and off for 21, frame after frame
-        // until both were seen.
+        // The empty line: only the cursor, on for 21 frames and off for 21, watched until both
+        // were seen.
         bool on = false, off = false;
-        for (int frame = 0; frame < 200 && !(on && off); ++frame) {
-            user.Count(x, y, w, h, white, blue);
-            if (white + blue < w * h * 9 / 10) pixelsRight = false;
-            (white == 0 ? off : on) = true;
-            if (!XUser::WaitFrames(1)) break;
-        }
+        voxatest::Within(
+            [&] {
+                user.Count(x, y, w, h, white, blue);
+                if (white + blue < w * h * 9 / 10) pixelsRight = false;
+                (white == 0 ? off : on) = true;
+                return on && off;
+            },
+            voxatest::kPatienceMs, 5);
         if (!on || !off) pixelsRight = false;
         PressToEnd(user, XK_Return);
     });
