@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,19 +35,18 @@ inline std::vector<std::string> ReadLogLines(const std::string& path) {
     return lines;
 }
 
-// One program's entries in the log "/tmp/ErrorLog.txt", whose path every program on the machine
-// shares (each deletes it at its start, then writes its own lines): from the "Current Dir" entry
-// followed by the program's directory line dirLine up to the next "Current Dir" entry. Other
-// programs' entries before and after are left out; empty when the program's entries are gone
-// (another program deleted the log after them).
-inline std::vector<std::string> OwnLogLines(const std::vector<std::string>& lines, const std::string& dirLine) {
-    for (size_t i = 0; i + 1 < lines.size(); ++i) {
-        if (lines[i] != "Current Dir" || lines[i + 1] != dirLine) continue;
-        size_t end = i + 2;
-        while (end < lines.size() && lines[end] != "Current Dir") ++end;
-        return std::vector<std::string>(lines.begin() + i, lines.begin() + end);
+// The log of one run of a program that has ended, when it can be judged. The log's path
+// "/tmp/ErrorLog.txt" is shared by every program on the machine: each deletes the file at its
+// start and appends its lines. So the file holds one run alone only when it starts with that
+// run's "Current Dir" entry and directory line dirLine and no other program's "Current Dir"
+// entry follows; otherwise (another program started during or after the run) nothing.
+inline std::optional<std::vector<std::string>> LogOfOneRun(const std::string& path, const std::string& dirLine) {
+    std::vector<std::string> lines = ReadLogLines(path);
+    if (lines.size() < 2 || lines[0] != "Current Dir" || lines[1] != dirLine) return std::nullopt;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i] == "Current Dir") return std::nullopt;
     }
-    return {};
+    return lines;
 }
 
 // A log path that no other test process uses; the file is removed.
