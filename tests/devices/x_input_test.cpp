@@ -3,10 +3,8 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "core/core.h"
 #include "core/errors.h"

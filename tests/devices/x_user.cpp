@@ -7,8 +7,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "core/timers.h"

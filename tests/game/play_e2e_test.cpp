@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "support/errorlog_lines.h"
+#include "support/within.h"
 
 namespace {
 
@@ -202,9 +203,7 @@ TEST_F(GameEndToEnd, MenuPlayShotRestartAndEscape) {
     EXPECT_TRUE(restarted) << "R restarts into the menu";
 
     Key("key", "Escape"); // a quit request at the press
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (Running() && std::chrono::steady_clock::now() < deadline) Sleep(20);
-    ASSERT_FALSE(Running()) << "Escape ends the game";
+    ASSERT_TRUE(voxatest::Within([&] { return !Running(); }, voxatest::kPatienceMs, 20)) << "Escape ends the game";
     EXPECT_EQ(status_, 0);
 
     // A shared log that another program wrote to meanwhile cannot be judged.

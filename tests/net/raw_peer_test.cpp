@@ -4,10 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "net/net.h"
 #include "peer.h"
@@ -90,9 +88,7 @@ TEST(WireBytes, JoiningProgramSpeaksTheDocumentedFormat) {
     EXPECT_EQ(client.Do("collect 555 2"), "2 to all to Zoe");
 
     // A request whose answer never comes fails after the wait, not at once and not never.
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(client.Do("id 0"), "0");
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kNetAnswerWaitMs * 9 / 10));
+    EXPECT_GE(MsTaken([&] { EXPECT_EQ(client.Do("id 0"), "0"); }), kNetAnswerWaitMs * 9 / 10);
     Message message;
     ASSERT_TRUE(ReadMessageWithin(*c, kIdRequest, kPatienceMs, &message));
 
