@@ -101,8 +101,8 @@ void EnterPlay() {
 void DriveKeys(long frame) {
     std::memset(gKeys, 0, sizeof gKeys);
     const long phase = frame % 400;
-    if (phase == 0) gKeys[ScancodeKeySymbol(30 + int(frame / 400 % 3))] = 1;  // A, S, D
-    if (phase == 10) gKeys[ScancodeKeySymbol(57)] = 1;                         // space
+    if (phase == 0) gKeys[ScancodeKeySymbol(KEY_A + frame / 400 % 3)] = 1;  // A, S, D
+    if (phase == 10) gKeys[ScancodeKeySymbol(KEY_SPACE)] = 1;
 }
 
 void PlayFrameBody() {

@@ -35,7 +35,7 @@ FrameEnd RunFrame() {
     DrawScene();
     DrawHudScore();
     if (gGame.gameState == 0) DrawMenus();
-    if (KeyDown(19) == 1) return FrameEnd::Restart;
+    if (KeyDown(KEY_R) == 1) return FrameEnd::Restart;
     DrawHudGame();
     if (gGame.ballsPlayed >= gGame.ballsPerGame) gGame.gameOverTime += gGame.frameStep;
     if (gGame.gameOverTime > 0) {

@@ -5,12 +5,6 @@
 
 namespace {
 
-constexpr double kRight = 205;
-constexpr double kLeft = 203;
-constexpr double kUp = 200;
-constexpr double kDown = 208;
-constexpr double kMusicKey = 50;
-
 // The subtitle spells out the title, one word per capital; the last word holds its capital
 // inside it.
 void DrawTitle() {
@@ -87,17 +81,17 @@ void DrawMenus() {
         static const char* const rows[3] = {"START", "OPTIONS", "CONTROLS"};
         DrawRows(rows, 300, 40, gGameArrays.menuCursor.At(0), 1002, 410);
         MenuCursor(0);
-        if (KeyDown(kRight) == 1 && gGameArrays.menuCursor.At(0) == 0) {
+        if (KeyDown(KEY_RIGHT) == 1 && gGameArrays.menuCursor.At(0) == 0) {
             PlaySound(0, 0, 1);
             gGame.gameState = 1;
             return;
         }
     }
-    if (KeyDown(kRight) == 1) {
+    if (KeyDown(KEY_RIGHT) == 1) {
         PlaySound(0, 0, 1);
         gGame.subMenuOpen = 1;
     }
-    if (KeyDown(kLeft) == 1) {
+    if (KeyDown(KEY_LEFT) == 1) {
         PlaySound(0, 0, 1);
         gGame.subMenuOpen = 0;
     }
@@ -120,10 +114,10 @@ double MenuGlow(double row, double cursor) {
 }
 
 double MenuCursor(double menu) {
-    if (KeyDown(kDown) == 1) gGameArrays.menuKeyPending.At(menu) = 1;
-    if (KeyDown(kDown) == 0 && gGameArrays.menuKeyPending.At(menu) == 1) MoveCursor(menu, 1);
-    if (KeyDown(kUp) == 1) gGameArrays.menuKeyPending.At(menu) = -1;
-    if (KeyDown(kUp) == 0 && gGameArrays.menuKeyPending.At(menu) == -1) MoveCursor(menu, -1);
+    if (KeyDown(KEY_DOWN) == 1) gGameArrays.menuKeyPending.At(menu) = 1;
+    if (KeyDown(KEY_DOWN) == 0 && gGameArrays.menuKeyPending.At(menu) == 1) MoveCursor(menu, 1);
+    if (KeyDown(KEY_UP) == 1) gGameArrays.menuKeyPending.At(menu) = -1;
+    if (KeyDown(KEY_UP) == 0 && gGameArrays.menuKeyPending.At(menu) == -1) MoveCursor(menu, -1);
     double& cursor = gGameArrays.menuCursor.At(menu);
     if (cursor <= 0) cursor = 0;
     if (cursor >= 2) cursor = 2;
@@ -131,19 +125,19 @@ double MenuCursor(double menu) {
 }
 
 void ToggleMusic() {
-    if (KeyDown(kMusicKey) == 1 && gGame.musicState == 0 && gGame.musicKeyLock == 0) {
+    if (KeyDown(KEY_M) == 1 && gGame.musicState == 0 && gGame.musicKeyLock == 0) {
         gGame.musicKeyLatch = 1;
         gGame.musicState = 1;
     }
-    if (KeyDown(kMusicKey) == 0 && gGame.musicKeyLatch == 1) {
+    if (KeyDown(KEY_M) == 0 && gGame.musicKeyLatch == 1) {
         gGame.musicKeyLatch = 0;
         gGame.musicState = 2;
         gGame.musicKeyLock = 1;
         PlayMusic("voxa1.mp3");
     }
-    if (KeyDown(kMusicKey) == 1 && gGame.musicState == 2) {
+    if (KeyDown(KEY_M) == 1 && gGame.musicState == 2) {
         gGame.musicState = 0;
         StopMusic();
     }
-    if (KeyDown(kMusicKey) == 0 && gGame.musicState == 0) gGame.musicKeyLock = 0;
+    if (KeyDown(KEY_M) == 0 && gGame.musicState == 0) gGame.musicKeyLock = 0;
 }

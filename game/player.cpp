@@ -12,15 +12,15 @@ constexpr double kTouchSquared = 1600;  // two balls of radius 20 touch
 constexpr double kSideWall = 296;
 
 void TurnPointer() {
-    if (KeyDown(203) == 1) {
+    if (KeyDown(KEY_LEFT) == 1) {
         PlaySound(5, 0, 1);
         gGame.aimAngle += gGame.frameStep * 0.02;
     }
-    if (KeyDown(205) == 1) {
+    if (KeyDown(KEY_RIGHT) == 1) {
         PlaySound(5, 0, 1);
         gGame.aimAngle -= gGame.frameStep * 0.02;
     }
-    if (KeyDown(200) == 1) {
+    if (KeyDown(KEY_UP) == 1) {
         PlaySound(6, 0, 1);
         gGame.aimAngle = 0;
     }
@@ -37,7 +37,7 @@ void FireStriker() {
 }
 
 void RunShot() {
-    if (KeyDown(57) == 1 && gGame.tubeRecoilState == 0 && gGame.strikerState == 0 && gGame.ballReady == 1 &&
+    if (KeyDown(KEY_SPACE) == 1 && gGame.tubeRecoilState == 0 && gGame.strikerState == 0 && gGame.ballReady == 1 &&
         gGame.spikeHeight == 0) {
         gGame.tubeRecoilState = 1;
     }
@@ -138,9 +138,9 @@ void UpdateTubes(double a, double b, double c, double active) {
 
 void UpdateStriker() {
     if (gGame.gameState == 1 && gGame.tubeRecoilState == 0 && gGame.strikerState == 0 && gGame.ballReady == 1) {
-        if (KeyDown(30) == 1) ChooseBase(2, 160);
-        if (KeyDown(31) == 1) ChooseBase(1, 0);
-        if (KeyDown(32) == 1) ChooseBase(0, -160);
+        if (KeyDown(KEY_A) == 1) ChooseBase(2, 160);
+        if (KeyDown(KEY_S) == 1) ChooseBase(1, 0);
+        if (KeyDown(KEY_D) == 1) ChooseBase(0, -160);
     }
     PlaceObject(gGame.strikerX, 20, gGame.strikerZ + kBaseLineZ);
     if (gGame.gameState == 0) IdlePose(1, 180);
@@ -196,7 +196,7 @@ void UpdateBall() {
         if (gGame.ballVZ != 0) gGame.ballRollAxisX = gGame.ballVZ / speed;
     }
     gGame.ballVX = BounceSide(gGame.ballX, gGame.ballVX);
-    if (gGame.resetRequest == 0 && gGame.gameState == 1) gGame.resetRequest = KeyReleased(KeyDown(208));
+    if (gGame.resetRequest == 0 && gGame.gameState == 1) gGame.resetRequest = KeyReleased(KeyDown(KEY_DOWN));
     if (gGame.ballZ > 700 || gGame.ballZ < -500 || gGame.resetRequest != 0) {
         gGame.ballLost = 1;
         gGame.resetRequest = 0;

@@ -18,6 +18,8 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   # benchmark baseline (pathfinding), fuzzing, memory checking
   libboost-graph-dev clang libclang-rt-14-dev valgrind
+  # load for the repeated test runs of scripts/flake-check --stress
+  stress
 )
 
 missing=()

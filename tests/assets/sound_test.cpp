@@ -5,12 +5,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/errors.h"
@@ -22,8 +20,6 @@
 namespace {
 
 using voxatest::BinDir;
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // The runtime's audio device and sound slots, opened onto a private disk-audio file.
 class AssetSoundTest : public voxatest::DiskAudioTest {
@@ -49,10 +45,11 @@ TEST_F(AssetSoundTest, EveryEffectLoadsAndIsHeard) {
         ASSERT_EQ(LoadSound(DynString((BinDir() + "/" + names[slot]).c_str()), slot, 1), 1) << names[slot];
     }
     for (int slot = 0; slot < 9; ++slot) {
-        PlaySound(slot, 0, 1);
-        ASSERT_EQ(Mix_Playing(-1), 1) << names[slot] << " did not start: its slot is empty";
-        for (int i = 0; i < 500 && Mix_Playing(-1) > 0; ++i) SleepMs(5);
-        ASSERT_EQ(Mix_Playing(-1), 0) << names[slot] << " does not end";
+        voxatest::WithMixerHeld([&] {
+            PlaySound(slot, 0, 1);
+            EXPECT_EQ(Mix_Playing(-1), 1) << names[slot] << " did not start: its slot is empty";
+        });
+        ASSERT_TRUE(voxatest::Within([] { return Mix_Playing(-1) == 0; })) << names[slot] << " does not end";
     }
     std::vector<int16_t> out = Output();
     EXPECT_GT(Peak(out, 0, out.size()), 3000);
@@ -65,7 +62,7 @@ TEST_F(AssetSoundTest, MusicPlaysByItsPlainNameFromTheGameDirectory) {
     ASSERT_EQ(chdir(BinDir().c_str()), 0);
     PlayMusic(DynString("voxa1.mp3"));
     EXPECT_EQ(Mix_PlayingMusic(), 1);
-    SleepMs(400);
+    ASSERT_TRUE(WaitForOutput(8));     // three quarters of a second of it
     EXPECT_EQ(Mix_PlayingMusic(), 1);  // looping, still on
     StopMusic();
     ASSERT_EQ(chdir(cwd), 0);

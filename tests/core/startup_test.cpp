@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,21 +114,22 @@ protected:
     // it ends by itself with status 0, reports the expected working directory on its "cwd="
     // line (when expectedCwd is not null; the window's start-up prints other lines too), and
     // leaves exactly the expected error log. The log's path is fixed and shared by every
-    // program on the machine, so a run that another program's log lines got into is repeated,
-    // up to three times; a real fault fails every time.
+    // program on the machine, so a run whose log other programs wrote to is run again, up to
+    // ten times, and a run that fails is repeated up to three times in all (a program that
+    // started before it can still add a line); a real fault fails every time.
     void ExpectRun(const std::string& program, const char* arg, const char* underscore,
                    const char* expectedCwd, const std::vector<std::string>& expectedLog,
                    const std::function<void()>& prepare = [] {}) {
         RunResult r;
         std::string cwd;
-        std::vector<std::string> log;
-        for (int attempt = 0; attempt < 3; ++attempt) {
+        std::optional<std::vector<std::string>> log;
+        for (int attempt = 0, judged = 0; attempt < 10 && judged < 3; ++attempt) {
             prepare();
             r = RunProgram(program, arg, workDir_, underscore, 60);
             cwd = CwdLine(r.output);
-            log = voxatest::ReadLogLines(kLog);
-            if (r.exited && r.status == 0 && (expectedCwd == nullptr || cwd == expectedCwd) &&
-                log == expectedLog) {
+            log = voxatest::LogOfOneRun(kLog, expectedLog.at(1));
+            judged += log.has_value();
+            if (r.exited && r.status == 0 && (expectedCwd == nullptr || cwd == expectedCwd) && log == expectedLog) {
                 return;
             }
         }
@@ -136,7 +138,11 @@ protected:
         if (expectedCwd != nullptr) {
             EXPECT_EQ(cwd, expectedCwd) << arg;
         }
-        EXPECT_EQ(log, expectedLog) << arg;
+        if (log.has_value()) {
+            EXPECT_EQ(*log, expectedLog) << arg;
+        } else {
+            std::printf("%s: other programs wrote to the error log in every run; it was not judged\n", arg);
+        }
     }
 
     static std::string CwdLine(const std::string& output) {
@@ -172,6 +178,7 @@ TEST_F(StartupTest, EachRunStartsAFreshLog) {
         std::fclose(f);
     };
     ExpectRun(probe_, "end", probe_.c_str(), probeDir_.c_str(), StartLinesAnd({}), leaveOldLog);
+    for (const std::string& line : voxatest::ReadLogLines(kLog)) EXPECT_NE(line, "left over from an earlier run");
 }
 
 TEST_F(StartupTest, WithoutUnderscoreTheDirectoryIsEmptyAndUnchanged) {

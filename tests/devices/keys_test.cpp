@@ -1,9 +1,11 @@
 // Keyboard rules through the key-state seam, the character mapping, and the input commands'
 // answers without a display or joysticks.
+#include <SDL/SDL_keysym.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "core/errors.h"
@@ -78,6 +80,53 @@ TEST_F(KeysTest, ScancodeTableMapsToSdlSymbols) {
     int assigned = 0;
     for (int s = 0; s < 255; ++s) assigned += ScancodeKeySymbol(s) != 255;
     EXPECT_EQ(assigned, 109); // 1..83, 86..88, F13..F15 and 20 extended keys
+}
+
+// Each key name against the SDL key of its scancode, and together the names cover exactly the
+// scancodes the table assigns, each once: a mistyped number is caught either way.
+TEST(KeyNames, EachNameIsTheScancodeOfItsKey) {
+    struct Name { double scancode; int symbol; };
+    const Name names[] = {
+        {KEY_ESCAPE, SDLK_ESCAPE}, {KEY_1, SDLK_1}, {KEY_2, SDLK_2}, {KEY_3, SDLK_3},
+        {KEY_4, SDLK_4}, {KEY_5, SDLK_5}, {KEY_6, SDLK_6}, {KEY_7, SDLK_7}, {KEY_8, SDLK_8},
+        {KEY_9, SDLK_9}, {KEY_0, SDLK_0}, {KEY_MINUS, SDLK_MINUS}, {KEY_EQUALS, SDLK_EQUALS},
+        {KEY_BACKSPACE, SDLK_BACKSPACE}, {KEY_TAB, SDLK_TAB}, {KEY_Q, SDLK_q}, {KEY_W, SDLK_w},
+        {KEY_E, SDLK_e}, {KEY_R, SDLK_r}, {KEY_T, SDLK_t}, {KEY_Y, SDLK_y}, {KEY_U, SDLK_u},
+        {KEY_I, SDLK_i}, {KEY_O, SDLK_o}, {KEY_P, SDLK_p}, {KEY_LEFTBRACKET, SDLK_LEFTBRACKET},
+        {KEY_RIGHTBRACKET, SDLK_RIGHTBRACKET}, {KEY_RETURN, SDLK_RETURN}, {KEY_LCTRL, SDLK_LCTRL},
+        {KEY_A, SDLK_a}, {KEY_S, SDLK_s}, {KEY_D, SDLK_d}, {KEY_F, SDLK_f}, {KEY_G, SDLK_g},
+        {KEY_H, SDLK_h}, {KEY_J, SDLK_j}, {KEY_K, SDLK_k}, {KEY_L, SDLK_l},
+        {KEY_SEMICOLON, SDLK_SEMICOLON}, {KEY_QUOTE, SDLK_QUOTE}, {KEY_BACKQUOTE, SDLK_BACKQUOTE},
+        {KEY_LSHIFT, SDLK_LSHIFT}, {KEY_BACKSLASH, SDLK_BACKSLASH}, {KEY_Z, SDLK_z},
+        {KEY_X, SDLK_x}, {KEY_C, SDLK_c}, {KEY_V, SDLK_v}, {KEY_B, SDLK_b}, {KEY_N, SDLK_n},
+        {KEY_M, SDLK_m}, {KEY_COMMA, SDLK_COMMA}, {KEY_PERIOD, SDLK_PERIOD},
+        {KEY_SLASH, SDLK_SLASH}, {KEY_RSHIFT, SDLK_RSHIFT}, {KEY_KP_MULTIPLY, SDLK_KP_MULTIPLY},
+        {KEY_LALT, SDLK_LALT}, {KEY_SPACE, SDLK_SPACE}, {KEY_CAPSLOCK, SDLK_CAPSLOCK},
+        {KEY_F1, SDLK_F1}, {KEY_F2, SDLK_F2}, {KEY_F3, SDLK_F3}, {KEY_F4, SDLK_F4},
+        {KEY_F5, SDLK_F5}, {KEY_F6, SDLK_F6}, {KEY_F7, SDLK_F7}, {KEY_F8, SDLK_F8},
+        {KEY_F9, SDLK_F9}, {KEY_F10, SDLK_F10}, {KEY_NUMLOCK, SDLK_NUMLOCK},
+        {KEY_SCROLLLOCK, SDLK_SCROLLOCK}, {KEY_KP7, SDLK_KP7}, {KEY_KP8, SDLK_KP8},
+        {KEY_KP9, SDLK_KP9}, {KEY_KP_MINUS, SDLK_KP_MINUS}, {KEY_KP4, SDLK_KP4},
+        {KEY_KP5, SDLK_KP5}, {KEY_KP6, SDLK_KP6}, {KEY_KP_PLUS, SDLK_KP_PLUS}, {KEY_KP1, SDLK_KP1},
+        {KEY_KP2, SDLK_KP2}, {KEY_KP3, SDLK_KP3}, {KEY_KP0, SDLK_KP0},
+        {KEY_KP_PERIOD, SDLK_KP_PERIOD}, {KEY_BACKSLASH2, SDLK_BACKSLASH}, {KEY_F11, SDLK_F11},
+        {KEY_F12, SDLK_F12}, {KEY_F13, SDLK_F13}, {KEY_F14, SDLK_F14}, {KEY_F15, SDLK_F15},
+        {KEY_KP_EQUALS, SDLK_KP_EQUALS}, {KEY_KP_ENTER, SDLK_KP_ENTER}, {KEY_RCTRL, SDLK_RCTRL},
+        {KEY_KP_DIVIDE, SDLK_KP_DIVIDE}, {KEY_SYSREQ, SDLK_SYSREQ}, {KEY_RALT, SDLK_RALT},
+        {KEY_PAUSE, SDLK_PAUSE}, {KEY_HOME, SDLK_HOME}, {KEY_UP, SDLK_UP},
+        {KEY_PAGEUP, SDLK_PAGEUP}, {KEY_LEFT, SDLK_LEFT}, {KEY_RIGHT, SDLK_RIGHT},
+        {KEY_END, SDLK_END}, {KEY_DOWN, SDLK_DOWN}, {KEY_PAGEDOWN, SDLK_PAGEDOWN},
+        {KEY_INSERT, SDLK_INSERT}, {KEY_DELETE, SDLK_DELETE}, {KEY_LMETA, SDLK_LMETA},
+        {KEY_RMETA, SDLK_RMETA}, {KEY_MENU, SDLK_MENU}
+    };
+    std::set<int> named;
+    for (const Name& n : names) {
+        EXPECT_EQ(ScancodeKeySymbol(int(n.scancode)), n.symbol) << n.scancode;
+        EXPECT_TRUE(named.insert(int(n.scancode)).second) << "two names for " << n.scancode;
+    }
+    for (int s = 0; s < 255; ++s) {
+        EXPECT_EQ(named.count(s), ScancodeKeySymbol(s) != 255 ? 1u : 0u) << s;
+    }
 }
 
 TEST_F(KeysTest, CharacterOfEachKindOfKey) {

@@ -7,11 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "runtime.h"
 #include "support/disk_audio.h"
@@ -34,9 +32,14 @@ namespace {
     GetMouseState(x, y, l, r);
     if (x != 100 || y != 100) _exit(3);
     if (LoadSound(DynString((dir + "/level.wav").c_str()), 7, 1) != 1) _exit(4);
-    PlaySound(7, 0, 1);
-    if (Mix_Playing(-1) != 1) _exit(5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    bool playing = false;
+    voxatest::WithMixerHeld([&] {
+        PlaySound(7, 0, 1);
+        playing = Mix_Playing(-1) == 1;
+    });
+    if (!playing) _exit(5);
+    // Two buffers written after the start: the first of them at least holds the sound.
+    if (!voxatest::WaitForOutput(dir + "/out.raw", 2)) _exit(6);
     EndProgram();
 }
 

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +14,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/errors.h"
@@ -25,6 +23,7 @@
 
 namespace {
 
+using voxatest::WithMixerHeld;
 using voxatest::WriteWav;
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -32,15 +31,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFile(const std::string& path) { return voxatest::ReadFileBytes(path); }
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Waits until no channel plays (at most 10 s).
-void WaitForSilence() {
-    for (int i = 0; i < 1000 && Mix_Playing(-1) > 0; ++i) SleepMs(10);
-    ASSERT_EQ(Mix_Playing(-1), 0);
-    SleepMs(100); // the last mixed buffers reach the file
-}
 
 // The peak of each burst of sound in the output, bursts being separated by at least a tenth
 // of a second of exact silence.
@@ -77,11 +67,10 @@ TEST_F(SoundTest, VolumeScalesTheSampleAndPanIsIgnored) {
     WriteWav(Path("tone.wav"), 0.2, 12800);
     Open();
     ASSERT_EQ(LoadSound(DynString(Path("tone.wav").c_str()), 3, 0), 1);
-    SleepMs(150);  // some silence ahead of the first burst
     const double plays[][2] = {{0, 1}, {0, 0.5}, {5, 2}, {-5, 1}, {0, 0.01}, {0, -1}, {0, 0.5}};
     for (const auto& p : plays) {
         EXPECT_EQ(PlaySound(3, p[0], p[1]), 1);
-        WaitForSilence();
+        ASSERT_TRUE(WaitForSilence());
     }
     // 100 -> chunk volume 128, 50 -> 64, 1 -> 1, 0 -> nothing heard at all.
     std::vector<int> peaks = BurstPeaks(Output());
@@ -92,9 +81,11 @@ TEST_F(SoundTest, SeventeenLongSoundsAtOncePlaySixteen) {
     WriteWav(Path("long.wav"), 2.0, 1000, false);
     Open();
     for (int id = 0; id < 17; ++id) ASSERT_EQ(LoadSound(DynString(Path("long.wav").c_str()), id, 0), 1);
-    for (int id = 0; id < 17; ++id) PlaySound(id, 0, 1);
-    EXPECT_EQ(Mix_Playing(-1), 16);
-    WaitForSilence();
+    WithMixerHeld([] {
+        for (int id = 0; id < 17; ++id) PlaySound(id, 0, 1);
+        EXPECT_EQ(Mix_Playing(-1), 16);
+    });
+    ASSERT_TRUE(WaitForSilence());
     std::vector<int> peaks = BurstPeaks(Output());
     ASSERT_EQ(peaks.size(), 1u);
     EXPECT_EQ(peaks[0], 16000);  // sixteen levels of 1000 mixed, not seventeen
@@ -104,11 +95,13 @@ TEST_F(SoundTest, StopAllSoundsHaltsEveryChannel) {
     WriteWav(Path("long.wav"), 5.0, 1000);
     Open();
     LoadSound(DynString(Path("long.wav").c_str()), 0, 0);
-    PlaySound(0, 0, 1);
-    PlaySound(0, 0, 1);
-    EXPECT_EQ(Mix_Playing(-1), 2);
-    StopAllSounds();
-    EXPECT_EQ(Mix_Playing(-1), 0);
+    WithMixerHeld([] {
+        PlaySound(0, 0, 1);
+        PlaySound(0, 0, 1);
+        EXPECT_EQ(Mix_Playing(-1), 2);
+        StopAllSounds();
+        EXPECT_EQ(Mix_Playing(-1), 0);
+    });
 }
 
 TEST_F(SoundTest, SlotIdsAboveTheTableTakeTheLastSlotAndNegativeIdsAreRefused) {
@@ -116,11 +109,13 @@ TEST_F(SoundTest, SlotIdsAboveTheTableTakeTheLastSlotAndNegativeIdsAreRefused) {
     Open();
     const DynString tone(Path("tone.wav").c_str());
     EXPECT_EQ(LoadSound(tone, 300, 0), 1);
-    PlaySound(127, 0, 1);
-    EXPECT_EQ(Mix_Playing(-1), 1);
-    PlaySound(1e20, 0, 1);
-    EXPECT_EQ(Mix_Playing(-1), 2);
-    StopAllSounds();
+    WithMixerHeld([] {
+        PlaySound(127, 0, 1);
+        EXPECT_EQ(Mix_Playing(-1), 1);
+        PlaySound(1e20, 0, 1);
+        EXPECT_EQ(Mix_Playing(-1), 2);
+        StopAllSounds();
+    });
     EXPECT_EQ(LoadSound(tone, -1, 0), 0);
     EXPECT_EQ(LoadSound(tone, std::nan(""), 0), 0);
     for (double id : {0.0, -1.0, -0.5 - 1, std::nan(""), 5.0}) EXPECT_EQ(PlaySound(id, 0, 1), 1);
@@ -146,9 +141,11 @@ TEST_F(SoundTest, MissingFileKeepsTheSlotAndUndecodableFilesEmptyIt) {
     const DynString tone(Path("tone.wav").c_str());
     ASSERT_EQ(LoadSound(tone, 4, 0), 1);
     EXPECT_EQ(LoadSound(DynString(Path("missing.wav").c_str()), 4, 0), 0);
-    PlaySound(4, 0, 1);
-    EXPECT_EQ(Mix_Playing(-1), 1);  // the old sample is still there
-    StopAllSounds();
+    WithMixerHeld([] {
+        PlaySound(4, 0, 1);
+        EXPECT_EQ(Mix_Playing(-1), 1);  // the old sample is still there
+        StopAllSounds();
+    });
     for (const char* bad : {"noise.wav", "huge.wav", "odd.wav"}) {
         ASSERT_EQ(LoadSound(tone, 4, 0), 1);
         EXPECT_EQ(LoadSound(DynString(Path(bad).c_str()), 4, 0), 1) << bad;  // found
@@ -166,7 +163,7 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     PlayMusic(DynString(Path("music.mp3").c_str()));
     EXPECT_EQ(Mix_PlayingMusic(), 1);
     EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME);
-    SleepMs(400);
+    ASSERT_TRUE(WaitForOutput(8));  // three quarters of a second of the track
     EXPECT_EQ(Log(), "");
     PlayMusic(DynString(Path("missing.mp3").c_str()));
     EXPECT_EQ(Mix_PlayingMusic(), 0);  // the old track was stopped

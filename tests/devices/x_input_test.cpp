@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "core/core.h"
 #include "core/errors.h"
@@ -17,6 +16,7 @@
 #include "devices/devices.h"
 #include "devices/recording.h"
 #include "devices/x_user.h"
+#include "support/within.h"
 
 namespace {
 
@@ -46,14 +46,9 @@ protected:
     static void MovePointer(int x, int y) { gUser->MovePointer(x, y); }
     static void Key(unsigned long keysym, bool down) { gUser->Key(keysym, down); }
     static void Button(unsigned button, bool down) { gUser->Button(button, down); }
-    // Polls until the condition holds, for at most two seconds.
-    static bool Eventually(const std::function<bool()>& condition) {
-        for (int i = 0; i < 400; ++i) {
-            if (condition()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
+    // Polls until the condition holds: the X server is another process, and on a loaded
+    // machine its events can take a while.
+    static bool Eventually(const std::function<bool()>& condition) { return voxatest::Within(condition, voxatest::kPatienceMs, 5); }
     // Moves the pointer and waits for the first fresh sample that sees the motion.
     static void MoveAndSample(int x, int y, double& mx, double& my) {
         double startX, startY, l, r;

@@ -7,12 +7,32 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include <chrono>
-#include <thread>
+#include <vector>
+
+#include "core/timers.h"
+#include "support/within.h"
 
 namespace {
+
 Display* AsDisplay(void* d) { return static_cast<Display*>(d); }
+
+// What the program in the main thread has taken in, read from the player's thread: SDL's key
+// table changes when the program pumps an X key event, and ShowScreen stamps the start of each
+// frame. Both are plain memory the main thread writes; a value read a moment too early only
+// makes the player poll once more.
+std::vector<uint8_t> PumpedKeys() {
+    int count = 0;
+    const Uint8* keys = SDL_GetKeyState(&count);
+    return std::vector<uint8_t>(keys, keys + count);
 }
+
+double FrameStart() {
+    double t = 0;
+    __atomic_load(&gTimers.currentFrameTime, &t, __ATOMIC_RELAXED);
+    return t;
+}
+
+} // namespace
 
 XUser::~XUser() {
     if (display_) XCloseDisplay(AsDisplay(display_));
@@ -47,11 +67,27 @@ void XUser::Key(unsigned long keysym, bool down) {
     Sync();
 }
 
-void XUser::Type(unsigned long keysym) {
-    Key(keysym, true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kTypeHoldMs));
-    Key(keysym, false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kTypeHoldMs));
+bool XUser::KeyTakenIn(unsigned long keysym, bool down) {
+    const std::vector<uint8_t> before = PumpedKeys();
+    Key(keysym, down);
+    return voxatest::Within([&] { return PumpedKeys() != before; });
+}
+
+bool XUser::WaitFrames(int frames) {
+    double last = FrameStart();
+    return voxatest::Within([&] {
+        const double now = FrameStart();
+        if (now != last) --frames;
+        last = now;
+        return frames <= 0;
+    });
+}
+
+// The program reads the key once a frame, right after ShowScreen, and reports a key held on only
+// once: the key stays down until two frames have started since the program took the press in,
+// and up as long, however long the frames take.
+bool XUser::Type(unsigned long keysym) {
+    return KeyTakenIn(keysym, true) && WaitFrames(2) && KeyTakenIn(keysym, false) && WaitFrames(2);
 }
 
 void XUser::Button(unsigned button, bool down) {

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "core/lifecycle.h"
 #include "devices/x_user.h"
 #include "runtime.h"
+#include "support/within.h"
 
 #include <GL/gl.h>
 
@@ -27,10 +27,6 @@ constexpr int kReturned = 10;
 constexpr int kWrongResult = 11;
 constexpr int kReturnedEarly = 12;
 constexpr int kPixelsWrong = 13;
-
-// Keys are sampled once per frame, so a key stroke needs frames running: the user starts
-// typing once the editor has shown its first frames.
-constexpr int kEditorUp = 500;
 
 // Private directory of the child, for its error log and audio output; removed when the child
 // ends, whichever way.
@@ -60,10 +56,30 @@ void StartRuntime(XUser& user) {
     RuntimeStart(0, nullptr, "", nullptr, "devices");
     std::atexit(RemoveChildDir);  // runs when EndProgram ends the process
     // A key stroke the command missed leaves it waiting for ever: the child is ended by
-    // SIGALRM instead, and the case fails at once rather than at the test's timeout.
-    alarm(60);
+    // SIGALRM instead, and the case fails rather than running into the test's timeout.
+    alarm(240);
     if (!user.Connect()) ExitChild(2);
-    Sleep(100);
+}
+
+// Set by the main thread once the command under test has returned.
+std::atomic<bool> gReturned{false};
+
+void WaitForReturn() { voxatest::Within([] { return gReturned.load(); }); }
+
+// The player's keys, typed once the editor runs its frames; a stroke that never got through
+// ends the child at once.
+void TypeKeys(XUser& user, std::initializer_list<unsigned long> keys) {
+    if (!XUser::WaitFrames(2)) ExitChild(kWrongResult);
+    for (unsigned long k : keys) {
+        if (!user.Type(k)) ExitChild(kWrongResult);
+    }
+}
+
+// The key that ends the command: held until the command has returned (it runs no more frames).
+void PressToEnd(XUser& user, unsigned long keysym) {
+    if (!XUser::WaitFrames(2) || !user.KeyTakenIn(keysym, true)) ExitChild(kWrongResult);
+    WaitForReturn();
+    user.Key(keysym, false);
 }
 
 // The children start afresh (the runtime's SDL timer thread would be missing in a plain fork).
@@ -76,15 +92,15 @@ protected:
     XUser user;
     StartRuntime(user);
     std::thread player([&user] {
-        Sleep(kEditorUp);
-        for (unsigned long k : {XK_1, XK_2, XK_BackSpace, XK_3}) user.Type(k);
-        user.Key(XK_Shift_R, true);
-        user.Type(XK_a);
-        user.Key(XK_Shift_R, false);
-        user.Type(XK_Return);
+        TypeKeys(user, {XK_1, XK_2, XK_BackSpace, XK_3});
+        user.KeyTakenIn(XK_Shift_R, true);
+        TypeKeys(user, {XK_a});
+        user.KeyTakenIn(XK_Shift_R, false);
+        PressToEnd(user, XK_Return);
     });
     DynString text("x=");
     InputText(text, 10, 10);
+    gReturned = true;
     player.join();
     ExitChild(std::string(text.CStr()) == "x=13A" ? kReturned : kWrongResult);
 }
@@ -97,11 +113,12 @@ TEST_F(XWaitTest, InputTextEditsALineUntilReturn) {
     XUser user;
     StartRuntime(user);
     std::thread player([&user] {
-        Sleep(kEditorUp);
-        for (unsigned long k : {XK_minus, XK_7, XK_period, XK_5, XK_KP_Decimal}) user.Type(k);
+        TypeKeys(user, {XK_minus, XK_7, XK_period, XK_5});
+        PressToEnd(user, XK_KP_Decimal);
     });
     double value = 0;
     InputNumber(value, 10, 10);
+    gReturned = true;
     player.join();
     ExitChild(value == -7.5 ? kReturned : kWrongResult);
 }
@@ -114,10 +131,11 @@ TEST_F(XWaitTest, InputNumberEndsOnKeypadPeriod) {
     XUser user;
     StartRuntime(user);
     std::thread player([&user] {
-        Sleep(kEditorUp);
-        for (unsigned long k : {XK_m, XK_a, XK_p, XK_KP_Enter}) user.Type(k);
+        TypeKeys(user, {XK_m, XK_a, XK_p});
+        PressToEnd(user, XK_KP_Enter);
     });
     DynString name = FileRequest();
+    gReturned = true;
     player.join();
     ExitChild(std::string(name.CStr()) == "File:map" ? kReturned : kWrongResult);
 }
@@ -128,7 +146,8 @@ TEST_F(XWaitTest, FileRequestKeepsItsPrefix) {
 
 // The line is edited over a blue screen that the editor saved; every frame starts black, so
 // blue around the text shows the saved screen drawn again. Backspace must leave no trace and
-// the cursor must blink while no key comes.
+// the cursor must blink while no key comes. The window is read once the editor has shown the
+// frames in question.
 [[noreturn]] void WatchTheEditor() {
     XUser user;
     StartRuntime(user);
@@ -136,37 +155,33 @@ TEST_F(XWaitTest, FileRequestKeepsItsPrefix) {
     std::thread player([&user, &pixelsRight] {
         const int x = 100, y = 200, w = 120, h = 24;  // the first cells of the line
         int white, blue;
-        Sleep(kEditorUp);
+        if (!XUser::WaitFrames(2)) pixelsRight = false;
         user.Count(x, y, w, h, white, blue);
         if (blue < w * h * 8 / 10) pixelsRight = false;  // the saved screen, not a black frame
-        user.Type(XK_o);
-        user.Type(XK_k);
-        Sleep(100);
-        int typed = 0;
-        for (int i = 0; i < 10; ++i) {  // "ok" is on screen, the cursor on or off
-            user.Count(x, y, w, h, white, blue);
-            typed = std::max(typed, white);
-            Sleep(20);
-        }
-        if (typed == 0) pixelsRight = false;
-        user.Type(XK_BackSpace);
-        user.Type(XK_BackSpace);
-        // The empty line: only the cursor, on for 21 frames and off for 21.
-        int on = 0, off = 0;
-        for (int i = 0; i < 100; ++i) {
-            user.Count(x, y, w, h, white, blue);
-            if (white + blue < w * h * 9 / 10) pixelsRight = false;
-            (white == 0 ? off : on) += 1;
-            Sleep(30);
-        }
-        if (on == 0 || off == 0) pixelsRight = false;
-        user.Type(XK_Return);
+        TypeKeys(user, {XK_o, XK_k});
+        user.Count(x, y, w, h, white, blue);
+        if (white == 0) pixelsRight = false;  // "ok" is on screen, the cursor on or off
+        TypeKeys(user, {XK_BackSpace, XK_BackSpace});
+        // The empty line: only the cursor, on for 21 frames and off for 21, watched until both
+        // were seen.
+        bool on = false, off = false;
+        voxatest::Within(
+            [&] {
+                user.Count(x, y, w, h, white, blue);
+                if (white + blue < w * h * 9 / 10) pixelsRight = false;
+                (white == 0 ? off : on) = true;
+                return on && off;
+            },
+            voxatest::kPatienceMs, 5);
+        if (!on || !off) pixelsRight = false;
+        PressToEnd(user, XK_Return);
     });
     glClearColor(0, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(0, 0, 0, 1);
     DynString text;
     InputText(text, 100, 200);
+    gReturned = true;
     player.join();
     if (text.Length() != 0) ExitChild(kWrongResult);
     ExitChild(pixelsRight ? kReturned : kPixelsWrong);
@@ -181,15 +196,18 @@ TEST_F(XWaitTest, InputTextRestoresTheScreenAndBlinksItsCursor) {
     StartRuntime(user);
     std::atomic<bool> typed{false};
     std::thread player([&user, &typed] {
-        Sleep(150);
-        user.Key(XK_Shift_L, true);  // a key without a character does not end the wait
-        Sleep(150);
+        // A key without a character, taken in while the program waits, does not end the wait;
+        // the character key is held until the wait is over.
+        user.KeyTakenIn(XK_Shift_L, true);
         typed = true;
-        user.Type(XK_k);
+        user.Key(XK_k, true);
+        WaitForReturn();
+        user.Key(XK_k, false);
         user.Key(XK_Shift_L, false);
     });
     KeyWait();
     bool early = !typed;
+    gReturned = true;
     player.join();
     ExitChild(early ? kReturnedEarly : kReturned);
 }
@@ -237,21 +255,29 @@ TEST_F(XWaitTest, ClosingTheWindowDuringWaitForInputChangeEndsTheProgram) {
     StartRuntime(user);
     std::atomic<bool> clicked{false};
     user.Button(1, true);  // held when MouseWait starts: it waits for the release first
-    for (int i = 0; i < 200 && MouseAxis(3) == 0; ++i) {
-        Sleep(10);
+    voxatest::Within([] {
         UpdateInputDevices();
-    }
+        return MouseAxis(3) == 1;
+    });
     std::thread player([&user, &clicked] {
         Sleep(150);
         user.Button(1, false);
+        // The wait notices the release on its next poll, 30 ms at most; a press before that
+        // would be taken for the old button still down, and the wait would go on until that
+        // press ends. So the press is held until the wait is over, and should the wait still
+        // run after a while, released and made again.
         Sleep(150);
         clicked = true;
-        user.Button(3, true);
-        Sleep(150);
-        user.Button(3, false);
+        for (int press = 0; press < 10 && !gReturned; ++press) {
+            user.Button(3, true);
+            voxatest::Within([] { return gReturned.load(); }, 5000);
+            user.Button(3, false);
+            Sleep(150);
+        }
     });
     MouseWait();
     bool early = !clicked;
+    gReturned = true;
     player.join();
     ExitChild(early ? kReturnedEarly : kReturned);
 }

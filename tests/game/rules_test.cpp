@@ -35,7 +35,7 @@ protected:
         std::remove(log_.c_str());
     }
     std::string log_;
-    static void Hold(int scancode, bool down) { gKeys[ScancodeKeySymbol(scancode)] = down ? 1 : 0; }
+    static void Hold(double scancode, bool down) { gKeys[ScancodeKeySymbol(scancode)] = down ? 1 : 0; }
     // One call of the player's routines in the scene's order.
     static void PlayerCall() {
         UpdateTubes(-160, 0, 160, gGame.activeBase);
@@ -53,9 +53,9 @@ protected:
 
 TEST_F(GameRules, ShotCycleRecoilsFiresTurnsAndStopsAtZero) {
     StartPlay(10);
-    Hold(57, true);
+    Hold(KEY_SPACE, true);
     UpdateTubes(-160, 0, 160, 1);
-    Hold(57, false);
+    Hold(KEY_SPACE, false);
     EXPECT_EQ(gGame.tubeRecoilState, 1);
     // 1 unit back per call at a 10 ms step: the 30th call reaches 30 units and snaps forward.
     int backCalls = 0;
@@ -119,10 +119,10 @@ TEST_F(GameRules, SideWallsReverseOnEveryCallWhileOutside) {
 
 TEST_F(GameRules, ReleasingDownArrowLosesTheBallEvenAtRest) {
     StartPlay(10);
-    Hold(208, true);
+    Hold(KEY_DOWN, true);
     UpdateBall();
     EXPECT_EQ(gGame.ballLost, 0) << "the press alone does nothing";
-    Hold(208, false);
+    Hold(KEY_DOWN, false);
     UpdateBall();
     EXPECT_EQ(gGame.ballLost, 1);
 }
@@ -201,14 +201,14 @@ TEST_F(GameRules, StepRuleFreezesTheStepForAGame) {
 }
 
 TEST_F(GameRules, MenuCursorClampsAndOptionsSetTheGameLength) {
-    Hold(208, true);
+    Hold(KEY_DOWN, true);
     MenuCursor(1);
-    Hold(208, false);
+    Hold(KEY_DOWN, false);
     EXPECT_EQ(MenuCursor(1), 1);
     for (int i = 0; i < 3; ++i) {
-        Hold(208, true);
+        Hold(KEY_DOWN, true);
         MenuCursor(1);
-        Hold(208, false);
+        Hold(KEY_DOWN, false);
         MenuCursor(1);
     }
     EXPECT_EQ(gGameArrays.menuCursor.At(1), 2) << "no wrap below the last row";
@@ -216,9 +216,9 @@ TEST_F(GameRules, MenuCursorClampsAndOptionsSetTheGameLength) {
     gGame.subMenuOpen = 1;
     DrawMenus();
     EXPECT_EQ(gGame.ballsPerGame, 30);
-    Hold(200, true);
+    Hold(KEY_UP, true);
     MenuCursor(1);
-    Hold(200, false);
+    Hold(KEY_UP, false);
     DrawMenus();
     EXPECT_EQ(gGame.ballsPerGame, 20);
 }
@@ -226,18 +226,18 @@ TEST_F(GameRules, MenuCursorClampsAndOptionsSetTheGameLength) {
 TEST_F(GameRules, MusicStartsOnFirstFrameAndTheKeyTogglesIt) {
     ToggleMusic();
     EXPECT_EQ(gGame.musicState, 2) << "the latch starts the music in the first frame";
-    Hold(50, true);
+    Hold(KEY_M, true);
     ToggleMusic();
     EXPECT_EQ(gGame.musicState, 0) << "pressing M stops it at once";
     ToggleMusic();
     EXPECT_EQ(gGame.musicState, 0) << "held: nothing more";
-    Hold(50, false);
+    Hold(KEY_M, false);
     ToggleMusic();
     EXPECT_EQ(gGame.musicKeyLock, 0);
-    Hold(50, true);
+    Hold(KEY_M, true);
     ToggleMusic();
     EXPECT_EQ(gGame.musicState, 1);
-    Hold(50, false);
+    Hold(KEY_M, false);
     ToggleMusic();
     EXPECT_EQ(gGame.musicState, 2) << "starts on release";
 }

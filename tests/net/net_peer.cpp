@@ -2,8 +2,9 @@
 // standard input, runs the matching network command and prints "=" and the result on one line.
 //
 //   host PORT | join ADDRESS PORT ("-" for an empty address) | create NAME ("-" for none)
-//   destroy ID | send FROM TO TEXT | get ID
-//   collect ID COUNT MS (up to COUNT messages within MS, printed space-separated)
+//   destroy ID | send FROM TO TEXT
+//   collect ID COUNT [MS] (up to COUNT messages within MS, a minute when not given, printed
+//     space-separated)
 //   flood FROM TO COUNT SIZE EXPECT: sends COUNT texts of SIZE bytes from player FROM to TO
 //     (0: all) while it takes what arrives for FROM, then takes until EXPECT texts came (or
 //     none came for 20 s); prints "SENT RECEIVED BAD SENDERS FEWEST MOST": BAD counts texts
@@ -155,7 +156,7 @@ std::string Run(const std::string& line) {
     if (command == "limits") return SetLimits(std::stoi(a), std::stoi(b), std::stoi(c));
     if (command == "fdlimit") return LimitDescriptors(std::stoi(a));
     if (command == "get") return NetGetMessage(std::stod(a)).CStr();
-    if (command == "collect") return Collect(std::stod(a), std::stoi(b), std::stoi(c));
+    if (command == "collect") return Collect(std::stod(a), std::stoi(b), c.empty() ? 60000 : std::stoi(c));
     if (command == "count") return DynString(NetCountPlayers()).CStr();
     if (command == "id") return NetGetPlayerId(std::stod(a)).CStr();
     if (command == "name") return NetGetPlayerName(std::stod(a)).CStr();

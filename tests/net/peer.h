@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,17 +12,33 @@
 #include "net/sockets.h"
 #include "net/wire.h"
 #include "support/free_port.h"
+#include "support/within.h"
 
-// One net_peer process. Every command waits at most timeoutMs for its one-line answer.
+// How long a test waits for what should come at once (an answer, a packet, a closed connection,
+// a message): only a fault waits this long, so a loaded machine cannot make a test fail.
+using voxatest::kPatienceMs;
+using voxatest::Within;
+
+// Milliseconds that f takes. A command that waits for the host's answer takes kNetAnswerWaitMs;
+// one that fails at once takes a few: tests compare one call with that whole wait.
+template <typename F>
+long long MsTaken(F f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One net_peer process. Every command waits at most timeoutMs for its one-line answer (a
+// "collect" may itself wait kPatienceMs).
 class Peer {
 public:
     Peer();
     ~Peer();                                      // ends the process if it still runs
     Peer(const Peer&) = delete;
     Peer& operator=(const Peer&) = delete;
-    std::string Do(const std::string& command, int timeoutMs = 20000); // Send, then Answer
+    std::string Do(const std::string& command, int timeoutMs = 2 * kPatienceMs); // Send, then Answer
     bool Send(const std::string& command);        // without waiting for the answer
-    std::string Answer(int timeoutMs = 20000);    // the next answer without "=", "<timeout>" or "<gone>"
+    std::string Answer(int timeoutMs = 2 * kPatienceMs); // the next answer without "=", "<timeout>" or "<gone>"
     bool Exited(int timeoutMs);                   // waits for the process to end
     bool Alive();
     pid_t Pid() const { return pid_; }

@@ -3,8 +3,11 @@
 // device onto a private file, and Output() closes the device and reads the samples back.
 #pragma once
 
+#include <SDL/SDL.h>
+#include <SDL/SDL_mixer.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +20,7 @@
 #include "core/lifecycle.h"
 #include "devices/devices.h"
 #include "support/errorlog_lines.h"
+#include "support/within.h"
 
 namespace voxatest {
 
@@ -47,6 +51,37 @@ inline std::vector<int16_t> ReadSamples(const std::string& path) {
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     return samples;
+}
+
+// The disk driver writes the mix a buffer at a time, 4096 stereo frames of 16-bit samples,
+// about every SDL_DISKAUDIODELAY ms. Tests wait for buffers written, not for time passed, so a
+// loaded machine only makes them slower.
+constexpr long kOutputBufferBytes = 4096 * 4;
+
+inline long FileBytes(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
+// Waits until the output file has grown by `buffers` buffers from its size now.
+inline bool WaitForOutput(const std::string& path, int buffers) {
+    const long target = FileBytes(path) + buffers * kOutputBufferBytes;
+    return Within([&] { return FileBytes(path) >= target; });
+}
+
+// Waits until no channel plays, then until the silence after the last sound has reached the
+// file: the buffer in which the sound ended and at least two whole silent ones (over 0.18 s).
+inline bool WaitForSilence(const std::string& path) {
+    return Within([] { return Mix_Playing(-1) == 0; }) && WaitForOutput(path, 4);
+}
+
+// Runs f while the mixer stands still (the mixing thread takes SDL's audio lock for every
+// buffer): a sound started in f still plays at its end however slowly the test runs.
+template <typename F>
+void WithMixerHeld(F f) {
+    SDL_LockAudio();
+    f();
+    SDL_UnlockAudio();
 }
 
 class DiskAudioTest : public ::testing::Test {
@@ -83,6 +118,8 @@ protected:
         Close();
         return ReadSamples(output_);
     }
+    bool WaitForOutput(int buffers) const { return voxatest::WaitForOutput(output_, buffers); }
+    bool WaitForSilence() const { return voxatest::WaitForSilence(output_); }
     std::string Path(const char* name) const { return dir_ + "/" + name; }
     std::string Log() const { return ReadFileBytes(dir_ + "/log.txt"); }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,20 @@ inline std::vector<std::string> ReadLogLines(const std::string& path) {
         pos = end + 2;
     }
     if (pos < bytes.size()) lines.push_back("<unterminated>" + bytes.substr(pos));
+    return lines;
+}
+
+// The log of one run of a program that has ended, when it can be judged. The log's path
+// "/tmp/ErrorLog.txt" is shared by every program on the machine: each deletes the file at its
+// start and appends its lines. So the file holds one run alone only when it starts with that
+// run's "Current Dir" entry and directory line dirLine and no other program's "Current Dir"
+// entry follows; otherwise (another program started during or after the run) nothing.
+inline std::optional<std::vector<std::string>> LogOfOneRun(const std::string& path, const std::string& dirLine) {
+    std::vector<std::string> lines = ReadLogLines(path);
+    if (lines.size() < 2 || lines[0] != "Current Dir" || lines[1] != dirLine) return std::nullopt;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i] == "Current Dir") return std::nullopt;
+    }
     return lines;
 }
 

@@ -1,0 +1,25 @@
+// Test support: waiting for a state. Tests poll for what they need (a frame shown, a key taken
+// in, a buffer of sound written, an answer) instead of sleeping a fixed time, with a limit far
+// beyond any normal wait: a loaded machine only makes them slower, and only a fault waits the
+// limit out.
+#pragma once
+
+#include <chrono>
+#include <thread>
+
+namespace voxatest {
+
+constexpr int kPatienceMs = 60000;  // the usual limit: a minute
+
+// Polls done() every pollMs until it holds (true) or limitMs have passed (false).
+template <typename Done>
+bool Within(Done done, int limitMs = kPatienceMs, int pollMs = 1) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+    }
+    return true;
+}
+
+} // namespace voxatest
