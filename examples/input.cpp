@@ -10,7 +10,6 @@
 
 #include "runtime.h"
 
-constexpr double kLeft = 203, kRight = 205, kUp = 200, kDown = 208; // scancodes of the arrow keys
 
 int main(int argc, char** argv) {
     gSettings.screenWidth = 640;
@@ -38,8 +37,8 @@ int main(int argc, char** argv) {
     int markCount = 0;
     for (;;) {
         // While an arrow key is held the box moves 4 pixels a frame, up to the screen's edges.
-        double toX = std::clamp(boxX + 4 * (KeyDown(kRight) - KeyDown(kLeft)), 20.0, 620.0);
-        double toY = std::clamp(boxY + 4 * (KeyDown(kDown) - KeyDown(kUp)), 20.0, 460.0);
+        double toX = std::clamp(boxX + 4 * (KeyDown(KEY_RIGHT) - KeyDown(KEY_LEFT)), 20.0, 620.0);
+        double toY = std::clamp(boxY + 4 * (KeyDown(KEY_DOWN) - KeyDown(KEY_UP)), 20.0, 460.0);
         if (toX != boxX || toY != boxY) std::printf("box at %g, %g\n", toX, toY);
         boxX = toX, boxY = toY;
         DynString key = InKey(); // each new key press once: "a", "A" with Shift, "" for none
