@@ -10,7 +10,6 @@
 
 #include "runtime.h"
 
-
 int main(int argc, char** argv) {
     gSettings.screenWidth = 640;
     gSettings.screenHeight = 480;
