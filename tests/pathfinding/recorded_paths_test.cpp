@@ -81,9 +81,9 @@ Outcome Search(const PathCase& c) {
     planner.Reset();
     planner.Search();
     o.cells = planner.PathLength();
-    for (const Node* n = planner.Goal(); n != nullptr; n = n->parent) {
+    for (uint32_t c = planner.GoalCell(); c != kNoCell; c = planner.ParentOf(c)) {
         uint32_t x, y;
-        planner.CellOf(n, x, y);
+        planner.CellOf(c, x, y);
         Mix(o, x);
         Mix(o, y);
     }
