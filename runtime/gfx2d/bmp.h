@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 struct BmpLoadOptions;
@@ -28,13 +31,35 @@ constexpr uint64_t kMaxBmpFileBytes = uint64_t(512) << 20;
 // pixel offset beyond the file, or a side beyond kMaxBmpSide.
 bool ParseBmpHeader(const uint8_t* data, size_t size, uint64_t fileSize, BmpHeader& header);
 
+// Bytes whose vector leaves new elements uninitialised, for buffers that are written whole
+// right after they are sized: clearing 2 MB of texture first would cost as much as decoding.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using TexelBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+
 // A decoded region padded to a texture: RGBA bytes, row 0 = the region's bottom row.
 struct TextureImage {
     int width = 0;             // texture size: powers of two >= the region, at least 2
     int height = 0;
     int regionWidth = 0;       // the part that holds the region's pixels
     int regionHeight = 0;
-    std::vector<uint8_t> rgba; // width * height * 4 bytes
+    TexelBytes rgba;           // width * height * 4 bytes
 };
 
 int TextureSizeFor(int side);  // the smallest power of two >= side and >= 2

@@ -298,7 +298,7 @@ TEST(BmpDecode, MipChainsMatchThePlainFilterOnOddAndEvenSizes) {
     Bytes file = MakeBmp(5, 3, 24, {}, rows);
     TextureImage img;
     ASSERT_TRUE(DecodeBmp(file.data(), file.size(), BmpLoadOptions{}, 4096, img));
-    EXPECT_EQ(ExpectChainMatchesReference(img.rgba, img.width, img.height), 4);
+    EXPECT_EQ(ExpectChainMatchesReference(Bytes(img.rgba.begin(), img.rgba.end()), img.width, img.height), 4);
     // The weights 4, 2, 2, 1 and 2 : 1 with integer division, worked by hand.
     Bytes red(8 * 4 * 4, 0);
     red[0] = 255;
