@@ -1,11 +1,17 @@
 // The runtime's millisecond clock. Everything that reads time (frame pacing, timers, the random
 // seed at start-up) asks GetTicks, which reads SDL's tick count unless a test has put its own
-// clock in place, so pacing and the game's step rule can be driven exactly.
+// clock in place, so pacing and the game's step rule can be driven exactly. The frame wait
+// sleeps through SleepTicks, which a test clock replaces along with the time it tells.
 #pragma once
 
 #include <cstdint>
 
 using TickSource = uint32_t (*)();
+using TickSleeper = void (*)(double ms);
 
 uint32_t GetTicks();                 // milliseconds since SDL's timer started (or the test clock)
-void SetTickSource(TickSource source); // null restores SDL's tick count
+void SleepTicks(double ms);          // sleeps about ms milliseconds of that clock (never for a test clock without a sleeper)
+void SleepRealTime(double ms);       // nanosleep for ms milliseconds: the sleeper of SDL's clock
+// A null source restores SDL's tick count and real sleeps. A test clock without a sleeper makes
+// SleepTicks return at once: its time only moves when the test moves it.
+void SetTickSource(TickSource source, TickSleeper sleeper = nullptr);
