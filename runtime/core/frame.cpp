@@ -17,7 +17,8 @@
 // current tick, the wait knows only that the release tick is more than (release - now - 1) ms
 // away, so that is what it sleeps on.
 //
-// Time is read only through GetTicks, so tests drive this loop with their own clock.
+// Time is read only through GetTicks and slept only through SleepTicks, so tests drive this
+// loop with their own clock.
 //
 // The frame last shown. Before each swap the back buffer is copied into a texture (a copy
 // inside GL), because the front buffer cannot be read back reliably: software GL on X (Mesa's
