@@ -274,7 +274,7 @@ void BM_PlainAStar(benchmark::State& state) {
     }
     if (r.cells.empty()) return state.SkipWithError("no path on the benchmark map");
     state.counters["cells"] = double(r.cells.size());
-    state.counters["cost"] = r.cost;
+    state.counters["cost"] = PathCostOf(fx, r.cells);
     CountMemory(state, fx, [&] { PlainAStar(fx.map, side, weight); });
 }
 

@@ -110,9 +110,10 @@ bool OpenList::Push(float f, uint32_t cell, float g) {
 
 namespace {
 
-// Keeps the lower of two keys and its index, in arithmetic rather than a branch: which child
-// wins is a coin toss the branch predictor would lose half the time. Keys stay below 2^63 (f
-// >= 0 has its sign bit clear), so the sign of the difference is the comparison.
+// Keeps the lower of two keys and its index without a branch: which child wins is a coin toss
+// the branch predictor would lose half the time, and GCC makes a branch of a plain conditional
+// here. On x86-64 two conditional moves do it; elsewhere arithmetic does (keys stay below 2^63,
+// as f >= 0 has its sign bit clear, so the sign of the difference is the comparison).
 inline void KeepLower(uint64_t& key, uint32_t& index, uint64_t otherKey, uint32_t otherIndex) {
 #if defined(__x86_64__)
     __asm__("cmpq %[k], %[ok]\n\t"
