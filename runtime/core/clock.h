@@ -2,15 +2,21 @@
 // seed at start-up) asks GetTicks. It reads SDL's tick count unless a test has put its own clock
 // in place, so pacing and the game's step rule can be driven exactly; and every reading passes
 // through one filter, where the input recorder writes it down or puts a recorded value in its
-// place.
+// place. The frame wait sleeps through SleepTicks, which a test clock replaces along with the
+// time it tells.
 #pragma once
 
 #include <cstdint>
 
 using TickSource = uint32_t (*)();
 using TickFilter = uint32_t (*)(uint32_t ticks);
+using TickSleeper = void (*)(double ms);
 
 uint32_t GetTicks();                 // the runtime's clock: the tick source's reading through the filter
 uint32_t GetSourceTicks();           // the tick source's reading alone
-void SetTickSource(TickSource source); // null restores SDL's tick count
+void SleepTicks(double ms);          // sleeps about ms milliseconds of that clock (never for a test clock without a sleeper)
+void SleepRealTime(double ms);       // nanosleep for ms milliseconds: the sleeper of SDL's clock
+// A null source restores SDL's tick count and real sleeps. A test clock without a sleeper makes
+// SleepTicks return at once: its time only moves when the test moves it.
+void SetTickSource(TickSource source, TickSleeper sleeper = nullptr);
 void SetTickFilter(TickFilter filter); // null passes readings through unchanged

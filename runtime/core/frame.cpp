@@ -3,14 +3,22 @@
 // The pacing grid. The window keeps one deadline, nextFrameTime, set to the tick count when the
 // window opens, and moves it forward by frameInterval per frame, so frames are released on a
 // fixed grid of slots counted from that moment (16.67 ms apart at 60 frames per second), not
-// frameInterval after the previous frame. PresentFrame swaps first and waits afterwards: it
-// spins (no sleep, polling SDL's queue so a close request or Escape is seen at once) while the
-// deadline is still >= the current tick, so a deadline equal to the tick waits for the next
-// one. Then the deadline moves one slot on; a frame that came back later than that slot skips
-// every slot already in the past and the deadline lands on the first grid point at or after
-// the current tick. Missed slots are dropped, never caught up by running faster.
+// frameInterval after the previous frame. PresentFrame swaps first and waits afterwards, while
+// the deadline is still >= the current tick, so a deadline equal to the tick waits for the next
+// one: the frame is released at the first tick past the deadline. Then the deadline moves one
+// slot on; a frame that came back later than that slot skips every slot already in the past
+// and the deadline lands on the first grid point at or after the current tick. Missed slots
+// are dropped, never caught up by running faster.
 //
-// Time is read only through GetTicks, so tests drive this loop with their own clock.
+// The wait sleeps, in steps of at most kPollStepMs with SDL's queue drained between them (a
+// close request or Escape is heard within a step), until the release tick is less than
+// kSpinMs plus one tick away; it spins on the clock for that last stretch, because a sleep
+// ends a little late and the tick must be caught as it turns. Being somewhere inside the
+// current tick, the wait knows only that the release tick is more than (release - now - 1) ms
+// away, so that is what it sleeps on.
+//
+// Time is read only through GetTicks and slept only through SleepTicks, so tests drive this
+// loop with their own clock.
 //
 // The frame last shown. Before each swap the back buffer is copied into a texture (a copy
 // inside GL), because the front buffer cannot be read back reliably: software GL on X (Mesa's
@@ -34,6 +42,9 @@ namespace {
 // Intervals beyond one minute per frame are taken as one minute, so an absurd frame rate
 // (a subnormal fps gives an infinite interval) cannot stall the program for good.
 constexpr double kLongestFrameInterval = 60000.0;
+
+constexpr double kPollStepMs = 2.0; // longest sleep between two drains of the event queue
+constexpr double kSpinMs = 0.5;     // the stretch before the release tick that is spun, not slept
 
 constexpr int kScancodeEscape = 1;
 constexpr int kScancodeLeftAlt = 56;
@@ -72,6 +83,9 @@ double WindowContext::WaitForFrameSlot() {
     // Escape press or a close request of a program that is always late and never waits.
     if (!PollQuit()) return 0;
     while (nextFrameTime >= now) {
+        const double release = std::floor(nextFrameTime) + 1; // the first tick past the deadline
+        const double sleep = std::min(release - now - 1 - kSpinMs, kPollStepMs);
+        if (sleep > 0) SleepTicks(sleep);
         if (!PollQuit()) return 0;
         now = GetTicks();
     }

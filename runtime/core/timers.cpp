@@ -1,8 +1,6 @@
 // Frame timers and sleeping.
 #include "core/timers.h"
 
-#include <time.h>
-
 #include <cmath>
 
 #include "core/clock.h"
@@ -25,7 +23,4 @@ double GetTimerAll() { return double(GetTicks()) - gTimers.startTime; }
 
 void AllowEscape(double on) { gTimers.allowEscape = (on != 0 || std::isnan(on)) ? 1 : 0; }
 
-void SleepMs(uint32_t ms) {
-    timespec ts{time_t(ms / 1000), long(ms % 1000) * 1000000L};
-    nanosleep(&ts, nullptr);
-}
+void SleepMs(uint32_t ms) { SleepRealTime(double(ms)); }

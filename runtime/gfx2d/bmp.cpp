@@ -55,6 +55,43 @@ BmpLayout Layout(const uint8_t* file, const BmpHeader& h) {
     return layout;
 }
 
+// The colour a pixel must equal to be made transparent; colours have 24 bits, so no pixel
+// equals kNoKey.
+constexpr uint32_t kNoKey = 0xFFFFFFFFu;
+uint32_t KeyOf(const BmpLoadOptions& options) { return options.applyKey ? options.colourKey : kNoKey; }
+
+// The texel of a colour (red in the low byte): transparent black when it is the key colour.
+uint32_t KeyedTexel(uint32_t colour, uint32_t key) {
+    return colour == key ? 0 : colour | 0xFF000000u; // bytes red, green, blue, alpha in memory
+}
+
+// The colour of the blue, green, red bytes at p.
+uint32_t ColourAt(const uint8_t* p) { return uint32_t(p[2]) | uint32_t(p[1]) << 8 | uint32_t(p[0]) << 16; }
+
+void PutTexel(uint8_t* texel, uint32_t value) { std::memcpy(texel, &value, 4); }
+
+// Decodes `count` pixels of one file row into texels, with no test a pixel beyond the key.
+// Texels are 32-bit words whose bytes in memory are red, green, blue, alpha (the reader is for
+// little-endian machines, as the file format is).
+void DecodeRow(const uint8_t* __restrict pixels, int bytesPerPixel, size_t count,
+               const uint32_t* __restrict paletteTexels, uint32_t key, uint8_t* __restrict texels) {
+    if (bytesPerPixel == 1) {
+        for (size_t i = 0; i < count; ++i) PutTexel(texels + i * 4, paletteTexels[pixels[i]]);
+    } else if (bytesPerPixel == 4) {
+        for (size_t i = 0; i < count; ++i) PutTexel(texels + i * 4, KeyedTexel(ColourAt(pixels + i * 4), key));
+    } else {
+        // A 4-byte read at each pixel holds its blue, green and red bytes low to high and one
+        // byte more; reversed, the top three bytes are the colour. The last pixel of a row may
+        // end the file, so it is read byte by byte.
+        for (size_t i = 0; i + 1 < count; ++i) {
+            uint32_t word;
+            std::memcpy(&word, pixels + i * 3, 4);
+            PutTexel(texels + i * 4, KeyedTexel(__builtin_bswap32(word) >> 8, key));
+        }
+        PutTexel(texels + (count - 1) * 4, KeyedTexel(ColourAt(pixels + (count - 1) * 3), key));
+    }
+}
+
 uint8_t* Texel(TextureImage& image, int x, int row) {
     return &image.rgba[(size_t(row) * size_t(image.width) + size_t(x)) * 4];
 }
@@ -82,7 +119,8 @@ bool ParseBmpHeader(const uint8_t* data, size_t size, uint64_t fileSize, BmpHead
     return header.width <= kMaxBmpSide && header.height <= kMaxBmpSide;
 }
 
-bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight, int maxSize) {
+bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight, int maxSize,
+                 bool cleared) {
     const bool whole = options.width == 0 || options.height == 0;
     const int w = std::min(whole ? imageWidth : options.width, maxSize);
     const int hgt = std::min(whole ? imageHeight : options.height, maxSize);
@@ -91,7 +129,12 @@ bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidt
     out.regionHeight = hgt;
     out.width = TextureSizeFor(w);
     out.height = TextureSizeFor(hgt);
-    out.rgba.assign(size_t(out.width) * size_t(out.height) * 4, 0);
+    const size_t bytes = size_t(out.width) * size_t(out.height) * 4;
+    if (cleared) {
+        out.rgba.assign(bytes, 0);
+    } else {
+        out.rgba.resize(bytes);
+    }
     return true;
 }
 
@@ -103,28 +146,37 @@ bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, 
     BmpLayout layout = Layout(file, h);
     if (h.pixelOffset + layout.stride * uint64_t(h.height) > size) return false;
 
-    if (!StartRegion(out, options, h.width, h.height, maxSize)) return false;
+    // Every texel is written below, so the buffer is not cleared first.
+    if (!StartRegion(out, options, h.width, h.height, maxSize, false)) return false;
     const int w = out.regionWidth, hgt = out.regionHeight;
 
+    // The texel each palette index gives (keyed or beyond the palette: transparent), so that an
+    // 8-bit row is one table lookup a pixel.
+    uint32_t paletteTexels[256] = {};
+    if (h.bitCount == 8) {
+        for (uint32_t i = 0; i < 256 && i < layout.paletteEntries; ++i) {
+            paletteTexels[i] = KeyedTexel(ColourAt(layout.palette + size_t(i) * 4), KeyOf(options));
+        }
+    }
+    // The columns of the region that lie inside the picture; the others stay transparent.
+    const int c0 = int(std::clamp<int64_t>(-int64_t(options.srcX), 0, w));
+    const int c1 = int(std::clamp<int64_t>(int64_t(h.width) - options.srcX, c0, w));
     const int bytesPerPixel = h.bitCount / 8;
     const uint8_t* pixels = file + h.pixelOffset;
-    for (int r = 0; r < hgt; ++r) {
-        int64_t imageRow = int64_t(options.srcY) + r;
-        if (imageRow < 0 || imageRow >= h.height) continue;
-        const uint8_t* fileRow = pixels + uint64_t(h.height - 1 - imageRow) * layout.stride;
-        for (int c = 0; c < w; ++c) {
-            int64_t x = int64_t(options.srcX) + c;
-            if (x < 0 || x >= h.width) continue;
-            const uint8_t* bgr = fileRow + x * bytesPerPixel;
-            if (bytesPerPixel == 1) {
-                if (*bgr >= layout.paletteEntries) continue;
-                bgr = layout.palette + size_t(*bgr) * 4;
-            }
-            uint8_t* t = Texel(out, c, hgt - 1 - r);
-            uint32_t colour = uint32_t(bgr[2]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[0]) << 16;
-            if (options.applyKey && colour == options.colourKey) continue; // stays (0, 0, 0, 0)
-            t[0] = bgr[2], t[1] = bgr[1], t[2] = bgr[0], t[3] = 255;
+    const size_t textureRowBytes = size_t(out.width) * 4;
+    for (int row = 0; row < out.height; ++row) {
+        uint8_t* texels = out.rgba.data() + size_t(row) * textureRowBytes;
+        const int r = hgt - 1 - row; // the region row that lands in this texture row
+        const int64_t imageRow = int64_t(options.srcY) + r;
+        if (r < 0 || imageRow < 0 || imageRow >= h.height || c0 == c1) {
+            std::memset(texels, 0, textureRowBytes);
+            continue;
         }
+        std::memset(texels, 0, size_t(c0) * 4);
+        std::memset(texels + size_t(c1) * 4, 0, textureRowBytes - size_t(c1) * 4);
+        const uint8_t* fileRow = pixels + uint64_t(h.height - 1 - imageRow) * layout.stride +
+                                 (int64_t(options.srcX) + c0) * bytesPerPixel;
+        DecodeRow(fileRow, bytesPerPixel, size_t(c1 - c0), paletteTexels, KeyOf(options), texels + size_t(c0) * 4);
     }
     FinishRegion(out, options, h.width, h.height);
     return true;
@@ -144,35 +196,51 @@ void FinishRegion(TextureImage& out, const BmpLoadOptions& options, int imageWid
     if (options.normalMap) ConvertToNormalMap(out);
 }
 
-void FillEdgeColours(TextureImage& image, int x0, int y0, int x1, int y1) {
+namespace {
+
+// Gives the transparent texel (x, y) the average colour of its opaque neighbours that lie
+// strictly inside the w x h region, if it has any.
+void FillFromNeighbours(TextureImage& image, int x, int y) {
     const int w = image.regionWidth, h = image.regionHeight;
-    for (int y = std::max(y0, 0); y < std::min(y1, h); ++y) {
-        for (int x = std::max(x0, 0); x < std::min(x1, w); ++x) {
-            uint8_t* t = Texel(image, x, y);
-            if (t[3] != 0) continue;
-            int sum[3] = {0, 0, 0};
-            int counted = 0;
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    int nx = x + dx, ny = y + dy;
-                    if ((dx == 0 && dy == 0) || nx < 1 || ny < 1 || nx > w - 2 || ny > h - 2) continue;
-                    const uint8_t* n = Texel(image, nx, ny);
-                    if (n[3] == 0) continue;
-                    for (int i = 0; i < 3; ++i) sum[i] += n[i];
-                    ++counted;
-                }
-            }
-            if (counted == 0) continue;
-            // Opaque texels are never changed, so filling in place reads the same neighbours
-            // a separate pass would. nearbyint rounds halves to even.
-            for (int i = 0; i < 3; ++i) t[i] = uint8_t(std::nearbyint(double(sum[i]) / counted));
+    int sum[3] = {0, 0, 0};
+    int counted = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            int nx = x + dx, ny = y + dy;
+            if ((dx == 0 && dy == 0) || nx < 1 || ny < 1 || nx > w - 2 || ny > h - 2) continue;
+            const uint8_t* n = Texel(image, nx, ny);
+            if (n[3] == 0) continue;
+            for (int i = 0; i < 3; ++i) sum[i] += n[i];
+            ++counted;
+        }
+    }
+    if (counted == 0) return;
+    // Opaque texels are never changed, so filling in place reads the same neighbours a
+    // separate pass would. nearbyint rounds halves to even.
+    uint8_t* t = Texel(image, x, y);
+    for (int i = 0; i < 3; ++i) t[i] = uint8_t(std::nearbyint(double(sum[i]) / counted));
+}
+
+} // namespace
+
+void FillEdgeColours(TextureImage& image, int x0, int y0, int x1, int y1) {
+    const int xa = std::max(x0, 0), xb = std::min(x1, image.regionWidth);
+    for (int y = std::max(y0, 0); y < std::min(y1, image.regionHeight); ++y) {
+        const uint8_t* row = Texel(image, 0, y);
+        // Most rows of a picture hold no transparent texel; a pass the compiler vectorizes finds
+        // them, and only the others are walked texel by texel.
+        uint8_t leastAlpha = 255;
+        for (int x = xa; x < xb; ++x) leastAlpha = std::min(leastAlpha, row[size_t(x) * 4 + 3]);
+        if (leastAlpha != 0) continue;
+        for (int x = xa; x < xb; ++x) {
+            if (row[size_t(x) * 4 + 3] == 0) FillFromNeighbours(image, x, y);
         }
     }
 }
 
 void ConvertToNormalMap(TextureImage& image) {
     const int w = image.width, h = image.height;
-    std::vector<uint8_t> out(image.rgba);
+    TexelBytes out(image.rgba);
     auto height = [&](int x, int y) {
         x = (x % w + w) % w;
         y = (y % h + h) % h;
@@ -194,31 +262,69 @@ void ConvertToNormalMap(TextureImage& image) {
     image.rgba.swap(out);
 }
 
+namespace {
+
+// Integer division of a filter sum s by its weights d, as a multiplication by m = ceil(2^16 / d)
+// and a shift: for every sum here (at most 255 * d), s * m / 2^16 exceeds s / d by less than
+// 1 / d, while s / d lies at least 1 / d below the next integer, so both have the same floor.
+constexpr uint32_t kByNine = 7282;  // ceil(2^16 / 9)
+constexpr uint32_t kBySix = 10923;  // ceil(2^16 / 6)
+
+// One row of the next level: texel x weighs texel 2x of `low` 4 and its right neighbour 2, and
+// texel 2x of `high` 2 and its right neighbour 1 (high null: a level one texel high; right
+// false: a level one texel wide).
+void FilterRow(const uint8_t* __restrict low, const uint8_t* __restrict high, uint8_t* __restrict out,
+               size_t count, bool right) {
+    // Sums fit 16 bits (at most 255 * 9), and keeping them there lets the compiler work on
+    // eight of them per vector and take the high half of a 16-bit product for the shift.
+    if (high != nullptr && right) {
+        for (size_t x = 0; x < count; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                const uint16_t sum = uint16_t(4 * low[8 * x + c] + 2 * low[8 * x + 4 + c] + 2 * high[8 * x + c] +
+                                              high[8 * x + 4 + c]);
+                out[4 * x + c] = uint8_t(uint32_t(sum) * kByNine >> 16);
+            }
+        }
+    } else if (right) {
+        for (size_t x = 0; x < count; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                const uint16_t sum = uint16_t(4 * low[8 * x + c] + 2 * low[8 * x + 4 + c]);
+                out[4 * x + c] = uint8_t(uint32_t(sum) * kBySix >> 16);
+            }
+        }
+    } else {
+        // One texel wide: each "row" is a single texel, and `high` is the one above.
+        for (int c = 0; c < 4; ++c) out[c] = uint8_t((4u * low[c] + 2u * high[c]) * kBySix >> 16);
+    }
+}
+
+} // namespace
+
 bool NextMipLevel(uint8_t* rgba, int& width, int& height) {
     if (width <= 1 && height <= 1) return false;
-    const int nw = std::max(width / 2, 1), nh = std::max(height / 2, 1);
+    const int w = width, h = height;
+    const int nw = std::max(w / 2, 1), nh = std::max(h / 2, 1);
     // Texel (x, y) of the new level weighs texel (2x, 2y) of the old one 4, its right and upper
-    // neighbours 2 and the diagonal one 1, leaving out those beyond the level's edge. The new
-    // level is written over the old one in place: every texel written lies at or before the
-    // first old texel that is still to be read.
-    for (int y = 0; y < nh; ++y) {
-        for (int x = 0; x < nw; ++x) {
-            const int sx = 2 * x, sy = 2 * y;
-            const bool right = sx + 1 < width, up = sy + 1 < height;
-            int sum[4] = {0, 0, 0, 0};
-            int weights = 0;
-            auto add = [&](int px, int py, int weight) {
-                const uint8_t* t = rgba + (size_t(py) * size_t(width) + size_t(px)) * 4;
-                for (int i = 0; i < 4; ++i) sum[i] += t[i] * weight;
-                weights += weight;
-            };
-            add(sx, sy, 4);
-            if (right) add(sx + 1, sy, 2);
-            if (up) add(sx, sy + 1, 2);
-            if (right && up) add(sx + 1, sy + 1, 1);
-            uint8_t* dst = rgba + (size_t(y) * size_t(nw) + size_t(x)) * 4;
-            for (int i = 0; i < 4; ++i) dst[i] = uint8_t(sum[i] / weights);
-        }
+    // neighbours 2 and the diagonal one 1, leaving out those beyond the level's edge. Since
+    // 2x + 1 < w for every x of the new level once w >= 2 (and likewise upward), a whole level
+    // has the same neighbours: all four, or two along a line one texel high or wide.
+    //
+    // The new level is written over the old one in place. From row 1 on, new row y ends before
+    // old row 2y starts; new row 0 shares its start with old row 0, so it is made in pieces in
+    // a small buffer, each piece copied back after the old texels under it have been read.
+    const size_t rowBytes = size_t(w) * 4, newWidth = size_t(nw), newRowBytes = newWidth * 4;
+    const bool right = w >= 2;
+    const uint8_t* above = h >= 2 ? rgba + rowBytes : nullptr; // old row 1
+    constexpr size_t kPiece = 256;
+    uint8_t piece[kPiece * 4];
+    for (size_t x = 0; x < newWidth; x += kPiece) {
+        const size_t count = std::min(kPiece, newWidth - x);
+        FilterRow(rgba + x * 8, above ? above + x * 8 : nullptr, piece, count, right);
+        std::memcpy(rgba + x * 4, piece, count * 4);
+    }
+    for (size_t y = 1; y < size_t(nh); ++y) {
+        const uint8_t* low = rgba + y * 2 * rowBytes;
+        FilterRow(low, above ? low + rowBytes : nullptr, rgba + y * newRowBytes, newWidth, right);
     }
     width = nw;
     height = nh;

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 struct BmpLoadOptions;
@@ -28,13 +31,35 @@ constexpr uint64_t kMaxBmpFileBytes = uint64_t(512) << 20;
 // pixel offset beyond the file, or a side beyond kMaxBmpSide.
 bool ParseBmpHeader(const uint8_t* data, size_t size, uint64_t fileSize, BmpHeader& header);
 
+// Bytes whose vector leaves new elements uninitialised, for buffers that are written whole
+// right after they are sized: clearing 2 MB of texture first would cost as much as decoding.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using TexelBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+
 // A decoded region padded to a texture: RGBA bytes, row 0 = the region's bottom row.
 struct TextureImage {
     int width = 0;             // texture size: powers of two >= the region, at least 2
     int height = 0;
     int regionWidth = 0;       // the part that holds the region's pixels
     int regionHeight = 0;
-    std::vector<uint8_t> rgba; // width * height * 4 bytes
+    TexelBytes rgba;           // width * height * 4 bytes
 };
 
 int TextureSizeFor(int side);  // the smallest power of two >= side and >= 2
@@ -46,9 +71,10 @@ bool DecodeBmp(const uint8_t* file, size_t size, const BmpLoadOptions& options, 
                TextureImage& out);
 
 // Sizes the texture image for a region of an image of imageWidth x imageHeight pixels (the
-// whole image when the options' width or height is 0), cut to maxSize; all texels transparent.
-// False when the region is empty.
-bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight, int maxSize);
+// whole image when the options' width or height is 0), cut to maxSize; all texels transparent
+// when cleared, else left for the caller to write every one. False when the region is empty.
+bool StartRegion(TextureImage& out, const BmpLoadOptions& options, int imageWidth, int imageHeight, int maxSize,
+                 bool cleared = true);
 
 // The steps that follow decoding a region of an image of imageWidth x imageHeight pixels: the
 // edge colour fill over the texels that hold image pixels (when the colour key is not 0), then

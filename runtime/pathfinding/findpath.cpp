@@ -51,12 +51,12 @@ double FindPath(DynArray& map, DynArray& result, double weight, double startX, d
         result.Dim(0);
         return 0;
     }
-    // The map may be the result array itself: it is not read after Setup.
+    // The map may be the result array itself: it is not read once the search has ended.
     result.Dim(count, 2);
-    const Node* node = planner.Goal();
-    for (uint32_t i = count; i-- > 0; node = node->parent) {
+    uint32_t cell = planner.GoalCell();
+    for (uint32_t i = count; i-- > 0; cell = planner.ParentOf(cell)) {
         uint32_t x, y;
-        planner.CellOf(node, x, y);
+        planner.CellOf(cell, x, y);
         result.At(i, 0) = x;
         result.At(i, 1) = y;
     }

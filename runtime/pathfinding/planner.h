@@ -1,18 +1,23 @@
-// The best-first grid planner behind FindPath: search parameters, nodes, the node pool, the
-// open list and the planner classes. Internal to runtime/pathfinding (tests use it directly).
+// The best-first grid planner behind FindPath: search parameters, the open list and the planner
+// classes. Internal to runtime/pathfinding (tests use it directly).
 //
-// Design note. Every cell has at most one node, so the pool is one block with the node of cell
-// (x, y) at index y * width + x: finding "the node of this cell" is an index, never a scan, and
-// a node's `slot` says whether it is unseen, open (its position in the open list) or closed.
-// The open list is a binary heap ordered by (f, insertion stamp): the lowest f comes first and,
-// among equal f, the node inserted earliest. That is exactly the order in which a list kept
-// sorted by decreasing f, with each new node placed in front of its equals and pops taken from
-// the back, hands its nodes out, so the paths are the same while every operation is O(log n).
-// See docs/pathfinding.md.
+// Design note. Every cell has at most one node, so the planner keeps one 8-byte node per cell:
+// the path cost g, the cell's scaled cost (worked out from the map's value the first time the
+// search tries the cell, so there is no cost map) and a state byte (reached, open, blocked, and
+// the direction of the step from the parent). The nodes come zeroed, which is "never tried", so
+// they need no set-up pass, and the pages of cells a search never tries are never touched.
+//
+// The open list is a 4-ary heap of entries ordered by (f, insertion stamp): the lowest f comes
+// first and, among equal f, the entry inserted earliest. A node whose cost improves gets a new
+// entry; the old one stays in the heap and is skipped when it comes out (its g is no longer the
+// node's). That is exactly the order in which a list kept sorted by decreasing f, with each new
+// or re-keyed node placed in front of its equals and pops taken from the back, hands its nodes
+// out, so the paths are the same. See docs/pathfinding.md.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 // Search parameters, copied into the planner by Setup.
@@ -23,84 +28,68 @@ struct PlannerParams {
     int32_t goalY = 0;
     uint8_t diagonalFactor = 1;  // nonzero: a diagonal step costs the cell cost times 1.4142137
     uint8_t allowDiagonal = 0;   // nonzero: the four diagonal neighbours are considered
-    uint32_t poolSize = 0;       // most nodes the search may take; 0 = width * height
-    uint32_t openSize = 0;       // capacity of the open list; 0 = width * height
+    uint32_t poolSize = 0;       // most cells the search may reach; 0 = width * height
+    uint32_t openSize = 0;       // most nodes open at once; 0 = width * height
     float weight = 0.5f;         // heuristic weight, clamped to 0..1 (NaN counts as 0)
     uint32_t width = 0;          // map size in cells
     uint32_t height = 0;
-    const double* map = nullptr; // width * height values, x fastest; read only by Setup
+    const double* map = nullptr; // width * height values, x fastest; read by Setup and Search,
+                                 // so it must stay unchanged until the search has ended
 };
 
-// One search node; the pool holds one per cell, its cell is its index in the pool.
-struct Node {
-    Node* parent;  // predecessor on the best path known; null for the start
-    float f;       // ordering key of the open list
-    float g;       // path cost from the start
-    uint32_t slot; // kUnseen, kClosed, or kFirstOpenSlot + position in the open list
-};
+constexpr uint32_t kNoCell = UINT32_MAX;
 
-// Slot values. Unseen is 0, so a pool fresh from zeroed memory needs no pass to set it up, and
-// the pages of cells a search never reaches are never touched.
-constexpr uint32_t kUnseen = 0;        // never reached, or given back
-constexpr uint32_t kClosed = 1;        // expanded
-constexpr uint32_t kFirstOpenSlot = 2; // open: slot - kFirstOpenSlot is the heap position
-
-// The node pool: one block with a node per cell, taken and given back by count.
-class NodeFactory {
-public:
-    bool Reserve(uint32_t cells, uint32_t limit); // all nodes unseen, none in use; false when memory is short
-    Node* Take(uint32_t cell);     // the cell's node, counted in use; null when `limit` nodes are in use
-    void GiveBack() { --inUse_; }  // one node fewer in use
-    void GiveBackAll();            // every node unseen, none in use
-    Node* At(uint32_t cell) { return nodes_.get() + cell; }
-    bool IsOpen(const Node* node) const { return node->slot >= kFirstOpenSlot; }
-    uint32_t CellOf(const Node* node) const { return static_cast<uint32_t>(node - nodes_.get()); }
-    uint32_t InUse() const { return inUse_; }
-    size_t Bytes() const { return size_t(cells_) * sizeof(Node); }
-
-private:
-    struct Release {
-        void operator()(Node* p) const;
-    };
-    std::unique_ptr<Node, Release> nodes_; // zeroed block of cells_ nodes
-    uint32_t cells_ = 0;
-    uint32_t limit_ = 0;
-    uint32_t inUse_ = 0;
-};
-
-// The open list: a binary heap on (f, insertion stamp) over nodes of one pool, keeping each
-// open node's `slot` on its heap position.
+// The open list: a min-heap of entries ordered by (f, stamp), where the stamp counts insertions,
+// so among equal f the entry inserted first comes out first. Each node has kArity children,
+// whose keys share one cache line; the keys and the rest of the entries are kept apart, so the
+// walk down the heap reads only keys. It grows by doubling as entries come in, so its memory
+// follows the search's frontier, not the map's size.
 class OpenList {
 public:
-    bool Reserve(uint32_t capacity, NodeFactory* pool); // empty; false when memory is short
-    bool Insert(Node* node);       // key node->f with a new stamp; false (refused) when full
-    void Reinsert(Node* node);     // an open node whose f changed: new key, new stamp
-    Node* PopBack();               // the lowest (f, stamp), slot left to the caller; null when empty
-    void Clear();                  // empty, every listed node's slot set to kUnseen
+    struct Entry {
+        uint64_t key; // f's bits (f >= 0, so they order as f does) above a 32-bit stamp
+        uint32_t cell;
+        float g;      // the cell's g when the entry was made
+    };
+
+    OpenList() = default;
+    OpenList(const OpenList&) = delete;
+    OpenList& operator=(const OpenList&) = delete;
+    ~OpenList() { Release(); }
+
+    bool Push(float f, uint32_t cell, float g); // false (nothing added) when memory is short
+    Entry Pop();                   // the lowest (f, stamp); the list must not be empty
+    bool Empty() const { return size_ == 0; }
+    uint32_t TopCell() const { return items_[kRoot].cell; } // the cell of the lowest entry; the list must not be empty
     uint32_t Size() const { return size_; }
-    size_t Bytes() const { return size_t(capacity_) * sizeof(Entry); }
+    void Clear() { size_ = 0; }
+    void Release();                // empty, storage freed
+    size_t Bytes() const { return size_t(capacity_) * (sizeof(uint64_t) + sizeof(Item)); }
+    // Where the stamps continue. When they run out, the entries are renumbered from 0 in their
+    // order; a test starts near the end to see that happen.
+    void StartStampsAt(uint32_t stamp) { nextStamp_ = stamp; }
 
 private:
-    struct Entry {
-        uint64_t stamp; // insertion order; the earlier stamp wins among equal f
-        float f;
+    static constexpr uint32_t kArity = 4;
+    // The root sits at index kRoot, so that the children of every node start at a multiple of
+    // kArity: those of node i at kArity * (i - kRoot + 1), the parent of j at j / kArity + kRoot - 1.
+    static constexpr uint32_t kRoot = kArity - 1;
+    struct Item {
         uint32_t cell;
+        float g;
     };
-    static bool Before(const Entry& a, const Entry& b) {
-        return a.f < b.f || (a.f == b.f && a.stamp < b.stamp);
-    }
-    void Place(uint32_t pos, const Entry& e);
-    void SiftUp(uint32_t pos, Entry e);
-    void SiftDown(uint32_t pos, Entry e);
+    bool Grow();
+    void Renumber();
+    void SiftUp(uint32_t hole, uint64_t key, Item item);
 
-    std::unique_ptr<Entry[]> heap_;
-    NodeFactory* pool_ = nullptr;
-    uint32_t capacity_ = 0;
+    uint64_t* keys_ = nullptr;     // 64-byte aligned; entries at kRoot .. kRoot + size - 1
+    Item* items_ = nullptr;
     uint32_t size_ = 0;
-    uint64_t nextStamp_ = 0;
+    uint32_t capacity_ = 0;        // entries, not counting the kRoot unused slots
+    uint32_t nextStamp_ = 0;
 };
 
-// A planner lives for one search: Setup, Reset, Search, then read the goal node's chain.
+// A planner lives for one search: Setup, Reset, Search, then read the path from the goal back.
 class Planner {
 public:
     Planner() = default;
@@ -110,28 +99,54 @@ public:
 
     virtual void Reset();          // finished flag, search counter and goal cleared
     virtual void Search() = 0;     // runs until the goal is reached or the open list is empty
-    virtual void Clear();          // open list and closed set given back to the pool, goal cleared, finished
+    virtual void Clear();          // every node given back (unreached), open list emptied, goal cleared, finished
 
     int Setup(const PlannerParams& params); // 1 ready; 0 refused (start/goal outside or equal, no positive cell, no memory)
     double PathCost() const;       // g of the goal node; -1 when none
-    uint32_t PathLength() const;   // nodes from the goal back to the start; 0 when none
-    uint32_t OpenCount() const { return open_.Size(); }
-    const Node* Goal() const { return goal_; }
+    uint32_t PathLength() const;   // cells from the goal back to the start; 0 when none
+    uint32_t OpenCount() const { return openCount_; }
+    uint32_t GoalCell() const { return goal_; }    // y * width + x of the goal reached; kNoCell when none
+    uint32_t ParentOf(uint32_t cell) const;        // the cell before `cell` on its best path; kNoCell for the start or an unreached cell
     bool Finished() const { return finished_; }
     uint32_t SearchCount() const { return searches_; }
-    void CellOf(const Node* node, uint32_t& x, uint32_t& y) const; // the node's cell
+    void CellOf(uint32_t cell, uint32_t& x, uint32_t& y) const; // x and y of a cell index
     float CostAt(uint32_t x, uint32_t y) const; // scaled cost of a cell; -1 blocked, outside the map or before Setup
-    size_t StorageBytes() const;   // bytes held by the pool, the cost map and the open list
+    size_t StorageBytes() const;   // bytes held by the nodes and the open list
 
 protected:
-    bool ready_ = false;           // Setup succeeded: pool, cost map and open list exist
+    // A cell's node, 8 bytes, zero until the search first tries the cell. The low byte of
+    // `word` is the state: kReached, kOpen while the node has a live open-list entry, kBlocked
+    // for a cell tried and found blocked, and in the low bits the direction of the step that
+    // reached the node (an index into the neighbour order) or kNoDirection for the start. The
+    // upper 24 bits keep the cell's scaled cost, a float in [1, 2], as its bits above those of
+    // 1: every such float is 1 + m / 2^23 with m below 2^23, or 2.
+    struct NodeCell {
+        float g;       // path cost from the start; valid once reached
+        uint32_t word; // state byte | cost bits << 8
+    };
+    static constexpr uint32_t kReached = 0x10;
+    static constexpr uint32_t kOpen = 0x20;
+    static constexpr uint32_t kBlocked = 0x40;
+    static constexpr uint32_t kDirectionMask = 0x0F;
+    static constexpr uint32_t kNoDirection = 0x0F;
+    struct Free {
+        void operator()(void* p) const { std::free(p); }
+    };
+
+    float StepCost(uint32_t cell) const; // the scaled cost of entering a cell; -1 blocked
+
+    bool ready_ = false;           // Setup succeeded: the nodes exist
     bool finished_ = false;
-    NodeFactory pool_;
     PlannerParams params_;
-    std::unique_ptr<float[]> costs_; // width * height; -1 blocked, else in (1, 2]
+    float top_ = 0;                // the largest map value as a float; costs are v / top + 1
+    std::unique_ptr<NodeCell, Free> nodes_; // width * height, zeroed
+    uint32_t reached_ = 0;         // cells reached so far (at most poolSize)
+    uint32_t openCount_ = 0;       // cells with a live entry (at most openSize)
+    uint32_t reachLimit_ = 0;
+    uint32_t openLimit_ = 0;
     uint32_t searches_ = 0;
     OpenList open_;
-    Node* goal_ = nullptr;
+    uint32_t goal_ = kNoCell;
 };
 
 // Best-first search with key f = (h - g) * weight + g, h the Manhattan distance to the goal.
@@ -139,7 +154,4 @@ class AStarPlanner : public Planner {
 public:
     void Reset() override;         // base Reset, then the start node (g 0) on the open list
     void Search() override;
-
-private:
-    void Visit(Node* current, uint32_t nx, uint32_t ny, float step);
 };

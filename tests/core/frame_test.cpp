@@ -82,6 +82,68 @@ TEST_F(Pacing, FrameRateSettings) {
     EXPECT_EQ(shown, (std::vector<uint32_t>{1, 3, 5, 7}));
 }
 
+namespace {
+
+// A clock in microseconds under a waiting loop: each read costs kReadMicros, as one turn of the
+// loop (a poll of the queue and a read of the clock) does; a sleep lasts what was asked plus a
+// wake-up delay.
+constexpr uint64_t kReadMicros = 20;
+uint64_t gMicros = 0, gWakeDelayMicros = 0, gSpunMicros = 0, gSleptMicros = 0;
+uint32_t MicroClock() {
+    const uint32_t ticks = uint32_t(gMicros / 1000);
+    gMicros += kReadMicros;
+    gSpunMicros += kReadMicros;
+    return ticks;
+}
+void MicroSleep(double ms) {
+    EXPECT_GT(ms, 0);
+    EXPECT_LE(ms, 2.0); // the queue is drained at least every 2 ms
+    const uint64_t slept = uint64_t(ms * 1000) + gWakeDelayMicros;
+    gMicros += slept;
+    gSleptMicros += slept;
+}
+
+} // namespace
+
+TEST(PacingWithSleep, SleepsMostOfTheWaitAndKeepsTheSlotGrid) {
+    // 5 ms of work a frame at 60 frames per second: the same release ticks whether the wait
+    // spins all the way (no sleeper) or sleeps, even when every sleep ends 0.3 ms late, and each
+    // release comes within two turns of the loop after its tick has begun.
+    std::vector<std::vector<uint32_t>> shown;
+    for (int variant = 0; variant < 3; ++variant) {
+        gMicros = 0, gSpunMicros = 0, gSleptMicros = 0;
+        gWakeDelayMicros = variant == 2 ? 300 : 0;
+        SetTickSource(MicroClock, variant == 0 ? nullptr : MicroSleep);
+        WindowContext window;
+        window.nextFrameTime = 0;
+        window.SetFrameRate(60);
+        std::vector<uint32_t> ticks;
+        for (int frame = 0; frame < 60; ++frame) {
+            gMicros += 5000;
+            EXPECT_GE(window.WaitForFrameSlot(), 1.0);
+            const uint64_t lastRead = gMicros - kReadMicros;
+            ticks.push_back(uint32_t(lastRead / 1000)); // the tick the wait last read
+            if (frame > 0) {
+                EXPECT_LE(lastRead % 1000, 2 * kReadMicros) << variant << " frame " << frame;
+            }
+        }
+        SetTickSource(nullptr);
+        shown.push_back(ticks);
+        if (variant == 0) {
+            EXPECT_EQ(gSleptMicros, 0u);
+            continue;
+        }
+        // Of about 11.7 ms of waiting a frame, at most the last 1.5 ms (the spun stretch and the
+        // part of a tick the wait cannot see) plus one turn of the loop is spun.
+        EXPECT_LT(gSpunMicros / 60, 1500 + 2 * kReadMicros) << variant;
+        EXPECT_GT(gSleptMicros / 60, 10000u) << variant;
+    }
+    EXPECT_EQ(shown[0][1], 17u);
+    EXPECT_EQ(shown[0][59], 984u); // the first tick past 59 slots of 16.67 ms
+    EXPECT_EQ(shown[1], shown[0]);
+    EXPECT_EQ(shown[2], shown[0]);
+}
+
 TEST(FrameTimers, GetTimerIsNeverZeroOrNegativeAndGetTimerAllCountsFromStart) {
     gNow = 1000;
     SetTickSource(StoppedClock);

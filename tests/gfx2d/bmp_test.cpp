@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -224,27 +226,156 @@ TEST(BmpDecode, NormalMapOfFlatAndSlopedHeights) {
     EXPECT_EQ(img.rgba[(4 + 1) * 4 + 2], int((k + 1) * 0.5f * 255));
 }
 
-TEST(BmpDecode, MipChainOfAFiveByThreeSpriteAndTheFilterWeights) {
-    // 5 x 3 gives an 8 x 4 texture; its chain is 8x4, 4x2, 2x1, 1x1.
-    std::vector<uint8_t> level(8 * 4 * 4, 0);
-    level[0] = 255;  // texel (0, 0) red 255, its right neighbour 0
-    int w = 8, h = 4;
-    std::vector<std::pair<int, int>> sizes;
-    bool first = true;
-    uint8_t firstRed = 0;
-    while (NextMipLevel(level.data(), w, h)) {
-        sizes.emplace_back(w, h);
-        if (first) firstRed = level[0];
-        first = false;
+namespace {
+
+// The mipmap filter written the plain way, into a new buffer: texel (x, y) of the next level
+// weighs texel (2x, 2y) 4, its right and upper neighbours 2 and the diagonal one 1, leaving out
+// those beyond the level's edge, and divides by the weights taken.
+Bytes ReferenceNextLevel(const Bytes& level, int w, int h, int& nw, int& nh) {
+    nw = std::max(w / 2, 1);
+    nh = std::max(h / 2, 1);
+    Bytes next(size_t(nw) * nh * 4);
+    for (int y = 0; y < nh; ++y) {
+        for (int x = 0; x < nw; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                int sum = 0, weights = 0;
+                const int taps[4][3] = {{0, 0, 4}, {1, 0, 2}, {0, 1, 2}, {1, 1, 1}};
+                for (const auto& t : taps) {
+                    const int sx = 2 * x + t[0], sy = 2 * y + t[1];
+                    if (sx >= w || sy >= h) continue;
+                    sum += level[(size_t(sy) * w + sx) * 4 + c] * t[2];
+                    weights += t[2];
+                }
+                next[(size_t(y) * nw + x) * 4 + c] = uint8_t(sum / weights);
+            }
+        }
     }
-    EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{4, 2}, {2, 1}, {1, 1}}));
-    EXPECT_EQ(firstRed, 255 * 4 / 9);  // weights 4, 2, 2, 1; integer division
-    // A 2 x 1 level has only a right neighbour: weights 2 : 1.
+    return next;
+}
+
+// Runs the chain in place and holds every level to the plain filter; returns the level count.
+int ExpectChainMatchesReference(Bytes buffer, int w, int h) {
+    Bytes reference(buffer.begin(), buffer.begin() + long(w) * h * 4);
+    int levels = 1;
+    for (int rw = w, rh = h; NextMipLevel(buffer.data(), w, h); ++levels) {
+        int nw, nh;
+        reference = ReferenceNextLevel(reference, rw, rh, nw, nh);
+        EXPECT_EQ(w, nw);
+        EXPECT_EQ(h, nh);
+        EXPECT_TRUE(std::equal(reference.begin(), reference.end(), buffer.begin()))
+            << "level " << levels << " of " << w << " x " << h;
+        rw = nw, rh = nh;
+    }
+    EXPECT_EQ(w, 1);
+    EXPECT_EQ(h, 1);
+    return levels;
+}
+
+} // namespace
+
+TEST(BmpDecode, MipChainsMatchThePlainFilterOnOddAndEvenSizes) {
+    // Random texels, a quarter of them transparent (alpha 0, some with a colour as the edge
+    // fill leaves them), on every shape the chain meets: odd and even sides, lines, squares.
+    std::mt19937 rng(31);
+    const std::pair<int, int> sizes[] = {{1, 1}, {2, 1}, {1, 2}, {5, 3}, {3, 5}, {8, 4}, {7, 7},
+                                         {33, 17}, {64, 32}, {256, 1}, {1, 128}, {1024, 512}};
+    for (const auto& [w, h] : sizes) {
+        Bytes texels(size_t(w) * h * 4);
+        for (size_t i = 0; i < texels.size(); i += 4) {
+            const uint32_t r = rng();
+            const bool transparent = r % 4 == 0;
+            for (int c = 0; c < 3; ++c) texels[i + c] = transparent && r % 8 == 0 ? 0 : uint8_t(r >> (8 * c));
+            texels[i + 3] = transparent ? 0 : uint8_t(r >> 24 | 1);
+        }
+        int levels = ExpectChainMatchesReference(texels, w, h);
+        int expected = 1;
+        for (int a = w, b = h; a > 1 || b > 1; a = std::max(a / 2, 1), b = std::max(b / 2, 1)) ++expected;
+        EXPECT_EQ(levels, expected) << w << " x " << h;
+    }
+    // A decoded sprite with the key colour: 5 x 3 gives an 8 x 4 texture, chain 8x4 .. 1x1.
+    Bytes rows;
+    for (int i = 0; i < 3; ++i) rows.insert(rows.end(), {128, 0, 255, 10, 20, 30, 40, 50, 60, 128, 0, 255, 1, 2, 3, 0});
+    Bytes file = MakeBmp(5, 3, 24, {}, rows);
+    TextureImage img;
+    ASSERT_TRUE(DecodeBmp(file.data(), file.size(), BmpLoadOptions{}, 4096, img));
+    EXPECT_EQ(ExpectChainMatchesReference(Bytes(img.rgba.begin(), img.rgba.end()), img.width, img.height), 4);
+    // The weights 4, 2, 2, 1 and 2 : 1 with integer division, worked by hand.
+    Bytes red(8 * 4 * 4, 0);
+    red[0] = 255;
+    int w = 8, h = 4;
+    ASSERT_TRUE(NextMipLevel(red.data(), w, h));
+    EXPECT_EQ(red[0], 255 * 4 / 9);
     uint8_t two[8] = {90, 0, 0, 0, 0, 0, 0, 0};
     w = 2, h = 1;
     ASSERT_TRUE(NextMipLevel(two, w, h));
     EXPECT_EQ(two[0], 90 * 4 / 6);
     EXPECT_FALSE(NextMipLevel(two, w, h));
+}
+
+TEST(BmpDecode, DecodedTexelsMatchRecordedDigests) {
+    // Every texel of the decoded texture (padding included) and of each mip level, for 8-, 24-
+    // and 32-bit files with key pixels, odd sizes and rows padded to 4 bytes, whole and in
+    // regions reaching past the picture, with the sprite key, the font key and a normal map;
+    // the digests were recorded from the reader as it decoded texel by texel.
+    auto pixelByte = [](uint32_t i) { return uint8_t((i * 2654435761u) >> 24); };
+    auto makeFile = [&](int w, int h, uint16_t bits) {
+        const int bytesPerPixel = bits / 8, stride = (w * bytesPerPixel + 3) & ~3;
+        Bytes palette, rows(size_t(stride) * h, 0);
+        if (bits == 8) {
+            for (uint32_t i = 0; i < 12 * 4; ++i) palette.push_back(pixelByte(i + 7));
+            palette[5 * 4 + 0] = 128, palette[5 * 4 + 1] = 0, palette[5 * 4 + 2] = 255; // index 5 is the key
+        }
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = &rows[size_t(y) * stride + size_t(x) * bytesPerPixel];
+                const uint32_t i = uint32_t(y * w + x);
+                for (int c = 0; c < bytesPerPixel; ++c) p[c] = pixelByte(i * 4 + uint32_t(c));
+                if (bits == 8) p[0] = uint8_t(p[0] % 14);          // 12 and 13 lie beyond the palette
+                else if (i % 5 == 0) p[0] = 128, p[1] = 0, p[2] = 255; // the key colour
+                else if (i % 11 == 0) p[0] = p[1] = p[2] = 0;      // black: the font key
+            }
+        }
+        return MakeBmp(w, h, bits, palette, rows);
+    };
+    struct Case {
+        int w, h;
+        uint16_t bits;
+        int srcX, srcY, width, height;
+        uint32_t key;
+        bool normalMap;
+        uint64_t digest;
+    };
+    const Case cases[] = {
+        {37, 23, 24, 0, 0, 0, 0, kSpriteColourKey, false, 0x1230a99b64011ae2ull},
+        {19, 11, 32, 0, 0, 0, 0, kSpriteColourKey, false, 0x0fda9b120be1e364ull},
+        {21, 9, 8, 0, 0, 0, 0, kSpriteColourKey, false, 0x1a84b87303cf4cc6ull},
+        {64, 32, 24, 0, 0, 0, 0, kSpriteColourKey, false, 0xf44a0bf16aa74f84ull},
+        {37, 23, 24, -5, 3, 16, 16, kSpriteColourKey, false, 0x498085dcda3232c6ull},
+        {37, 23, 24, 30, 20, 16, 16, kSpriteColourKey, false, 0x35a940a0e3297636ull},
+        {21, 9, 8, 4, -2, 32, 8, kSpriteColourKey, false, 0xb6a1c66b2637a3d8ull},
+        {37, 23, 24, 0, 0, 0, 0, 0, false, 0x59bde321f89bc3baull},
+        {19, 11, 32, 0, 0, 0, 0, 0, false, 0x852946dcae1b0c06ull},
+        {37, 23, 24, 0, 0, 0, 0, kSpriteColourKey, true, 0x855d46bffb06e559ull},
+    };
+    for (const Case& c : cases) {
+        const Bytes file = makeFile(c.w, c.h, c.bits);
+        BmpLoadOptions o;
+        o.srcX = c.srcX, o.srcY = c.srcY, o.width = c.width, o.height = c.height;
+        o.colourKey = c.key;
+        o.normalMap = c.normalMap;
+        TextureImage img;
+        ASSERT_TRUE(DecodeBmp(file.data(), file.size(), o, 4096, img));
+        uint64_t digest = 14695981039346656037ull;
+        auto mix = [&](const uint8_t* bytes, size_t n) {
+            for (size_t i = 0; i < n; ++i) digest = (digest ^ bytes[i]) * 1099511628211ull;
+        };
+        int w = img.width, h = img.height;
+        do {
+            mix(img.rgba.data(), size_t(w) * h * 4);
+        } while (NextMipLevel(img.rgba.data(), w, h));
+        EXPECT_EQ(digest, c.digest) << c.w << " x " << c.h << " " << c.bits << " bits, region " << c.srcX
+                                    << ", " << c.srcY << ", " << c.width << " x " << c.height;
+    }
 }
 
 TEST(BmpDecode, DamagedAndHostileHeadersAreRefusedWithoutReadingBeyondTheFile) {
