@@ -34,11 +34,11 @@
 #include <vector>
 
 #include "assetgen.h"
-#include "core/lifecycle.h"
-#include "core/window.h"
+#include "devices/lifecycle.h"
 #include "game.h"
 #include "gfx3d/render.h"
 #include "runtime.h"
+#include "window/window.h"
 
 namespace {
 

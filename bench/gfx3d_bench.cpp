@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/glext.h"
 #include "gfx2d/bmp.h"
 #include "runtime.h"
+#include "window/glext.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/lifecycle.h"
+#include "net/lifecycle.h"
 #include "net/net.h"
 #include "net/sockets.h"
 #include "net/wire.h"

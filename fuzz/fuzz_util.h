@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/errors.h"
+#include "base/errors.h"
 
 namespace fuzz {
 

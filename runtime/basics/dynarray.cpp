@@ -13,7 +13,7 @@
 #include <iterator>
 #include <new>
 
-#include "core/errors.h"
+#include "base/errors.h"
 
 namespace {
 

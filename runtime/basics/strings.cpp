@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "basics/basics.h"
 #include "basics/clocale.h"
-#include "core/errors.h"
 
 namespace {
 

@@ -22,11 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/timers.h"
-#include "core/window.h"
+#include "base/clock.h"
+#include "base/errors.h"
+#include "base/hooks.h"
+#include "base/timers.h"
+#include "devices/lifecycle.h"
+#include "window/window.h"
 #include "devices/devices.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
@@ -243,6 +244,12 @@ bool QuitReplayed() {
 void NoteQuitRequest() {
     if (gInputMode == InputMode::Recording) gWriter.Sample(kQuit, nullptr);
 }
+
+namespace {
+// The window's PollQuit (window/) asks these two.
+const HookRegistration kQuitReplayedHook(gHooks.quitReplayed, QuitReplayed);
+const HookRegistration kNoteQuitHook(gHooks.noteQuitRequest, NoteQuitRequest);
+} // namespace
 
 int ReplayedJoystickCount() {
     return gInputMode == InputMode::Replaying ? int(gReader.Start().joystickNames.size()) : -1;

@@ -16,10 +16,11 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "devices/devices.h"
 #include "devices/devices_local.h"
 #include "devices/recording.h"
+#include "window/settings.h"
 
 namespace {
 

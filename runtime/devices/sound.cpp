@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
+#include "base/errors.h"
 #include "devices/devices.h"
 #include "devices/devices_local.h"
+#include "devices/lifecycle.h"
 #include "files/lookup.h"
 
 namespace {

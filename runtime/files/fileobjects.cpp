@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "files/files.h"
 #include "files/files_local.h"
 

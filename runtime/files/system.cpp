@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "files/files.h"
 #include "files/files_local.h"
+#include "window/settings.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/glext.h"
-#include "core/lifecycle.h"
+#include "base/hooks.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "window/glext.h"
 
 namespace {
 
@@ -197,6 +197,6 @@ void EndPoly() {
 }
 
 void SetViewport(double x, double y, double w, double h) {
-    EndShadowPass();
+    if (gHooks.endShadowPass != nullptr) gHooks.endShadowPass(); // the 3D engine lies above 2D
     Window().Setup2D(TruncToInt(x), TruncToInt(y), TruncToInt(w), TruncToInt(h));
 }

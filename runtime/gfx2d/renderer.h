@@ -1,6 +1,6 @@
-// The 2D renderer OpenGLZovovezi and its stores: the window (core/window.h), the texture store
-// and the background layers. One static object, gRenderer2D, constructed before the program's
-// entry and destroyed at process exit. The 3D engine binds store textures through
+// The 2D renderer OpenGLZovovezi and its stores: the texture store and the background layers,
+// on top of the window (window/window.h). One static object, gRenderer2D, constructed before
+// the program's entry and destroyed at process exit. The 3D engine binds store textures through
 // TextureStore::Bind (BindTextures) and reads the store's entries and colourScale.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/window.h"
+#include "window/window.h"
 
 constexpr int kTextureIds = 65536;        // texture ids 0..65535
 constexpr int kFontTextureBase = 65520;   // font n (0..15) is texture id 65520 + n
@@ -94,7 +94,6 @@ public:
 
     TextureStore textures;         // ids 0..65535
     float colourScale = 1.0f;      // strength of the alpha mode, 0..1
-    WindowContext window;          // window, GL context, 2D state, pacing
     BackgroundLayer layers[kLayers];
 };
 
@@ -105,3 +104,5 @@ int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* pl
                    uint32_t* mipmappedName);               // 1 on success, 0 on any failure
 void ReadBmpSize(const char* path, int& width, int& height); // both 0 on failure
 uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp);
+
+int CurrentFont();  // the font text output uses, 0..15 (LoadFont and SetFont choose it)

@@ -9,12 +9,12 @@
 
 #include <cstdio>
 
-#include "core/glext.h"
 #include "files/lookup.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
+#include "window/glext.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/lifecycle.h"
+#include "net/lifecycle.h"
 #include "net/net.h"
 #include "net/netgame.h"
 

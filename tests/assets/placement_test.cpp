@@ -21,16 +21,16 @@
 #include <vector>
 
 #include "assets.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/window.h"
+#include "base/errors.h"
 #include "devices/devices.h"
+#include "devices/lifecycle.h"
 #include "game.h"
-#include "gfx3d/render.h"
 #include "gfx2d/gl_fixture.h"
+#include "gfx3d/render.h"
 #include "runtime.h"
-#include "support/errorlog_lines.h"
 #include "support/bin_dir.h"
+#include "support/errorlog_lines.h"
+#include "window/window.h"
 
 namespace {
 

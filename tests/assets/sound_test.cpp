@@ -11,11 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
+#include "base/errors.h"
 #include "devices/devices.h"
-#include "support/disk_audio.h"
 #include "support/bin_dir.h"
+#include "support/disk_audio.h"
 
 namespace {
 

@@ -13,12 +13,13 @@
 #include <fstream>
 #include <string>
 
+#include "base/errors.h"
 #include "basics/basics.h"
-#include "core/errors.h"
 #include "files/files.h"
 #include "files/files_local.h"
 #include "gfx3d/model.h"
 #include "support/errorlog_lines.h"
+#include "window/settings.h"
 
 namespace {
 

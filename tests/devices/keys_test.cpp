@@ -8,9 +8,10 @@
 #include <set>
 #include <string>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
+#include "base/errors.h"
 #include "devices/devices.h"
+#include "devices/lifecycle.h"
+#include "window/settings.h"
 
 namespace {
 

@@ -15,15 +15,16 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/timers.h"
+#include "base/clock.h"
+#include "base/errors.h"
+#include "base/timers.h"
+#include "basics/mathrandom.h"
 #include "devices/devices.h"
+#include "devices/lifecycle.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
-#include "basics/mathrandom.h"
 #include "support/errorlog_lines.h"
+#include "window/settings.h"
 
 namespace {
 

@@ -16,8 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
+#include "base/errors.h"
 #include "devices/devices.h"
 #include "support/disk_audio.h"
 

@@ -10,10 +10,10 @@
 #include <functional>
 #include <string>
 
+#include "base/errors.h"
 #include "core/core.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
 #include "devices/devices.h"
+#include "devices/lifecycle.h"
 #include "devices/recording.h"
 #include "devices/x_user.h"
 #include "support/within.h"

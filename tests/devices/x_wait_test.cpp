@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "core/lifecycle.h"
+#include "devices/lifecycle.h"
 #include "devices/x_user.h"
 #include "runtime.h"
 #include "support/within.h"

@@ -18,15 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "core/window.h"
+#include "devices/lifecycle.h"
 #include "devices/recording.h"
 #include "devices/x_user.h"
 #include "game.h"
 #include "runtime.h"
-#include "support/errorlog_lines.h"
 #include "support/bin_dir.h"
+#include "support/errorlog_lines.h"
 #include "support/within.h"
+#include "window/window.h"
 
 namespace {
 

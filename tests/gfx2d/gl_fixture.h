@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/glext.h"
 #include "runtime.h"
+#include "window/glext.h"
 
 namespace gltest {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "gfx3d/objectstore.h"
 
 class ModelDirTest : public ::testing::Test {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
+#include "base/errors.h"
 #include "devices/devices.h"
+#include "devices/lifecycle.h"
 #include "support/errorlog_lines.h"
 #include "support/within.h"
 

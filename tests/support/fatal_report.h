@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "support/errorlog_lines.h"
+#include "window/settings.h"
 
 namespace voxatest {
 

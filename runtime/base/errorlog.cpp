@@ -3,10 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "core/errors.h"
-#include "files/lookup.h"
+#include "base/errors.h"
+#include "base/openfile.h"
 
-AppSettings gSettings;
 ErrorReport gErrors;
 
 namespace {
@@ -18,8 +17,10 @@ const char* ErrorLogPath() { return gLogPath.c_str(); }
 void SetErrorLogPathForTesting(const char* path) { gLogPath = path ? path : ""; }
 
 void WriteErrorLog(const char* text) {
-    // Every entry opens and closes the log anew, so the log is complete whenever the process ends.
-    FILE* f = OpenFileNoCase(gLogPath.c_str(), "ab");
+    // Every entry opens and closes the log anew, so the log is complete whenever the process
+    // ends. The path is fixed and exact, so no lookup without regard to case is needed; the
+    // open never waits (a FIFO planted at the path loses the entry instead of hanging).
+    FILE* f = OpenNoWait(gLogPath.c_str(), "ab");
     if (f == nullptr) return;
     const char* entry = text ? text : "null";
     std::fwrite(entry, 1, std::strlen(entry), f);

@@ -1,5 +1,5 @@
 // The replaceable millisecond clock and its filter.
-#include "core/clock.h"
+#include "base/clock.h"
 
 #include <SDL/SDL.h>
 

@@ -1,4 +1,4 @@
-// Frame presentation and pacing: ShowScreen, PresentFrame and the frame-rate limit.
+// Frame presentation and pacing: PresentFrame, the frame-rate limit and the frame last shown.
 //
 // The pacing grid. The window keeps one deadline, nextFrameTime, set to the tick count when the
 // window opens, and moves it forward by frameInterval per frame, so frames are released on a
@@ -22,12 +22,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/clock.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/timers.h"
-#include "core/window.h"
-#include "gfx2d/gfx2d.h"
+#include "base/clock.h"
+#include "base/hooks.h"
+#include "window/settings.h"
+#include "window/window.h"
 
 namespace {
 
@@ -35,25 +33,17 @@ namespace {
 // (a subnormal fps gives an infinite interval) cannot stall the program for good.
 constexpr double kLongestFrameInterval = 60000.0;
 
-constexpr int kScancodeEscape = 1;
-constexpr int kScancodeLeftAlt = 56;
-constexpr int kScancodeF4 = 62;
-
-[[noreturn]] void QuitByUser() {
-    SetErrorCode(0);
-    EndProgram();
-}
-
 } // namespace
 
 // A quit request is input like a key: a replay ends where the recorded run ended, and a live
-// request (the viewer closing the window) still ends a replay.
+// request (the viewer closing the window) still ends a replay. The input recorder (devices/)
+// lies above the window, so it hands its two steps over through the hook table.
 bool WindowContext::PollQuit() {
-    if (QuitReplayed()) return false;
+    if (gHooks.quitReplayed != nullptr && gHooks.quitReplayed()) return false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT || (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE)) {
-            NoteQuitRequest();
+            if (gHooks.noteQuitRequest != nullptr) gHooks.noteQuitRequest();
             return false;
         }
     }
@@ -132,27 +122,4 @@ double WindowContext::PresentFrame() {
     return WaitForFrameSlot();
 }
 
-void ShowScreen() {
-    gTimers.previousFrameTime = gTimers.currentFrameTime;
-    gTimers.currentFrameTime = GetTicks();
-    UpdateInputDevices();
-    if (gTimers.allowEscape != 0 && ScancodeHeld(kScancodeEscape)) QuitByUser();
-    if (ScancodeHeld(kScancodeLeftAlt) && ScancodeHeld(kScancodeF4)) QuitByUser();
-    EndShadowPass();
-    WindowContext& window = Window();
-    if (window.PresentFrame() == 0) QuitByUser();
-    if (window.ready) {
-        SetAlphaMode(0);
-        DrawLayer(0);
-        window.Setup2D(0, 0, 0, 0);
-    }
-    SetTextureVariant(0);
-    EndInputFrame();
-}
-
 void SetFrameRate(double fps) { Window().SetFrameRate(fps); }
-
-void GetScreenSize(double& w, double& h) {
-    w = gSettings.screenWidth;
-    h = gSettings.screenHeight;
-}

@@ -1,11 +1,9 @@
-// Start-up steps of the window and the 2D renderer, called by RuntimeStart in its fixed order.
+// Start-up steps of the window, called by RuntimeStart in its fixed order.
 #include <GL/gl.h>
 
 #include <cstdlib>
 
-#include "core/core.h"
-#include "core/lifecycle.h"
-#include "gfx2d/gfx2d.h"
+#include "window/window.h"
 
 // A program whose GL mode cannot be set has no window to draw into and no way to receive the
 // user's quit, so it ends here, after the message, with status 1 like a program without video.
@@ -29,14 +27,4 @@ void PresentStartFrame() {
     glClear(GL_COLOR_BUFFER_BIT);
     window.PresentFrame();
     window.Setup2D(0, 0, 0, 0);
-}
-
-void ShowLoadingScreen() {
-    LoadFont(DynString(""), 0);
-    LoadFont(DynString("smalfont.bmp"), 0);
-    double w = 0, h = 0;
-    GetFontSize(w, h);
-    PrintText(DynString("Loading..."), (gSettings.screenWidth - 10 * w) * 0.5,
-              (gSettings.screenHeight - h) * 0.5);
-    ShowScreen();
 }

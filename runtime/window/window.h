@@ -1,7 +1,8 @@
 // The window part of the 2D renderer: the SDL window and its GL context, the optional GL
 // extension entry points, full screen, the default 2D drawing state (Setup2D) and the frame
-// pacing of PresentFrame. The 2D renderer (gfx2d/renderer.h) owns the one WindowContext;
-// Window() reaches it from any layer.
+// pacing of PresentFrame. There is one WindowContext, a static object of this folder; the 2D
+// renderer's stores (gfx2d/renderer.h) are built on top of it, and Window() reaches it from
+// every layer above.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +52,12 @@ private:
     std::vector<uint8_t> shownPixels_;   // read back on first use after each frame
 };
 
-WindowContext& Window();       // the 2D renderer's window (one per program)
+WindowContext& Window();       // the program's one window, constructed before the program's entry
+
+// Start-up steps, called by RuntimeStart in its fixed order.
+bool StartWindow(int width, int height, int depth, int fps); // opens the window and GL context; a GL mode that cannot be set ends the process with status 1
+void SetWindowFullscreen(bool on);  // full screen or windowed, once the window is ready
+void PresentStartFrame();           // clear, present one frame, whole-screen 2D state
 
 // Prints the "ext:" line of one probed entry point to standard output.
 void PrintExtensionLine(const char* name, bool found);

@@ -1,5 +1,5 @@
 // The SDL window and its GL context, the extension probe, full screen and the default 2D state.
-#include "core/window.h"
+#include "window/window.h"
 
 #include <GL/gl.h>
 #include <SDL/SDL.h>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/glext.h"
+#include "base/clock.h"
+#include "window/glext.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <dlfcn.h>
@@ -88,7 +88,12 @@ void ToggleFullscreen() {
     if (surface != nullptr) SDL_WM_ToggleFullScreen(surface);
 }
 
+// The one window of the program.
+WindowContext gWindow;
+
 } // namespace
+
+WindowContext& Window() { return gWindow; }
 
 void PrintExtensionLine(const char* name, bool found) {
     std::printf("ext: %.35s   [%s]\n", name, found ? " OK " : "FAIL");

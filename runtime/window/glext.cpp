@@ -1,5 +1,5 @@
 // Storage of the GL extension entry points (null until the window's probe fills them).
-#include "core/glext.h"
+#include "window/glext.h"
 
 PFNGLACTIVETEXTUREARBPROC glActiveTextureARBPtr = nullptr;
 PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARBPtr = nullptr;

@@ -1,11 +1,11 @@
 // Frame timers and sleeping.
-#include "core/timers.h"
+#include "base/timers.h"
 
 #include <time.h>
 
 #include <cmath>
 
-#include "core/clock.h"
+#include "base/clock.h"
 
 FrameTimers gTimers;
 
