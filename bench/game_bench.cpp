@@ -34,10 +34,12 @@
 #include <vector>
 
 #include "assetgen.h"
+#include "base/clock.h"
 #include "devices/lifecycle.h"
 #include "game.h"
 #include "gfx3d/render.h"
-#include "runtime.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
 #include "window/window.h"
 
 namespace {

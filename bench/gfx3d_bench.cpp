@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "gfx2d/bmp.h"
-#include "runtime.h"
+#include "voxa/runtime.h"
 #include "window/glext.h"
+#include "window/window.h"
 
 namespace {
 

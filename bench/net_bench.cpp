@@ -28,9 +28,9 @@
 #include <vector>
 
 #include "net/lifecycle.h"
-#include "net/net.h"
 #include "net/sockets.h"
 #include "net/wire.h"
+#include "voxa/net.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "base/errors.h"
+#include "voxa/testing.h"
 
 namespace fuzz {
 

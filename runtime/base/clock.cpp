@@ -1,5 +1,6 @@
 // The replaceable millisecond clock and its filter.
 #include "base/clock.h"
+#include "voxa/testing.h"
 
 #include <SDL/SDL.h>
 

@@ -7,10 +7,10 @@
 
 #include <cstdint>
 
-using TickSource = uint32_t (*)();
+#include "voxa/testing.h"
+
 using TickFilter = uint32_t (*)(uint32_t ticks);
 
 uint32_t GetTicks();                 // the runtime's clock: the tick source's reading through the filter
-uint32_t GetSourceTicks();           // the tick source's reading alone
-void SetTickSource(TickSource source); // null restores SDL's tick count
+uint32_t GetSourceTicks();           // the tick source's reading alone (SetTickSource, voxa/testing.h)
 void SetTickFilter(TickFilter filter); // null passes readings through unchanged

@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "base/openfile.h"
+#include "voxa/testing.h"
 
 ErrorReport gErrors;
 

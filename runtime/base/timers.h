@@ -1,8 +1,10 @@
 // Frame timers: the times of the last frames and the base of GetTimerAll, all in milliseconds
-// of the runtime clock.
+// of the runtime clock. The timer commands are in voxa/base.h.
 #pragma once
 
 #include <cstdint>
+
+#include "voxa/base.h"
 
 struct FrameTimers {
     double startTime = 0;          // set at the end of RuntimeStart; base of GetTimerAll
@@ -14,7 +16,3 @@ struct FrameTimers {
 extern FrameTimers gTimers;
 
 void ResetFrameTimers();   // all three times = now
-double GetTimer();         // now - previousFrameTime; never below 1
-double GetTimerAll();      // now - startTime
-void AllowEscape(double on); // 1 when on is nonzero or not a number, else 0
-void SleepMs(uint32_t ms);   // sleeps ms milliseconds

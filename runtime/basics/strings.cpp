@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "basics/basics.h"
 #include "basics/clocale.h"
+#include "voxa/basics.h"
 
 namespace {
 

@@ -4,11 +4,10 @@
 #include "base/errors.h"
 #include "base/hooks.h"
 #include "base/timers.h"
-#include "core/core.h"
 #include "devices/lifecycle.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
+#include "voxa/core.h"
 #include "window/window.h"
 
 namespace {

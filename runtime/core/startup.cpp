@@ -27,13 +27,15 @@
 #include <string>
 
 #include "base/clock.h"
+#include "base/errors.h"
 #include "base/timers.h"
-#include "basics/mathrandom.h"
-#include "core/core.h"
 #include "devices/lifecycle.h"
 #include "files/lookup.h"
-#include "gfx2d/gfx2d.h"
 #include "net/lifecycle.h"
+#include "voxa/basics.h"
+#include "voxa/core.h"
+#include "voxa/gfx2d.h"
+#include "voxa/window.h"
 #include "window/window.h"
 
 namespace {

@@ -27,11 +27,11 @@
 #include "base/hooks.h"
 #include "base/timers.h"
 #include "devices/lifecycle.h"
-#include "window/window.h"
-#include "devices/devices.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
 #include "files/lookup.h"
+#include "voxa/devices.h"
+#include "window/window.h"
 
 InputMode gInputMode = InputMode::Live;
 

@@ -2,11 +2,10 @@
 // line is saved once into background layer 3 and drawn again every frame, so the text can
 // shrink (Backspace) and the cursor blink without leaving marks.
 #include "base/hooks.h"
-#include "basics/basics.h"
-#include "devices/devices.h"
 #include "devices/devices_local.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/renderer.h"
+#include "voxa/basics.h"
+#include "voxa/devices.h"
 
 namespace {
 constexpr int kEditLayer = 3;

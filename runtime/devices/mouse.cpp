@@ -17,10 +17,10 @@
 #include <cstdint>
 
 #include "base/errors.h"
-#include "devices/devices.h"
 #include "devices/devices_local.h"
 #include "devices/recording.h"
-#include "window/settings.h"
+#include "voxa/devices.h"
+#include "voxa/window.h"
 
 namespace {
 

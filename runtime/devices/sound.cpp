@@ -12,10 +12,10 @@
 #include <cstring>
 
 #include "base/errors.h"
-#include "devices/devices.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
 #include "files/lookup.h"
+#include "voxa/devices.h"
 
 namespace {
 

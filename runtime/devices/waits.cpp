@@ -3,9 +3,9 @@
 // Escape press ends the program while a program waits.
 #include "base/errors.h"
 #include "base/timers.h"
-#include "devices/devices.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
+#include "voxa/devices.h"
 #include "window/window.h"
 
 namespace {

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "files/files.h"
 #include "files/files_local.h"
+#include "files/lookup.h"
+#include "voxa/files.h"
 
 namespace {
 

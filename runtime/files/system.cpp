@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "files/files.h"
 #include "files/files_local.h"
-#include "window/settings.h"
+#include "files/lookup.h"
+#include "voxa/files.h"
+#include "voxa/window.h"
 
 namespace {
 

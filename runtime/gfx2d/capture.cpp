@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "gfx2d/bmp.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
+#include "window/window.h"
 
 double SaveScreenshot(const DynString& file) {
     WindowContext& window = Window();

@@ -8,8 +8,9 @@
 
 #include "base/errors.h"
 #include "files/lookup.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
+#include "window/window.h"
 
 namespace {
 

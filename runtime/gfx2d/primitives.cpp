@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "base/hooks.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
 #include "window/glext.h"
+#include "window/window.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "voxa/gfx2d.h"
 #include "window/window.h"
 
 constexpr int kTextureIds = 65536;        // texture ids 0..65535
@@ -105,4 +106,15 @@ int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* pl
 void ReadBmpSize(const char* path, int& width, int& height); // both 0 on failure
 uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp);
 
-int CurrentFont();  // the font text output uses, 0..15 (LoadFont and SetFont choose it)
+// Operations of the renderer for the rest of the runtime (the commands are in voxa/gfx2d.h).
+int32_t TextureVariant();                                 // the variant SetTextureVariant last set
+void BindTextures(int id, int secondId, int mipmapped);   // binds store textures (unit 1 = id, unit 0 = secondId or id); id < 0 untextures
+int CurrentFont();                                        // the font text output uses, 0..15 (LoadFont and SetFont choose it)
+void DrawText(int font, const char* text, double x, double y, double z); // text with font 0..15 at (x, y)
+void DrawText3D(int font, const char* text, double x, double y, double z, double size); // size 0: at the screen point of (x, y, z); else standing in the scene
+void MakeBuiltinFont(int n);                              // font n becomes the built-in 7 x 8 font
+int LoadLayer(int layer, const char* path);               // picture into 64 x 64 tiles; 1 when loaded, 0 otherwise
+void GrabLayer(int layer);                                // the back buffer into tiles
+void DrawLayer(int layer);                                // draws the layer's tiles from the top-left
+void ReleaseLayer(int layer);                             // deletes the tiles; the layer is empty
+void Crossfade(int fromLayer, int toLayer);               // 52 frames from one layer to the other

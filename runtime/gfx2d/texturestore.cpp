@@ -11,10 +11,11 @@
 
 #include "files/lookup.h"
 #include "gfx2d/bmp.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
+#include "gfx2d/renderer.h"
 #include "window/glext.h"
+#include "window/window.h"
 
 namespace {
 

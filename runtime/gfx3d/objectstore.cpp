@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "files/lookup.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/objectstore.h"
+#include "voxa/gfx3d.h"
 #include "window/glext.h"
 
 Zovovezi3D gRenderer3D;

@@ -8,11 +8,11 @@
 #include <cmath>
 
 #include "base/errors.h"
-#include "gfx2d/gfx2d.h"
+#include "gfx2d/renderer.h"
 #include "gfx3d/geometry.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/scene.h"
-#include "window/settings.h"
+#include "voxa/gfx3d.h"
+#include "voxa/window.h"
 #include "window/window.h"
 
 using namespace scene3d;

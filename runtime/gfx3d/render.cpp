@@ -11,10 +11,10 @@
 #include <cstring>
 
 #include "base/errors.h"
-#include "gfx2d/gfx2d.h"
-#include "gfx3d/gfx3d.h"
+#include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
 #include "gfx3d/scene.h"
+#include "voxa/gfx3d.h"
 #include "window/glext.h"
 
 using namespace scene3d;

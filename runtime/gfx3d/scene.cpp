@@ -9,10 +9,10 @@
 #include <cmath>
 
 #include "base/errors.h"
-#include "gfx2d/gfx2d.h"
-#include "gfx3d/gfx3d.h"
+#include "gfx2d/renderer.h"
+#include "voxa/gfx3d.h"
+#include "voxa/window.h"
 #include "window/glext.h"
-#include "window/settings.h"
 #include "window/window.h"
 
 namespace scene3d {

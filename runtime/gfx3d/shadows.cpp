@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/hooks.h"
-#include "gfx2d/gfx2d.h"
+#include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
 #include "window/glext.h"
 #include "window/window.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "net/lifecycle.h"
-#include "net/net.h"
 #include "net/netgame.h"
+#include "voxa/net.h"
 
 using namespace net;
 

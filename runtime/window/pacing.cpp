@@ -24,7 +24,7 @@
 
 #include "base/clock.h"
 #include "base/hooks.h"
-#include "window/settings.h"
+#include "voxa/window.h"
 #include "window/window.h"
 
 namespace {

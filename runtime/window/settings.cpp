@@ -1,5 +1,5 @@
 // The application settings.
-#include "window/settings.h"
+#include "voxa/window.h"
 
 AppSettings gSettings;
 

@@ -14,9 +14,10 @@
 #include "base/errors.h"
 #include "devices/lifecycle.h"
 #include "gfx3d/objectstore.h"
-#include "runtime.h"
 #include "support/bin_dir.h"
 #include "support/errorlog_lines.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
 #include "window/window.h"
 
 namespace {

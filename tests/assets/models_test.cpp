@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/objectstore.h"
 #include "mesh.h"
 #include "models.h"
 #include "support/bin_dir.h"
 #include "support/errorlog_lines.h"
+#include "voxa/gfx3d.h"
+#include "voxa/testing.h"
 
 namespace {
 

@@ -22,14 +22,15 @@
 
 #include "assets.h"
 #include "base/errors.h"
-#include "devices/devices.h"
 #include "devices/lifecycle.h"
 #include "game.h"
 #include "gfx2d/gl_fixture.h"
 #include "gfx3d/render.h"
-#include "runtime.h"
 #include "support/bin_dir.h"
 #include "support/errorlog_lines.h"
+#include "voxa/devices.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
 #include "window/window.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "devices/devices.h"
 #include "support/bin_dir.h"
 #include "support/disk_audio.h"
+#include "voxa/devices.h"
 
 namespace {
 

@@ -14,12 +14,13 @@
 #include <string>
 
 #include "base/errors.h"
-#include "basics/basics.h"
-#include "files/files.h"
 #include "files/files_local.h"
 #include "gfx3d/model.h"
 #include "support/errorlog_lines.h"
-#include "window/settings.h"
+#include "voxa/basics.h"
+#include "voxa/files.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace {
 

@@ -9,9 +9,10 @@
 #include <string>
 
 #include "base/errors.h"
-#include "devices/devices.h"
 #include "devices/lifecycle.h"
-#include "window/settings.h"
+#include "voxa/devices.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace {
 

@@ -19,12 +19,14 @@
 #include "base/errors.h"
 #include "base/timers.h"
 #include "basics/mathrandom.h"
-#include "devices/devices.h"
 #include "devices/lifecycle.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
 #include "support/errorlog_lines.h"
-#include "window/settings.h"
+#include "voxa/basics.h"
+#include "voxa/devices.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "devices/devices.h"
 #include "support/disk_audio.h"
+#include "voxa/devices.h"
 
 namespace {
 

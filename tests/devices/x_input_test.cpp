@@ -11,12 +11,14 @@
 #include <string>
 
 #include "base/errors.h"
-#include "core/core.h"
-#include "devices/devices.h"
 #include "devices/lifecycle.h"
 #include "devices/recording.h"
 #include "devices/x_user.h"
 #include "support/within.h"
+#include "voxa/core.h"
+#include "voxa/devices.h"
+#include "voxa/window.h"
+#include "window/window.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <algorithm>
 
 #include "base/errors.h"
-#include "files/files.h"
 #include "files/files_local.h"
 #include "files_test_util.h"
-#include "window/settings.h"
+#include "voxa/files.h"
+#include "voxa/window.h"
 
 namespace {
 

@@ -6,9 +6,10 @@
 #include <algorithm>
 
 #include "base/errors.h"
-#include "files/files.h"
 #include "files/files_local.h"
+#include "files/lookup.h"
 #include "files_test_util.h"
+#include "voxa/files.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // Fonts under real GL: the built-in font's cells, wide and tall font bitmaps, rounding of the
 // text position, font slots and their clamping.
+#include "gfx2d/renderer.h"
 #include "gl_fixture.h"
+#include "voxa/testing.h"
 
 using namespace gltest;
 

@@ -14,6 +14,7 @@
 
 #include "base/errors.h"
 #include "gfx3d/objectstore.h"
+#include "voxa/testing.h"
 
 class ModelDirTest : public ::testing::Test {
 public:

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fixtures.h"
-#include "gfx3d/gfx3d.h"
+#include "voxa/gfx3d.h"
 #include "window/glext.h"
 
 namespace {

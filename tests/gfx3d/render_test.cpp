@@ -7,11 +7,11 @@
 #include <cmath>
 
 #include "gfx2d/gl_fixture.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/render.h"
 #include "shapes.h"
+#include "voxa/gfx3d.h"
+#include "voxa/window.h"
 #include "window/glext.h"
-#include "window/settings.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/render.h"
-#include "runtime.h"
 #include "shapes.h"
+#include "voxa/gfx3d.h"
+#include "voxa/runtime.h"
 #include "window/window.h"
 
 using namespace scene3d;

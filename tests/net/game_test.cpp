@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "net/lifecycle.h"
-#include "net/net.h"
 #include "peer.h"
+#include "voxa/net.h"
 
 namespace {
 

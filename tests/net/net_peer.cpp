@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "net/lifecycle.h"
-#include "net/net.h"
 #include "net/netgame.h"
+#include "voxa/net.h"
 
 namespace {
 

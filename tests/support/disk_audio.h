@@ -17,10 +17,11 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "devices/devices.h"
 #include "devices/lifecycle.h"
 #include "support/errorlog_lines.h"
 #include "support/within.h"
+#include "voxa/devices.h"
+#include "voxa/testing.h"
 
 namespace voxatest {
 

@@ -12,7 +12,8 @@
 
 #include "base/errors.h"
 #include "support/errorlog_lines.h"
-#include "window/settings.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace voxatest {
 

@@ -1,7 +1,7 @@
 // Grid pathfinding: A* over a cost map held in a DynArray.
 #pragma once
 
-#include "basics/dynarray.h"
+#include "voxa/dynarray.h"
 
 // ---- Path search
 // map(x, y) is the cost of entering cell (x, y); a value <= 0 blocks the cell. Costs are scaled

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
 class DynArray {
 public:

@@ -1,7 +1,7 @@
 // 3D engine: model files, object store, scene state, rendering with shadows, queries.
 #pragma once
 
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
 // Model files and object slots (ids 0..4095; any other id is refused)
 bool LoadObject(DynString& file, double id);    // .ddd file (binary or text) into slot id; file becomes the resolved path; 1 when the model has a frame 0 with items, 0 when not found (slot kept), unreadable (slot cleared, read errors logged) or id bad

@@ -1,11 +1,13 @@
-// The application settings: written by the program before RuntimeStart, read by start-up, the
-// window and the commands that depend on the screen or the debug mode.
+// The window's settings and pacing: the application settings a program fills before
+// RuntimeStart (read by start-up, the window and the commands that depend on the screen or the
+// debug mode), and the frame-rate limit.
 #pragma once
 
 #include <cstdint>
 
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
+// ---- Application settings
 struct AppSettings {
     int32_t screenWidth = 0;     // window width in pixels
     int32_t screenHeight = 0;    // window height in pixels
@@ -19,5 +21,6 @@ struct AppSettings {
 
 extern AppSettings gSettings;  // lives from static initialisation to process exit
 
+// ---- Frame rate and screen
 void SetFrameRate(double fps);             // frame-rate limit; fps <= 0 means a 2 ms interval
 void GetScreenSize(double& w, double& h);  // the screen size in pixels of the application settings

@@ -1,9 +1,15 @@
 // Files and system: case-insensitive lookup, the pack archive, text/INI files, system commands.
 #pragma once
 
-#include "basics/dynarray.h"
-#include "basics/dynstring.h"
-#include "files/lookup.h"
+#include "voxa/dynarray.h"
+#include "voxa/dynstring.h"
+
+// --- File lookup and the pack archive -----------------------------------------------------------
+// Every loader finds its file as a plain file first (the last part of the name without regard to
+// case), then as an entry of the primary pack, unpacked into a temporary file under "/tmp/" that
+// lives until the next lookup.
+void SetPackFiles(const DynString& primary, const DynString& secondary); // names the pack archives (RuntimeStart: the program's directory, which is no pack)
+bool ResolveFile(const char* name, DynString& resolved); // resolved: the path to open at once (plain file or unpacked entry); false when not found
 
 // --- Text files addressed by line ---------------------------------------------------------------
 // One file of up to 256 lines (each at most 1023 characters) is kept in memory. Naming another

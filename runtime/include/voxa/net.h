@@ -6,7 +6,7 @@
 // wait for its answers at most kNetAnswerWaitMs each. Failures show only in the result.
 #pragma once
 
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
 constexpr int kNetDefaultPort = 27013;   // used when a port text is 0 or less
 constexpr int kNetAnswerWaitMs = 2000;   // longest wait of a command for the host's answer

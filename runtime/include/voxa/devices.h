@@ -10,10 +10,10 @@
 
 #include <cstdint>
 
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
 // ---- Key names: every scancode the keyboard commands know, e.g. KeyDown(KEY_SPACE). Plain
-// numbers keep working (KeyDown(57) is the same); the full scancode table is in keyboard.cpp.
+// numbers keep working (KeyDown(57) is the same).
 constexpr double KEY_ESCAPE = 1;
 constexpr double KEY_1 = 2, KEY_2 = 3, KEY_3 = 4, KEY_4 = 5, KEY_5 = 6;
 constexpr double KEY_6 = 7, KEY_7 = 8, KEY_8 = 9, KEY_9 = 10, KEY_0 = 11;
@@ -129,11 +129,3 @@ void PlayMusic(const DynString& file); // name used as given (working directory,
 void StopMusic();                    // stops and frees the track
 double PlayMovie(const DynString& file); // not available here: logs a line, returns 0
 double LoopMovie(const DynString& file); // not available here: logs a line, returns 0
-
-// ---- Test seam: key state
-// The key test reads a table indexed by SDL key symbol (kKeySymbolCount bytes, nonzero = held).
-// It is SDL's own table unless a test puts its own in place, so game rules can be tested
-// without a display; everything else (pumping, scancode mapping) runs as in production.
-constexpr int kKeySymbolCount = 323;
-void SetKeyStateSourceForTesting(const uint8_t* table); // null restores SDL's table
-int ScancodeKeySymbol(int scancode); // SDL key symbol of a scancode, 255 for none (where a test sets its table byte)

@@ -6,16 +6,12 @@
 
 #include <cstdint>
 
-#include "basics/dynstring.h"
-#include "gfx2d/bmp.h"
-#include "gfx2d/renderer.h"
+#include "voxa/dynstring.h"
 
 // ---- Texture store
 double LoadSprite(const DynString& file, double id);      // id 0..65535; 1 when the file was found, 0 if not (old content kept)
 double LoadBumpTexture(const DynString& file, double id); // as LoadSprite, the pixels turned into a normal map
 void SetTextureVariant(double n);                         // nonzero: 3D objects use the mipmapped twins; reset by ShowScreen
-int32_t TextureVariant();                                 // the variant last set
-void BindTextures(int id, int secondId, int mipmapped);   // binds store textures (unit 1 = id, unit 0 = secondId or id); id < 0 untextures
 
 // ---- Sprites
 void DrawSprite(double id, double x, double y);                            // top-left at (x, y) rounded up, natural size
@@ -34,9 +30,6 @@ void SetFont(double n);                                    // current font = n c
 void PrintText(const DynString& text, double x, double y); // top-left of the first cell at (x, y) rounded up
 void PrintNumber(double number, double x, double y);       // the number as "%g" text
 void GetFontSize(double& w, double& h);                    // cell width and image height / 8 of the current font
-void DrawText(int font, const char* text, double x, double y, double z); // text with font 0..15 at (x, y)
-void DrawText3D(int font, const char* text, double x, double y, double z, double size); // size 0: at the screen point of (x, y, z); else standing in the scene
-void MakeBuiltinFont(int n);                               // font n becomes the built-in 7 x 8 font
 
 // ---- Blending and primitives
 void SetAlphaMode(double mode);                            // 0 opaque, < 0 translucent, > 0 additive; strength |mode| up to 1
@@ -56,8 +49,3 @@ void BlackScreen();                                        // clears the frame a
 double SaveScreenshot(const DynString& file);              // the last shown frame as a 24-bit BMP; always 1
 double SaveSprite(double id, const DynString& file);       // the sprite's image as a 24-bit BMP; 1 if written, else 0
 double GetPixel(double x, double y);                       // colour of a pixel of the last shown frame; 0 outside the screen
-int LoadLayer(int layer, const char* path);                // picture into 64 x 64 tiles; 1 when loaded, 0 otherwise
-void GrabLayer(int layer);                                 // the back buffer into tiles
-void DrawLayer(int layer);                                 // draws the layer's tiles from the top-left
-void ReleaseLayer(int layer);                              // deletes the tiles; the layer is empty
-void Crossfade(int fromLayer, int toLayer);                // 52 frames from one layer to the other
