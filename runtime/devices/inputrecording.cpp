@@ -1,6 +1,6 @@
 // Input recording and exact replay: StartInputRecording, PlayInputRecording and
-// StopInputRecording, the clock filter, the quit and frame hooks of core, and the Sample hooks
-// of recording.h.
+// StopInputRecording, the clock filter, the quit steps of the window's poll, the frame step of
+// ShowScreen, and the Sample hooks of recording.h.
 //
 // A run of a program is fixed by what it reads from outside: keys, characters, the mouse, the
 // joysticks, quit requests, the clock and the random generator's state. The recorder writes each
