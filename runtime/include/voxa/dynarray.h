@@ -14,7 +14,7 @@
 class DynArray {
 public:
     DynArray() = default;
-    DynArray(const DynArray& other);
+    DynArray(const DynArray& other);            // a copy: same sizes, same elements
     DynArray& operator=(const DynArray& other); // Dim with the source's sizes, then the elements copied
     ~DynArray();
 
@@ -85,20 +85,20 @@ private:
 class DynStringArray {
 public:
     DynStringArray() = default;
-    DynStringArray(const DynStringArray& other);
+    DynStringArray(const DynStringArray& other); // a copy: same sizes, same texts
     DynStringArray& operator=(const DynStringArray& other);
     ~DynStringArray();
 
     void Dim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
              double d7 = 0, double d8 = 0);   // all elements empty texts; d1 < 1 empties the array
     void Redim(double d1, double d2 = 0, double d3 = 0, double d4 = 0, double d5 = 0, double d6 = 0,
-               double d7 = 0, double d8 = 0);
+               double d7 = 0, double d8 = 0); // as Dim, keeping the texts inside both sizes
     DynString& At(double i1, double i2 = 0, double i3 = 0, double i4 = 0, double i5 = 0,
-                  double i6 = 0, double i7 = 0, double i8 = 0);
-    double Bounds(double k) const;
+                  double i6 = 0, double i7 = 0, double i8 = 0); // checked element; code 8 or 9 ends the program
+    double Bounds(double k) const;            // size of dimension k (0..7), 0 for any other k
 
-    int DimCount() const { return dimCount_; }
-    uint32_t Capacity() const { return capacity_; }
+    int DimCount() const { return dimCount_; }        // -1 before the first Dim
+    uint32_t Capacity() const { return capacity_; }   // elements the storage holds
 
 private:
     DynString* data_ = nullptr; // heap array of capacity_ strings; null before the first Dim

@@ -13,7 +13,7 @@ public:
     DynString();                       // capacity 4, text ""
     DynString(const char* text);       // copy of text (null reads as ""); capacity the next multiple of 512 above its length
     DynString(const DynString& other); // copy up to other's length
-    DynString(DynString&& other) noexcept;
+    DynString(DynString&& other) noexcept; // takes other's buffer; other becomes empty
     DynString(int value);              // "%d"
     DynString(float value);            // "%g" of the value widened to double
     DynString(double value);           // "%g"

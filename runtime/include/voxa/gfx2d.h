@@ -33,7 +33,7 @@ void GetFontSize(double& w, double& h);                    // cell width and ima
 
 // ---- Blending and primitives
 void SetAlphaMode(double mode);                            // 0 opaque, < 0 translucent, > 0 additive; strength |mode| up to 1
-void SetPixel(double x, double y, double colour);
+void SetPixel(double x, double y, double colour);          // one pixel in the colour
 void DrawLine(double x1, double y1, double x2, double y2, double colour); // both end pixels included
 void DrawRect(double x1, double y1, double x2, double y2, double colour);  // filled; both corners inside, any order
 void StartPoly(double textureId);                          // begins a polygon; -1 for untextured
