@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "basics/dynarray.h"
-#include "basics/dynstring.h"
+#include "voxa/dynarray.h"
+#include "voxa/dynstring.h"
 
 namespace {
 

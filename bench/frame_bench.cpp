@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/window.h"
-#include "runtime.h"
+#include "base/clock.h"
+#include "window/window.h"
+#include "voxa/runtime.h"
 
 namespace {
 

@@ -34,11 +34,13 @@
 #include <vector>
 
 #include "assetgen.h"
-#include "core/lifecycle.h"
-#include "core/window.h"
+#include "base/clock.h"
+#include "devices/lifecycle.h"
 #include "game.h"
 #include "gfx3d/render.h"
-#include "runtime.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
+#include "window/window.h"
 
 namespace {
 

@@ -12,7 +12,9 @@
 
 #include "gfx2d/bmp.h"
 #include "gfx2d/local.h"
-#include "runtime.h"
+#include "gfx2d/renderer.h"
+#include "voxa/runtime.h"
+#include "window/window.h"
 
 namespace {
 

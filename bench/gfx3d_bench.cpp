@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/glext.h"
 #include "gfx2d/bmp.h"
-#include "runtime.h"
+#include "voxa/runtime.h"
+#include "window/glext.h"
+#include "window/window.h"
 
 namespace {
 

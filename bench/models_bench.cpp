@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/objectstore.h"
+#include "voxa/gfx3d.h"
 
 namespace {
 

@@ -27,10 +27,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "net/net.h"
+#include "net/lifecycle.h"
 #include "net/sockets.h"
 #include "net/wire.h"
+#include "voxa/net.h"
 
 namespace {
 

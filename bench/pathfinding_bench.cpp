@@ -36,9 +36,9 @@
 #include <utility>
 #include <vector>
 
-#include "basics/dynarray.h"
-#include "pathfinding/pathfinding.h"
 #include "pathfinding/planner.h"
+#include "voxa/dynarray.h"
+#include "voxa/pathfinding.h"
 
 namespace {
 

@@ -1,9 +1,11 @@
-# voxa_add_test(NAME <name> TIER <unit|gl|e2e|net|fuzz> SOURCES <files...> [LIBS <libs...>]
-#               [ENV <VAR=value...>] [RESOURCE_LOCK <locks...>])
+# voxa_add_test(NAME <name> TIER <unit|gl|e2e|net|fuzz> SOURCES <files...> [INTERNALS]
+#               [LIBS <libs...>] [ENV <VAR=value...>] [RESOURCE_LOCK <locks...>])
 #
 # One test executable per area, run by CTest as one test and labelled with its tier. Tests of
 # the gl and e2e tiers run under their own Xvfb server, so they can run side by side without
-# sharing a display or its keyboard focus.
+# sharing a display or its keyboard focus. A test sees the runtime as a program does (the
+# voxa/ headers only) unless it says INTERNALS, which adds the folders' own headers and the
+# libraries under them (voxaruntime_internals).
 find_package(GTest REQUIRED)
 
 # Each gl/e2e test program gets a private Xvfb server (scripts/with-xvfb): started with
@@ -12,9 +14,12 @@ find_package(GTest REQUIRED)
 set(VOXA_XVFB_RUN ${CMAKE_SOURCE_DIR}/scripts/with-xvfb)
 
 function(voxa_add_test)
-  cmake_parse_arguments(T "" "NAME;TIER;TIMEOUT" "SOURCES;LIBS;ENV;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(T "INTERNALS" "NAME;TIER;TIMEOUT" "SOURCES;LIBS;ENV;RESOURCE_LOCK" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock voxaruntime ${T_LIBS})
+  if(T_INTERNALS)
+    target_link_libraries(${T_NAME} PRIVATE voxaruntime_internals)
+  endif()
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   # GCC 12 with AddressSanitizer warns "may be used uninitialized" inside libstdc++'s <regex>,
   # which the test frameworks' headers pull in: the instrumentation hides the initialisation

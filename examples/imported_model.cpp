@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 namespace {
 

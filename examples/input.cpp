@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 int main(int argc, char** argv) {
     gSettings.screenWidth = 640;

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 constexpr double kBuilt = 1, kLoaded = 2; // object slots
 constexpr int kSides = 8;

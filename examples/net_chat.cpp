@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 static bool Start(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "host") == 0) return NetHostGame(argv[2]) == 1.0;

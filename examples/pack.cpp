@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 int main(int argc, char** argv) {
     gSettings.screenWidth = 640;

@@ -7,7 +7,7 @@
 // program prints every search and every change of the map.
 #include <cstdio>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 constexpr int kWidth = 32, kHeight = 24, kCell = 20;  // cells, and pixels a cell
 constexpr int kStartX = 2, kStartY = 12;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 constexpr double kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
 

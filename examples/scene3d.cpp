@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 constexpr double kWhite = 0xFFFFFF, kFog = 0x503020; // colours are 0xBBGGRR: the fog is dark blue
 constexpr double kTable = 0, kBall = 1;              // object slots; the table's texture is 0, the balls' 1..3

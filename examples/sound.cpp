@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 constexpr double kTone = 0; // the effect's slot
 

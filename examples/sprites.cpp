@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 constexpr double kKey = 0x8000FF;     // RGB(255, 0, 128): transparent in sprite bitmaps
 constexpr double kRing = 1, kBall = 2; // sprite ids

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 // Prints a text with its middle at x.
 static void PrintCentred(const DynString& text, double x, double y) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size); // NUL-terminated copy

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "gfx2d/picture.h"
+#include "gfx2d/renderer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PictureFormat format;

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string>
 
-#include "basics/dynstring.h"
-#include "files/files.h"
 #include "files/files_local.h"
 #include "fuzz_util.h"
+#include "voxa/dynstring.h"
+#include "voxa/files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::PrivateErrorLog();

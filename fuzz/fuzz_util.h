@@ -7,7 +7,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/errors.h"
+#include "base/errors.h"
+#include "voxa/testing.h"
 
 namespace fuzz {
 

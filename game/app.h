@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 void JoinArguments(int argc, char** argv, DynString& commandLine); // appends each argument and one blank
 void ApplyAppSettings(const char* text); // 640 x 480, full screen, 60 fps, no debug, no grab; commandLine = text

@@ -1,7 +1,7 @@
 // The game's assets, loaded in the order of the game's table.
 #include "assets.h"
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 namespace {
 

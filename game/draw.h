@@ -2,7 +2,7 @@
 // then the object's own texture (no bump texture) and the object itself.
 #pragma once
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 struct Rotation {
     double angle, ax, ay, az;

@@ -8,7 +8,7 @@
 #include "app.h"
 #include "assets.h"
 #include "game.h"
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 void ApplyStepRule() {
     double measured = static_cast<double>(static_cast<long long>(GetTimerAll() - gGame.lastFrameTime));

@@ -6,7 +6,7 @@
 // starts and keep their values across a restart.
 #pragma once
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 struct GameGlobals {
     // ---- Timing and state

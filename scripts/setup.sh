@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # toolchain and test frameworks
-  build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  # toolchain and test frameworks (python3: scripts/check-layers)
+  build-essential cmake pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
   # runtime dependencies
   libsdl1.2-dev libsdl-mixer1.2-dev libsdl-image1.2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri liblzo2-dev
   # the model import tool; PNG and JPEG writers for the picture tests' fixtures

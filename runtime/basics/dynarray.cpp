@@ -6,14 +6,14 @@
 // compared as a double, below its dimension's size (2.9 is element 2 of a size-3 dimension).
 // An index given for a dimension the array does not have must be 0; anything else is an
 // out-of-range error, so a stray index can never move the offset past the storage.
-#include "basics/dynarray.h"
+#include "voxa/dynarray.h"
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <new>
 
-#include "core/errors.h"
+#include "base/errors.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // DynString: growth rule, conversions, concatenation and comparison operators.
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
 #include <cmath>
 #include <cstdio>

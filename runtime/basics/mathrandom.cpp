@@ -6,6 +6,8 @@
 #include <iterator>
 #include <cmath>
 
+#include "voxa/basics.h"
+
 namespace {
 
 IsaacState gRandom;

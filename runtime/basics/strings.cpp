@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "basics/basics.h"
+#include "base/errors.h"
 #include "basics/clocale.h"
-#include "core/errors.h"
+#include "voxa/basics.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 // a second SDL_Quit. The C++ exit sequence destroys the exiting thread's thread_local objects
 // before it calls any exit handler or static destructor, so a thread_local guard made on the
 // main thread runs the shutdown first, while every library is whole. SDL is also started
-// without its fatal-signal handler (core/window.cpp): a crash ends the process as a crash.
+// without its fatal-signal handler (window/window.cpp): a crash ends the process as a crash.
 #include <SDL/SDL.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -26,12 +26,17 @@
 #include <cstring>
 #include <string>
 
-#include "basics/mathrandom.h"
-#include "core/clock.h"
-#include "core/core.h"
-#include "core/lifecycle.h"
-#include "core/timers.h"
+#include "base/clock.h"
+#include "base/errors.h"
+#include "base/timers.h"
+#include "devices/lifecycle.h"
 #include "files/lookup.h"
+#include "net/lifecycle.h"
+#include "voxa/basics.h"
+#include "voxa/core.h"
+#include "voxa/gfx2d.h"
+#include "voxa/window.h"
+#include "window/window.h"
 
 namespace {
 
@@ -82,6 +87,17 @@ bool ShutDownStores() {
 
 void EndProgramAtExit() { ShutDownStores(); }
 
+// Fonts 0 (built-in, then "smalfont.bmp") and "Loading..." in the middle of the screen.
+void ShowLoadingScreen() {
+    LoadFont(DynString(""), 0);
+    LoadFont(DynString("smalfont.bmp"), 0);
+    double w = 0, h = 0;
+    GetFontSize(w, h);
+    PrintText(DynString("Loading..."), (gSettings.screenWidth - 10 * w) * 0.5,
+              (gSettings.screenHeight - h) * 0.5);
+    ShowScreen();
+}
+
 // Destroyed when the main thread leaves through exit, before every exit handler and static
 // destructor (see the top of this file).
 struct ShutDownFirstAtExit {
@@ -95,8 +111,6 @@ void ShutDownFirstWhenMainReturns() {
 }
 
 } // namespace
-
-bool ProgramEnding() { return gPhase != Phase::NotEnded; }
 
 void EndProgram() {
     if (gPhase == Phase::NotEnded) ShutDownStores();
@@ -121,7 +135,7 @@ int RuntimeStart(int, char**, const char*, char**, const char* caption) {
     StartInputDevices();
     SDL_WM_SetCaption(gSettings.caption.CStr(), "");
     if (gSettings.grabInput != 0) SDL_WM_GrabInput(SDL_GRAB_ON);
-    gSettings.currentFont = 0;
+    SetFont(0);
     std::string dir = ProgramDirectory();
     // A failed change (empty or unreadable path) keeps the working directory the program was
     // started in.

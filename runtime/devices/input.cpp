@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "core/lifecycle.h"
-#include "devices/devices.h"
 #include "devices/devices_local.h"
+#include "devices/lifecycle.h"
+#include "voxa/devices.h"
 
 InputMemory gInputMemory;
 

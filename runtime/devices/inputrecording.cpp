@@ -1,6 +1,6 @@
 // Input recording and exact replay: StartInputRecording, PlayInputRecording and
-// StopInputRecording, the clock filter, the quit and frame hooks of core, and the Sample hooks
-// of recording.h.
+// StopInputRecording, the clock filter, the quit steps of the window's poll, the frame step of
+// ShowScreen, and the Sample hooks of recording.h.
 //
 // A run of a program is fixed by what it reads from outside: keys, characters, the mouse, the
 // joysticks, quit requests, the clock and the random generator's state. The recorder writes each
@@ -22,15 +22,16 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/timers.h"
-#include "core/window.h"
-#include "devices/devices.h"
+#include "base/clock.h"
+#include "base/errors.h"
+#include "base/hooks.h"
+#include "base/timers.h"
+#include "devices/lifecycle.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
 #include "files/lookup.h"
+#include "voxa/devices.h"
+#include "window/window.h"
 
 InputMode gInputMode = InputMode::Live;
 
@@ -243,6 +244,12 @@ bool QuitReplayed() {
 void NoteQuitRequest() {
     if (gInputMode == InputMode::Recording) gWriter.Sample(kQuit, nullptr);
 }
+
+namespace {
+// The window's PollQuit (window/) asks these two.
+const HookRegistration kQuitReplayedHook(gHooks.quitReplayed, QuitReplayed);
+const HookRegistration kNoteQuitHook(gHooks.noteQuitRequest, NoteQuitRequest);
+} // namespace
 
 int ReplayedJoystickCount() {
     return gInputMode == InputMode::Replaying ? int(gReader.Start().joystickNames.size()) : -1;

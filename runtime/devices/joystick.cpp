@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "devices/devices.h"
 #include "devices/devices_local.h"
 #include "devices/recording.h"
+#include "voxa/devices.h"
 
 namespace {
 

@@ -7,9 +7,10 @@
 
 #include <array>
 
-#include "devices/devices.h"
 #include "devices/devices_local.h"
 #include "devices/recording.h"
+#include "voxa/devices.h"
+#include "voxa/testing.h"
 
 namespace {
 

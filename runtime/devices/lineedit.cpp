@@ -1,11 +1,11 @@
 // The line editor InputText and the two commands built on it. The screen under the edited
 // line is saved once into background layer 3 and drawn again every frame, so the text can
 // shrink (Backspace) and the cursor blink without leaving marks.
-#include "basics/basics.h"
-#include "core/core.h"
-#include "devices/devices.h"
+#include "base/hooks.h"
 #include "devices/devices_local.h"
-#include "gfx2d/gfx2d.h"
+#include "gfx2d/renderer.h"
+#include "voxa/basics.h"
+#include "voxa/devices.h"
 
 namespace {
 constexpr int kEditLayer = 3;
@@ -15,10 +15,10 @@ constexpr int kBlinkFrames = 20;  // the cursor changes after 21 frames without 
 void InputText(DynString& text, double x, double y) {
     GrabLayer(kEditLayer);
     DrawLayer(kEditLayer);
-    DrawText(gSettings.currentFont, text.CStr(), x, y, 0);
+    DrawText(CurrentFont(), text.CStr(), x, y, 0);
     int blink = 0, idle = 0;
     for (;;) {
-        ShowScreen();
+        if (gHooks.showScreen != nullptr) gHooks.showScreen(); // ShowScreen (core/, above devices)
         int c = ReadKeyChar();
         if (c == 10) {
             ReleaseLayer(kEditLayer);

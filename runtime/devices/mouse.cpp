@@ -16,10 +16,11 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/errors.h"
-#include "devices/devices.h"
+#include "base/errors.h"
 #include "devices/devices_local.h"
 #include "devices/recording.h"
+#include "voxa/devices.h"
+#include "voxa/window.h"
 
 namespace {
 

@@ -30,6 +30,10 @@ inline JoystickState SampleJoystick(int j, const JoystickState& live) {
     return gInputMode == InputMode::Live ? live : SampleJoystickRecorded(j, live);
 }
 
+// Quit requests seen by the window's PollQuit (registered with it as hooks).
+bool QuitReplayed();         // replaying: the recorded run met a quit request at this point
+void NoteQuitRequest();      // recording: a quit request came from the window's queue
+
 // The joysticks of the recorded run, while replaying.
 int ReplayedJoystickCount();              // -1 unless replaying
 const char* ReplayedJoystickName(int j);  // j within the replayed count

@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "devices/devices.h"
+#include "base/errors.h"
 #include "devices/devices_local.h"
+#include "devices/lifecycle.h"
 #include "files/lookup.h"
+#include "voxa/devices.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The waiting commands: WaitForInputChange, KeyWait and MouseWait. They poll (SDL 1.2 offers
 // no wait on key state) and keep the window's event queue drained, so a close request or an
 // Escape press ends the program while a program waits.
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/timers.h"
-#include "core/window.h"
-#include "devices/devices.h"
+#include "base/errors.h"
+#include "base/timers.h"
 #include "devices/devices_local.h"
+#include "devices/lifecycle.h"
+#include "voxa/devices.h"
+#include "window/window.h"
 
 namespace {
 

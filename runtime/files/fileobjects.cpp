@@ -13,9 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/errors.h"
-#include "files/files.h"
+#include "base/errors.h"
 #include "files/files_local.h"
+#include "files/lookup.h"
+#include "voxa/files.h"
 
 namespace {
 

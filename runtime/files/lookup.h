@@ -1,11 +1,12 @@
-// Case-insensitive file lookup and the pack archive. Every loader resolves a name through
-// FindFile (plain file first, then the primary pack) and opens files through OpenFileNoCase.
+// Case-insensitive file lookup and the pack archive inside the runtime (SetPackFiles and
+// ResolveFile are in voxa/files.h). Every loader resolves a name through FindFile (plain file
+// first, then the primary pack) and opens files through OpenFileNoCase.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-#include "basics/dynstring.h"
+#include "voxa/files.h"
 
 struct PackState;
 
@@ -28,8 +29,5 @@ int ReadLine(FILE** stream, char* buf, int size);
 // The two pack states owned by the runtime from RuntimeStart to EndProgram.
 void CreatePackStates();                                          // both empty
 void ReleasePackStates();                                         // deletes their temporary files
-void SetPackFiles(const DynString& primary, const DynString& secondary); // names the pack archives
 PackState* PrimaryPack();                                         // the state every lookup uses
 
-// Loader idiom: resolves name through the primary pack into a string; false when not found.
-bool ResolveFile(const char* name, DynString& resolved);

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "files/files.h"
 #include "files/files_local.h"
+#include "voxa/files.h"
 
 namespace {
 

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "files/files.h"
+#include "base/errors.h"
 #include "files/files_local.h"
+#include "files/lookup.h"
+#include "voxa/files.h"
+#include "voxa/window.h"
 
 namespace {
 

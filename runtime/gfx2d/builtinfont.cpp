@@ -5,8 +5,9 @@
 
 #include <vector>
 
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
+#include "window/window.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reading the screen back: screenshots and the pixel query read the copy of the frame last
-// shown that the window keeps (core/frame.cpp); sprite dumps read the sprite's texture.
+// shown that the window keeps (window/pacing.cpp); sprite dumps read the sprite's texture.
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "gfx2d/bmp.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
+#include "window/window.h"
 
 double SaveScreenshot(const DynString& file) {
     WindowContext& window = Window();

@@ -6,16 +6,17 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "files/lookup.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
+#include "window/window.h"
 
 namespace {
 
 int ClampFont(double n) { return std::clamp(TruncToInt(n), 0, kFontSlots - 1); }
-// The font the text commands use; the setting is clamped again since any code may store it.
-int CurrentFont() { return std::clamp(gSettings.currentFont, 0, kFontSlots - 1); }
+
+int32_t gCurrentFont = 0;  // font used by text output; LoadFont and SetFont set it, RuntimeStart sets 0
 
 // The cell grid of a font as drawn by DrawText.
 struct FontGrid {
@@ -45,9 +46,11 @@ void CellOrigin(const FontGrid& g, unsigned char byte, double& s, double& t) {
 
 } // namespace
 
+int CurrentFont() { return std::clamp(gCurrentFont, 0, kFontSlots - 1); }
+
 void LoadFont(const DynString& file, double n) {
     const int slot = ClampFont(n);
-    gSettings.currentFont = slot;
+    gCurrentFont = slot;
     DynString path;
     if (!ResolveFile(file.CStr(), path)) {
         MakeBuiltinFont(slot);
@@ -59,7 +62,7 @@ void LoadFont(const DynString& file, double n) {
     }
 }
 
-void SetFont(double n) { gSettings.currentFont = ClampFont(n); }
+void SetFont(double n) { gCurrentFont = ClampFont(n); }
 
 void DrawText(int font, const char* text, double x, double y, double z) {
     if (font < 0 || font >= kFontSlots || text == nullptr || !Window().ready) return;

@@ -6,13 +6,14 @@
 
 #include <algorithm>
 
-#include "core/errors.h"
-#include "core/glext.h"
+#include "base/errors.h"
 #include "files/lookup.h"
 #include "gfx2d/bmp.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
+#include "gfx2d/renderer.h"
+#include "window/glext.h"
+#include "window/window.h"
 
 namespace {
 

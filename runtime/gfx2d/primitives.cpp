@@ -10,10 +10,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/glext.h"
-#include "core/lifecycle.h"
-#include "gfx2d/gfx2d.h"
+#include "base/hooks.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
+#include "window/glext.h"
+#include "window/window.h"
 
 namespace {
 
@@ -197,6 +198,6 @@ void EndPoly() {
 }
 
 void SetViewport(double x, double y, double w, double h) {
-    EndShadowPass();
+    if (gHooks.endShadowPass != nullptr) gHooks.endShadowPass(); // the 3D engine lies above 2D
     Window().Setup2D(TruncToInt(x), TruncToInt(y), TruncToInt(w), TruncToInt(h));
 }

@@ -3,10 +3,8 @@
 
 OpenGLZovovezi gRenderer2D;
 
-WindowContext& Window() { return gRenderer2D.window; }
-
-// Every table starts empty and colourScale at 1 (opaque mode) without touching GL; the window's
-// constructor starts SDL's timer.
+// Every table starts empty and colourScale at 1 (opaque mode) without touching GL; the window
+// (window/) is a static object of its own, whose constructor starts SDL's timer.
 OpenGLZovovezi::OpenGLZovovezi() = default;
 
 // GL objects are not deleted here: the destructor runs at process exit, after EndProgram has

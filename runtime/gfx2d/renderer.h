@@ -1,6 +1,6 @@
-// The 2D renderer OpenGLZovovezi and its stores: the window (core/window.h), the texture store
-// and the background layers. One static object, gRenderer2D, constructed before the program's
-// entry and destroyed at process exit. The 3D engine binds store textures through
+// The 2D renderer OpenGLZovovezi and its stores: the texture store and the background layers,
+// on top of the window (window/window.h). One static object, gRenderer2D, constructed before
+// the program's entry and destroyed at process exit. The 3D engine binds store textures through
 // TextureStore::Bind (BindTextures) and reads the store's entries and colourScale.
 #pragma once
 
@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/window.h"
+#include "voxa/gfx2d.h"
+#include "window/window.h"
 
 constexpr int kTextureIds = 65536;        // texture ids 0..65535
 constexpr int kFontTextureBase = 65520;   // font n (0..15) is texture id 65520 + n
@@ -94,7 +95,6 @@ public:
 
     TextureStore textures;         // ids 0..65535
     float colourScale = 1.0f;      // strength of the alpha mode, 0..1
-    WindowContext window;          // window, GL context, 2D state, pacing
     BackgroundLayer layers[kLayers];
 };
 
@@ -105,3 +105,16 @@ int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* pl
                    uint32_t* mipmappedName);               // 1 on success, 0 on any failure
 void ReadBmpSize(const char* path, int& width, int& height); // both 0 on failure
 uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp);
+
+// Operations of the renderer for the rest of the runtime (the commands are in voxa/gfx2d.h).
+int32_t TextureVariant();                                 // the variant SetTextureVariant last set
+void BindTextures(int id, int secondId, int mipmapped);   // binds store textures (unit 1 = id, unit 0 = secondId or id); id < 0 untextures
+int CurrentFont();                                        // the font text output uses, 0..15 (LoadFont and SetFont choose it)
+void DrawText(int font, const char* text, double x, double y, double z); // text with font 0..15 at (x, y)
+void DrawText3D(int font, const char* text, double x, double y, double z, double size); // size 0: at the screen point of (x, y, z); else standing in the scene
+void MakeBuiltinFont(int n);                              // font n becomes the built-in 7 x 8 font
+int LoadLayer(int layer, const char* path);               // picture into 64 x 64 tiles; 1 when loaded, 0 otherwise
+void GrabLayer(int layer);                                // the back buffer into tiles
+void DrawLayer(int layer);                                // draws the layer's tiles from the top-left
+void ReleaseLayer(int layer);                             // deletes the tiles; the layer is empty
+void Crossfade(int fromLayer, int toLayer);               // 52 frames from one layer to the other

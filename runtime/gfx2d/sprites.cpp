@@ -10,8 +10,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
+#include "gfx2d/renderer.h"
+#include "window/window.h"
 
 namespace {
 

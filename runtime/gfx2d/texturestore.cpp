@@ -9,12 +9,13 @@
 
 #include <cstdio>
 
-#include "core/glext.h"
 #include "files/lookup.h"
 #include "gfx2d/bmp.h"
-#include "gfx2d/gfx2d.h"
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
+#include "gfx2d/renderer.h"
+#include "window/glext.h"
+#include "window/window.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "files/lookup.h"
 #include "gfx3d/model.h"
 #include "gfx3d/modelfile.h"

@@ -9,9 +9,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "basics/basics.h"
 #include "gfx3d/model.h"
 #include "gfx3d/modelfile.h"
+#include "voxa/basics.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // the commands that build an object from program code, one triangle strip after another.
 #include <cmath>
 
-#include "core/glext.h"
 #include "files/lookup.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/objectstore.h"
+#include "voxa/gfx3d.h"
+#include "window/glext.h"
 
 Zovovezi3D gRenderer3D;
 int32_t gBuildingObject = -1;

@@ -7,12 +7,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/errors.h"
-#include "core/window.h"
-#include "gfx2d/gfx2d.h"
+#include "base/errors.h"
+#include "gfx2d/renderer.h"
 #include "gfx3d/geometry.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/scene.h"
+#include "voxa/gfx3d.h"
+#include "voxa/window.h"
+#include "window/window.h"
 
 using namespace scene3d;
 

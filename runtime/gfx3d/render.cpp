@@ -10,12 +10,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/errors.h"
-#include "core/glext.h"
-#include "gfx2d/gfx2d.h"
-#include "gfx3d/gfx3d.h"
+#include "base/errors.h"
+#include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
 #include "gfx3d/scene.h"
+#include "voxa/gfx3d.h"
+#include "window/glext.h"
 
 using namespace scene3d;
 
@@ -441,5 +441,5 @@ void DrawSprite3D(double id, double x, double y, double z, double scale) {
 }
 
 void PrintText3D(const DynString& text, double x, double y, double z, double size) {
-    DrawText3D(std::clamp(gSettings.currentFont, 0, 15), text.CStr(), x, y, z, size);
+    DrawText3D(CurrentFont(), text.CStr(), x, y, z, size);
 }

@@ -37,3 +37,6 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* triangles, int32_t tri
 void SetShadowShortcutsForTesting(bool on);
 
 } // namespace scene3d
+
+// Closes an open stencil-shadow pass: ShowScreen calls it, SetViewport through the hook table.
+void EndShadowPass();

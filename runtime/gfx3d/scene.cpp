@@ -8,11 +8,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/errors.h"
-#include "core/glext.h"
-#include "core/window.h"
-#include "gfx2d/gfx2d.h"
-#include "gfx3d/gfx3d.h"
+#include "base/errors.h"
+#include "gfx2d/renderer.h"
+#include "voxa/gfx3d.h"
+#include "voxa/window.h"
+#include "window/glext.h"
+#include "window/window.h"
 
 namespace scene3d {
 

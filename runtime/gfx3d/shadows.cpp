@@ -8,11 +8,11 @@
 
 #include <vector>
 
-#include "core/glext.h"
-#include "core/lifecycle.h"
-#include "core/window.h"
-#include "gfx2d/gfx2d.h"
+#include "base/hooks.h"
+#include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
+#include "window/glext.h"
+#include "window/window.h"
 
 namespace scene3d {
 
@@ -180,3 +180,8 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
 } // namespace scene3d
 
 void EndShadowPass() { scene3d::ShadowPass(false); }
+
+namespace {
+// SetViewport (gfx2d/) closes an open pass through the hook table before it sets the 2D state.
+const HookRegistration kEndShadowPassHook(gHooks.endShadowPass, EndShadowPass);
+} // namespace

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <string>
 
-#include "core/lifecycle.h"
-#include "net/net.h"
+#include "net/lifecycle.h"
 #include "net/netgame.h"
+#include "voxa/net.h"
 
 using namespace net;
 

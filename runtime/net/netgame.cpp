@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "net/net.h"
+#include "voxa/net.h"
 
 namespace net {
 

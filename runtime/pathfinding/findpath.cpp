@@ -2,8 +2,8 @@
 // result array from start to goal.
 #include <cstdint>
 
-#include "pathfinding/pathfinding.h"
 #include "pathfinding/planner.h"
+#include "voxa/pathfinding.h"
 
 namespace {
 

@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "assets.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/window.h"
+#include "base/errors.h"
+#include "devices/lifecycle.h"
 #include "gfx3d/objectstore.h"
-#include "runtime.h"
-#include "support/errorlog_lines.h"
 #include "support/bin_dir.h"
+#include "support/errorlog_lines.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
+#include "window/window.h"
 
 namespace {
 

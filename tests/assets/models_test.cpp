@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "gfx3d/gfx3d.h"
+#include "base/errors.h"
 #include "gfx3d/objectstore.h"
 #include "mesh.h"
 #include "models.h"
-#include "support/errorlog_lines.h"
 #include "support/bin_dir.h"
+#include "support/errorlog_lines.h"
+#include "voxa/gfx3d.h"
+#include "voxa/testing.h"
 
 namespace {
 

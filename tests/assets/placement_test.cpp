@@ -21,16 +21,17 @@
 #include <vector>
 
 #include "assets.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/window.h"
-#include "devices/devices.h"
+#include "base/errors.h"
+#include "devices/lifecycle.h"
 #include "game.h"
-#include "gfx3d/render.h"
 #include "gfx2d/gl_fixture.h"
-#include "runtime.h"
-#include "support/errorlog_lines.h"
+#include "gfx3d/render.h"
 #include "support/bin_dir.h"
+#include "support/errorlog_lines.h"
+#include "voxa/devices.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
+#include "window/window.h"
 
 namespace {
 

@@ -11,11 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "devices/devices.h"
-#include "support/disk_audio.h"
+#include "base/errors.h"
 #include "support/bin_dir.h"
+#include "support/disk_audio.h"
+#include "voxa/devices.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <string>
 
-#include "basics/dynarray.h"
 #include "support/fatal_report.h"
+#include "voxa/dynarray.h"
 
 using voxatest::ExpectEndWithCode;
 

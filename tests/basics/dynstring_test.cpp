@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "basics/dynstring.h"
+#include "voxa/dynstring.h"
 
 TEST(DynStringGrowth, DefaultHasCapacityFourAndGrowsTo512OnFirstAppend) {
     DynString s;

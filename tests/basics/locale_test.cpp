@@ -13,12 +13,14 @@
 #include <fstream>
 #include <string>
 
-#include "basics/basics.h"
-#include "core/errors.h"
-#include "files/files.h"
+#include "base/errors.h"
 #include "files/files_local.h"
 #include "gfx3d/model.h"
 #include "support/errorlog_lines.h"
+#include "voxa/basics.h"
+#include "voxa/files.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace {
 

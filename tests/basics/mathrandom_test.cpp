@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "basics/mathrandom.h"
+#include "voxa/basics.h"
 
 TEST(DegreeMath, TrigInDegrees) {
     EXPECT_NEAR(Sin(90), 1.0, 1e-12);

@@ -5,8 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "basics/basics.h"
 #include "support/fatal_report.h"
+#include "voxa/basics.h"
+#include "voxa/testing.h"
 
 TEST(StringLengths, LenOfTextsAndNumbers) {
     EXPECT_EQ(Len(DynString("hello")), 5.0);

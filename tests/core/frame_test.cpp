@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/core.h"
+#include "base/timers.h"
+#include "voxa/core.h"
+#include "voxa/testing.h"
+#include "window/window.h"
 
 namespace {
 

@@ -21,7 +21,9 @@
 #include <cstring>
 #include <string>
 
-#include "runtime.h"
+#include "base/errors.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime.h"
+#include "voxa/runtime.h"
 
 int main(int argc, char** argv) {
     gSettings.screenWidth = 640;

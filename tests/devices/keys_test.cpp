@@ -8,9 +8,11 @@
 #include <set>
 #include <string>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "devices/devices.h"
+#include "base/errors.h"
+#include "devices/lifecycle.h"
+#include "voxa/devices.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace {
 

@@ -11,8 +11,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime.h"
 #include "support/disk_audio.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
 
 namespace {
 

@@ -15,15 +15,18 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "core/timers.h"
-#include "devices/devices.h"
+#include "base/clock.h"
+#include "base/errors.h"
+#include "base/timers.h"
+#include "basics/mathrandom.h"
+#include "devices/lifecycle.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
-#include "basics/mathrandom.h"
 #include "support/errorlog_lines.h"
+#include "voxa/basics.h"
+#include "voxa/devices.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace {
 

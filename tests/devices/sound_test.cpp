@@ -16,10 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "devices/devices.h"
+#include "base/errors.h"
 #include "support/disk_audio.h"
+#include "voxa/devices.h"
 
 namespace {
 

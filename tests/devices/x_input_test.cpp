@@ -10,13 +10,15 @@
 #include <functional>
 #include <string>
 
-#include "core/core.h"
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "devices/devices.h"
+#include "base/errors.h"
+#include "devices/lifecycle.h"
 #include "devices/recording.h"
 #include "devices/x_user.h"
 #include "support/within.h"
+#include "voxa/core.h"
+#include "voxa/devices.h"
+#include "voxa/window.h"
+#include "window/window.h"
 
 namespace {
 

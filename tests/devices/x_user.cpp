@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "core/timers.h"
+#include "base/timers.h"
 #include "support/within.h"
 
 namespace {

@@ -13,10 +13,11 @@
 #include <string>
 #include <thread>
 
-#include "core/lifecycle.h"
+#include "devices/lifecycle.h"
 #include "devices/x_user.h"
-#include "runtime.h"
 #include "support/within.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
 
 #include <GL/gl.h>
 

@@ -303,7 +303,10 @@ TEST(Example, pack) {
         std::vector<std::string> resolved = After(out, std::string(asked) + ": ");
         ASSERT_EQ(resolved.size(), 1u) << asked;
         EXPECT_EQ(resolved[0].rfind("/tmp/~dud", 0), 0u) << asked << " was not unpacked: " << resolved[0];
-        EXPECT_EQ(resolved[0].substr(11), entry) << asked;
+        // "/tmp/~dud", two letters and the entry's name; "/tmp/~dud-", six characters, "-" and the
+        // name when another program (a test running beside this one) holds the usual name.
+        const bool fresh = resolved[0].size() > 17 && resolved[0][9] == '-' && resolved[0][16] == '-';
+        EXPECT_EQ(resolved[0].substr(fresh ? 17 : 11), entry) << asked;
     }
     EXPECT_EQ(After(out, "level9.txt: "), std::vector<std::string>{"not found"});
     EXPECT_EQ(After(out, "loaded: "), std::vector<std::string>{"sprite 1, sound 1"});

@@ -3,9 +3,10 @@
 
 #include <random>
 
-#include "files/files.h"
 #include "files/files_local.h"
+#include "files/lookup.h"
 #include "files_test_util.h"
+#include "voxa/files.h"
 
 namespace {
 

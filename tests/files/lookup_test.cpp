@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "files/lookup.h"
 #include "files/packfile.h"
 #include "files_test_util.h"

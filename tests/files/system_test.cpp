@@ -6,10 +6,11 @@
 
 #include <algorithm>
 
-#include "core/errors.h"
-#include "files/files.h"
+#include "base/errors.h"
 #include "files/files_local.h"
 #include "files_test_util.h"
+#include "voxa/files.h"
+#include "voxa/window.h"
 
 namespace {
 

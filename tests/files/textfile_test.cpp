@@ -5,10 +5,11 @@
 
 #include <algorithm>
 
-#include "core/errors.h"
-#include "files/files.h"
+#include "base/errors.h"
 #include "files/files_local.h"
+#include "files/lookup.h"
 #include "files_test_util.h"
+#include "voxa/files.h"
 
 namespace {
 

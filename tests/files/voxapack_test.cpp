@@ -7,9 +7,10 @@
 #include <cstring>
 #include <random>
 
-#include "files/files.h"
+#include "files/lookup.h"
 #include "files_test_util.h"
 #include "packtool.h"
+#include "voxa/files.h"
 
 namespace {
 

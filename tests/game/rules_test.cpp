@@ -4,9 +4,11 @@
 
 #include <cstring>
 
+#include "base/timers.h"
 #include "game.h"
-#include "runtime.h"
 #include "support/errorlog_lines.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
 
 namespace {
 

@@ -18,15 +18,18 @@
 #include <string>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "core/window.h"
+#include "base/clock.h"
+#include "base/timers.h"
+#include "devices/lifecycle.h"
 #include "devices/recording.h"
 #include "devices/x_user.h"
 #include "game.h"
-#include "runtime.h"
-#include "support/errorlog_lines.h"
 #include "support/bin_dir.h"
+#include "support/errorlog_lines.h"
 #include "support/within.h"
+#include "voxa/runtime.h"
+#include "voxa/testing.h"
+#include "window/window.h"
 
 namespace {
 

@@ -12,8 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/glext.h"
-#include "runtime.h"
+#include "gfx2d/bmp.h"
+#include "gfx2d/renderer.h"
+#include "voxa/runtime.h"
+#include "window/glext.h"
+#include "window/window.h"
 
 namespace gltest {
 

@@ -10,7 +10,10 @@
 #include <iterator>
 #include <regex>
 
+#include "gfx2d/renderer.h"
 #include "gl_fixture.h"
+#include "voxa/testing.h"
+#include "window/window.h"
 
 using namespace gltest;
 

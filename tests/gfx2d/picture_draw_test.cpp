@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "files/lookup.h"
+#include "gfx2d/renderer.h"
 #include "gl_fixture.h"
 #include "packtool.h"
 #include "support/picture_files.h"

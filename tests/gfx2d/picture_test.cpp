@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "gfx2d/picture.h"
+#include "gfx2d/renderer.h"
 #include "support/picture_files.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // Blending modes and primitives under real GL: the arithmetic of each mode, pixels, lines,
 // rectangles, Gouraud polygons and the viewport.
+#include "gfx2d/renderer.h"
 #include "gl_fixture.h"
+#include "window/window.h"
 
 using namespace gltest;
 

@@ -1,6 +1,7 @@
 // Sprites and the texture store under real GL: placement and rounding, the colour key,
 // stretching and zooming, rotation, grabbing, collision, the mipmapped twin, normal maps and
 // refused ids.
+#include "gfx2d/renderer.h"
 #include "gl_fixture.h"
 
 using namespace gltest;

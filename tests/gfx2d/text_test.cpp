@@ -1,6 +1,8 @@
 // Fonts under real GL: the built-in font's cells, wide and tall font bitmaps, rounding of the
 // text position, font slots and their clamping.
+#include "gfx2d/renderer.h"
 #include "gl_fixture.h"
+#include "voxa/testing.h"
 
 using namespace gltest;
 
@@ -68,7 +70,7 @@ std::string CellFont(const std::string& name, int w, int h, int cw, int ch) {
 TEST_F(Text, WideAndTallFontBitmaps) {
     static std::string wide = CellFont("wide.bmp", 256, 128, 16, 16);
     LoadFont(DynString(wide.c_str()), 3);
-    EXPECT_EQ(gSettings.currentFont, 3);
+    EXPECT_EQ(CurrentFont(), 3);
     double w, h;
     GetFontSize(w, h);
     EXPECT_EQ(w, 16);
@@ -117,15 +119,15 @@ TEST_F(Text, Text3DAtAPointIsCentredAboveIt) {
 
 TEST_F(Text, FontSlotsAreClamped) {
     SetFont(20);
-    EXPECT_EQ(gSettings.currentFont, 15);
+    EXPECT_EQ(CurrentFont(), 15);
     SetFont(-3);
-    EXPECT_EQ(gSettings.currentFont, 0);
+    EXPECT_EQ(CurrentFont(), 0);
     SetFont(2.9);
-    EXPECT_EQ(gSettings.currentFont, 2);
+    EXPECT_EQ(CurrentFont(), 2);
     SetFont(std::nan(""));
-    EXPECT_EQ(gSettings.currentFont, 0);
+    EXPECT_EQ(CurrentFont(), 0);
     LoadFont(DynString("/no/such/font.bmp"), 99);  // clamped to 15, built-in
-    EXPECT_EQ(gSettings.currentFont, 15);
+    EXPECT_EQ(CurrentFont(), 15);
     EXPECT_EQ(gRenderer2D.textures[kFontTextureBase + 15].imageWidth, 112);
     DrawText(16, "x", 0, 0, 0);   // no such font: nothing
     DrawText(-1, "x", 0, 0, 0);

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "gfx3d/objectstore.h"
+#include "voxa/testing.h"
 
 class ModelDirTest : public ::testing::Test {
 public:

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "fixtures.h"
-#include "gfx3d/gfx3d.h"
+#include "voxa/gfx3d.h"
 
 namespace {
 

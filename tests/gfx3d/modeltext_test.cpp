@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fixtures.h"
-#include "gfx3d/gfx3d.h"
+#include "voxa/gfx3d.h"
 
 namespace {
 

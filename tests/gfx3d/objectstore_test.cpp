@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/glext.h"
 #include "fixtures.h"
-#include "gfx3d/gfx3d.h"
+#include "voxa/gfx3d.h"
+#include "window/glext.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/glext.h"
-#include "core/lifecycle.h"
 #include "gfx2d/gl_fixture.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/render.h"
 #include "shapes.h"
+#include "voxa/gfx3d.h"
+#include "voxa/window.h"
+#include "window/glext.h"
 
 namespace {
 

@@ -6,12 +6,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/lifecycle.h"
-#include "core/window.h"
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/render.h"
-#include "runtime.h"
 #include "shapes.h"
+#include "voxa/gfx3d.h"
+#include "voxa/runtime.h"
+#include "window/window.h"
 
 using namespace scene3d;
 

@@ -3,8 +3,8 @@
 
 #include <utility>
 
-#include "gfx3d/gfx3d.h"
 #include "gfx3d/objectstore.h"
+#include "voxa/gfx3d.h"
 
 namespace shapes {
 

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "net/net.h"
+#include "net/lifecycle.h"
 #include "peer.h"
+#include "voxa/net.h"
 
 namespace {
 

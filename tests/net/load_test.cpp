@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "net/net.h"
 #include "peer.h"
+#include "voxa/net.h"
 
 using namespace net;
 

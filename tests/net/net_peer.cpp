@@ -27,9 +27,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/lifecycle.h"
-#include "net/net.h"
+#include "net/lifecycle.h"
 #include "net/netgame.h"
+#include "voxa/net.h"
 
 namespace {
 

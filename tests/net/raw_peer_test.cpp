@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "net/net.h"
 #include "peer.h"
+#include "voxa/net.h"
 
 using namespace net;
 

@@ -8,8 +8,8 @@
 #include <chrono>
 #include <thread>
 
-#include "net/net.h"
 #include "peer.h"
+#include "voxa/net.h"
 
 using namespace net;
 

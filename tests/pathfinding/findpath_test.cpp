@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "pathfinding/pathfinding.h"
 #include "reference_search.h"
+#include "voxa/pathfinding.h"
 
 namespace {
 

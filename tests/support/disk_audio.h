@@ -16,11 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/lifecycle.h"
-#include "devices/devices.h"
+#include "base/errors.h"
+#include "devices/lifecycle.h"
 #include "support/errorlog_lines.h"
 #include "support/within.h"
+#include "voxa/devices.h"
+#include "voxa/testing.h"
 
 namespace voxatest {
 

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "support/errorlog_lines.h"
+#include "voxa/testing.h"
+#include "voxa/window.h"
 
 namespace voxatest {
 

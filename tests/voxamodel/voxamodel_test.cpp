@@ -14,10 +14,11 @@
 #include "../files/files_test_util.h"
 #include "fixtures.h"
 #include "gfx2d/picture.h"
-#include "gfx3d/gfx3d.h"
+#include "gfx2d/renderer.h"
 #include "gfx3d/objectstore.h"
 #include "support/bin_dir.h"
 #include "support/picture_files.h"
+#include "voxa/gfx3d.h"
 #include "voxamodel.h"
 
 namespace {

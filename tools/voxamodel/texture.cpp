@@ -11,6 +11,7 @@
 
 #include "files/lookup.h"
 #include "gfx2d/picture.h"
+#include "gfx2d/renderer.h"
 #include "local.h"
 
 namespace voxamodel {

@@ -1,0 +1,27 @@
+# The libraries the runtime is built on, found the same way by the runtime's own build and by
+# the installed package (VoxaRuntimeConfig.cmake): OpenGL and Threads through CMake's modules,
+# SDL 1.2, SDL_mixer 1.2, SDL_image 1.2 and LZO2 through pkg-config as the imported targets
+# PkgConfig::VoxaRuntime_<module>. Names that are missing end up in VoxaRuntime_MISSING_DEPS.
+find_package(PkgConfig QUIET)
+find_package(OpenGL QUIET)
+find_package(Threads QUIET)
+set(VoxaRuntime_MISSING_DEPS "")
+if(NOT PKG_CONFIG_FOUND)
+  list(APPEND VoxaRuntime_MISSING_DEPS pkg-config)
+endif()
+if(NOT TARGET OpenGL::GL)
+  list(APPEND VoxaRuntime_MISSING_DEPS OpenGL)
+endif()
+if(NOT TARGET Threads::Threads)
+  list(APPEND VoxaRuntime_MISSING_DEPS Threads)
+endif()
+if(PKG_CONFIG_FOUND)
+  foreach(module sdl SDL_mixer SDL_image lzo2)
+    if(NOT TARGET PkgConfig::VoxaRuntime_${module})
+      pkg_check_modules(VoxaRuntime_${module} QUIET IMPORTED_TARGET ${module})
+    endif()
+    if(NOT TARGET PkgConfig::VoxaRuntime_${module})
+      list(APPEND VoxaRuntime_MISSING_DEPS ${module})
+    endif()
+  endforeach()
+endif()
