@@ -78,6 +78,14 @@ void ViewportFromWindow(int32_t out[4]) {
     out[3] = vh;
 }
 
+// The lighting mode a negative light id selects: -1 bump mapping, -3 stencil shadows, any
+// other toon shading.
+LightingMode LightingModeOfId(int32_t id) {
+    if (id == -1) return LightingMode::bump;
+    if (id == -3) return LightingMode::shadow;
+    return LightingMode::toon;
+}
+
 } // namespace
 
 Mat4 Multiply(const Mat4& a, const Mat4& b) {
@@ -373,14 +381,8 @@ void SetSpotLight(double idArg, double colour, double x, double y, double z, dou
         r.lightingModeOn = cutoff != 0 ? 1 : 0;
         r.modeLight[0] = float(x), r.modeLight[1] = float(y), r.modeLight[2] = float(z);
         r.modeLight[3] = rgb[0], r.modeLight[4] = rgb[1], r.modeLight[5] = rgb[2];
-        if (id == -1) {
-            r.lightingMode = 1;
-        } else if (id == -3) {
-            r.lightingMode = 3;
-            ShadowPass(cutoff != 0);
-        } else {
-            r.lightingMode = 2;
-        }
+        r.lightingMode = LightingModeOfId(id);
+        if (r.lightingMode == LightingMode::shadow) ShadowPass(cutoff != 0);
         return;
     }
     const int index = id % 8;

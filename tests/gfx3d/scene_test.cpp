@@ -92,16 +92,16 @@ TEST_F(HeadlessScene, ModeCommandsKeepTheirStateWithoutGl) {
 
     SetSpotLight(-3, 0x0000FF, 1, 2, 3, 0, 0, 0, 1);
     EXPECT_EQ(gRenderer3D.shadowPassActive, 1);
-    EXPECT_EQ(gRenderer3D.lightingMode, 3);
+    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::shadow);
     EXPECT_FLOAT_EQ(gRenderer3D.modeLight[3], 1.0f);
     EXPECT_FLOAT_EQ(gRenderer3D.modeLight[2], 3.0f);
     Enter2DMode();
     EXPECT_EQ(gRenderer3D.shadowPassActive, 0);
     SetSpotLight(-2, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 1);
-    EXPECT_EQ(gRenderer3D.lightingMode, 2);
+    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::toon);
     EXPECT_EQ(gRenderer3D.lightingModeOn, 1);
     SetSpotLight(-1, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
-    EXPECT_EQ(gRenderer3D.lightingMode, 1);
+    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::bump);
     EXPECT_EQ(gRenderer3D.lightingModeOn, 0);
 
     SetTextureOffset(0.5, 0);
