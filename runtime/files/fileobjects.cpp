@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "basics/arguments.h"
 #include "core/errors.h"
 #include "files/files.h"
 #include "files/files_local.h"
@@ -30,8 +31,9 @@ void TrimControl(std::string& s) {
 
 // A line index given as a number: truncated toward zero; -1 when outside 0..255 (or NaN).
 int LineIndex(double line) {
-    if (!(line > -1.0 && line < double(kLineCount))) return -1;
-    return int(line);
+    int32_t index = -1;
+    IdFrom(line, kLineCount, index);
+    return index;
 }
 
 void WriteBack(const std::string& path, const std::string& content) {

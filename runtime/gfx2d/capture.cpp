@@ -27,7 +27,7 @@ double SaveScreenshot(const DynString& file) {
 
 double SaveSprite(double idArg, const DynString& file) {
     int id;
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return 0;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return 0;
     const TextureEntry& e = gRenderer2D.textures[id];
     if (e.plainName == 0) return 0;
     // Sized by the texture GL holds, which a damaged header may have claimed larger.

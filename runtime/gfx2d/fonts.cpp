@@ -62,7 +62,7 @@ void LoadFont(const DynString& file, double n) {
 void SetFont(double n) { gSettings.currentFont = ClampFont(n); }
 
 void DrawText(int font, const char* text, double x, double y, double z) {
-    if (font < 0 || font >= kFontSlots || text == nullptr || !Window().ready) return;
+    if (!IdInRange(font, kFontSlots) || text == nullptr || !Window().ready) return;
     const int id = kFontTextureBase + font;
     BindTextures(id, -1, 0);
     FontGrid g;
@@ -169,7 +169,7 @@ void DrawTextStanding(int font, const char* text, double x, double y, double z, 
 } // namespace
 
 void DrawText3D(int font, const char* text, double x, double y, double z, double size) {
-    if (font < 0 || font >= kFontSlots || text == nullptr || !Window().ready) return;
+    if (!IdInRange(font, kFontSlots) || text == nullptr || !Window().ready) return;
     const bool culling = glIsEnabled(GL_CULL_FACE);
     if (culling) glDisable(GL_CULL_FACE);
     if (size == 0) {

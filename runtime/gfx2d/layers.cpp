@@ -36,7 +36,7 @@ void DrawTile(const LayerTile& tile, double x, double y) {
 } // namespace
 
 int LoadLayer(int layer, const char* path) {
-    if (!ValidLayer(layer) || !Window().ready) return 0;
+    if (!IdInRange(layer, kLayers) || !Window().ready) return 0;
     int w = 0, h = 0;
     ReadBmpSize(path, w, h);
     if (w == 0 || h == 0) return 0;
@@ -68,7 +68,7 @@ int LoadLayer(int layer, const char* path) {
 }
 
 void GrabLayer(int layer) {
-    if (!ValidLayer(layer) || !Window().ready) return;
+    if (!IdInRange(layer, kLayers) || !Window().ready) return;
     const WindowContext& window = Window();
     const int t = std::min(MaxTextureSize(), 1024);
     ReleaseLayer(layer);
@@ -93,7 +93,7 @@ void GrabLayer(int layer) {
 }
 
 void DrawLayer(int layer) {
-    if (!ValidLayer(layer) || !Window().ready) return;
+    if (!IdInRange(layer, kLayers) || !Window().ready) return;
     BackgroundLayer& l = gRenderer2D.layers[layer];
     glDisable(GL_ALPHA_TEST);
     if (glMultiTexCoord2fARBPtr != nullptr && glActiveTextureARBPtr != nullptr) {
@@ -115,7 +115,7 @@ void DrawLayer(int layer) {
 }
 
 void ReleaseLayer(int layer) {
-    if (!ValidLayer(layer)) return;
+    if (!IdInRange(layer, kLayers)) return;
     BackgroundLayer& l = gRenderer2D.layers[layer];
     for (int c = 0; c < l.columns; ++c) {
         for (int r = 0; r < l.rows; ++r) {
@@ -129,7 +129,7 @@ void ReleaseLayer(int layer) {
 }
 
 void Crossfade(int from, int to) {
-    if (!ValidLayer(from) || !ValidLayer(to) || !Window().ready) return;
+    if (!IdInRange(from, kLayers) || !IdInRange(to, kLayers) || !Window().ready) return;
     WindowContext& window = Window();
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);

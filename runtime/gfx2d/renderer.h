@@ -58,7 +58,6 @@ struct BmpLoadOptions {
 
 class TextureStore {
 public:
-    static bool ValidId(int64_t id) { return id >= 0 && id < kTextureIds; }
     TextureEntry& operator[](int id) { return entries_[id]; } // id must be valid
 
     int LoadTexture(int id, const char* path, uint32_t colourKey, bool normalMap); // 1 when the header gave a size

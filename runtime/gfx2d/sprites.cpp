@@ -17,7 +17,7 @@ namespace {
 
 // The sprite's entry after binding it for drawing; null when the id is refused.
 const TextureEntry* BindSprite(double idArg, int& id) {
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return nullptr;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return nullptr;
     BindTextures(id, -1, 0);
     return &gRenderer2D.textures[id];
 }
@@ -83,7 +83,7 @@ void StretchSprite(double idArg, double x, double y, double w, double h) {
 
 void ZoomSprite(double idArg, double x, double y, double zoomX, double zoomY) {
     int id;
-    if (!TextureIdFrom(idArg, id)) return;
+    if (!IdFrom(idArg, kTextureIds, id)) return;
     const TextureEntry& e = gRenderer2D.textures[id];
     const double W = e.imageWidth, H = e.imageHeight;
     const double w = std::fabs(zoomX * W), h = std::fabs(zoomY * H);
@@ -116,7 +116,7 @@ void RotoZoomSprite(double idArg, double x, double y, double angle, double zoom)
 
 void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg) {
     int id;
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return;
     const int x = TruncToInt(xArg), y = TruncToInt(yArg);
     // A size of 0 (or below, taken as 0) still empties the id and leaves a 32 x 32 texture with
     // an image of no pixels; only a size GL cannot hold is refused.
@@ -137,7 +137,7 @@ void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg
 
 double SpriteCollision(double id1Arg, double x1Arg, double y1Arg, double id2Arg, double x2Arg, double y2Arg) {
     int id1, id2;
-    if (!TextureIdFrom(id1Arg, id1) || !TextureIdFrom(id2Arg, id2)) return 0;
+    if (!IdFrom(id1Arg, kTextureIds, id1) || !IdFrom(id2Arg, kTextureIds, id2)) return 0;
     TextureStore& store = gRenderer2D.textures;
     const int64_t x1 = TruncToInt(x1Arg), y1 = TruncToInt(y1Arg);
     const int64_t x2 = TruncToInt(x2Arg), y2 = TruncToInt(y2Arg);
@@ -166,7 +166,7 @@ double SpriteCollision(double id1Arg, double x1Arg, double y1Arg, double id2Arg,
 
 void GetSpriteSize(double idArg, double& w, double& h) {
     int id;
-    if (!TextureIdFrom(idArg, id)) {
+    if (!IdFrom(idArg, kTextureIds, id)) {
         w = h = 0;
         return;
     }
@@ -176,7 +176,7 @@ void GetSpriteSize(double idArg, double& w, double& h) {
 
 void DrawSpriteBillboard(double idArg, double x, double y, double z, double scale) {
     int id;
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return;
     TextureStore& store = gRenderer2D.textures;
     const TextureEntry& e = store[id];
     double m[16];

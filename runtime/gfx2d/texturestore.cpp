@@ -122,7 +122,7 @@ void ReadBmpSize(const char* path, int& width, int& height) {
 // ---- The store
 
 int TextureStore::LoadTexture(int id, const char* path, uint32_t colourKey, bool normalMap) {
-    if (!ValidId(id)) return 0;
+    if (!IdInRange(id, kTextureIds)) return 0;
     Release(id);
     int w = 0, h = 0;
     ReadBmpSize(path, w, h);
@@ -142,7 +142,7 @@ int TextureStore::LoadTexture(int id, const char* path, uint32_t colourKey, bool
 }
 
 void TextureStore::Release(int id) {
-    if (!ValidId(id)) return;
+    if (!IdInRange(id, kTextureIds)) return;
     TextureEntry& e = entries_[id];
     if (Window().ready) {
         if (e.plainName != 0) glDeleteTextures(1, &e.plainName);
@@ -162,7 +162,7 @@ void TextureStore::ReleaseAll() {
 void TextureStore::Bind(int id, int secondId, int mipmapped) {
     binding = TextureBinding{id, secondId, mipmapped};
     auto nameOf = [&](int i) -> GLuint {
-        if (!ValidId(i)) return 0;
+        if (!IdInRange(i, kTextureIds)) return 0;
         return mipmapped ? entries_[i].mipmappedName : entries_[i].plainName;
     };
     if (glMultiTexCoord2fARBPtr == nullptr || glActiveTextureARBPtr == nullptr) {
@@ -192,7 +192,7 @@ void TextureStore::Bind(int id, int secondId, int mipmapped) {
 }
 
 const AlphaMask* TextureStore::GetAlphaMask(int id) {
-    if (!ValidId(id)) return nullptr;
+    if (!IdInRange(id, kTextureIds)) return nullptr;
     TextureEntry& e = entries_[id];
     if (e.alphaMask) return e.alphaMask.get();
     if (e.plainName == 0 || !Window().ready) return nullptr;
@@ -218,7 +218,7 @@ const AlphaMask* TextureStore::GetAlphaMask(int id) {
 namespace {
 double LoadStoreTexture(const DynString& file, double id, bool normalMap) {
     int slot = 0;
-    if (!TextureIdFrom(id, slot)) return 0;
+    if (!IdFrom(id, kTextureIds, slot)) return 0;
     DynString path;
     if (!ResolveFile(file.CStr(), path)) return 0;
     return gRenderer2D.textures.LoadTexture(slot, path.CStr(), kSpriteColourKey, normalMap);

@@ -2,6 +2,7 @@
 // the commands that build an object from program code, one triangle strip after another.
 #include <cmath>
 
+#include "basics/arguments.h"
 #include "core/glext.h"
 #include "files/lookup.h"
 #include "gfx3d/gfx3d.h"
@@ -17,8 +18,8 @@ Zovovezi3D::~Zovovezi3D() {
 }
 
 MeshObjectX* Zovovezi3D::Slot(double id) {
-    if (!(id > -1.0 && id < double(kSlotCount))) return nullptr; // NaN fails both tests
-    return &objects[int(id)];
+    int32_t index = 0;
+    return IdFrom(id, kSlotCount, index) ? &objects[index] : nullptr;
 }
 
 void MeshObjectX::ReleaseGpu() {

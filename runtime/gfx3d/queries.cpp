@@ -24,9 +24,8 @@ constexpr uint32_t kGreen = 0xFF00, kRed = 0xFF, kYellow = 0xFFFF;
 // or the frame is out of range or the frame has no whole triangle.
 const ModelFrame* QueryFrame(double id, double frameArg, Mat4& inverse) {
     MeshObjectX* s = gRenderer3D.Slot(id);
-    if (s == nullptr || !(frameArg > -1 && frameArg < 2147483648.0)) return nullptr;
-    const int32_t frame = int32_t(frameArg);
-    if (frame >= s->frames.Count()) return nullptr;
+    int32_t frame = 0;
+    if (s == nullptr || !IdFrom(frameArg, s->frames.Count(), frame)) return nullptr;
     const ModelFrame& f = s->frames[frame];
     if (f.triangles.Count() < 3) return nullptr;
     inverse = RigidInverse(TransformStackMatrix(gRenderer3D));
@@ -250,7 +249,7 @@ void DrawMarker(GLenum kind, const Vec3* points, int count, double size, double 
     float rgb[3];
     SetColourRgb(colour, rgb);
     const GLenum smooth = kind == GL_POINTS ? GL_POINT_SMOOTH : GL_LINE_SMOOTH;
-    const bool textured = TextureStore::ValidId(gRenderer2D.textures.binding.id);
+    const bool textured = IdInRange(gRenderer2D.textures.binding.id, kTextureIds);
     glPushMatrix();
     glEnable(GL_COLOR_MATERIAL);
     glColor3f(rgb[0], rgb[1], rgb[2]);

@@ -77,7 +77,7 @@ void BuildRamp(MeshObjectX& s) {
 }
 
 GLuint TextureName(int id, int mipmapped) {
-    if (!TextureStore::ValidId(id)) return 0;
+    if (!IdInRange(id, kTextureIds)) return 0;
     TextureEntry& e = gRenderer2D.textures[id];
     return mipmapped ? e.mipmappedName : e.plainName;
 }
@@ -176,32 +176,29 @@ bool IsVisible(const Zovovezi3D& r, Vec3 centre, float radius) {
 }
 
 FramePair ResolveFrames(int32_t frameCount, double from, double to, double t, bool interpolate) {
-    FramePair f;
-    if (!interpolate) {
-        f.a = TruncToInt(from);
-        f.b = TruncToInt(to);
-        f.w = float(t);
-    } else {
+    // Frames A and B stay doubles until they are clamped, so frame numbers beyond the int range
+    // end at the last frame (or the first) like any other beyond the count.
+    double a = from, b = to, w = t;
+    if (interpolate) {
         if (t != 1) t = std::fmod(t, 1.0);
         const double p = from + (to - from) * t;
-        const int32_t whole = TruncToInt(p);
+        const double whole = std::trunc(p);
         if (to > from) {
-            f.a = whole;
-            f.b = whole + 1;
-            f.w = float(1 - (p - whole));
+            a = whole;
+            b = whole + 1;
+            w = 1 - (p - whole);
         } else if (to < from) {
-            f.a = whole + 1;
-            f.b = whole;
-            f.w = float(p - whole);
+            a = whole + 1;
+            b = whole;
+            w = p - whole;
         } else {
-            f.a = TruncToInt(from);
-            f.b = TruncToInt(to);
-            f.w = 0;
+            w = 0;
         }
     }
-    if (!std::isfinite(f.w)) f.w = 0;
-    f.a = std::clamp(f.a, 0, frameCount - 1);
-    f.b = std::clamp(f.b, 0, frameCount - 1);
+    FramePair f;
+    f.a = std::clamp(TruncToInt(a), 0, frameCount - 1);
+    f.b = std::clamp(TruncToInt(b), 0, frameCount - 1);
+    f.w = std::isfinite(float(w)) ? float(w) : 0.0f;
     return f;
 }
 
@@ -323,8 +320,8 @@ const VertexRecord* PoseRecords(MeshObjectX& s, const DrawPlan& p, bool& useStat
 // Plain texturing: the bound store texture (and the second one) with the model's texture
 // coordinates, and the colour table's colours when the model has any.
 void PlainArrays(const MeshObjectX& s, const VertexRecord* arrays, const TextureBinding& binding) {
-    if (TextureStore::ValidId(binding.id)) {
-        if (TextureStore::ValidId(binding.secondId) && glClientActiveTextureARBPtr != nullptr) {
+    if (IdInRange(binding.id, kTextureIds)) {
+        if (IdInRange(binding.secondId, kTextureIds) && glClientActiveTextureARBPtr != nullptr) {
             TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
         }
         TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
@@ -360,7 +357,7 @@ void ToonArrays(const MeshObjectX& s, const VertexRecord* arrays, const TextureB
     glEnable(GL_TEXTURE_2D);
     TexCoordArray(GL_TEXTURE1_ARB, arrays, 14);
     glActiveTextureARBPtr(GL_TEXTURE0_ARB);
-    if (TextureStore::ValidId(binding.id)) {
+    if (IdInRange(binding.id, kTextureIds)) {
         glBindTexture(GL_TEXTURE_2D, TextureName(binding.id, binding.mipmapped));
         glEnable(GL_TEXTURE_2D);
         TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
@@ -503,7 +500,7 @@ void SetTexture(double texture, double bumpTexture) {
     if (!GlReady()) return;
     const int32_t tex = TruncToInt(texture), tex2 = TruncToInt(bumpTexture);
     // Ids beyond the store are refused like the untextured -1.
-    BindTextures(TextureStore::ValidId(tex) ? tex : -1, TextureStore::ValidId(tex2) ? tex2 : -1, TextureVariant());
+    BindTextures(IdInRange(tex, kTextureIds) ? tex : -1, IdInRange(tex2, kTextureIds) ? tex2 : -1, TextureVariant());
 }
 
 void SetTextureOffset(double u, double v) {

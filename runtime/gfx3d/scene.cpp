@@ -349,7 +349,7 @@ void ScaleObject(double x, double y, double z) {
 
 void RotateObject(double angle, double x, double y, double z) {
     TransformLevel& level = gRenderer3D.levels[gRenderer3D.currentLevel];
-    if (level.rotationCount < 0 || level.rotationCount >= 16) return;
+    if (!IdInRange(level.rotationCount, 16)) return;
     float* q = level.rotations[level.rotationCount++];
     q[0] = float(angle), q[1] = float(x), q[2] = float(y), q[3] = float(z);
 }

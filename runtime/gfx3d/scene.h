@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "basics/arguments.h"
 #include "gfx3d/objectstore.h"
 
 namespace scene3d {
@@ -30,12 +31,6 @@ inline Vec3 NormalisedIfLong(Vec3 v) {
         if (len != 0) return v * (1.0f / len);
     }
     return v;
-}
-
-// A command's number truncated toward zero; 0 when it lies outside int32_t's range or is NaN.
-inline int32_t TruncToInt(double v) {
-    if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
-    return int32_t(v);
 }
 
 // Column-major 4 x 4 matrices, as OpenGL stores them.
