@@ -1,13 +1,11 @@
 // Reading the screen back: screenshots and the pixel query read the copy of the frame last
 // shown that the window keeps (core/frame.cpp); sprite dumps read the sprite's texture.
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "gfx2d/bmp.h"
 #include "gfx2d/gfx2d.h"
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 
 double SaveScreenshot(const DynString& file) {
@@ -39,8 +37,7 @@ double SaveSprite(double idArg, const DynString& file) {
         return 0;
     }
     std::vector<uint8_t> pixels(size_t(tw) * size_t(th) * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+    ReadTextureBgr(pixels.data());
     BindTextures(b.id, b.secondId, b.mipmapped);
     return WriteBmp24(file.CStr(), pixels.data(), std::min<int>(e.imageWidth, tw),
                       std::min<int>(e.imageHeight, th), tw, false);

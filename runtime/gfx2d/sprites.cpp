@@ -4,13 +4,11 @@
 // Quads run bottom-left, bottom-right, top-right, top-left: counter-clockwise in GL's y-up
 // system, so they survive the back-face culling of the 2D state. The image occupies the
 // texture's lower-left corner, u = imageWidth / textureWidth, v = imageHeight / textureHeight.
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "gfx2d/gfx2d.h"
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 
 namespace {
@@ -31,27 +29,15 @@ void ImageExtent(const TextureEntry& e, double& u, double& v) {
 void ImageQuad(const TextureEntry& e, double left, double bottom, double right, double top) {
     double u, v;
     ImageExtent(e, u, v);
-    glBegin(GL_TRIANGLE_FAN);
-    glTexCoord2d(0, 0);
-    glVertex2d(left, bottom);
-    glTexCoord2d(u, 0);
-    glVertex2d(right, bottom);
-    glTexCoord2d(u, v);
-    glVertex2d(right, top);
-    glTexCoord2d(0, v);
-    glVertex2d(left, top);
-    glEnd();
+    DrawImageQuad(u, v, left, bottom, right, top);
 }
 
 // A quad of half sizes (hw, hh) turned by angle degrees about the centre of the sprite's
 // natural-size box placed at (x, y).
 void RotatedQuad(const TextureEntry& e, double x, double y, double angle, double hw, double hh) {
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslated(e.imageWidth / 2 + x, -y - e.imageHeight / 2, 0);
-    glRotated(angle, 0, 0, 1);
-    ImageQuad(e, -hw, -hh, hw, hh);
-    glPopMatrix();
+    double u, v;
+    ImageExtent(e, u, v);
+    DrawTurnedImageQuad(u, v, e.imageWidth / 2 + x, -y - e.imageHeight / 2, angle, hw, hh);
 }
 
 int GrabTextureSize(int side) {
@@ -110,7 +96,7 @@ void RotoZoomSprite(double idArg, double x, double y, double angle, double zoom)
     const double hw = (w < 1 ? e->imageWidth : w) / 2.0;
     const double hh = (h < 1 ? e->imageHeight : h) / 2.0;
     const float s = gRenderer2D.colourScale;
-    glColor4f(s, s, s, s);
+    SetDrawColour(s, s, s, s);
     RotatedQuad(*e, x, y, angle, hw, hh);
 }
 
@@ -128,7 +114,7 @@ void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg
     store.Release(id);
     TextureEntry& e = store[id];
     e.plainName = MakeCopyTarget(tw, th);
-    if (w > 0 && h > 0) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, Window().screenHeight - y - h, w, h);
+    if (w > 0 && h > 0) CopyFrameToTexture(x, Window().screenHeight - y - h, w, h);
     e.textureWidth = tw;
     e.textureHeight = th;
     e.imageWidth = w;
@@ -180,30 +166,21 @@ void DrawSpriteBillboard(double idArg, double x, double y, double z, double scal
     TextureStore& store = gRenderer2D.textures;
     const TextureEntry& e = store[id];
     double m[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    ReadModelview(m);
     const double R[3] = {m[0], m[4], m[8]}, U[3] = {m[1], m[5], m[9]};
     const double hw = (e.imageWidth / 4) * scale, hh = (e.imageHeight / 2) * scale;
     const double P[3] = {x, y, z};
-    double a[3], b[3], c[3], d[3];
+    double corners[4][3]; // lower-left, lower-right, upper-right, upper-left
     for (int i = 0; i < 3; ++i) {
-        a[i] = P[i] - R[i] * hw;
-        b[i] = P[i] + R[i] * hw;
-        c[i] = b[i] + U[i] * hh;
-        d[i] = a[i] + U[i] * hh;
+        corners[0][i] = P[i] - R[i] * hw;
+        corners[1][i] = P[i] + R[i] * hw;
+        corners[2][i] = corners[1][i] + U[i] * hh;
+        corners[3][i] = corners[0][i] + U[i] * hh;
     }
     double u, v;
     ImageExtent(e, u, v);
     const TextureBinding saved = store.binding;
     BindTextures(id, -1, 0);
-    glBegin(GL_TRIANGLE_FAN);
-    glTexCoord2d(0, 0);
-    glVertex3dv(a);
-    glTexCoord2d(u, 0);
-    glVertex3dv(b);
-    glTexCoord2d(u, v);
-    glVertex3dv(c);
-    glTexCoord2d(0, v);
-    glVertex3dv(d);
-    glEnd();
+    DrawImageQuad3D(u, v, corners);
     BindTextures(saved.id, saved.secondId, saved.mipmapped);
 }
