@@ -1,9 +1,9 @@
-// The object store: the one Zovovezi3D, its slots' lifetime (load, save, clear, GL release) and
-// the commands that build an object from program code, one triangle strip after another.
+// The object store: the one Zovovezi3D, its slots' lifetime (load, save, clear; render.cpp deletes
+// their GL objects) and the commands that build an object from program code, one triangle strip
+// after another.
 #include <cmath>
 
 #include "basics/arguments.h"
-#include "core/glext.h"
 #include "files/lookup.h"
 #include "gfx3d/gfx3d.h"
 #include "gfx3d/objectstore.h"
@@ -20,15 +20,6 @@ Zovovezi3D::~Zovovezi3D() {
 MeshObjectX* Zovovezi3D::Slot(double id) {
     int32_t index = 0;
     return IdFrom(id, kSlotCount, index) ? &objects[index] : nullptr;
-}
-
-void MeshObjectX::ReleaseGpu() {
-    if (glDeleteBuffersARBPtr != nullptr) {
-        if (staticBuffer != 0) glDeleteBuffersARBPtr(1, &staticBuffer);
-        if (streamBuffer != 0) glDeleteBuffersARBPtr(1, &streamBuffer);
-    }
-    if (rampTexture != 0) glDeleteTextures(1, &rampTexture);
-    staticBuffer = streamBuffer = rampTexture = 0;
 }
 
 void MeshObjectX::ClearSlot(bool release) {

@@ -482,6 +482,16 @@ void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate
 
 } // namespace scene3d
 
+// The slot's GL objects are made by its draws (UploadVertices, BuildRamp) and deleted here.
+void MeshObjectX::ReleaseGpu() {
+    if (glDeleteBuffersARBPtr != nullptr) {
+        if (staticBuffer != 0) glDeleteBuffersARBPtr(1, &staticBuffer);
+        if (streamBuffer != 0) glDeleteBuffersARBPtr(1, &streamBuffer);
+    }
+    if (rampTexture != 0) glDeleteTextures(1, &rampTexture);
+    staticBuffer = streamBuffer = rampTexture = 0;
+}
+
 void DrawObject(double id, double frame) {
     MeshObjectX* s = gRenderer3D.Slot(id);
     if (s == nullptr) return;

@@ -4,6 +4,7 @@
 // no GL context exists (the 2D renderer's window is not ready); GL calls are made only when it is.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -46,6 +47,11 @@ bool Invert(const Mat4& in, Mat4& out);                    // false when singula
 // The inverse of a rigid transform: transposed 3 x 3 part and translation -R^T t. Scaling is
 // not undone, so scaled transforms get an approximate inverse.
 Mat4 RigidInverse(const Mat4& m);
+
+// The transform stack's top level in use (-1: none) and a level's stored rotations, clamped to
+// what the arrays hold.
+inline int TopLevel(const Zovovezi3D& r) { return std::clamp(r.currentLevel, -1, 15); }
+inline int RotationCount(const TransformLevel& level) { return std::clamp(level.rotationCount, 0, 16); }
 
 // The transform stack, levels 0..currentLevel, as one matrix (what ApplyTransforms multiplies
 // onto the modelview).
