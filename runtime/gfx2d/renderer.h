@@ -99,7 +99,7 @@ public:
 
 extern OpenGLZovovezi gRenderer2D;
 
-// Bitmap reading into GL textures (texturestore.cpp).
+// Bitmap reading into GL textures (texturestore.cpp; the uploads are in gldraw.cpp).
 int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* plainName,
                    uint32_t* mipmappedName);               // 1 on success, 0 on any failure
 void ReadBmpSize(const char* path, int& width, int& height); // both 0 on failure

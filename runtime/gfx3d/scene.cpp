@@ -1,6 +1,7 @@
 // 3D scene state: projection modes, camera, the transform stack, culling, lights and fog.
-// The matrices are computed here as well as in GL, so the transform stack, the camera and the
-// projection stay meaningful (and the queries work) in a program without a window.
+// The matrices are computed here as well as in GL (glscene.cpp), so the transform stack, the
+// camera and the projection stay meaningful (and the queries work) in a program without a
+// window.
 #include "gfx3d/scene.h"
 
 #include <algorithm>
