@@ -1,7 +1,7 @@
 // The game's own costs under real GL (Xvfb, Mesa llvmpipe), with the generated assets:
 //
 // - PlayFrame: one frame of the play scene as RunFrame draws it (both scene passes with the
-//   shadows, the HUD), finished with glFinish so the driver's work is inside the frame, without
+//   shadows, the HUD), finished (FinishDrawing) so the driver's work is inside the frame, without
 //   the swap and the pacing wait. Timed as process CPU time, so llvmpipe's rasterizer threads
 //   count too. EmptyFrame (clear and finish) is the floor of any frame in the same window.
 // - PlayFrameWithoutShortcuts: the same frame with the shadow pass drawn as it once was (the
@@ -21,7 +21,6 @@
 //   frame's pacing wait reads the clock in a loop).
 // The peak resident memory of the process after the play frames is the "peak_rss_MB" counter;
 // "rss_at_start_MB" is the process before the window was opened.
-#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -77,7 +76,7 @@ bool Setup() {
         gSettings.screenWidth = 640;
         gSettings.screenHeight = 480;
         if (!Window().OpenWindow(640, 480, 0, -1)) return false;
-        std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        std::printf("renderer: %s\n", Window().RendererName());
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
         CreateAudioDevice();
@@ -116,8 +115,8 @@ void PlayFrameBody() {
 void BM_EmptyFrame(benchmark::State& state) {
     if (!Setup()) return state.SkipWithError("no GL window");
     for (auto _ : state) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        glFinish();
+        Window().ClearBuffers(kClearColour | kClearDepth | kClearStencil);
+        Window().FinishDrawing();
     }
 }
 BENCHMARK(BM_EmptyFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
@@ -129,9 +128,9 @@ void BM_PlayFrame(benchmark::State& state) {
     for (auto _ : state) {
         DriveKeys(frame++);
         gNow += 5;
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        Window().ClearBuffers(kClearColour | kClearDepth | kClearStencil);
         PlayFrameBody();
-        glFinish();
+        Window().FinishDrawing();
     }
     state.counters["rss_at_start_MB"] = gRssAtStart;
     state.counters["peak_rss_MB"] = PeakResidentMegabytes();
@@ -227,7 +226,7 @@ void BM_Restart(benchmark::State& state) {
     if (!Setup()) return state.SkipWithError("no GL window");
     for (auto _ : state) {
         StartRound();
-        glFinish();
+        Window().FinishDrawing();
     }
 }
 BENCHMARK(BM_Restart)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);

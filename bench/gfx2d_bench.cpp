@@ -2,7 +2,6 @@
 // 24-bit bitmap as a sprite and as a background layer, upload included, against reading the same
 // file into memory; 2,000 characters of text per frame against an empty frame; the mipmap chain
 // of a 1024 x 1024 texture against copying it.
-#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -64,7 +63,7 @@ void BM_LoadSprite(benchmark::State& state) {
     DynString name(Picture().c_str());
     for (auto _ : state) {
         LoadSprite(name, 1);
-        glFinish();
+        Window().FinishDrawing();
     }
 }
 BENCHMARK(BM_LoadSprite)->Unit(benchmark::kMillisecond);
@@ -73,7 +72,7 @@ void BM_LoadLayer(benchmark::State& state) {
     if (!OpenOnce()) return state.SkipWithError("no window");
     for (auto _ : state) {
         LoadLayer(2, Picture().c_str());
-        glFinish();
+        Window().FinishDrawing();
     }
     ReleaseLayer(2);
 }
@@ -82,8 +81,8 @@ BENCHMARK(BM_LoadLayer)->Unit(benchmark::kMillisecond);
 void BM_EmptyFrame(benchmark::State& state) {
     if (!OpenOnce()) return state.SkipWithError("no window");
     for (auto _ : state) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        glFinish();
+        Window().ClearBuffers(kClearColour);
+        Window().FinishDrawing();
     }
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond);
@@ -95,9 +94,9 @@ void BM_PrintText2000PerFrame(benchmark::State& state) {
     DynString line("The quick brown fox jumps over the lazy dog 0123456789 (text benchmark line) !?");
     line += DynString("#####################");  // 100 characters
     for (auto _ : state) {
-        glClear(GL_COLOR_BUFFER_BIT);
+        Window().ClearBuffers(kClearColour);
         for (int i = 0; i < 20; ++i) PrintText(line, 0, i * 10);
-        glFinish();
+        Window().FinishDrawing();
     }
     state.SetItemsProcessed(state.iterations() * 2000);
 }
@@ -131,7 +130,7 @@ BENCHMARK(BM_MipChain1024)->Unit(benchmark::kMillisecond);
 // The window opens before the run, so the report's context names the GL renderer measured.
 int main(int argc, char** argv) {
     if (OpenOnce()) {
-        benchmark::AddCustomContext("renderer", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        benchmark::AddCustomContext("renderer", Window().RendererName());
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

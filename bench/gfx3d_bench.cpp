@@ -4,7 +4,6 @@
 // (the buffer functions taken away, as on a GL without them), and with the stencil shadow pass
 // added as the game draws it (lit pass, then every object's shadow volume). An empty frame is
 // the baseline. Frames per second are in the "fps" counter.
-#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -46,7 +45,7 @@ bool Setup() {
         gSettings.screenWidth = 640;
         gSettings.screenHeight = 480;
         if (!Window().OpenWindow(640, 480, 0, -1)) return false;
-        std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        std::printf("renderer: %s\n", Window().RendererName());
         const std::string path = "/tmp/voxa_gfx3d_bench_" + std::to_string(getpid()) + ".bmp";
         std::vector<uint8_t> pixels(64 * 64 * 3);
         for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 13 + i / 192);
@@ -67,7 +66,7 @@ bool Setup() {
 }
 
 void BeginFrame() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    Window().ClearBuffers(kClearColour | kClearDepth | kClearStencil);
     Enter3DMode(1, 500, 45);
     SetCamera(0, 40, 60, 0, 0, 0);
     SetSpotLight(0, 0xFFFFFF, 0, 0, 0, 0, -1, -1, 180);
@@ -85,7 +84,7 @@ void DrawObjects() {
 
 void EndFrame() {
     Enter2DMode();
-    glFinish();
+    Window().FinishDrawing();
 }
 
 void CountFrames(benchmark::State& state) {

@@ -14,6 +14,7 @@
 #include <new>
 
 #include "base/errors.h"
+#include "basics/arguments.h"
 
 namespace {
 
@@ -102,8 +103,8 @@ void ForCommonIndices(const uint32_t (&a)[8], const uint32_t (&b)[8], F f) {
 
 // Size of dimension trunc(k); 0 for a k that truncates outside 0..7 (or NaN).
 double BoundsOf(const uint32_t (&dims)[8], double k) {
-    if (!(k > -1.0) || k >= 8.0) return 0.0;
-    return dims[static_cast<int>(k)];
+    int32_t index = 0;
+    return IdFrom(k, 8, index) ? dims[index] : 0.0;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <cmath>
 
+#include "basics/arguments.h"
 #include "voxa/basics.h"
 
 namespace {
@@ -23,14 +24,6 @@ IsaacState gRandom;
         g ^= h << 8;  b += g; h += a;     \
         h ^= a >> 9;  c += h; a += b;     \
     }
-
-// Truncates toward zero into a 32-bit integer; NaN and values outside the range saturate.
-int32_t TruncI32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
 
 } // namespace
 
@@ -57,8 +50,8 @@ double Pow(double b, double e) { return std::pow(b, e); }
 
 double Mod(double a, double b) {
     if (b == 0) return 0;
-    int32_t ia = TruncI32(a);
-    int32_t ib = TruncI32(b);
+    int32_t ia = TruncToInt(a);
+    int32_t ib = TruncToInt(b);
     if (ib == 0) return 0;               // |b| < 1 truncates to 0: no division by zero
     if (ib == -1) return 0;              // x mod -1 is 0; INT32_MIN % -1 would overflow
     return static_cast<double>(ia % ib);

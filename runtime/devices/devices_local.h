@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "basics/arguments.h"
+
 // Scancodes are PC keyboard set-1 codes, extended keys numbered 0x80 + code; 0..254 are used.
 constexpr int kScancodeCount = 255;
 constexpr int kMaxJoysticks = 10;
@@ -72,9 +74,3 @@ void StopWatchingWheel();           // at shutdown
 JoystickState ReadJoystick(int j);  // all zero and centred for a joystick not opened
 int JoystickCount();                // opened joysticks (while replaying: the recorded run's)
 
-// Whole-number argument of a command: trunc(value), or fallback when it is not a number or
-// lies outside the int range (so no out-of-range conversion ever happens).
-inline int TruncArg(double value, int fallback) {
-    if (!(value > -2147483648.0 && value < 2147483648.0)) return fallback;
-    return static_cast<int>(value);
-}

@@ -27,12 +27,12 @@ int HatAngle(uint8_t hat) {
 // The opened joystick of an index, or null (also for indices outside 0..9).
 SDL_Joystick* Joystick(int index) {
     InputDevices* d = Devices();
-    if (d == nullptr || index < 0 || index >= kMaxJoysticks) return nullptr;
+    if (d == nullptr || !IdInRange(index, kMaxJoysticks)) return nullptr;
     return d->joysticks[index];
 }
 
 double Axis(double j, int axis) {
-    double v = ReadJoystick(TruncArg(j, -1)).axes[axis] / 32767.0;
+    double v = ReadJoystick(TruncOr(j, -1)).axes[axis] / 32767.0;
     return std::clamp(v, -1.0, 1.0);
 }
 
@@ -48,7 +48,7 @@ int JoystickCount() {
 // Joysticks 0..JoystickCount()-1 are read (a replay has the recorded run's); others stay centred.
 JoystickState ReadJoystick(int j) {
     JoystickState s;
-    if (j < 0 || j >= JoystickCount()) return s;
+    if (!IdInRange(j, JoystickCount())) return s;
     if (SDL_Joystick* stick = Joystick(j)) {
         SDL_JoystickUpdate();
         int axes = std::min(SDL_JoystickNumAxes(stick), kJoyAxes);
@@ -70,24 +70,24 @@ double GetJoyRY(double j) { return Axis(j, 4); }
 double GetJoyRZ(double j) { return Axis(j, 5); }
 
 double GetJoyPovX(double j) {
-    int angle = ReadJoystick(TruncArg(j, -1)).hatAngle;
+    int angle = ReadJoystick(TruncOr(j, -1)).hatAngle;
     return angle == 9000 ? 1 : angle == 27000 ? -1 : 0;
 }
 
 double GetJoyPovY(double j) {
-    int angle = ReadJoystick(TruncArg(j, -1)).hatAngle;
+    int angle = ReadJoystick(TruncOr(j, -1)).hatAngle;
     return angle == 0 ? -1 : angle == 18000 ? 1 : 0;
 }
 
 double GetJoyButton(double j, double b) {
-    int button = TruncArg(b, -1);
-    if (button < 0 || button >= kJoyButtons) return 0;
-    return ReadJoystick(TruncArg(j, -1)).buttons[button];
+    int32_t button = 0;
+    if (!IdFrom(b, kJoyButtons, button)) return 0;
+    return ReadJoystick(TruncOr(j, -1)).buttons[button];
 }
 
 DynString GetJoyName(double j) {
-    int index = TruncArg(j, -1);
-    if (index < 0 || index >= JoystickCount()) return DynString("");
+    int32_t index = 0;
+    if (!IdFrom(j, JoystickCount(), index)) return DynString("");
     const char* name = ReplayedJoystickCount() >= 0 ? ReplayedJoystickName(index) : SDL_JoystickName(index);
     return DynString(name ? name : "");
 }

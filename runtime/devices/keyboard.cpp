@@ -118,11 +118,11 @@ int CharOf(int scancode) {
 void SetKeyStateSourceForTesting(const uint8_t* table) { gTestKeyState = table; }
 
 int ScancodeKeySymbol(int scancode) {
-    return scancode >= 0 && scancode < kScancodeCount ? kKeyTable[scancode] : kNoKey;
+    return IdInRange(scancode, kScancodeCount) ? kKeyTable[scancode] : kNoKey;
 }
 
 bool KeyHeld(int scancode) {
-    if (scancode < 0 || scancode >= kScancodeCount) return false;
+    if (!IdInRange(scancode, kScancodeCount)) return false;
     return SampleKey(scancode, SymbolHeld(KeyState(), scancode));
 }
 
@@ -139,12 +139,12 @@ double KeyDown(double scancode) {
     SDL_PumpEvents();
     // Taken modulo 256 (257 is Escape again); a value that is not a number reads scancode 255,
     // which has no key.
-    return KeyHeld(static_cast<uint8_t>(TruncArg(scancode, 255))) ? 1 : 0;
+    return KeyHeld(static_cast<uint8_t>(TruncOr(scancode, 255))) ? 1 : 0;
 }
 
 double CharOfScancode(double scancode) {
-    int s = TruncArg(scancode, -1);
-    return s >= 0 && s < kScancodeCount ? CharOf(s) : 0;
+    int32_t s = 0;
+    return IdFrom(scancode, kScancodeCount, s) ? CharOf(s) : 0;
 }
 
 int ReadKeyChar() {

@@ -34,7 +34,7 @@ void InputText(DynString& text, double x, double y) {
             blink = 1 - blink;
         }
         DrawLayer(kEditLayer);
-        PrintText(blink ? text + "_" : text, TruncArg(x, 0), TruncArg(y, 0));
+        PrintText(blink ? text + "_" : text, TruncOr(x, 0), TruncOr(y, 0));
     }
 }
 

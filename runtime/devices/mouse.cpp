@@ -129,7 +129,7 @@ void GetMouseState(double& x, double& y, double& left, double& right) {
 
 double MouseAxis(double n) {
     MouseSample m = ReadMouse();
-    switch (TruncArg(n, -1)) {
+    switch (TruncOr(n, -1)) {
         case 0: return m.relX;
         case 1: return m.relY;
         case 2: return m.wheel;
@@ -152,6 +152,6 @@ void ShowMouse(double on) {
 void SetMousePosition(double x, double y) {
     InputDevices* d = Devices();
     if (d == nullptr) return;
-    d->mouseX = TruncArg(x, 0);
-    d->mouseY = TruncArg(y, 0);
+    d->mouseX = TruncOr(x, 0);
+    d->mouseY = TruncOr(y, 0);
 }

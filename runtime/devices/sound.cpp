@@ -6,6 +6,7 @@
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -30,12 +31,12 @@ struct SoundState {
 
 SoundState gSound;
 
-// Slot of a program's id: ids above 127 are 127; negative ids (and not-a-number) are refused
-// with -1, so they never index the table.
+// Slot of a program's id: ids above 127 are 127; negative ids (and not-a-number, which
+// std::min passes on) are refused with -1, so they never index the table.
 int SlotOf(double id) {
-    if (!(id > -1.0)) return -1;
-    if (id >= kSoundSlots - 1) return kSoundSlots - 1;
-    return static_cast<int>(id);
+    int32_t slot = -1;
+    IdFrom(std::min(id, double(kSoundSlots - 1)), kSoundSlots, slot);
+    return slot;
 }
 
 uint32_t ReadLE32(const unsigned char* p) {
@@ -124,7 +125,7 @@ double LoadSound(const DynString& file, double id, double) {
 double PlaySound(double id, double, double volume) {
     // The pan is accepted for compatibility; samples always play centred.
     double scaled = std::fmin(100.0 * volume, 100.0);
-    int v = TruncArg(scaled, 0);
+    int v = TruncOr(scaled, 0);
     if (v < 0) v = 0;
     int slot = SlotOf(id);
     if (!gSound.opened || slot < 0 || gSound.slots[slot] == nullptr) return 1;

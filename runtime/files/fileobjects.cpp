@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "basics/arguments.h"
 #include "files/files_local.h"
 #include "files/lookup.h"
 #include "voxa/files.h"
@@ -31,8 +32,9 @@ void TrimControl(std::string& s) {
 
 // A line index given as a number: truncated toward zero; -1 when outside 0..255 (or NaN).
 int LineIndex(double line) {
-    if (!(line > -1.0 && line < double(kLineCount))) return -1;
-    return int(line);
+    int32_t index = -1;
+    IdFrom(line, kLineCount, index);
+    return index;
 }
 
 void WriteBack(const std::string& path, const std::string& content) {

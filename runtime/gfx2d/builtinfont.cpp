@@ -79,7 +79,7 @@ void DrawGlyph(std::vector<uint8_t>& image, uint32_t glyph, int cellX, int cellT
 } // namespace
 
 void MakeBuiltinFont(int n) {
-    if (n < 0 || n >= kFontSlots) return;
+    if (!IdInRange(n, kFontSlots)) return;
     const int id = kFontTextureBase + n;
     TextureStore& store = gRenderer2D.textures;
     store.Release(id);

@@ -1,12 +1,10 @@
 // Reading the screen back: screenshots and the pixel query read the copy of the frame last
 // shown that the window keeps (window/pacing.cpp); sprite dumps read the sprite's texture.
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "gfx2d/bmp.h"
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/renderer.h"
 #include "window/window.h"
@@ -28,7 +26,7 @@ double SaveScreenshot(const DynString& file) {
 
 double SaveSprite(double idArg, const DynString& file) {
     int id;
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return 0;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return 0;
     const TextureEntry& e = gRenderer2D.textures[id];
     if (e.plainName == 0) return 0;
     // Sized by the texture GL holds, which a damaged header may have claimed larger.
@@ -40,8 +38,7 @@ double SaveSprite(double idArg, const DynString& file) {
         return 0;
     }
     std::vector<uint8_t> pixels(size_t(tw) * size_t(th) * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+    ReadTextureBgr(pixels.data());
     BindTextures(b.id, b.secondId, b.mipmapped);
     return WriteBmp24(file.CStr(), pixels.data(), std::min<int>(e.imageWidth, tw),
                       std::min<int>(e.imageHeight, th), tw, false);

@@ -1,13 +1,13 @@
 // Bitmap fonts: 16 font slots in the texture store (ids 65520..65535), each an image of 16
 // columns of fixed-size character cells; 8 rows (128 characters) for a square or wide image,
 // 16 rows (256 characters) for a tall one. Text is fixed-pitch and drawn as one batch of quads.
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "base/errors.h"
 #include "files/lookup.h"
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/renderer.h"
 #include "window/window.h"
@@ -44,6 +44,26 @@ void CellOrigin(const FontGrid& g, unsigned char byte, double& s, double& t) {
     t = (g.rows - 1 - c / 16) * g.dv;
 }
 
+// The corners of a text's quads, four per character, kept between calls so that drawing text
+// allocates only for a text longer than any before.
+std::vector<QuadCorner>& GlyphCorners() {
+    static std::vector<QuadCorner> corners;
+    corners.clear();
+    return corners;
+}
+
+// Adds a character's quad: its cell of the font texture on the corners lower-left, lower-right,
+// upper-right, upper-left.
+void AddGlyph(std::vector<QuadCorner>& out, const FontGrid& g, char c, const double* v0, const double* v1,
+              const double* v2, const double* v3) {
+    double s, t;
+    CellOrigin(g, static_cast<unsigned char>(c), s, t);
+    out.push_back({s, t, v0[0], v0[1], v0[2]});
+    out.push_back({s + g.du, t, v1[0], v1[1], v1[2]});
+    out.push_back({s + g.du, t + g.dv, v2[0], v2[1], v2[2]});
+    out.push_back({s, t + g.dv, v3[0], v3[1], v3[2]});
+}
+
 } // namespace
 
 int CurrentFont() { return std::clamp(gCurrentFont, 0, kFontSlots - 1); }
@@ -65,27 +85,20 @@ void LoadFont(const DynString& file, double n) {
 void SetFont(double n) { gCurrentFont = ClampFont(n); }
 
 void DrawText(int font, const char* text, double x, double y, double z) {
-    if (font < 0 || font >= kFontSlots || text == nullptr || !Window().ready) return;
+    if (!IdInRange(font, kFontSlots) || text == nullptr || !Window().ready) return;
     const int id = kFontTextureBase + font;
     BindTextures(id, -1, 0);
     FontGrid g;
     if (!GridOf(gRenderer2D.textures[id], g)) return;
     double X = CeilToInt(x), Y = -double(CeilToInt(y));
-    glBegin(GL_QUADS);
+    std::vector<QuadCorner>& corners = GlyphCorners();
     for (const char* p = text; *p != '\0'; ++p) {
-        double s, t;
-        CellOrigin(g, static_cast<unsigned char>(*p), s, t);
-        glTexCoord2d(s, t);
-        glVertex3d(X, Y - g.cellHeight, z);
-        glTexCoord2d(s + g.du, t);
-        glVertex3d(X + g.cellWidth, Y - g.cellHeight, z);
-        glTexCoord2d(s + g.du, t + g.dv);
-        glVertex3d(X + g.cellWidth, Y, z);
-        glTexCoord2d(s, t + g.dv);
-        glVertex3d(X, Y, z);
+        const double v0[3] = {X, Y - g.cellHeight, z}, v1[3] = {X + g.cellWidth, Y - g.cellHeight, z};
+        const double v2[3] = {X + g.cellWidth, Y, z}, v3[3] = {X, Y, z};
+        AddGlyph(corners, g, *p, v0, v1, v2, v3);
         X += g.cellWidth;
     }
-    glEnd();
+    DrawTexturedQuads(corners.data(), corners.size());
 }
 
 void PrintText(const DynString& text, double x, double y) {
@@ -105,10 +118,10 @@ namespace {
 // Text at the window position of a 3D point, centred on it, the cells' lower edge at its height.
 void DrawTextAtPoint(int font, const char* text, double x, double y, double z) {
     double m[16], p[16];
-    GLint vp[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, m);
-    glGetDoublev(GL_PROJECTION_MATRIX, p);
-    glGetIntegerv(GL_VIEWPORT, vp);
+    int vp[4];
+    ReadModelview(m);
+    ReadProjection(p);
+    ReadViewport(vp);
     double eye[4], clip[4];
     const double in[4] = {x, y, z, 1};
     for (int r = 0; r < 4; ++r) eye[r] = m[r] * in[0] + m[4 + r] * in[1] + m[8 + r] * in[2] + m[12 + r] * in[3];
@@ -119,18 +132,9 @@ void DrawTextAtPoint(int font, const char* text, double x, double y, double z) {
     const double py = vp[3] - (vp[1] + (ndcY + 1) * vp[3] * 0.5);
     const TextureEntry& e = gRenderer2D.textures[kFontTextureBase + font];
     const WindowContext& window = Window();
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, window.screenWidth, -window.screenHeight, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    PushScreenProjection(window.screenWidth, window.screenHeight);
     DrawText(font, text, px - std::strlen(text) * (e.imageWidth / 16) * 0.5, py - e.imageHeight / 8, 0);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    PopScreenProjection();
 }
 
 // Text standing in the scene and facing the camera; each glyph a square of cw * size units.
@@ -139,7 +143,7 @@ void DrawTextStanding(int font, const char* text, double x, double y, double z, 
     FontGrid g;
     if (!GridOf(gRenderer2D.textures[id], g)) return;
     double m[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    ReadModelview(m);
     const double k = g.cellWidth * size;
     const double R[3] = {m[0] * k, m[4] * k, m[8] * k}, U[3] = {m[1] * k, m[5] * k, m[9] * k};
     const double half = std::strlen(text) / 2.0;
@@ -152,33 +156,24 @@ void DrawTextStanding(int font, const char* text, double x, double y, double z, 
         v3[i] = v0[i] + U[i];
     }
     BindTextures(id, -1, 0);
-    glBegin(GL_QUADS);
+    std::vector<QuadCorner>& corners = GlyphCorners();
     for (const char* p = text; *p != '\0'; ++p) {
-        double s, t;
-        CellOrigin(g, static_cast<unsigned char>(*p), s, t);
-        glTexCoord2d(s, t);
-        glVertex3dv(v0);
-        glTexCoord2d(s + g.du, t);
-        glVertex3dv(v1);
-        glTexCoord2d(s + g.du, t + g.dv);
-        glVertex3dv(v2);
-        glTexCoord2d(s, t + g.dv);
-        glVertex3dv(v3);
+        AddGlyph(corners, g, *p, v0, v1, v2, v3);
         for (int i = 0; i < 3; ++i) v0[i] += R[i], v1[i] += R[i], v2[i] += R[i], v3[i] += R[i];
     }
-    glEnd();
+    DrawTexturedQuads(corners.data(), corners.size());
 }
 
 } // namespace
 
 void DrawText3D(int font, const char* text, double x, double y, double z, double size) {
-    if (font < 0 || font >= kFontSlots || text == nullptr || !Window().ready) return;
-    const bool culling = glIsEnabled(GL_CULL_FACE);
-    if (culling) glDisable(GL_CULL_FACE);
+    if (!IdInRange(font, kFontSlots) || text == nullptr || !Window().ready) return;
+    const bool culling = FaceCullingOn();
+    if (culling) SetFaceCulling(false);
     if (size == 0) {
         DrawTextAtPoint(font, text, x, y, z);
     } else {
         DrawTextStanding(font, text, x, y, z, size);
     }
-    if (culling) glEnable(GL_CULL_FACE);
+    if (culling) SetFaceCulling(true);
 }

@@ -1,14 +1,12 @@
 // Background layers: full-screen pictures cut into tiles, each tile its own GL texture, so
 // pictures beyond the GL size limit and of any size can be shown. Layer 0 is drawn under every
 // frame by ShowScreen; layer 1 serves the crossfade, layer 3 the line editor.
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
 
 #include "base/errors.h"
 #include "files/lookup.h"
 #include "gfx2d/bmp.h"
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
 #include "gfx2d/renderer.h"
@@ -20,24 +18,10 @@ namespace {
 // Tiles per side needed for a picture side, cut to the grid.
 int TilesFor(int pixels) { return std::min((pixels + kLayerTileSize - 1) / kLayerTileSize, kLayerGrid); }
 
-void DrawTile(const LayerTile& tile, double x, double y) {
-    glBindTexture(GL_TEXTURE_2D, tile.name);
-    glBegin(GL_QUADS);
-    glTexCoord2d(0, 0);
-    glVertex2d(x, y);
-    glTexCoord2d(1, 0);
-    glVertex2d(x + tile.width, y);
-    glTexCoord2d(1, 1);
-    glVertex2d(x + tile.width, y + tile.height);
-    glTexCoord2d(0, 1);
-    glVertex2d(x, y + tile.height);
-    glEnd();
-}
-
 } // namespace
 
 int LoadLayer(int layer, const char* path) {
-    if (!ValidLayer(layer) || !Window().ready) return 0;
+    if (!IdInRange(layer, kLayers) || !Window().ready) return 0;
     int w = 0, h = 0;
     ReadBmpSize(path, w, h);
     if (w == 0 || h == 0) return 0;
@@ -69,7 +53,7 @@ int LoadLayer(int layer, const char* path) {
 }
 
 void GrabLayer(int layer) {
-    if (!ValidLayer(layer) || !Window().ready) return;
+    if (!IdInRange(layer, kLayers) || !Window().ready) return;
     const WindowContext& window = Window();
     const int t = std::min(MaxTextureSize(), 1024);
     ReleaseLayer(layer);
@@ -83,7 +67,7 @@ void GrabLayer(int layer) {
         for (int x = 0; x < window.screenWidth && columns < kLayerGrid; x += t, ++columns) {
             LayerTile& tile = l.Tile(columns, row);
             tile.name = MakeCopyTarget(t, th);
-            glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, window.screenHeight - y0 - th, t, th);
+            CopyFrameToTexture(x, window.screenHeight - y0 - th, t, th);
             tile.width = t;
             tile.height = th;
         }
@@ -94,34 +78,30 @@ void GrabLayer(int layer) {
 }
 
 void DrawLayer(int layer) {
-    if (!ValidLayer(layer) || !Window().ready) return;
+    if (!IdInRange(layer, kLayers) || !Window().ready) return;
     BackgroundLayer& l = gRenderer2D.layers[layer];
-    glDisable(GL_ALPHA_TEST);
-    if (glMultiTexCoord2fARBPtr != nullptr && glActiveTextureARBPtr != nullptr) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
-        glDisable(GL_TEXTURE_2D);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
-    }
-    glEnable(GL_TEXTURE_2D);
+    SetAlphaTest(false);
+    TextureUnitsForLayers();
     double x = 0;
     for (int c = 0; c < l.columns; ++c) {
         double y = -l.Tile(c, 0).height;
         for (int r = 0; r < l.rows; ++r) {
-            DrawTile(l.Tile(c, r), x, y);
+            const LayerTile& tile = l.Tile(c, r);
+            DrawTextureTile(tile.name, x, y, tile.width, tile.height);
             if (r + 1 < l.rows) y -= l.Tile(c, r + 1).height;
         }
         x += l.Tile(c, l.rows - 1).width;
     }
-    glEnable(GL_ALPHA_TEST);
+    SetAlphaTest(true);
 }
 
 void ReleaseLayer(int layer) {
-    if (!ValidLayer(layer)) return;
+    if (!IdInRange(layer, kLayers)) return;
     BackgroundLayer& l = gRenderer2D.layers[layer];
     for (int c = 0; c < l.columns; ++c) {
         for (int r = 0; r < l.rows; ++r) {
             LayerTile& tile = l.Tile(c, r);
-            if (tile.name != 0 && Window().ready) glDeleteTextures(1, &tile.name);
+            if (Window().ready) DeleteTextureName(tile.name);
         }
     }
     std::fill(l.tiles.begin(), l.tiles.end(), LayerTile{});
@@ -130,26 +110,25 @@ void ReleaseLayer(int layer) {
 }
 
 void Crossfade(int from, int to) {
-    if (!ValidLayer(from) || !ValidLayer(to) || !Window().ready) return;
+    if (!IdInRange(from, kLayers) || !IdInRange(to, kLayers) || !Window().ready) return;
     WindowContext& window = Window();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glDisable(GL_ALPHA_TEST);
-    glClear(GL_COLOR_BUFFER_BIT);
+    SetBlending(Blending::additive);
+    SetAlphaTest(false);
+    window.ClearBuffers(kClearColour);
     // f is kept in single precision: the sum of fifty steps of 0.02 lands just under 1, so
     // the loop shows 51 blended frames.
     for (float f = 0; f < 1; f += 0.02f) {
-        glColor4f(f, f, f, 1);
+        SetDrawColour(f, f, f, 1);
         DrawLayer(to);
-        glColor4f(1 - f, 1 - f, 1 - f, 1);
+        SetDrawColour(1 - f, 1 - f, 1 - f, 1);
         DrawLayer(from);
         window.PresentFrame();
     }
-    glColor4f(1, 1, 1, 1);
+    SetDrawColour(1, 1, 1, 1);
     DrawLayer(to);
     window.PresentFrame();
-    glEnable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
+    SetAlphaTest(true);
+    SetBlending(Blending::off);
     SetAlphaMode(0);
 }
 
@@ -184,6 +163,6 @@ void LoadBmpFade(const DynString& file) {
 void UseScreenAsBmp() { GrabLayer(0); }
 
 void BlackScreen() {
-    if (Window().ready) glClear(GL_COLOR_BUFFER_BIT);
+    Window().ClearBuffers(kClearColour);
     ReleaseLayer(0);
 }

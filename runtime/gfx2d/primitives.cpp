@@ -4,13 +4,11 @@
 // Primitives shift the projection by (0.375, 0.375) so integer coordinates hit pixel centres;
 // points and lines also sit one row lower (y + 1) than rectangles, because GL's y axis runs
 // upward from the pixel's lower edge.
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "base/hooks.h"
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/renderer.h"
 #include "window/glext.h"
@@ -54,23 +52,17 @@ public:
     explicit PrimitiveFrame(double colour) : saved_(gRenderer2D.textures.binding) {
         const float s = gRenderer2D.colourScale;
         const Rgb c = Split(colour);
-        glDisable(GL_ALPHA_TEST);
-        glColor4ub(GLubyte(c.red * s), GLubyte(c.green * s), GLubyte(c.blue * s),
-                   c.keyed ? 0 : GLubyte(255 * s));
+        BeginFlatColour(uint8_t(c.red * s), uint8_t(c.green * s), uint8_t(c.blue * s),
+                        c.keyed ? 0 : uint8_t(255 * s));
         BindTextures(-1, -1, 0);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glTranslatef(0.375f, 0.375f, 0);
-        glMatrixMode(GL_MODELVIEW);
+        ShiftToPixelCentres();
     }
     ~PrimitiveFrame() {
         const float s = gRenderer2D.colourScale;
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glColor4f(s, s, s, s);
+        UnshiftPixelCentres();
+        SetDrawColour(s, s, s, s);
         BindTextures(saved_.id, saved_.secondId, saved_.mipmapped);
-        glEnable(GL_ALPHA_TEST);
+        SetAlphaTest(true);
     }
     PrimitiveFrame(const PrimitiveFrame&) = delete;
     PrimitiveFrame& operator=(const PrimitiveFrame&) = delete;
@@ -87,24 +79,15 @@ void SetAlphaMode(double modeArg) {
     const float s = std::min(strength, 1.0f);
     gRenderer2D.colourScale = s;
     if (!Window().ready) return;
-    if (mode < 0) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    } else if (mode > 0) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_ONE, GL_ONE);
-    } else {
-        glDisable(GL_BLEND);
-    }
-    glColor4f(s, s, s, s);
+    SetBlending(mode < 0 ? Blending::translucent : mode > 0 ? Blending::additive : Blending::off);
+    SetDrawColour(s, s, s, s);
 }
 
 void SetPixel(double x, double y, double colour) {
     if (!Window().ready) return;
     PrimitiveFrame frame(colour);
-    glBegin(GL_POINTS);
-    glVertex2d(TruncToInt(x), -(double(TruncToInt(y)) + 1));
-    glEnd();
+    const double point[2] = {double(TruncToInt(x)), -(double(TruncToInt(y)) + 1)};
+    DrawFlatVertices(Primitive::points, point, 1);
 }
 
 void DrawLine(double x1, double y1, double x2, double y2, double colour) {
@@ -112,13 +95,9 @@ void DrawLine(double x1, double y1, double x2, double y2, double colour) {
     PrimitiveFrame frame(colour);
     const double ax = TruncToInt(x1), ay = -(double(TruncToInt(y1)) + 1);
     const double bx = TruncToInt(x2), by = -(double(TruncToInt(y2)) + 1);
-    glBegin(GL_LINES);
-    glVertex2d(ax, ay);
-    glVertex2d(bx, by);
-    glEnd();
-    glBegin(GL_POINTS);
-    glVertex2d(bx, by);
-    glEnd();
+    const double line[4] = {ax, ay, bx, by};
+    DrawFlatVertices(Primitive::lines, line, 2);
+    DrawFlatVertices(Primitive::points, line + 2, 1);
 }
 
 void DrawRect(double x1Arg, double y1Arg, double x2Arg, double y2Arg, double colour) {
@@ -130,12 +109,8 @@ void DrawRect(double x1Arg, double y1Arg, double x2Arg, double y2Arg, double col
     if (y1 > y2) std::swap(y1, y2);
     x2 += 1;
     y2 += 1;
-    glBegin(GL_QUADS);
-    glVertex2d(x1, -y2);
-    glVertex2d(x2, -y2);
-    glVertex2d(x2, -y1);
-    glVertex2d(x1, -y1);
-    glEnd();
+    const double quad[8] = {x1, -y2, x2, -y2, x2, -y1, x1, -y1};
+    DrawFlatVertices(Primitive::quads, quad, 4);
 }
 
 void StartPoly(double textureId) {
@@ -169,32 +144,8 @@ void PolyVector(double x, double y, double tx, double ty, double colour) {
 void EndPoly() {
     const Polygon& poly = gPolygon;
     if (!Window().ready || poly.refused || poly.count == 0) return;
-    const float s = gRenderer2D.colourScale;
     BindTextures(poly.textureId, -1, 0);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_DITHER);
-    glShadeModel(GL_SMOOTH);
-    // The arrays live in client memory: a buffer object left bound by the 3D engine would turn
-    // the pointers into offsets.
-    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
-    const float* data = poly.vertices.data();
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 32, data);
-    if (poly.textureId >= 0) {
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 32, data + 2);
-    }
-    glEnableClientState(GL_COLOR_ARRAY);
-    glColorPointer(4, GL_FLOAT, 32, data + 4);
-    glDrawArrays(GL_TRIANGLE_FAN, 0, GLsizei(poly.count));
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_COLOR_ARRAY);
-    glShadeModel(GL_FLAT);
-    glEnable(GL_TEXTURE_2D);
-    glColor4f(s, s, s, s);
-    glDisable(GL_DITHER);
-    glDisable(GL_COLOR_MATERIAL);
+    DrawPolygonFan(poly.vertices.data(), poly.count, poly.textureId >= 0, gRenderer2D.colourScale);
 }
 
 void SetViewport(double x, double y, double w, double h) {

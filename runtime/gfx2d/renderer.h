@@ -59,7 +59,6 @@ struct BmpLoadOptions {
 
 class TextureStore {
 public:
-    static bool ValidId(int64_t id) { return id >= 0 && id < kTextureIds; }
     TextureEntry& operator[](int id) { return entries_[id]; } // id must be valid
 
     int LoadTexture(int id, const char* path, uint32_t colourKey, bool normalMap); // 1 when the header gave a size
@@ -100,7 +99,7 @@ public:
 
 extern OpenGLZovovezi gRenderer2D;
 
-// Bitmap reading into GL textures (texturestore.cpp).
+// Bitmap reading into GL textures (texturestore.cpp; the uploads are in gldraw.cpp).
 int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* plainName,
                    uint32_t* mipmappedName);               // 1 on success, 0 on any failure
 void ReadBmpSize(const char* path, int& width, int& height); // both 0 on failure

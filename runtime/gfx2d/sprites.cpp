@@ -4,12 +4,10 @@
 // Quads run bottom-left, bottom-right, top-right, top-left: counter-clockwise in GL's y-up
 // system, so they survive the back-face culling of the 2D state. The image occupies the
 // texture's lower-left corner, u = imageWidth / textureWidth, v = imageHeight / textureHeight.
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
 #include <cmath>
 
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/renderer.h"
 #include "window/window.h"
@@ -18,7 +16,7 @@ namespace {
 
 // The sprite's entry after binding it for drawing; null when the id is refused.
 const TextureEntry* BindSprite(double idArg, int& id) {
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return nullptr;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return nullptr;
     BindTextures(id, -1, 0);
     return &gRenderer2D.textures[id];
 }
@@ -32,27 +30,15 @@ void ImageExtent(const TextureEntry& e, double& u, double& v) {
 void ImageQuad(const TextureEntry& e, double left, double bottom, double right, double top) {
     double u, v;
     ImageExtent(e, u, v);
-    glBegin(GL_TRIANGLE_FAN);
-    glTexCoord2d(0, 0);
-    glVertex2d(left, bottom);
-    glTexCoord2d(u, 0);
-    glVertex2d(right, bottom);
-    glTexCoord2d(u, v);
-    glVertex2d(right, top);
-    glTexCoord2d(0, v);
-    glVertex2d(left, top);
-    glEnd();
+    DrawImageQuad(u, v, left, bottom, right, top);
 }
 
 // A quad of half sizes (hw, hh) turned by angle degrees about the centre of the sprite's
 // natural-size box placed at (x, y).
 void RotatedQuad(const TextureEntry& e, double x, double y, double angle, double hw, double hh) {
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslated(e.imageWidth / 2 + x, -y - e.imageHeight / 2, 0);
-    glRotated(angle, 0, 0, 1);
-    ImageQuad(e, -hw, -hh, hw, hh);
-    glPopMatrix();
+    double u, v;
+    ImageExtent(e, u, v);
+    DrawTurnedImageQuad(u, v, e.imageWidth / 2 + x, -y - e.imageHeight / 2, angle, hw, hh);
 }
 
 int GrabTextureSize(int side) {
@@ -84,7 +70,7 @@ void StretchSprite(double idArg, double x, double y, double w, double h) {
 
 void ZoomSprite(double idArg, double x, double y, double zoomX, double zoomY) {
     int id;
-    if (!TextureIdFrom(idArg, id)) return;
+    if (!IdFrom(idArg, kTextureIds, id)) return;
     const TextureEntry& e = gRenderer2D.textures[id];
     const double W = e.imageWidth, H = e.imageHeight;
     const double w = std::fabs(zoomX * W), h = std::fabs(zoomY * H);
@@ -111,13 +97,13 @@ void RotoZoomSprite(double idArg, double x, double y, double angle, double zoom)
     const double hw = (w < 1 ? e->imageWidth : w) / 2.0;
     const double hh = (h < 1 ? e->imageHeight : h) / 2.0;
     const float s = gRenderer2D.colourScale;
-    glColor4f(s, s, s, s);
+    SetDrawColour(s, s, s, s);
     RotatedQuad(*e, x, y, angle, hw, hh);
 }
 
 void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg) {
     int id;
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return;
     const int x = TruncToInt(xArg), y = TruncToInt(yArg);
     // A size of 0 (or below, taken as 0) still empties the id and leaves a 32 x 32 texture with
     // an image of no pixels; only a size GL cannot hold is refused.
@@ -129,7 +115,7 @@ void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg
     store.Release(id);
     TextureEntry& e = store[id];
     e.plainName = MakeCopyTarget(tw, th);
-    if (w > 0 && h > 0) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, Window().screenHeight - y - h, w, h);
+    if (w > 0 && h > 0) CopyFrameToTexture(x, Window().screenHeight - y - h, w, h);
     e.textureWidth = tw;
     e.textureHeight = th;
     e.imageWidth = w;
@@ -138,7 +124,7 @@ void GrabSprite(double idArg, double xArg, double yArg, double wArg, double hArg
 
 double SpriteCollision(double id1Arg, double x1Arg, double y1Arg, double id2Arg, double x2Arg, double y2Arg) {
     int id1, id2;
-    if (!TextureIdFrom(id1Arg, id1) || !TextureIdFrom(id2Arg, id2)) return 0;
+    if (!IdFrom(id1Arg, kTextureIds, id1) || !IdFrom(id2Arg, kTextureIds, id2)) return 0;
     TextureStore& store = gRenderer2D.textures;
     const int64_t x1 = TruncToInt(x1Arg), y1 = TruncToInt(y1Arg);
     const int64_t x2 = TruncToInt(x2Arg), y2 = TruncToInt(y2Arg);
@@ -167,7 +153,7 @@ double SpriteCollision(double id1Arg, double x1Arg, double y1Arg, double id2Arg,
 
 void GetSpriteSize(double idArg, double& w, double& h) {
     int id;
-    if (!TextureIdFrom(idArg, id)) {
+    if (!IdFrom(idArg, kTextureIds, id)) {
         w = h = 0;
         return;
     }
@@ -177,34 +163,25 @@ void GetSpriteSize(double idArg, double& w, double& h) {
 
 void DrawSpriteBillboard(double idArg, double x, double y, double z, double scale) {
     int id;
-    if (!Window().ready || !TextureIdFrom(idArg, id)) return;
+    if (!Window().ready || !IdFrom(idArg, kTextureIds, id)) return;
     TextureStore& store = gRenderer2D.textures;
     const TextureEntry& e = store[id];
     double m[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    ReadModelview(m);
     const double R[3] = {m[0], m[4], m[8]}, U[3] = {m[1], m[5], m[9]};
     const double hw = (e.imageWidth / 4) * scale, hh = (e.imageHeight / 2) * scale;
     const double P[3] = {x, y, z};
-    double a[3], b[3], c[3], d[3];
+    double corners[4][3]; // lower-left, lower-right, upper-right, upper-left
     for (int i = 0; i < 3; ++i) {
-        a[i] = P[i] - R[i] * hw;
-        b[i] = P[i] + R[i] * hw;
-        c[i] = b[i] + U[i] * hh;
-        d[i] = a[i] + U[i] * hh;
+        corners[0][i] = P[i] - R[i] * hw;
+        corners[1][i] = P[i] + R[i] * hw;
+        corners[2][i] = corners[1][i] + U[i] * hh;
+        corners[3][i] = corners[0][i] + U[i] * hh;
     }
     double u, v;
     ImageExtent(e, u, v);
     const TextureBinding saved = store.binding;
     BindTextures(id, -1, 0);
-    glBegin(GL_TRIANGLE_FAN);
-    glTexCoord2d(0, 0);
-    glVertex3dv(a);
-    glTexCoord2d(u, 0);
-    glVertex3dv(b);
-    glTexCoord2d(u, v);
-    glVertex3dv(c);
-    glTexCoord2d(0, v);
-    glVertex3dv(d);
-    glEnd();
+    DrawImageQuad3D(u, v, corners);
     BindTextures(saved.id, saved.secondId, saved.mipmapped);
 }

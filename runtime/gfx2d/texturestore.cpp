@@ -2,15 +2,15 @@
 // binding them for drawing and reading back their alpha channel; LoadSprite, LoadBumpTexture
 // and the texture variant.
 //
-// Decoding happens in memory (bmp.cpp); this file only reads files and talks to GL.
-#include <GL/gl.h>
-#include <GL/glext.h>
+// Decoding happens in memory (bmp.cpp); the GL side of uploads, binding and read-back is in
+// gldraw.cpp.
 #include <sys/stat.h>
 
 #include <cstdio>
 
 #include "files/lookup.h"
 #include "gfx2d/bmp.h"
+#include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
 #include "gfx2d/renderer.h"
@@ -21,74 +21,16 @@ namespace {
 
 int32_t gTextureVariant = 0; // runtime-wide; nonzero makes 3D objects use the mipmapped twins
 
-// A new texture name, bound, with the upload pixel-store settings, its wrap mode and filters.
-GLuint NewTexture(GLint wrap, GLint magFilter, GLint minFilter) {
-    SetUnpackDefaults();
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
-    return name;
-}
-
-uint32_t UploadMipmapped(TextureImage& image) {
-    GLuint name = NewTexture(GL_REPEAT, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
-    int w = image.width, h = image.height, level = 0;
-    do {
-        glTexImage2D(GL_TEXTURE_2D, level++, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     image.rgba.data());
-    } while (NextMipLevel(image.rgba.data(), w, h));
-    return name;
-}
-
 } // namespace
 
 // ---- Reading and uploading
-
-void SetUnpackDefaults() {
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-}
-
-int MaxTextureSize() {
-    GLint size = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
-    return size > 0 ? size : 64;
-}
-
-void HeldTextureSize(uint32_t name, int& width, int& height) {
-    glBindTexture(GL_TEXTURE_2D, name);
-    GLint w = 0, h = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    width = w;
-    height = h;
-}
-
-uint32_t UploadPlainTexture(const uint8_t* rgba, int width, int height, bool nearest, bool clamp) {
-    const GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
-    GLuint name = NewTexture(clamp ? GL_CLAMP : GL_REPEAT, filter, filter);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    return name;
-}
-
-uint32_t MakeCopyTarget(int width, int height) {
-    GLuint name = NewTexture(GL_REPEAT, GL_LINEAR, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    return name;
-}
 
 int UploadBmpRegion(const PictureFile& file, const BmpLoadOptions& options,
                     uint32_t* plainName, uint32_t* mipmappedName) {
     TextureImage image;
     if (!DecodePictureRegion(file, options, MaxTextureSize(), image)) return 0;
     *plainName = UploadPlainTexture(image.rgba.data(), image.width, image.height, options.nearest, false);
-    if (mipmappedName != nullptr) *mipmappedName = UploadMipmapped(image);
+    if (mipmappedName != nullptr) *mipmappedName = UploadMipmappedTexture(image);
     return 1;
 }
 
@@ -123,7 +65,7 @@ void ReadBmpSize(const char* path, int& width, int& height) {
 // ---- The store
 
 int TextureStore::LoadTexture(int id, const char* path, uint32_t colourKey, bool normalMap) {
-    if (!ValidId(id)) return 0;
+    if (!IdInRange(id, kTextureIds)) return 0;
     Release(id);
     int w = 0, h = 0;
     ReadBmpSize(path, w, h);
@@ -143,11 +85,11 @@ int TextureStore::LoadTexture(int id, const char* path, uint32_t colourKey, bool
 }
 
 void TextureStore::Release(int id) {
-    if (!ValidId(id)) return;
+    if (!IdInRange(id, kTextureIds)) return;
     TextureEntry& e = entries_[id];
     if (Window().ready) {
-        if (e.plainName != 0) glDeleteTextures(1, &e.plainName);
-        if (e.mipmappedName != 0) glDeleteTextures(1, &e.mipmappedName);
+        DeleteTextureName(e.plainName);
+        DeleteTextureName(e.mipmappedName);
     }
     e.plainName = 0;
     e.mipmappedName = 0;
@@ -162,38 +104,15 @@ void TextureStore::ReleaseAll() {
 
 void TextureStore::Bind(int id, int secondId, int mipmapped) {
     binding = TextureBinding{id, secondId, mipmapped};
-    auto nameOf = [&](int i) -> GLuint {
-        if (!ValidId(i)) return 0;
+    auto nameOf = [&](int i) -> uint32_t {
+        if (!IdInRange(i, kTextureIds)) return 0;
         return mipmapped ? entries_[i].mipmappedName : entries_[i].plainName;
     };
-    if (glMultiTexCoord2fARBPtr == nullptr || glActiveTextureARBPtr == nullptr) {
-        if (id < 0) {
-            glDisable(GL_TEXTURE_2D);
-            glEnable(GL_COLOR_MATERIAL);
-        } else {
-            glBindTexture(GL_TEXTURE_2D, nameOf(id));
-            glEnable(GL_TEXTURE_2D);
-        }
-        return;
-    }
-    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
-    if (id < 0 || secondId < 0) {
-        glDisable(GL_TEXTURE_2D);
-    } else {
-        glBindTexture(GL_TEXTURE_2D, nameOf(id));
-        glEnable(GL_TEXTURE_2D);
-    }
-    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
-    if (id < 0) {
-        glDisable(GL_TEXTURE_2D);
-        return;
-    }
-    glBindTexture(GL_TEXTURE_2D, nameOf(secondId >= 0 ? secondId : id));
-    glEnable(GL_TEXTURE_2D);
+    BindTextureUnits(id >= 0, nameOf(id), secondId >= 0, nameOf(secondId));
 }
 
 const AlphaMask* TextureStore::GetAlphaMask(int id) {
-    if (!ValidId(id)) return nullptr;
+    if (!IdInRange(id, kTextureIds)) return nullptr;
     TextureEntry& e = entries_[id];
     if (e.alphaMask) return e.alphaMask.get();
     if (e.plainName == 0 || !Window().ready) return nullptr;
@@ -206,8 +125,7 @@ const AlphaMask* TextureStore::GetAlphaMask(int id) {
         mask->width = w;
         mask->height = h;
         mask->alpha.resize(size_t(w) * size_t(h));
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mask->alpha.data());
+        ReadTextureAlpha(mask->alpha.data());
     }
     e.alphaMask = std::move(mask);
     Bind(binding.id, binding.secondId, binding.mipmapped);
@@ -219,7 +137,7 @@ const AlphaMask* TextureStore::GetAlphaMask(int id) {
 namespace {
 double LoadStoreTexture(const DynString& file, double id, bool normalMap) {
     int slot = 0;
-    if (!TextureIdFrom(id, slot)) return 0;
+    if (!IdFrom(id, kTextureIds, slot)) return 0;
     DynString path;
     if (!ResolveFile(file.CStr(), path)) return 0;
     return gRenderer2D.textures.LoadTexture(slot, path.CStr(), kSpriteColourKey, normalMap);

@@ -1,7 +1,9 @@
-// The object store: the one Zovovezi3D, its slots' lifetime (load, save, clear, GL release) and
-// the commands that build an object from program code, one triangle strip after another.
+// The object store: the one Zovovezi3D, its slots' lifetime (load, save, clear; render.cpp deletes
+// their GL objects) and the commands that build an object from program code, one triangle strip
+// after another.
 #include <cmath>
 
+#include "basics/arguments.h"
 #include "files/lookup.h"
 #include "gfx3d/objectstore.h"
 #include "voxa/gfx3d.h"
@@ -17,17 +19,8 @@ Zovovezi3D::~Zovovezi3D() {
 }
 
 MeshObjectX* Zovovezi3D::Slot(double id) {
-    if (!(id > -1.0 && id < double(kSlotCount))) return nullptr; // NaN fails both tests
-    return &objects[int(id)];
-}
-
-void MeshObjectX::ReleaseGpu() {
-    if (glDeleteBuffersARBPtr != nullptr) {
-        if (staticBuffer != 0) glDeleteBuffersARBPtr(1, &staticBuffer);
-        if (streamBuffer != 0) glDeleteBuffersARBPtr(1, &streamBuffer);
-    }
-    if (rampTexture != 0) glDeleteTextures(1, &rampTexture);
-    staticBuffer = streamBuffer = rampTexture = 0;
+    int32_t index = 0;
+    return IdFrom(id, kSlotCount, index) ? &objects[index] : nullptr;
 }
 
 void MeshObjectX::ClearSlot(bool release) {

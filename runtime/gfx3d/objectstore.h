@@ -50,6 +50,15 @@ void LinkEdges(const int32_t* ids, int32_t triangleCount, EdgeLink* links);
 void WeldVerticesQuadratic(const MeshObject& model, GrowArray<int32_t>& ids);
 void LinkEdgesQuadratic(const int32_t* ids, int32_t triangleCount, EdgeLink* links);
 
+// The special lighting modes SetSpotLight selects with a negative light id (-1 bump, -3 shadow,
+// any other toon); none until the first such call.
+enum class LightingMode : uint8_t {
+    none = 0,
+    bump = 1,    // per-vertex light vector into the DOT3 texture combiner
+    toon = 2,    // colour ramp texture and an outline
+    shadow = 3,  // a draw adds the object's shadow volume to the stencil buffer
+};
+
 struct TransformLevel {
     int32_t rotationCount = 0;         // rotations in use, 0..16
     float rotations[16][4] = {};       // angle in degrees, axis x, y, z
@@ -79,7 +88,7 @@ public:
     uint8_t enabledLights = 0;         // bit i set while GL light i is on
     OpenGLZovovezi* renderer2D;        // the 2D renderer
     uint8_t lightingModeOn = 0;        // a special lighting mode is active
-    uint8_t lightingMode = 0;          // 1 bump, 2 toon, 3 shadow
+    LightingMode lightingMode = LightingMode::none; // used while lightingModeOn
     float modeLight[6] = {};           // the lighting mode's light: position, colour r, g, b
     float cameraUp[3] = {0, 1, 0};     // up vector for the next camera
     float eye[3] = {0, 0, 0};          // camera position

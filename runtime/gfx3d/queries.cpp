@@ -1,15 +1,15 @@
 // Collision queries against an object placed by the transform stack, projection between world
-// and screen, and the 3D markers (dots, lines, axes, wire spheres and boxes). The queries carry
+// and screen, and the 3D markers (dots, lines, axes, wire spheres and boxes; glscene.cpp draws
+// them). The queries carry
 // the query shape into the object's space with the rigid inverse of the transform stack and
 // need no GL, so they work in a program without a window.
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "base/errors.h"
 #include "gfx2d/renderer.h"
 #include "gfx3d/geometry.h"
+#include "gfx3d/glscene.h"
 #include "gfx3d/scene.h"
 #include "voxa/gfx3d.h"
 #include "voxa/window.h"
@@ -25,9 +25,8 @@ constexpr uint32_t kGreen = 0xFF00, kRed = 0xFF, kYellow = 0xFFFF;
 // or the frame is out of range or the frame has no whole triangle.
 const ModelFrame* QueryFrame(double id, double frameArg, Mat4& inverse) {
     MeshObjectX* s = gRenderer3D.Slot(id);
-    if (s == nullptr || !(frameArg > -1 && frameArg < 2147483648.0)) return nullptr;
-    const int32_t frame = int32_t(frameArg);
-    if (frame >= s->frames.Count()) return nullptr;
+    int32_t frame = 0;
+    if (s == nullptr || !IdFrom(frameArg, s->frames.Count(), frame)) return nullptr;
     const ModelFrame& f = s->frames[frame];
     if (f.triangles.Count() < 3) return nullptr;
     inverse = RigidInverse(TransformStackMatrix(gRenderer3D));
@@ -39,10 +38,9 @@ bool DebugDrawing() { return gSettings.debugMode != 0 && GlReady(); }
 // Runs draw with the camera's modelview loaded: the markers are given in world coordinates.
 template <typename Draw>
 void WithCamera(Draw draw) {
-    glPushMatrix();
-    glLoadMatrixf(gRenderer3D.cameraMatrix);
+    PushModelview(gRenderer3D.cameraMatrix);
     draw();
-    glPopMatrix();
+    PopModelview();
 }
 
 // The twelve edges of a box from its corners (bits 0, 1, 2 of a corner index: the side of each axis).
@@ -60,9 +58,7 @@ void DrawBoxMarker(const Vec3 corners[8], double colour, double width) {
 Mat4 ViewProjection(int32_t viewport[4]) {
     Mat4 projection, modelview;
     if (GlReady()) {
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        glGetFloatv(GL_PROJECTION_MATRIX, projection.m);
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelview.m);
+        ReadGlTransforms(viewport, projection, modelview);
     } else {
         std::copy(gScene.viewport, gScene.viewport + 4, viewport);
         projection = gScene.projection;
@@ -92,42 +88,6 @@ void Apply4(const Mat4& m, const double in[4], double out[4]) {
 }
 
 } // namespace
-
-void scene3d::DrawWireSphere(Vec3 centre, float radius, double colour, float width) {
-    if (!GlReady()) return;
-    static const float a = 0.525731f, b = 0.850651f;
-    static const float kVertices[12][3] = {{-a, 0, b}, {a, 0, b},  {-a, 0, -b}, {a, 0, -b}, {0, b, a},  {0, b, -a},
-                                           {0, -b, a}, {0, -b, -a}, {b, a, 0},  {-b, a, 0}, {b, -a, 0}, {-b, -a, 0}};
-    static const int kFaces[20][3] = {{0, 4, 1}, {0, 9, 4},  {9, 5, 4},  {4, 5, 8},  {4, 8, 1},  {8, 10, 1}, {8, 3, 10},
-                                      {5, 3, 8}, {5, 2, 3},  {2, 7, 3},  {7, 10, 3}, {7, 6, 10}, {7, 11, 6}, {11, 0, 6},
-                                      {0, 1, 6}, {6, 1, 10}, {9, 0, 11}, {9, 11, 2}, {9, 2, 5},  {7, 2, 11}};
-    float rgb[3];
-    SetColourRgb(colour, rgb);
-    for (const auto& face : kFaces) {
-        glPushMatrix();
-        glColor3f(rgb[0], rgb[1], rgb[2]);
-        glDisable(GL_BLEND);
-        glEnable(GL_COLOR_MATERIAL);
-        glLineWidth(width);
-        const Vec3 p0 = FromArray(kVertices[face[0]]), p1 = FromArray(kVertices[face[1]]),
-                   p2 = FromArray(kVertices[face[2]]);
-        const Vec3 m01 = NormalisedIfLong((p0 + p1) * 0.5f), m12 = NormalisedIfLong((p1 + p2) * 0.5f),
-                   m20 = NormalisedIfLong((p2 + p0) * 0.5f);
-        const Vec3 small[4][3] = {{p0, m01, m20}, {m01, p1, m12}, {m20, m12, p2}, {m01, m12, m20}};
-        for (const auto& t : small) {
-            glBegin(GL_LINE_LOOP);
-            for (const Vec3& v : t) {
-                const Vec3 w = centre + v * radius;
-                glVertex3f(w.x, w.y, w.z);
-            }
-            glEnd();
-        }
-        glLineWidth(1);
-        glDisable(GL_COLOR_MATERIAL);
-        glPopMatrix();
-    }
-    glColor3f(1, 1, 1);
-}
 
 double CollideSphere(double id, double frame, double radius, double x, double y, double z) {
     Mat4 inverse;
@@ -242,66 +202,14 @@ bool UnprojectPoint(double sx, double sy, double sz, double& x, double& y, doubl
     return true;
 }
 
-namespace {
-
-// Point or line marker: colour material, smoothing, untextured while a texture is bound.
-void DrawMarker(GLenum kind, const Vec3* points, int count, double size, double colour) {
-    if (!GlReady()) return;
-    const float s = float(std::clamp(std::isnan(size) ? 1.0 : size, 1.0, 512.0));
-    float rgb[3];
-    SetColourRgb(colour, rgb);
-    const GLenum smooth = kind == GL_POINTS ? GL_POINT_SMOOTH : GL_LINE_SMOOTH;
-    const bool textured = TextureStore::ValidId(gRenderer2D.textures.binding.id);
-    glPushMatrix();
-    glEnable(GL_COLOR_MATERIAL);
-    glColor3f(rgb[0], rgb[1], rgb[2]);
-    glEnable(smooth);
-    if (textured) glDisable(GL_TEXTURE_2D);
-    if (kind == GL_POINTS) glPointSize(s);
-    else glLineWidth(s);
-    glBegin(kind);
-    for (int i = 0; i < count; ++i) glVertex3f(points[i].x, points[i].y, points[i].z);
-    glEnd();
-    if (kind == GL_POINTS) glPointSize(1);
-    else glLineWidth(1);
-    glDisable(smooth);
-    if (textured) glEnable(GL_TEXTURE_2D);
-    const float cs = gRenderer2D.colourScale;
-    glColor4f(cs, cs, cs, cs);
-    glDisable(GL_COLOR_MATERIAL);
-    glPopMatrix();
-}
-
-} // namespace
-
 void DrawDot3D(double x, double y, double z, double size, double colour) {
-    const Vec3 p = V(float(x), float(y), float(z));
-    DrawMarker(GL_POINTS, &p, 1, size, colour);
+    DrawPointMarker(V(float(x), float(y), float(z)), size, colour);
 }
 
 void DrawLine3D(double x1, double y1, double z1, double x2, double y2, double z2, double width, double colour) {
-    const Vec3 p[2] = {V(float(x1), float(y1), float(z1)), V(float(x2), float(y2), float(z2))};
-    DrawMarker(GL_LINES, p, 2, width, colour);
+    DrawLineMarker(V(float(x1), float(y1), float(z1)), V(float(x2), float(y2), float(z2)), width, colour);
 }
 
 void DrawAxes(double x, double y, double z) {
-    if (!GlReady()) return;
-    static const float kArrow[8][3] = {{0, 0, 0},         {1, 0, 0},     {0.75f, 0.25f, 0}, {0.75f, -0.25f, 0},
-                                       {1, 0, 0},         {0.75f, 0, 0.25f}, {0.75f, 0, -0.25f}, {1, 0, 0}};
-    glPushMatrix();
-    glLoadMatrixf(gRenderer3D.cameraMatrix);
-    glTranslatef(float(x), float(y), float(z));
-    glScalef(20, 20, 20);
-    for (int axis = 0; axis < 3; ++axis) {
-        glColor3f(axis == 0 ? 1.0f : 0.0f, axis == 1 ? 1.0f : 0.0f, axis == 2 ? 1.0f : 0.0f);
-        glBegin(GL_LINE_STRIP);
-        for (const auto& p : kArrow) {
-            // The x arrow's shape turned onto the axis: (along, side, depth) cycled.
-            float v[3];
-            for (int c = 0; c < 3; ++c) v[(c + axis) % 3] = p[c];
-            glVertex3f(v[0], v[1], v[2]);
-        }
-        glEnd();
-    }
-    glPopMatrix();
+    if (GlReady()) DrawAxesArrows(float(x), float(y), float(z));
 }

@@ -77,7 +77,7 @@ void BuildRamp(MeshObjectX& s) {
 }
 
 GLuint TextureName(int id, int mipmapped) {
-    if (!TextureStore::ValidId(id)) return 0;
+    if (!IdInRange(id, kTextureIds)) return 0;
     TextureEntry& e = gRenderer2D.textures[id];
     return mipmapped ? e.mipmappedName : e.plainName;
 }
@@ -176,224 +176,249 @@ bool IsVisible(const Zovovezi3D& r, Vec3 centre, float radius) {
 }
 
 FramePair ResolveFrames(int32_t frameCount, double from, double to, double t, bool interpolate) {
-    FramePair f;
-    if (!interpolate) {
-        f.a = TruncToInt(from);
-        f.b = TruncToInt(to);
-        f.w = float(t);
-    } else {
+    // Frames A and B stay doubles until they are clamped, so frame numbers beyond the int range
+    // end at the last frame (or the first) like any other beyond the count.
+    double a = from, b = to, w = t;
+    if (interpolate) {
         if (t != 1) t = std::fmod(t, 1.0);
         const double p = from + (to - from) * t;
-        const int32_t whole = TruncToInt(p);
+        const double whole = std::trunc(p);
         if (to > from) {
-            f.a = whole;
-            f.b = whole + 1;
-            f.w = float(1 - (p - whole));
+            a = whole;
+            b = whole + 1;
+            w = 1 - (p - whole);
         } else if (to < from) {
-            f.a = whole + 1;
-            f.b = whole;
-            f.w = float(p - whole);
+            a = whole + 1;
+            b = whole;
+            w = p - whole;
         } else {
-            f.a = TruncToInt(from);
-            f.b = TruncToInt(to);
-            f.w = 0;
+            w = 0;
         }
     }
-    if (!std::isfinite(f.w)) f.w = 0;
-    f.a = std::clamp(f.a, 0, frameCount - 1);
-    f.b = std::clamp(f.b, 0, frameCount - 1);
+    FramePair f;
+    f.a = std::clamp(TruncToInt(a), 0, frameCount - 1);
+    f.b = std::clamp(TruncToInt(b), 0, frameCount - 1);
+    f.w = std::isfinite(float(w)) ? float(w) : 0.0f;
     return f;
 }
 
-void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate) {
-    Zovovezi3D& r = gRenderer3D;
-    if (s.frames.Empty() || s.frames[0].items.Empty()) return;
-    if (!GlReady()) return;
-    const FramePair fp = ResolveFrames(s.frames.Count(), from, to, t, interpolate);
-    const ModelFrame& frameA = s.frames[fp.a];
-    const ModelFrame& frameB = s.frames[fp.b];
-    float w = fp.w;
+namespace {
 
-    // Visibility from level 0 only: the frame's sphere moved by its translation and scaled.
+// What one draw works with, settled before any vertex is touched.
+struct DrawPlan {
+    FramePair frames;                        // frames A and B and the weight of A
+    const ModelFrame* frameA = nullptr;
+    const ModelFrame* frameB = nullptr;
+    Vec3 centre;                             // level 0's translation + frame A's sphere centre
+    int32_t count = 0;                       // records drawn, whole triangles only
+    LightingMode mode = LightingMode::none;  // the lighting mode, none while it is off
+    bool perVertexLight = false;             // a mode is on and GL takes per-vertex light data
+    Vec3 lightObject;                        // the mode's light in object space
+};
+
+// Visibility from level 0 only: frame A's sphere moved by its translation and scaled.
+bool PlanVisible(const Zovovezi3D& r, DrawPlan& p) {
     const TransformLevel& base = r.levels[0];
-    const Vec3 centre = FromArray(base.translation) + FromArray(frameA.centre);
+    p.centre = FromArray(base.translation) + FromArray(p.frameA->centre);
     // The largest factor by size: a mirroring (negative) factor stretches as much as its size.
     const float maxScale =
         std::max({std::fabs(base.scale[0]), std::fabs(base.scale[1]), std::fabs(base.scale[2])});
-    if (!IsVisible(r, centre, frameA.radius * maxScale)) return;
+    return IsVisible(r, p.centre, p.frameA->radius * maxScale);
+}
 
-    const float cs = gRenderer2D.colourScale;
-    glColor4f(cs, cs, cs, cs);
-    const bool modeOn = r.lightingModeOn != 0;
-    const int mode = r.lightingMode;
-    if (modeOn) {
-        if (mode == 2) {
+// The model data a lighting mode needs, computed on its first draw and kept.
+void PrepareModeData(MeshObjectX& s, LightingMode mode, int32_t normalSmoothing) {
+    switch (mode) {
+        case LightingMode::toon:
             s.ComputeNormals(true, false, false);
             BuildRamp(s);
-        } else if (mode == 1) {
-            s.ComputeNormals(true, r.normalSmoothing == 2, true);
-        } else if (mode == 3) {
+            break;
+        case LightingMode::bump:
+            s.ComputeNormals(true, normalSmoothing == 2, true);
+            break;
+        case LightingMode::shadow:
             s.ComputeNormals(true, false, false);
             s.BuildEdges();
-        }
+            break;
+        case LightingMode::none:
+            break;
     }
-    if (s.workVertices.Empty()) s.BuildDrawData();
-    // The records drawn: frame A's (and B's) triangles, never more than the work array holds.
-    int32_t count = std::min(s.workVertices.Count(), frameA.triangles.Count());
-    if (w != 0) count = std::min(count, frameB.triangles.Count());
-    count -= count % 3;
-    if (count <= 0) return;
+}
 
-    const bool perVertexLight = modeOn && glMultiTexCoord2fARBPtr != nullptr;
-    Vec3 lightObject;
-    if (perVertexLight) {
-        const Mat4 inverse = RigidInverse(TransformStackMatrix(r));
-        lightObject = TransformPoint(inverse, FromArray(r.modeLight));
-        if (mode == 3) {
-            glPushMatrix();
-            ApplyTransforms(r);
-            ComputeFacing(s, frameA.triangles.Data(), count / 3, lightObject);
-            DrawShadowVolume(s, frameA.triangles.Data(), count / 3, lightObject, true);
-            glPopMatrix();
-            return;
-        }
-    }
+// The records drawn: frame A's (and B's) triangles, never more than the work array holds.
+int32_t RecordsToDraw(const MeshObjectX& s, const DrawPlan& p) {
+    int32_t count = std::min(s.workVertices.Count(), p.frameA->triangles.Count());
+    if (p.frames.w != 0) count = std::min(count, p.frameB->triangles.Count());
+    return count - count % 3;
+}
 
-    const VertexRecord* data = nullptr;
-    bool useStatic = false;
-    const bool offset = r.textureOffset[0] != 0 || r.textureOffset[1] != 0;
-    if (!perVertexLight && w == 0 && !offset) {
-        data = frameA.triangles.Data();
-        useStatic = fp.a == 0;
-    } else {
-        VertexRecord* out = s.workVertices.Data();
-        const VertexRecord* a = frameA.triangles.Data();
-        const VertexRecord* b = frameB.triangles.Data();
-        // Every word comes from frame A (texture coordinates included, so an offset never
-        // accumulates from draw to draw); position and normal are blended with frame B.
-        for (int32_t k = 0; k < count; ++k) {
-            out[k] = a[k];
-            if (w != 0) {
-                for (int c = 0; c < 3; ++c) {
-                    out[k].position[c] = b[k].position[c] + (a[k].position[c] - b[k].position[c]) * w;
-                    out[k].normal[c] = b[k].normal[c] + (a[k].normal[c] - b[k].normal[c]) * w;
-                }
-            }
-            if (!perVertexLight) continue;
-            const Vec3 v = FromArray(out[k].position);
-            const Vec3 l = NormalisedIfLong(lightObject - v);
-            const Vec3 n = FromArray(out[k].normal);
-            if (mode == 1) {
-                const VertexRecord& tb = w != 0 ? b[k] : a[k];
-                out[k].light[0] = Dot(FromArray(tb.tangent), l) * 0.5f + 0.5f;
-                out[k].light[1] = Dot(FromArray(tb.binormal), l) * 0.5f + 0.5f;
-                out[k].light[2] = Dot(n, l) * 0.5f + 0.5f;
-            } else if (mode == 2) {
-                out[k].binormal[1] = (float(out[k].colourIndex) + 0.5f) * s.rampStep;
-                out[k].binormal[0] = std::clamp(Dot(l, NormalisedIfLong(n)), 0.05f, 0.95f);
-            }
-        }
-        if (offset) {
-            for (int32_t k = 0; k < count; ++k) {
-                out[k].tex[0] += r.textureOffset[0];
-                out[k].tex[1] += r.textureOffset[1];
-            }
-        }
-        data = out;
-    }
-
-    const VertexRecord* arrays = UploadVertices(s, useStatic, data, count);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, kStride, At(arrays, 0));
-
-    const TextureBinding binding = gRenderer2D.textures.binding;
-    const bool textured = TextureStore::ValidId(binding.id);
-    const bool multi = glActiveTextureARBPtr != nullptr && glClientActiveTextureARBPtr != nullptr;
-    if (!modeOn || glClientActiveTextureARBPtr == nullptr || mode == 3) {
-        if (textured) {
-            if (TextureStore::ValidId(binding.secondId) && glClientActiveTextureARBPtr != nullptr) {
-                TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
-            }
-            TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
-        }
-        if (s.hasColours) {
-            glEnableClientState(GL_COLOR_ARRAY);
-            glColorPointer(3, GL_FLOAT, kStride, At(arrays, 19));
-        }
-    } else if (mode == 1 && multi) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_DOT3_RGB_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PRIMARY_COLOR_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_TEXTURE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
-        TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, kStride, At(arrays, 8));
-    } else if (mode == 2 && multi) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
-        glBindTexture(GL_TEXTURE_2D, s.rampTexture);
-        glEnable(GL_TEXTURE_2D);
-        TexCoordArray(GL_TEXTURE1_ARB, arrays, 14);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
-        if (textured) {
-            glBindTexture(GL_TEXTURE_2D, TextureName(binding.id, binding.mipmapped));
-            glEnable(GL_TEXTURE_2D);
-            TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
-        }
-    }
-
-    glEnable(GL_COLOR_MATERIAL);
+// In the shadow pass a draw only adds the object's volume to the stencil buffer.
+void DrawVolume(MeshObjectX& s, const DrawPlan& p) {
     glPushMatrix();
-    ApplyTransforms(r);
-    if (r.enabledLights != 0) {
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, kStride, At(arrays, 3));
-    }
-    glDrawArrays(GL_TRIANGLES, 0, count);
-    DisableArrays();
+    ApplyTransforms(gRenderer3D);
+    ComputeFacing(s, p.frameA->triangles.Data(), p.count / 3, p.lightObject);
+    DrawShadowVolume(s, p.frameA->triangles.Data(), p.count / 3, p.lightObject, true);
+    glPopMatrix();
+}
 
-    if (modeOn && mode == 2 && r.cullMode != 0) {
-        const float d = std::sqrt(Dot(centre - FromArray(r.eye), centre - FromArray(r.eye)));
-        float width = d * r.cullConeTan * 0.0025f;
-        if (width <= frameA.radius * 0.125f) {
-            width = std::max(width, 1e-7f);
-            const int cull = r.cullMode;
-            ApplyCullMode(-cull);
-            VertexRecord* out = s.workVertices.Data();
-            const VertexRecord* src = data;
-            for (int32_t k = 0; k < count; ++k) {
-                if (src != out) out[k] = src[k];
-                for (int c = 0; c < 3; ++c) out[k].position[c] += out[k].normal[c] * width;
+// Per-vertex light data of a lighting mode: for bump mapping the light vector in the vertex's
+// tangent space (tangent and binormal from tb) as a colour; for toon shading the ramp row of
+// the vertex's colour and the lit side as the ramp column.
+inline void LightRecord(VertexRecord& out, const VertexRecord& tb, const DrawPlan& p, float rampStep) {
+    const Vec3 v = FromArray(out.position);
+    const Vec3 l = NormalisedIfLong(p.lightObject - v);
+    const Vec3 n = FromArray(out.normal);
+    if (p.mode == LightingMode::bump) {
+        out.light[0] = Dot(FromArray(tb.tangent), l) * 0.5f + 0.5f;
+        out.light[1] = Dot(FromArray(tb.binormal), l) * 0.5f + 0.5f;
+        out.light[2] = Dot(n, l) * 0.5f + 0.5f;
+    } else if (p.mode == LightingMode::toon) {
+        out.binormal[1] = (float(out.colourIndex) + 0.5f) * rampStep;
+        out.binormal[0] = std::clamp(Dot(l, NormalisedIfLong(n)), 0.05f, 0.95f);
+    }
+}
+
+// The pose in the work array: every word from frame A (texture coordinates included, so an
+// offset never accumulates from draw to draw), position and normal blended with frame B, the
+// light data of the mode, then the texture offset.
+const VertexRecord* BuildPose(MeshObjectX& s, const DrawPlan& p, const float offset[2]) {
+    VertexRecord* out = s.workVertices.Data();
+    const VertexRecord* a = p.frameA->triangles.Data();
+    const VertexRecord* b = p.frameB->triangles.Data();
+    const float w = p.frames.w;
+    for (int32_t k = 0; k < p.count; ++k) {
+        out[k] = a[k];
+        if (w != 0) {
+            for (int c = 0; c < 3; ++c) {
+                out[k].position[c] = b[k].position[c] + (a[k].position[c] - b[k].position[c]) * w;
+                out[k].normal[c] = b[k].normal[c] + (a[k].normal[c] - b[k].normal[c]) * w;
             }
-            const VertexRecord* outline = UploadVertices(s, false, out, count);
-            glEnableClientState(GL_VERTEX_ARRAY);
-            glVertexPointer(3, GL_FLOAT, kStride, At(outline, 0));
-            if (glActiveTextureARBPtr != nullptr) {
-                glActiveTextureARBPtr(GL_TEXTURE1_ARB);
-                glDisable(GL_TEXTURE_2D);
-                glActiveTextureARBPtr(GL_TEXTURE0_ARB);
-            }
-            glDisable(GL_TEXTURE_2D);
-            glEnable(GL_COLOR_MATERIAL);
-            glDisable(GL_LIGHTING);
-            glColor3f(0, 0, 0);
-            glDepthFunc(GL_LEQUAL);
-            glEnable(GL_BLEND);
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            glDrawArrays(GL_TRIANGLES, 0, count);
-            glDisable(GL_BLEND);
-            glDepthFunc(GL_LESS);
-            DisableArrays();
-            ApplyCullMode(cull);
+        }
+        if (p.perVertexLight) LightRecord(out[k], w != 0 ? b[k] : a[k], p, s.rampStep);
+    }
+    if (offset[0] != 0 || offset[1] != 0) {
+        for (int32_t k = 0; k < p.count; ++k) {
+            out[k].tex[0] += offset[0];
+            out[k].tex[1] += offset[1];
         }
     }
-    if (modeOn && mode != 3) {
-        // The ramp or the combiner must not leak into later plain draws.
+    return out;
+}
+
+// The records to upload: frame A as stored when nothing changes them (from the static buffer
+// when A is frame 0), otherwise the pose built in the work array.
+const VertexRecord* PoseRecords(MeshObjectX& s, const DrawPlan& p, bool& useStatic) {
+    const float* offset = gRenderer3D.textureOffset;
+    useStatic = false;
+    if (!p.perVertexLight && p.frames.w == 0 && offset[0] == 0 && offset[1] == 0) {
+        useStatic = p.frames.a == 0;
+        return p.frameA->triangles.Data();
+    }
+    return BuildPose(s, p, offset);
+}
+
+// Plain texturing: the bound store texture (and the second one) with the model's texture
+// coordinates, and the colour table's colours when the model has any.
+void PlainArrays(const MeshObjectX& s, const VertexRecord* arrays, const TextureBinding& binding) {
+    if (IdInRange(binding.id, kTextureIds)) {
+        if (IdInRange(binding.secondId, kTextureIds) && glClientActiveTextureARBPtr != nullptr) {
+            TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
+        }
+        TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
+    }
+    if (s.hasColours) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(3, GL_FLOAT, kStride, At(arrays, 19));
+    }
+}
+
+// Bump mapping: unit 1 modulates the colour texture, unit 0 takes the DOT3 product of the
+// normal map and the per-vertex light vector given as the primary colour.
+void BumpArrays(const VertexRecord* arrays) {
+    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
+    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_DOT3_RGB_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PRIMARY_COLOR_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GL_SRC_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GL_SRC_COLOR);
+    TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_FLOAT, kStride, At(arrays, 8));
+}
+
+// Toon shading: the ramp texture on unit 1, the store texture (if any) on unit 0.
+void ToonArrays(const MeshObjectX& s, const VertexRecord* arrays, const TextureBinding& binding) {
+    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    glBindTexture(GL_TEXTURE_2D, s.rampTexture);
+    glEnable(GL_TEXTURE_2D);
+    TexCoordArray(GL_TEXTURE1_ARB, arrays, 14);
+    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    if (IdInRange(binding.id, kTextureIds)) {
+        glBindTexture(GL_TEXTURE_2D, TextureName(binding.id, binding.mipmapped));
+        glEnable(GL_TEXTURE_2D);
+        TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
+    }
+}
+
+// The texture units and arrays of the mode. Without the client texture unit switch every
+// mode draws plain; bump and toon need both multitexture entry points.
+void ModeArrays(const MeshObjectX& s, LightingMode mode, const VertexRecord* arrays, const TextureBinding& binding) {
+    const bool multi = glActiveTextureARBPtr != nullptr && glClientActiveTextureARBPtr != nullptr;
+    if (mode == LightingMode::none || glClientActiveTextureARBPtr == nullptr || mode == LightingMode::shadow) {
+        PlainArrays(s, arrays, binding);
+    } else if (mode == LightingMode::bump && multi) {
+        BumpArrays(arrays);
+    } else if (mode == LightingMode::toon && multi) {
+        ToonArrays(s, arrays, binding);
+    }
+}
+
+// Toon outline: the model drawn again in black, its faces turned inside out (reversed cull
+// mode) and pushed out along the normals by a width that keeps about the same size on screen.
+// Skipped when that width would be too large for the model.
+void DrawToonOutline(MeshObjectX& s, const DrawPlan& p, const VertexRecord* data) {
+    const Zovovezi3D& r = gRenderer3D;
+    const Vec3 toCentre = p.centre - FromArray(r.eye);
+    float width = std::sqrt(Dot(toCentre, toCentre)) * r.cullConeTan * 0.0025f;
+    if (width > p.frameA->radius * 0.125f) return;
+    width = std::max(width, 1e-7f);
+    const int cull = r.cullMode;
+    ApplyCullMode(-cull);
+    VertexRecord* out = s.workVertices.Data();
+    for (int32_t k = 0; k < p.count; ++k) {
+        if (data != out) out[k] = data[k];
+        for (int c = 0; c < 3; ++c) out[k].position[c] += out[k].normal[c] * width;
+    }
+    const VertexRecord* outline = UploadVertices(s, false, out, p.count);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, kStride, At(outline, 0));
+    if (glActiveTextureARBPtr != nullptr) {
+        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+        glDisable(GL_TEXTURE_2D);
+        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    }
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_COLOR_MATERIAL);
+    glDisable(GL_LIGHTING);
+    glColor3f(0, 0, 0);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDrawArrays(GL_TRIANGLES, 0, p.count);
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+    DisableArrays();
+    ApplyCullMode(cull);
+}
+
+// Texturing as a plain draw expects it: the ramp or the combiner must not leak into later
+// draws, and both units modulate again.
+void RestoreTexturing(LightingMode mode, const TextureBinding& binding) {
+    if (mode != LightingMode::none && mode != LightingMode::shadow) {
         BindTextures(binding.id, binding.secondId, binding.mipmapped);
     }
     if (glActiveTextureARBPtr != nullptr) {
@@ -402,11 +427,70 @@ void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate
         glActiveTextureARBPtr(GL_TEXTURE0_ARB);
     }
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+} // namespace
+
+void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate) {
+    Zovovezi3D& r = gRenderer3D;
+    if (s.frames.Empty() || s.frames[0].items.Empty()) return;
+    if (!GlReady()) return;
+    DrawPlan p;
+    p.frames = ResolveFrames(s.frames.Count(), from, to, t, interpolate);
+    p.frameA = &s.frames[p.frames.a];
+    p.frameB = &s.frames[p.frames.b];
+    if (!PlanVisible(r, p)) return;
+
+    const float cs = gRenderer2D.colourScale;
+    glColor4f(cs, cs, cs, cs);
+    p.mode = r.lightingModeOn != 0 ? r.lightingMode : LightingMode::none;
+    PrepareModeData(s, p.mode, r.normalSmoothing);
+    if (s.workVertices.Empty()) s.BuildDrawData();
+    p.count = RecordsToDraw(s, p);
+    if (p.count <= 0) return;
+    p.perVertexLight = p.mode != LightingMode::none && glMultiTexCoord2fARBPtr != nullptr;
+    if (p.perVertexLight) {
+        p.lightObject = TransformPoint(RigidInverse(TransformStackMatrix(r)), FromArray(r.modeLight));
+        if (p.mode == LightingMode::shadow) {
+            DrawVolume(s, p);
+            return;
+        }
+    }
+
+    bool useStatic = false;
+    const VertexRecord* data = PoseRecords(s, p, useStatic);
+    const VertexRecord* arrays = UploadVertices(s, useStatic, data, p.count);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, kStride, At(arrays, 0));
+    const TextureBinding binding = gRenderer2D.textures.binding;
+    ModeArrays(s, p.mode, arrays, binding);
+
+    glEnable(GL_COLOR_MATERIAL);
+    glPushMatrix();
+    ApplyTransforms(r);
+    if (r.enabledLights != 0) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, kStride, At(arrays, 3));
+    }
+    glDrawArrays(GL_TRIANGLES, 0, p.count);
+    DisableArrays();
+    if (p.mode == LightingMode::toon && r.cullMode != 0) DrawToonOutline(s, p, data);
+    RestoreTexturing(p.mode, binding);
     glPopMatrix();
     glColor4f(cs, cs, cs, cs);
 }
 
 } // namespace scene3d
+
+// The slot's GL objects are made by its draws (UploadVertices, BuildRamp) and deleted here.
+void MeshObjectX::ReleaseGpu() {
+    if (glDeleteBuffersARBPtr != nullptr) {
+        if (staticBuffer != 0) glDeleteBuffersARBPtr(1, &staticBuffer);
+        if (streamBuffer != 0) glDeleteBuffersARBPtr(1, &streamBuffer);
+    }
+    if (rampTexture != 0) glDeleteTextures(1, &rampTexture);
+    staticBuffer = streamBuffer = rampTexture = 0;
+}
 
 void DrawObject(double id, double frame) {
     MeshObjectX* s = gRenderer3D.Slot(id);
@@ -426,7 +510,7 @@ void SetTexture(double texture, double bumpTexture) {
     if (!GlReady()) return;
     const int32_t tex = TruncToInt(texture), tex2 = TruncToInt(bumpTexture);
     // Ids beyond the store are refused like the untextured -1.
-    BindTextures(TextureStore::ValidId(tex) ? tex : -1, TextureStore::ValidId(tex2) ? tex2 : -1, TextureVariant());
+    BindTextures(IdInRange(tex, kTextureIds) ? tex : -1, IdInRange(tex2, kTextureIds) ? tex2 : -1, TextureVariant());
 }
 
 void SetTextureOffset(double u, double v) {

@@ -1,15 +1,15 @@
 // 3D scene state: projection modes, camera, the transform stack, culling, lights and fog.
-// The matrices are computed here as well as in GL, so the transform stack, the camera and the
-// projection stay meaningful (and the queries work) in a program without a window.
+// The matrices are computed here as well as in GL (glscene.cpp), so the transform stack, the
+// camera and the projection stay meaningful (and the queries work) in a program without a
+// window.
 #include "gfx3d/scene.h"
-
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "base/errors.h"
 #include "gfx2d/renderer.h"
+#include "gfx3d/glscene.h"
 #include "voxa/gfx3d.h"
 #include "voxa/window.h"
 #include "window/glext.h"
@@ -60,11 +60,6 @@ void ResetLevel(TransformLevel& level) {
     }
 }
 
-// The transform stack's top level in use (-1: none) and a level's stored rotations, clamped to
-// what the arrays hold.
-int TopLevel(const Zovovezi3D& r) { return std::clamp(r.currentLevel, -1, 15); }
-int RotationCount(const TransformLevel& level) { return std::clamp(level.rotationCount, 0, 16); }
-
 // The 2D renderer's viewport in GL's terms, exactly as Setup2D gives it to glViewport.
 void ViewportFromWindow(int32_t out[4]) {
     WindowContext& w = Window();
@@ -77,6 +72,60 @@ void ViewportFromWindow(int32_t out[4]) {
     out[1] = w.screenHeight - vh - w.viewportY;
     out[2] = vw;
     out[3] = vh;
+}
+
+// The lighting mode a negative light id selects: -1 bump mapping, -3 stencil shadows, any
+// other toon shading.
+LightingMode LightingModeOfId(int32_t id) {
+    if (id == -1) return LightingMode::bump;
+    if (id == -3) return LightingMode::shadow;
+    return LightingMode::toon;
+}
+
+// SetSpotLight with a negative id: the lighting mode, its light and, for shadows, the pass.
+// No GL light is touched.
+void SetLightingMode(int32_t id, const float rgb[3], Vec3 position, double cutoff) {
+    Zovovezi3D& r = gRenderer3D;
+    r.lightingModeOn = cutoff != 0 ? 1 : 0;
+    r.modeLight[0] = position.x, r.modeLight[1] = position.y, r.modeLight[2] = position.z;
+    r.modeLight[3] = rgb[0], r.modeLight[4] = rgb[1], r.modeLight[5] = rgb[2];
+    r.lightingMode = LightingModeOfId(id);
+    if (r.lightingMode == LightingMode::shadow) ShadowPass(cutoff != 0);
+}
+
+// The GL light SetSpotLight's arguments describe: fixed to the viewer (position and direction
+// all 0), directional (cutoff 180), a point light (above 90) or a spot light.
+GlLight LightFor(int index, const float rgb[3], bool fromViewer, double x, double y, double z, double dx,
+                 double dy, double dz, double cutoff) {
+    GlLight l;
+    l.index = index;
+    for (int c = 0; c < 3; ++c) l.diffuse[c] = rgb[c];
+    l.fromViewer = fromViewer;
+    if (fromViewer) return l;  // towards +z of the eye, (0, 0, 1, 0)
+    if (cutoff == 180) {
+        const Vec3 d = NormalisedIfLong(V(-float(dx), -float(dy), -float(dz)));
+        l.position[0] = d.x, l.position[1] = d.y, l.position[2] = d.z, l.position[3] = 0;
+        return l;
+    }
+    l.position[0] = float(x), l.position[1] = float(y), l.position[2] = float(z), l.position[3] = 1;
+    l.specular = true;
+    if (cutoff > 90) return l;
+    // GL takes spot cut-offs of 0..90 only; a negative one is refused as the light's would be,
+    // so it is clamped to 0 (a light that reaches nothing).
+    l.cutoff = cutoff < 0 ? 0.0f : float(cutoff);
+    const Vec3 d = NormalisedIfLong(V(float(dx), float(dy), float(dz)));
+    l.direction[0] = d.x, l.direction[1] = d.y, l.direction[2] = d.z;
+    return l;
+}
+
+// Debug markers of a placed light: a dot at its position and, for a spot light, a line along
+// its direction.
+void DrawLightMarkers(double x, double y, double z, double dx, double dy, double dz, double cutoff) {
+    DrawDot3D(x, y, z, 40, 0x80C8FF);
+    if (cutoff <= 90) {
+        const Vec3 d = NormalisedIfLong(V(float(dx), float(dy), float(dz))) * 500;
+        DrawLine3D(x, y, z, x + d.x, y + d.y, z + d.z, 3, 0x6CAAE1);
+    }
 }
 
 } // namespace
@@ -182,18 +231,6 @@ Mat4 TransformStackMatrix(const Zovovezi3D& r) {
     return m;
 }
 
-void ApplyTransforms(const Zovovezi3D& r) {
-    for (int i = 0; i <= TopLevel(r); ++i) {
-        const TransformLevel& level = r.levels[i];
-        glTranslatef(level.translation[0], level.translation[1], level.translation[2]);
-        for (int k = RotationCount(level) - 1; k >= 0; --k) {
-            const float* q = level.rotations[k];
-            glRotatef(q[0], q[1], q[2], q[3]);
-        }
-        glScalef(level.scale[0], level.scale[1], level.scale[2]);
-    }
-}
-
 bool GlReady() { return Window().ready != 0; }
 
 void SetColourRgb(double colour, float rgb[3]) {
@@ -205,16 +242,7 @@ void SetColourRgb(double colour, float rgb[3]) {
 
 void ApplyCullMode(int mode) {
     gRenderer3D.cullMode = int8_t(mode);
-    if (!GlReady()) return;
-    if (mode == 0) {
-        glDisable(GL_CULL_FACE);
-    } else if (mode == 1) {
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CW);
-    } else if (mode == -1) {
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-    }
+    if (GlReady()) SetGlCulling(mode);
 }
 
 } // namespace scene3d
@@ -243,33 +271,7 @@ void Enter3DMode(double nearArg, double farArg, double fov) {
     }
     gScene.modelview = Mat4();
 
-    if (GlReady()) {
-        const int32_t* vp = gScene.viewport;
-        glViewport(vp[0], vp[1], vp[2], vp[3]);
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(gScene.projection.m);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        BindTextures(-1, -1, 0);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LESS);
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-        glEnable(GL_ALPHA_TEST);
-        glAlphaFunc(GL_GREATER, 0);
-        glColor4f(1, 1, 1, 1);
-        glClearColor(0, 0, 0, 1);
-        for (GLenum cap : {GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH, GL_POLYGON_SMOOTH, GL_STENCIL_TEST,
-                           GL_POLYGON_OFFSET_POINT, GL_AUTO_NORMAL, GL_NORMALIZE, GL_LIGHTING}) {
-            glDisable(cap);
-        }
-        glShadeModel(GL_SMOOTH);
-        glEnable(GL_COLOR_MATERIAL);
-        glEnable(GL_DITHER);
-        glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-        glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-        glLightModelf(GL_LIGHT_MODEL_TWO_SIDE, 0);
-    }
+    if (GlReady()) Load3DState(gScene.viewport, gScene.projection);
     for (int i = 0; i < 16; ++i) r.cameraMatrix[i] = gScene.modelview.m[i];
     ApplyCullMode(0);
     r.textureOffset[0] = r.textureOffset[1] = 0;
@@ -314,10 +316,7 @@ void SetCamera(double x, double y, double z, double tx, double ty, double tz) {
         look.m[8 + row] = rows[row].z;
     }
     gScene.modelview = Multiply(look, Translation(-e.x, -e.y, -e.z));
-    if (GlReady()) {
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(gScene.modelview.m);
-    }
+    if (GlReady()) LoadModelview(gScene.modelview);
     for (int i = 0; i < 16; ++i) r.cameraMatrix[i] = gScene.modelview.m[i];
     r.currentLevel = 0;
     ResetLevel(r.levels[0]);
@@ -342,7 +341,7 @@ void ScaleObject(double x, double y, double z) {
 
 void RotateObject(double angle, double x, double y, double z) {
     TransformLevel& level = gRenderer3D.levels[gRenderer3D.currentLevel];
-    if (level.rotationCount < 0 || level.rotationCount >= 16) return;
+    if (!IdInRange(level.rotationCount, 16)) return;
     float* q = level.rotations[level.rotationCount++];
     q[0] = float(angle), q[1] = float(x), q[2] = float(y), q[3] = float(z);
 }
@@ -371,77 +370,20 @@ void SetSpotLight(double idArg, double colour, double x, double y, double z, dou
     float rgb[3];
     SetColourRgb(colour, rgb);
     if (id < 0) {
-        r.lightingModeOn = cutoff != 0 ? 1 : 0;
-        r.modeLight[0] = float(x), r.modeLight[1] = float(y), r.modeLight[2] = float(z);
-        r.modeLight[3] = rgb[0], r.modeLight[4] = rgb[1], r.modeLight[5] = rgb[2];
-        if (id == -1) {
-            r.lightingMode = 1;
-        } else if (id == -3) {
-            r.lightingMode = 3;
-            ShadowPass(cutoff != 0);
-        } else {
-            r.lightingMode = 2;
-        }
+        SetLightingMode(id, rgb, V(float(x), float(y), float(z)), cutoff);
         return;
     }
     const int index = id % 8;
-    const GLenum light = GLenum(GL_LIGHT0 + index);
-    const bool ready = GlReady();
     if (cutoff == 0) {
         r.enabledLights = uint8_t(r.enabledLights & ~(1u << index));
-        if (ready) {
-            glDisable(light);
-            if (r.enabledLights == 0) glDisable(GL_LIGHTING);
-        }
+        if (GlReady()) SwitchGlLightOff(index, r.enabledLights == 0);
         return;
     }
     r.enabledLights = uint8_t(r.enabledLights | (1u << index));
-    if (!ready) return;
-    glEnable(GL_LIGHTING);
-    glEnable(light);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT, GL_DIFFUSE);
-    const GLfloat diffuse[4] = {rgb[0], rgb[1], rgb[2], 1};
-    const GLfloat black[4] = {0, 0, 0, 1};
-    glLightfv(light, GL_DIFFUSE, diffuse);
-    if (x == 0 && y == 0 && z == 0 && dx == 0 && dy == 0 && dz == 0) {
-        const GLfloat pos[4] = {0, 0, 1, 0};
-        glPushMatrix();
-        glLoadIdentity();
-        glLightfv(light, GL_POSITION, pos);
-        glPopMatrix();
-        glLightfv(light, GL_SPECULAR, black);
-        glLightf(light, GL_SPOT_CUTOFF, 180);
-        return;
-    }
-    if (cutoff == 180) {
-        glLightf(light, GL_SPOT_CUTOFF, 180);
-        const Vec3 d = NormalisedIfLong(V(-float(dx), -float(dy), -float(dz)));
-        const GLfloat pos[4] = {d.x, d.y, d.z, 0};
-        glLightfv(light, GL_POSITION, pos);
-        glLightfv(light, GL_SPECULAR, black);
-    } else {
-        const GLfloat pos[4] = {float(x), float(y), float(z), 1};
-        glLightfv(light, GL_POSITION, pos);
-        glLightfv(light, GL_SPECULAR, diffuse);
-        if (cutoff > 90) {
-            glLightf(light, GL_SPOT_CUTOFF, 180);
-        } else {
-            // GL takes spot cut-offs of 0..90 only; a negative one is refused as the light's
-            // would be, so it is clamped to 0 (a light that reaches nothing).
-            glLightf(light, GL_SPOT_CUTOFF, cutoff < 0 ? 0.0f : float(cutoff));
-            const Vec3 d = NormalisedIfLong(V(float(dx), float(dy), float(dz)));
-            const GLfloat dir[3] = {d.x, d.y, d.z};
-            glLightfv(light, GL_SPOT_DIRECTION, dir);
-        }
-    }
-    if (gSettings.debugMode != 0) {
-        DrawDot3D(x, y, z, 40, 0x80C8FF);
-        if (cutoff <= 90) {
-            const Vec3 d = NormalisedIfLong(V(float(dx), float(dy), float(dz))) * 500;
-            DrawLine3D(x, y, z, x + d.x, y + d.y, z + d.z, 3, 0x6CAAE1);
-        }
-    }
+    if (!GlReady()) return;
+    const bool fromViewer = x == 0 && y == 0 && z == 0 && dx == 0 && dy == 0 && dz == 0;
+    SetGlLight(LightFor(index, rgb, fromViewer, x, y, z, dx, dy, dz, cutoff));
+    if (!fromViewer && gSettings.debugMode != 0) DrawLightMarkers(x, y, z, dx, dy, dz, cutoff);
 }
 
 void SetCameraLight(double id, double colour) { SetSpotLight(id, colour, 0, 0, 0, 0, 0, 0, 180); }
@@ -450,28 +392,17 @@ void SetFog(double colourArg, double modeArg, double start, double end) {
     if (!GlReady()) return;
     const int32_t colour = TruncToInt(colourArg);
     if (colour == -1) {
-        glDisable(GL_FOG);
+        SwitchGlFogOff();
         return;
     }
-    glEnable(GL_FOG);
-    if (TruncToInt(modeArg) != 0) {
-        glFogi(GL_FOG_MODE, GL_EXP);
-        glFogf(GL_FOG_DENSITY, float(start));
-    } else {
-        glFogi(GL_FOG_MODE, GL_LINEAR);
-        if (start == 0 && end == 0) {
-            start = gRenderer3D.nearPlane;
-            end = gRenderer3D.farPlane;
-        }
-        glFogf(GL_FOG_START, float(start));
-        glFogf(GL_FOG_END, float(end));
+    const bool exponential = TruncToInt(modeArg) != 0;
+    if (!exponential && start == 0 && end == 0) {
+        start = gRenderer3D.nearPlane;
+        end = gRenderer3D.farPlane;
     }
     float rgb[3];
     SetColourRgb(colour, rgb);
-    const GLfloat fog[4] = {rgb[0], rgb[1], rgb[2], 0};
-    glFogfv(GL_FOG_COLOR, fog);
+    SetGlFog(exponential, float(start), float(end), rgb);
 }
 
-void ClearDepthBuffer() {
-    if (GlReady()) glClear(GL_DEPTH_BUFFER_BIT);
-}
+void ClearDepthBuffer() { Window().ClearBuffers(kClearDepth); }

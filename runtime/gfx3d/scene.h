@@ -4,9 +4,11 @@
 // no GL context exists (the 2D renderer's window is not ready); GL calls are made only when it is.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "basics/arguments.h"
 #include "gfx3d/objectstore.h"
 
 namespace scene3d {
@@ -32,12 +34,6 @@ inline Vec3 NormalisedIfLong(Vec3 v) {
     return v;
 }
 
-// A command's number truncated toward zero; 0 when it lies outside int32_t's range or is NaN.
-inline int32_t TruncToInt(double v) {
-    if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
-    return int32_t(v);
-}
-
 // Column-major 4 x 4 matrices, as OpenGL stores them.
 struct Mat4 {
     float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -51,6 +47,11 @@ bool Invert(const Mat4& in, Mat4& out);                    // false when singula
 // The inverse of a rigid transform: transposed 3 x 3 part and translation -R^T t. Scaling is
 // not undone, so scaled transforms get an approximate inverse.
 Mat4 RigidInverse(const Mat4& m);
+
+// The transform stack's top level in use (-1: none) and a level's stored rotations, clamped to
+// what the arrays hold.
+inline int TopLevel(const Zovovezi3D& r) { return std::clamp(r.currentLevel, -1, 15); }
+inline int RotationCount(const TransformLevel& level) { return std::clamp(level.rotationCount, 0, 16); }
 
 // The transform stack, levels 0..currentLevel, as one matrix (what ApplyTransforms multiplies
 // onto the modelview).

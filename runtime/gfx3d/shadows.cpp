@@ -96,19 +96,26 @@ void ComputeFacing(MeshObjectX& s, const VertexRecord* tri, int32_t triangleCoun
     }
 }
 
-void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleCount, Vec3 light, bool caps) {
-    if (s.facing.Count() < triangleCount) return;
-    // Without edge links every edge of a facing triangle bounds the volume: more sides, the
-    // same shadow.
+namespace {
+
+// The volume's sides (quads) and caps (triangles) as homogeneous vertices, four floats each.
+struct VolumeGeometry {
+    std::vector<float> sides;
+    std::vector<float> ends;
+};
+
+void Put(std::vector<float>& out, Vec3 v, float w) {
+    out.push_back(v.x), out.push_back(v.y), out.push_back(v.z), out.push_back(w);
+}
+
+// The shadow volume of the facing triangles: a quad for every silhouette edge (every edge of a
+// facing triangle without edge links), from the edge to infinity away from the light, and the
+// caps when asked for.
+void BuildVolume(const MeshObjectX& s, const VertexRecord* tri, int32_t triangleCount, Vec3 light, bool caps,
+                 VolumeGeometry& g) {
     const bool linked = s.edges.Count() >= 3 * triangleCount;
-    // The sides (quads) and caps (triangles) as homogeneous vertices, built once and drawn in
-    // both passes from client memory. Reused between draws so a frame allocates nothing.
-    static std::vector<float> sides, ends;
-    sides.clear();
-    ends.clear();
-    auto put = [](std::vector<float>& out, Vec3 v, float w) {
-        out.push_back(v.x), out.push_back(v.y), out.push_back(v.z), out.push_back(w);
-    };
+    g.sides.clear();
+    g.ends.clear();
     for (int32_t t = 0; t < triangleCount; ++t) {
         const bool facing = s.facing[t] != 0;
         if (facing) {
@@ -116,10 +123,10 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
                 if (linked && s.edges[3 * t + e].silhouette == 0) continue;
                 const Vec3 a = FromArray(tri[3 * t + e].position);
                 const Vec3 b = FromArray(tri[3 * t + (e + 1) % 3].position);
-                put(sides, b, 1);
-                put(sides, a, 1);
-                put(sides, a - light, 0);
-                put(sides, b - light, 0);
+                Put(g.sides, b, 1);
+                Put(g.sides, a, 1);
+                Put(g.sides, a - light, 0);
+                Put(g.sides, b - light, 0);
             }
         }
         // The near cap: the facing triangles as they are. The far cap, every other triangle
@@ -132,13 +139,17 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
         if (!caps || (!facing && gShortcuts)) continue;
         for (int k = 2; k >= 0; --k) {
             const Vec3 v = FromArray(tri[3 * t + k].position);
-            if (facing) put(ends, v, 1);
-            else put(ends, v - light, 0);
+            if (facing) Put(g.ends, v, 1);
+            else Put(g.ends, v - light, 0);
         }
     }
+}
 
-    // The culling the program set (SetCullMode) is put back afterwards: the passes need their
-    // own front face, and the cull mode must not depend on a shadow having been drawn.
+// Both stencil passes over the volume, drawn from client memory: front faces count up, back
+// faces count down. The culling the program set (SetCullMode) is put back afterwards: the
+// passes need their own front face, and the cull mode must not depend on a shadow having been
+// drawn.
+void DrawVolumePasses(const VolumeGeometry& g) {
     const GLboolean culling = glIsEnabled(GL_CULL_FACE);
     GLint frontFace = GL_CCW, culledFace = GL_BACK;
     glGetIntegerv(GL_FRONT_FACE, &frontFace);
@@ -161,13 +172,13 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
         glEnable(GL_CULL_FACE);
         glStencilOp(GL_KEEP, GL_KEEP, pass == 0 ? GL_INCR : GL_DECR);
         glCullFace(pass == 0 ? GL_BACK : GL_FRONT);
-        if (!sides.empty()) {
-            glVertexPointer(4, GL_FLOAT, 0, sides.data());
-            glDrawArrays(GL_QUADS, 0, GLsizei(sides.size() / 4));
+        if (!g.sides.empty()) {
+            glVertexPointer(4, GL_FLOAT, 0, g.sides.data());
+            glDrawArrays(GL_QUADS, 0, GLsizei(g.sides.size() / 4));
         }
-        if (!ends.empty()) {
-            glVertexPointer(4, GL_FLOAT, 0, ends.data());
-            glDrawArrays(GL_TRIANGLES, 0, GLsizei(ends.size() / 4));
+        if (!g.ends.empty()) {
+            glVertexPointer(4, GL_FLOAT, 0, g.ends.data());
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(g.ends.size() / 4));
         }
     }
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -175,6 +186,16 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleC
     glCullFace(GLenum(culledFace));
     if (culling) glEnable(GL_CULL_FACE);
     else glDisable(GL_CULL_FACE);
+}
+
+} // namespace
+
+void DrawShadowVolume(MeshObjectX& s, const VertexRecord* tri, int32_t triangleCount, Vec3 light, bool caps) {
+    if (s.facing.Count() < triangleCount) return;
+    // Reused between draws so a frame allocates nothing.
+    static VolumeGeometry geometry;
+    BuildVolume(s, tri, triangleCount, light, caps, geometry);
+    DrawVolumePasses(geometry);
 }
 
 } // namespace scene3d

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "basics/arguments.h"
 #include "net/lifecycle.h"
 #include "net/netgame.h"
 #include "voxa/net.h"
@@ -12,6 +13,10 @@
 using namespace net;
 
 namespace {
+
+// What a player id or index argument becomes when it is no int32_t number (NaN, beyond the
+// range): an id no player has, and as an index (2^31 once sent as u32) one beyond every list.
+constexpr int32_t kNoPlayer = INT32_MIN;
 
 constexpr int kConnectTimeoutMs = 2000;
 
@@ -79,7 +84,7 @@ bool RequestNumber(uint8_t type, const std::string& payload, uint32_t* value) {
 }
 
 std::string U32Text(double value) {
-    return U32Payload(static_cast<uint32_t>(static_cast<int32_t>(std::trunc(value))));
+    return U32Payload(static_cast<uint32_t>(TruncOr(value, kNoPlayer)));
 }
 
 // Port text to a port: 0 or less (or no number) means the default; -1 when out of range.
@@ -176,7 +181,7 @@ DynString NetCreatePlayer(const DynString& name) {
 
 double NetDestroyPlayer(double playerId) {
     NetGame& game = TheNetGame();
-    int32_t id = static_cast<int32_t>(std::trunc(playerId));
+    int32_t id = TruncOr(playerId, kNoPlayer);
     {
         std::lock_guard<std::mutex> guard(game.lock);
         auto& local = game.localPlayers;
@@ -188,15 +193,15 @@ double NetDestroyPlayer(double playerId) {
 
 double NetSendMessage(double senderId, double targetId, const DynString& text) {
     if (text.Length() > kMaxPayload) return 0.0;
-    int32_t target = static_cast<int32_t>(std::trunc(targetId));
-    Message message = MakeMessage(kText, target == 0 ? kAllPlayers : target, static_cast<int32_t>(std::trunc(senderId)),
+    int32_t target = TruncOr(targetId, kNoPlayer);
+    Message message = MakeMessage(kText, target == 0 ? kAllPlayers : target, TruncOr(senderId, kNoPlayer),
                                   std::string(text.CStr(), text.Length()));
     return TheNetGame().SendOwn(message) ? 1.0 : 0.0;
 }
 
 DynString NetGetMessage(double playerId) {
     NetGame& game = TheNetGame();
-    int32_t id = static_cast<int32_t>(std::trunc(playerId));
+    int32_t id = TruncOr(playerId, kNoPlayer);
     std::lock_guard<std::mutex> guard(game.lock);
     for (LocalPlayer& player : game.localPlayers) {
         if (player.record.id != id || id <= 0) continue;

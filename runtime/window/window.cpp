@@ -188,6 +188,21 @@ void WindowContext::Setup2D(int x, int y, int w, int h) {
     glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
 }
 
+void WindowContext::ClearBuffers(int buffers) {
+    if (!ready) return;
+    glClear(((buffers & kClearColour) ? GL_COLOR_BUFFER_BIT : 0) | ((buffers & kClearDepth) ? GL_DEPTH_BUFFER_BIT : 0) |
+            ((buffers & kClearStencil) ? GL_STENCIL_BUFFER_BIT : 0));
+}
+
+void WindowContext::FinishDrawing() {
+    if (ready) glFinish();
+}
+
+const char* WindowContext::RendererName() {
+    const GLubyte* name = ready ? glGetString(GL_RENDERER) : nullptr;
+    return name != nullptr ? reinterpret_cast<const char*>(name) : "";
+}
+
 void WindowContext::SetScreenSize(int width, int height) {
     screenWidth = width;
     screenHeight = height;

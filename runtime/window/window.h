@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+// Buffers of the frame for WindowContext::ClearBuffers, combined with |.
+constexpr int kClearColour = 1;
+constexpr int kClearDepth = 2;
+constexpr int kClearStencil = 4;
+
 class WindowContext {
 public:
     WindowContext();  // starts SDL's tick count; the first frame deadline is now
@@ -24,6 +29,12 @@ public:
     double WaitForFrameSlot();                     // the pacing part of PresentFrame, without GL
     bool PollQuit();                               // drains SDL's queue: 1 when empty, 0 at a quit request (SDL_QUIT or Escape pressed)
     void SetFrameRate(double fps);                 // frameInterval = 1000 / fps, or 2 ms when fps <= 0
+
+    // The frame's buffers, for programs that draw or time frames of their own; nothing
+    // without a GL context.
+    void ClearBuffers(int buffers);                // kClearColour | kClearDepth | kClearStencil
+    void FinishDrawing();                          // returns once GL has carried out every call made so far
+    const char* RendererName();                    // GL's renderer string; "" without a context
 
     // The frame last shown, kept by PresentFrame: RGB bytes, screenWidth x screenHeight, rows
     // bottom-up, tightly packed; null before the first frame.

@@ -1,6 +1,4 @@
 // Start-up steps of the window, called by RuntimeStart in its fixed order.
-#include <GL/gl.h>
-
 #include <cstdlib>
 
 #include "window/window.h"
@@ -24,7 +22,7 @@ void SetWindowFullscreen(bool on) {
 void PresentStartFrame() {
     WindowContext& window = Window();
     if (!window.ready) return;
-    glClear(GL_COLOR_BUFFER_BIT);
+    window.ClearBuffers(kClearColour);
     window.PresentFrame();
     window.Setup2D(0, 0, 0, 0);
 }

@@ -1,4 +1,5 @@
-// Degree math, Mod, BoxCollision, and the ISAAC generator behind Rnd.
+// Degree math, Mod, BoxCollision, the ISAAC generator behind Rnd, and command arguments as
+// whole numbers and table ids.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "basics/arguments.h"
 #include "basics/mathrandom.h"
 #include "voxa/basics.h"
 
@@ -62,6 +64,36 @@ TEST(Arithmetic, ModNeverDividesByZeroOrOverflows) {
     EXPECT_EQ(Mod(123, -1), 0.0);
     EXPECT_EQ(Mod(NAN, 3), 0.0);
     EXPECT_EQ(Mod(1e12, 1000), 647.0); // saturates to 2147483647
+}
+
+TEST(Arguments, WholeNumbersAndIdsAtTheEdgesOfTheirRanges) {
+    struct Case {
+        double value;
+        int32_t trunc;   // TruncToInt
+        int32_t orNone;  // TruncOr(value, -7)
+        int32_t id;      // IdFrom(value, 16), -1 when refused
+    };
+    const Case cases[] = {
+        {2.9, 2, 2, 2},          {-0.5, 0, 0, 0},
+        {-1.0, -1, -1, -1},      {15.99, 15, 15, 15},
+        {16.0, 16, 16, -1},      {NAN, 0, -7, -1},
+        {2147483647.5, INT32_MAX, 2147483647, -1},
+        {2147483648.0, INT32_MAX, -7, -1},
+        {-2147483648.0, INT32_MIN, -7, -1},
+        {-1e300, INT32_MIN, -7, -1},
+        {INFINITY, INT32_MAX, -7, -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TruncToInt(c.value), c.trunc) << c.value;
+        EXPECT_EQ(TruncOr(c.value, -7), c.orNone) << c.value;
+        int32_t id = -1;
+        EXPECT_EQ(IdFrom(c.value, 16, id), c.id >= 0) << c.value;
+        EXPECT_EQ(id, c.id) << c.value;
+    }
+    EXPECT_EQ(CeilToInt(2.1), 3);
+    EXPECT_EQ(CeilToInt(-2.9), -2);
+    EXPECT_TRUE(IdInRange(0, 16) && IdInRange(15, 16));
+    EXPECT_FALSE(IdInRange(-1, 16) || IdInRange(16, 16));
 }
 
 TEST(BoxCollisionTest, TouchingEdgesCollide) {

@@ -64,6 +64,8 @@ TEST_F(Render3D, LitTexturedCubeAppearsWhereProjectPointSays) {
     SetCullMode(1);
     SetSpotLight(0, 0xFFFFFF, 0, 0, 0, 0, 0, -1, 180); // white light along -z
     MoveObject(2, 1, 0);
+    SetTexture(7 + 4294967296.0, -1); // beyond the store, not id 7 or 0: untextured
+    EXPECT_EQ(gRenderer2D.textures.binding.id, -1);
     SetTexture(7, -1);
     DrawObject(100, 0);
     const auto [sx, sy] = Screen(2, 1, 0);
@@ -126,6 +128,10 @@ TEST_F(Render3D, LinearFogDarkensWithDistance) {
     SetCullMode(0);
     DrawObject(104, 0);
     EXPECT_EQ(Back(320, 240), 0xFFFFFFu);
+    SetFog(0, 1e300, 0.1, 0); // any mode but 0 is exponential, beyond the int range too
+    GLint mode = 0;
+    glGetIntegerv(GL_FOG_MODE, &mode);
+    EXPECT_EQ(mode, GL_EXP);
     SetFog(0, 0, 5, 50);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawObject(104, 0);

@@ -91,17 +91,22 @@ TEST_F(HeadlessScene, ModeCommandsKeepTheirStateWithoutGl) {
 
     SetSpotLight(-3, 0x0000FF, 1, 2, 3, 0, 0, 0, 1);
     EXPECT_EQ(gRenderer3D.shadowPassActive, 1);
-    EXPECT_EQ(gRenderer3D.lightingMode, 3);
+    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::shadow);
     EXPECT_FLOAT_EQ(gRenderer3D.modeLight[3], 1.0f);
     EXPECT_FLOAT_EQ(gRenderer3D.modeLight[2], 3.0f);
     Enter2DMode();
     EXPECT_EQ(gRenderer3D.shadowPassActive, 0);
     SetSpotLight(-2, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 1);
-    EXPECT_EQ(gRenderer3D.lightingMode, 2);
+    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::toon);
     EXPECT_EQ(gRenderer3D.lightingModeOn, 1);
     SetSpotLight(-1, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
-    EXPECT_EQ(gRenderer3D.lightingMode, 1);
+    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::bump);
     EXPECT_EQ(gRenderer3D.lightingModeOn, 0);
+    // An id below the int range is negative too: a lighting mode, not GL light 0.
+    SetSpotLight(-1e300, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 1);
+    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::toon);
+    EXPECT_EQ(gRenderer3D.enabledLights, 0);
+    SetSpotLight(-2, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
 
     SetTextureOffset(0.5, 0);
     EXPECT_FLOAT_EQ(gRenderer3D.textureOffset[0], 0.5f);
@@ -177,6 +182,13 @@ TEST(FrameSelection, InterpolatedPoses) {
     EXPECT_EQ(f.b, 4);
     f = ResolveFrames(3, -1, 0, 0, false);
     EXPECT_EQ(f.a, 0);
+    // Frames beyond the int range end at the last frame: as stored, and as a pose of full weight.
+    f = ResolveFrames(5, 1e300, 0, 0, false);
+    EXPECT_EQ(f.a, 4);
+    f = ResolveFrames(5, 0, 1e10, 0.5, true);
+    EXPECT_EQ(f.a, 4);
+    EXPECT_EQ(f.b, 4);
+    EXPECT_FLOAT_EQ(f.w, 1);
     f = ResolveFrames(3, 1e300, -1e300, std::nan(""), true);
     EXPECT_GE(f.a, 0);
     EXPECT_LE(f.a, 2);
