@@ -10,11 +10,17 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "base/errors.h"
 #include "gfx3d/objectstore.h"
 #include "voxa/testing.h"
+
+inline std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 class ModelDirTest : public ::testing::Test {
 public:
@@ -32,28 +38,16 @@ public:
         std::ofstream(Path(name), std::ios::binary) << bytes;
         return Path(name);
     }
-    std::string Log() const {
-        std::ifstream in(log_, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    // Reads path into model and expects the read error with its two log lines and an empty model.
-    void ExpectReadError(MeshObject& model, const std::string& path, const char* kind = "# read error") {
+    std::string Log() const { return Slurp(log_); }
+    // Reads bytes into model and expects the read error with its two log lines and an empty model.
+    void ExpectReadError(MeshObject& model, const std::string& bytes) {
+        const std::string path = Write("bad.ddd", bytes);
         std::remove(log_.c_str());
-        EXPECT_EQ(model.ReadModel(path.c_str()), 0) << path;
-        EXPECT_EQ(Log(), std::string(kind) + "\r\n" + path + "\r\n");
-        EXPECT_EQ(model.frames.Count(), 0);
-        EXPECT_EQ(model.colourTable.Count(), 0);
-        EXPECT_EQ(model.texU.Count(), 0);
-        EXPECT_EQ(model.frames.Capacity(), 0);
+        EXPECT_EQ(model.ReadModel(path.c_str()), 0);
+        EXPECT_EQ(Log(), "# read error\r\n" + path + "\r\n");
+        EXPECT_EQ(model.frames.Count() + model.colourTable.Count() + model.texU.Count() + model.frames.Capacity(), 0);
     }
+    bool Reads(MeshObject& model, const std::string& bytes) { return model.ReadModel(Write("ok.ddd", bytes).c_str()); }
 
     std::string dir_;
     std::string log_;
@@ -77,28 +71,32 @@ public:
         std::memcpy(&u, &v, 8);
         return U32(uint32_t(u)).U32(uint32_t(u >> 32));
     }
-    Bytes& U8(uint8_t v) {
-        s_.push_back(char(v));
+    Bytes& Item(uint8_t x, uint8_t y, uint8_t z, uint8_t normal, uint8_t colour) {
+        for (uint8_t v : {x, y, z, normal, colour}) s_.push_back(char(v));
         return *this;
     }
-    Bytes& Item(uint8_t x, uint8_t y, uint8_t z, uint8_t normal, uint8_t colour) {
-        return U8(x).U8(y).U8(z).U8(normal).U8(colour);
-    }
+    // A frame's item count, offset (0, 0, 0) and scale (sx, 1, 1).
+    Bytes& Frame(int32_t items, float sx = 1) { return I32(items).F32(0).F32(0).F32(0).F32(sx).F32(1).F32(1); }
     const std::string& str() const { return s_; }
 
 private:
     std::string s_;
 };
 
+inline Bytes Header(int32_t frames, int32_t colours, int32_t tex, double version = 1.02) {
+    Bytes b;
+    b.U32(0x00C6B317u).F64(version).I32(frames).I32(colours).I32(tex);
+    return b;
+}
+
 // A valid binary model: two colours (a strip marker and red), a strip of four vertices in two
 // frames, texture pairs for the five items.
 inline Bytes SampleBinary(double version = 1.02) {
-    Bytes b;
-    b.U32(0x00C6B317u).F64(version).I32(2).I32(2).I32(5);
-    b.U32(0xFFFFFFFEu).U32(0x0000FFu);
+    Bytes b = Header(2, 2, 5, version);
+    b.U32(kStripMarker).U32(0x0000FFu);
     for (int i = 0; i < 5; ++i) b.F32(0.25f * float(i)).F32(1.0f - 0.25f * float(i));
     for (int f = 0; f < 2; ++f) {
-        b.I32(5).F32(0).F32(0).F32(0).F32(1.0f + float(f)).F32(1).F32(1);
+        b.Frame(5, 1.0f + float(f));
         b.Item(0, 0, 0, 0, 0).Item(0, 0, 0, 7, 1).Item(10, 0, 0, 7, 1).Item(0, 10, 0, 7, 1).Item(10, 10, 0, 7, 1);
     }
     return b;
