@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "gfx3d/render.h"
 #include "shapes.h"
@@ -16,12 +15,11 @@ using namespace scene3d;
 
 namespace {
 
-Vec3 Apply(const Mat4& m, Vec3 p) { return TransformPoint(m, p); }
-
-void ExpectNear(Vec3 a, Vec3 b, float tol = 1e-5f) {
-    EXPECT_NEAR(a.x, b.x, tol);
-    EXPECT_NEAR(a.y, b.y, tol);
-    EXPECT_NEAR(a.z, b.z, tol);
+void ExpectMaps(Vec3 from, Vec3 to) {
+    const Vec3 a = TransformPoint(TransformStackMatrix(gRenderer3D), from);
+    EXPECT_NEAR(a.x, to.x, 1e-5);
+    EXPECT_NEAR(a.y, to.y, 1e-5);
+    EXPECT_NEAR(a.z, to.z, 1e-5);
 }
 
 class HeadlessScene : public ::testing::Test {
@@ -34,90 +32,61 @@ protected:
     }
 };
 
-TEST_F(HeadlessScene, RotationsApplyInTheOrderGivenAndMoveDropsThem) {
+TEST_F(HeadlessScene, TransformsApplyInOrderAndStayInsideTheirTables) {
     RotateObject(90, 0, 0, 1);
     RotateObject(90, 1, 0, 0);
-    ExpectNear(Apply(TransformStackMatrix(gRenderer3D), V(1, 0, 0)), V(0, 0, 1));
-
-    MoveObject(1, 2, 3);
+    ExpectMaps(V(1, 0, 0), V(0, 0, 1));
+    MoveObject(1, 2, 3); // drops the rotations
     RotateObject(90, 0, 1, 0);
     ScaleObject(2, 2, 2);
-    EXPECT_EQ(gRenderer3D.levels[0].rotationCount, 0);
-    ExpectNear(Apply(TransformStackMatrix(gRenderer3D), V(1, 0, 0)), V(3, 2, 3));
-
+    ExpectMaps(V(1, 0, 0), V(3, 2, 3));
     // A vertex is scaled, rotated, translated, then passes through the levels below (whose
     // scale 2 MoveObject kept).
     MoveObject(10, 0, 0);
     PushTransform();
     RotateObject(90, 0, 0, 1);
-    ExpectNear(Apply(TransformStackMatrix(gRenderer3D), V(1, 0, 0)), V(10, 2, 0));
+    ExpectMaps(V(1, 0, 0), V(10, 2, 0));
     PopTransform();
-    ExpectNear(Apply(TransformStackMatrix(gRenderer3D), V(1, 0, 0)), V(12, 0, 0));
-}
-
-TEST_F(HeadlessScene, StackAndRotationLimits) {
+    ExpectMaps(V(1, 0, 0), V(12, 0, 0));
+    // 17 rotations keep the first 16; 20 pushes stop at level 15 and pops at 0; a pushed level
+    // starts empty.
     for (int i = 0; i < 17; ++i) RotateObject(float(i + 1), 0, 1, 0);
     EXPECT_EQ(gRenderer3D.levels[0].rotationCount, 16);
-    EXPECT_EQ(gRenderer3D.levels[0].rotations[15][0], 16.0f);
-
     for (int i = 0; i < 20; ++i) PushTransform();
     EXPECT_EQ(gRenderer3D.currentLevel, 15);
-    MoveObject(1, 1, 1); // still inside the table
+    MoveObject(1, 1, 1);
     for (int i = 0; i < 20; ++i) PopTransform();
     EXPECT_EQ(gRenderer3D.currentLevel, 0);
-    PushTransform();
-    EXPECT_EQ(gRenderer3D.levels[1].rotationCount, 0);
-    EXPECT_EQ(gRenderer3D.levels[1].translation[0], 0.0f);
-    EXPECT_EQ(gRenderer3D.levels[1].scale[2], 1.0f);
     SetCamera(0, 0, 10, 0, 0, 0);
+    PushTransform();
+    ExpectMaps(V(1, 0, 0), V(1, 0, 0));
+    SetCamera(0, 0, 10, 0, 0, 0); // back to level 0
     EXPECT_EQ(gRenderer3D.currentLevel, 0);
 }
 
 TEST_F(HeadlessScene, ModeCommandsKeepTheirStateWithoutGl) {
-    SetCullMode(0.3);
-    EXPECT_EQ(gRenderer3D.cullMode, 1);
-    SetCullMode(-7);
-    EXPECT_EQ(gRenderer3D.cullMode, -1);
-    SetCullMode(std::nan(""));
-    EXPECT_EQ(gRenderer3D.cullMode, -1);
-    SetCullMode(0);
-    EXPECT_EQ(gRenderer3D.cullMode, 0);
-
+    const double cull[][2] = {{0.3, 1}, {-7, -1}, {std::nan(""), -1}, {0, 0}};
+    for (const auto& c : cull) {
+        SetCullMode(c[0]);
+        EXPECT_EQ(gRenderer3D.cullMode, c[1]) << c[0];
+    }
     SetSpotLight(3, 0xFFFFFF, 0, 10, 0, 0, -1, 0, 45);
-    SetSpotLight(11, 0xFFFFFF, 0, 10, 0, 0, -1, 0, 180);
+    SetSpotLight(11, 0xFFFFFF, 0, 10, 0, 0, -1, 0, 180); // no such light
     EXPECT_EQ(gRenderer3D.enabledLights, 1 << 3);
     SetSpotLight(3, 0, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(gRenderer3D.enabledLights, 0);
-
-    SetSpotLight(-3, 0x0000FF, 1, 2, 3, 0, 0, 0, 1);
-    EXPECT_EQ(gRenderer3D.shadowPassActive, 1);
-    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::shadow);
-    EXPECT_FLOAT_EQ(gRenderer3D.modeLight[3], 1.0f);
-    EXPECT_FLOAT_EQ(gRenderer3D.modeLight[2], 3.0f);
-    Enter2DMode();
-    EXPECT_EQ(gRenderer3D.shadowPassActive, 0);
-    SetSpotLight(-2, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 1);
-    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::toon);
-    EXPECT_EQ(gRenderer3D.lightingModeOn, 1);
-    SetSpotLight(-1, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
-    EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::bump);
-    EXPECT_EQ(gRenderer3D.lightingModeOn, 0);
     // An id below the int range is negative too: a lighting mode, not GL light 0.
     SetSpotLight(-1e300, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 1);
     EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::toon);
     EXPECT_EQ(gRenderer3D.enabledLights, 0);
     SetSpotLight(-2, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
-
     SetTextureOffset(0.5, 0);
-    EXPECT_FLOAT_EQ(gRenderer3D.textureOffset[0], 0.5f);
-    Enter3DMode(1, 2000, 45);
+    Enter3DMode(1, 2000, 120); // resets the offset; the cone stops short of 90 degrees
     EXPECT_FLOAT_EQ(gRenderer3D.textureOffset[0], 0.0f);
-    EXPECT_NEAR(gRenderer3D.cullConeTan, std::tan(50 / 57.29578), 1e-5);
-    Enter3DMode(1, 2000, 120);
     EXPECT_NEAR(gRenderer3D.cullConeTan, std::tan(89 / 57.29578), 1e-3);
-
     // Everything else that would touch GL does nothing, and does not crash.
     shapes::MakeCube(40);
+    SetSpotLight(-3, 0x0000FF, 1, 2, 3, 0, 0, 0, 1);
     SetTexture(3, -1);
     DrawObject(40, 0);
     DrawObjectAnim(40, 0, 1, 0.5, 1);
@@ -130,26 +99,22 @@ TEST_F(HeadlessScene, ModeCommandsKeepTheirStateWithoutGl) {
     DrawLine3D(0, 0, 0, 1, 1, 1, 4, 0xFF);
     DrawAxes(0, 0, 0);
     EndShadowPass();
-    EXPECT_EQ(gRenderer3D.objects[40].staticBuffer, 0u);
-    EXPECT_EQ(gRenderer3D.objects[40].streamBuffer, 0u);
+    EXPECT_EQ(gRenderer3D.objects[40].staticBuffer + gRenderer3D.objects[40].streamBuffer, 0u);
 }
 
 TEST_F(HeadlessScene, ProjectionWithoutAWindow) {
-    double sx = -1, sy = -1, sz = -1;
+    double sx = -1, sy = -1, sz = -1, x, y, z, sx2, sy2, sz2;
     ASSERT_TRUE(ProjectPoint(0, 0, 0, sx, sy, sz));
     EXPECT_NEAR(sx, 320, 1e-3);
     EXPECT_NEAR(sy, 240, 1e-3);
     EXPECT_GT(sz, 0);
     EXPECT_LT(sz, 1);
-    // A point up and right appears up and right.
+    // A point up and right appears up and right; unproject flips y with the screen height
+    // minus 1: one row apart.
     ASSERT_TRUE(ProjectPoint(1, 1, 0, sx, sy, sz));
     EXPECT_GT(sx, 320);
     EXPECT_LT(sy, 240);
-    // Unproject flips y with the screen height minus 1: one row apart.
-    double x, y, z;
-    ASSERT_TRUE(ProjectPoint(1, 1, 0, sx, sy, sz));
     ASSERT_TRUE(UnprojectPoint(sx, sy, sz, x, y, z));
-    double sx2, sy2, sz2;
     ASSERT_TRUE(ProjectPoint(x, y, z, sx2, sy2, sz2));
     EXPECT_NEAR(sx2, sx, 1e-2);
     EXPECT_NEAR(sy2, sy + 1, 1e-2);
@@ -159,67 +124,48 @@ TEST_F(HeadlessScene, ProjectionWithoutAWindow) {
     EXPECT_EQ(sx, 7);
 }
 
-TEST(FrameSelection, InterpolatedPoses) {
-    FramePair f = ResolveFrames(5, 0, 4, 0.5, true);
-    EXPECT_EQ(f.a, 2);
-    EXPECT_EQ(f.b, 3);
-    EXPECT_FLOAT_EQ(f.w, 1);
-    f = ResolveFrames(5, 0, 4, 0.6, true);
-    EXPECT_EQ(f.a, 2);
-    EXPECT_EQ(f.b, 3);
-    EXPECT_NEAR(f.w, 0.6, 1e-6);
-    f = ResolveFrames(5, 4, 0, 0.6, true);
-    EXPECT_EQ(f.a, 2);
-    EXPECT_EQ(f.b, 1);
-    EXPECT_NEAR(f.w, 0.6, 1e-6);
-    const FramePair g = ResolveFrames(5, 0, 4, 1.25, true), h = ResolveFrames(5, 0, 4, 0.25, true);
-    EXPECT_EQ(g.a, h.a);
-    EXPECT_EQ(g.b, h.b);
-    EXPECT_FLOAT_EQ(g.w, h.w);
-    // t = 1 is the last frame; out-of-range and hostile values stay inside the frames.
-    f = ResolveFrames(5, 0, 4, 1, true);
-    EXPECT_EQ(f.a, 4);
-    EXPECT_EQ(f.b, 4);
-    f = ResolveFrames(3, -1, 0, 0, false);
-    EXPECT_EQ(f.a, 0);
-    // Frames beyond the int range end at the last frame: as stored, and as a pose of full weight.
-    f = ResolveFrames(5, 1e300, 0, 0, false);
-    EXPECT_EQ(f.a, 4);
-    f = ResolveFrames(5, 0, 1e10, 0.5, true);
-    EXPECT_EQ(f.a, 4);
-    EXPECT_EQ(f.b, 4);
-    EXPECT_FLOAT_EQ(f.w, 1);
-    f = ResolveFrames(3, 1e300, -1e300, std::nan(""), true);
-    EXPECT_GE(f.a, 0);
-    EXPECT_LE(f.a, 2);
-    EXPECT_GE(f.b, 0);
-    EXPECT_LE(f.b, 2);
-    EXPECT_TRUE(std::isfinite(f.w));
+TEST(FrameSelection, InterpolatedPosesAndHostileFrames) {
+    const struct {
+        int count;
+        double from, to, t;
+        bool interpolate;
+        int a, b;
+        float w; // the weight of frame a
+    } cases[] = {
+        {5, 0, 4, 0.5, true, 2, 3, 1},    {5, 0, 4, 0.6, true, 2, 3, 0.6f}, {5, 4, 0, 0.6, true, 2, 1, 0.6f},
+        {5, 0, 4, 0.25, true, 1, 2, 1},   {5, 0, 4, 1.25, true, 1, 2, 1},   {5, 0, 4, 1, true, 4, 4, 1},
+        {3, -1, 0, 0, false, 0, 0, 1},    {5, 1e300, 0, 0, false, 4, 4, 1}, {5, 0, 1e10, 0.5, true, 4, 4, 1},
+    };
+    for (const auto& c : cases) {
+        const FramePair f = ResolveFrames(c.count, c.from, c.to, c.t, c.interpolate);
+        EXPECT_EQ(f.a, c.a) << c.from << " " << c.to << " " << c.t;
+        if (c.interpolate) {
+            EXPECT_EQ(f.b, c.b) << c.from << " " << c.to << " " << c.t;
+            EXPECT_NEAR(f.w, c.w, 1e-6) << c.from << " " << c.to << " " << c.t;
+        }
+    }
+    const FramePair f = ResolveFrames(3, 1e300, -1e300, std::nan(""), true);
+    EXPECT_TRUE(f.a >= 0 && f.a <= 2 && f.b >= 0 && f.b <= 2 && std::isfinite(f.w));
 }
 
-TEST(ViewCone, ApproximateRootAndCone) {
+TEST_F(HeadlessScene, ViewConeKeepsEverySphereThatReachesIntoTheView) {
     EXPECT_FLOAT_EQ(ApproxSqrt(4), 2);
-    EXPECT_FLOAT_EQ(ApproxSqrt(1), 1);
     EXPECT_FLOAT_EQ(ApproxSqrt(16), 4);
     EXPECT_NEAR(ApproxSqrt(2), std::sqrt(2.0f), 0.1f);
-
-    Window().SetScreenSize(640, 480);
-    Enter3DMode(1, 2000, 45);
-    SetCamera(0, 0, 10, 0, 0, 0);
-    EXPECT_TRUE(IsVisible(gRenderer3D, V(0, 0, 0), 1));
-    EXPECT_TRUE(IsVisible(gRenderer3D, V(3, 0, 0), 1));
-    EXPECT_FALSE(IsVisible(gRenderer3D, V(40, 0, 0), 1)); // far outside the cone
-    EXPECT_TRUE(IsVisible(gRenderer3D, V(40, 0, 0), 40));
-    EXPECT_FALSE(IsVisible(gRenderer3D, V(0, 0, 20), 5));  // behind the camera
-    EXPECT_TRUE(IsVisible(gRenderer3D, V(0, 0, 12), 5));   // behind, but holds the camera
-    EXPECT_FALSE(IsVisible(gRenderer3D, V(0, 0, 40), 25)); // behind, reaching toward the eye
-    // Centres outside the cone whose spheres reach into the view, which spans 5.5 to each side
-    // at depth 10 and 1.24 up at depth 3: the spheres reach x = 4 and x = 2.6 at depth 10, and
-    // y = 0.85 at depth 3.
-    EXPECT_TRUE(IsVisible(gRenderer3D, V(24, 0, 0), 20));
-    EXPECT_TRUE(IsVisible(gRenderer3D, V(30, 0, 11), 29.5)); // centre behind the eye
-    EXPECT_TRUE(IsVisible(gRenderer3D, V(0, 9.9, 9.9), 9.5)); // centre 0.1 in front
-    EXPECT_FALSE(IsVisible(gRenderer3D, V(30, 0, 0), 5));
+    // The view spans 5.5 to each side at depth 10 and 1.24 up at depth 3.
+    const struct {
+        float x, y, z, r;
+        bool visible;
+    } cases[] = {
+        {0, 0, 0, 1, true},      {3, 0, 0, 1, true},
+        {40, 0, 0, 1, false},    {40, 0, 0, 40, true},
+        {0, 0, 20, 5, false},    {0, 0, 12, 5, true},      // behind; behind but holding the camera
+        {0, 0, 40, 25, false},   {24, 0, 0, 20, true},     // behind, reaching toward the eye; reaching x = 4
+        {30, 0, 11, 29.5, true}, {0, 9.9f, 9.9f, 9.5, true}, // centre behind the eye; 0.1 in front
+        {30, 0, 0, 5, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsVisible(gRenderer3D, V(c.x, c.y, c.z), c.r), c.visible) << c.x << " " << c.y << " " << c.z << " " << c.r;
 }
 
 // ---- Queries
@@ -228,62 +174,67 @@ class Queries : public HeadlessScene {
 protected:
     void SetUp() override {
         HeadlessScene::SetUp();
-        shapes::MakeCube(50);     // closed cube -1..1
-        shapes::MakeQuad(51);     // square in z = 0, -1..1
+        shapes::MakeCube(50); // closed cube -1..1
+        shapes::MakeQuad(51); // square in z = 0, -1..1
     }
 };
 
-TEST_F(Queries, SphereTouchingAndCutting) {
-    EXPECT_EQ(CollideSphere(51, 0, 1, 0, 0, 1), 0);     // touches the plane only
-    EXPECT_EQ(CollideSphere(51, 0, 1.01, 0, 0, 1), 1);
-    EXPECT_EQ(CollideSphere(51, 0, 0.5, 1.3, 0, 0.1), 1); // near an edge
-    EXPECT_EQ(CollideSphere(51, 0, 0.2, 1.3, 0, 0.1), 0);
-    MoveObject(5, 0, 0);
-    EXPECT_EQ(CollideSphere(51, 0, 0.5, 0, 0, 0.1), 0);
-    EXPECT_EQ(CollideSphere(51, 0, 0.5, 5, 0, 0.1), 1);
-}
-
-TEST_F(Queries, BoxAgainstTriangles) {
-    EXPECT_EQ(CollideBox(50, 0, 0, 0, 0, 1, 1), 0);     // wholly inside the closed cube: no face met
-    EXPECT_EQ(CollideBox(50, 0, 2.4, 0, 0, 1, 1), 0);
-    EXPECT_EQ(CollideBox(50, 0, 1.4, 0, 0, 1, 1), 1);
-    EXPECT_EQ(CollideBox(51, 0, 0, 0, 0.6, 1, 1), 0);   // box above the square
-    EXPECT_EQ(CollideBox(51, 0, 0, 0, 0.4, 1, 1), 1);
-    // Turned by 45 degrees about y, the object's square reaches further along x.
-    MoveObject(0, 0, 0);
-    RotateObject(45, 0, 1, 0);
-    EXPECT_EQ(CollideBox(51, 0, 0.6, 0, 0.6, 0.1, 0.1), 0);
-    EXPECT_EQ(CollideBox(51, 0, 0.6, 0, -0.6, 0.1, 0.1), 1);
-}
-
-// Boxes near the faces, edges and corners of the closed cube -1..1 (slot 50), as the transform
-// stack places it, turned so that its corners leave the grid below. Each hit holds the named
-// point of the cube; each miss lies just beyond it.
-TEST_F(Queries, BoxNearFacesEdgesAndCorners) {
+// Spheres, boxes and rays against the cube (slot 50) and the square (51) as the transform
+// stack places them. Boxes near the cube's corners are turned so that they leave the grid of
+// the next test.
+TEST_F(Queries, SpheresBoxesAndRaysAgainstPlacedObjects) {
+    enum Kind { sphere, box, ray };
     const double r2 = std::sqrt(2.0), c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
-    struct Case {
+    const struct {
         const char* what;
+        Kind kind;
+        int id;
         shapes::P3 move;
         double angle;
         shapes::P3 axis;
-        shapes::P3 at;
-        double width, height, hit;
+        double q[6]; // sphere: radius, x, y, z; box: x, y, z, width, height; ray: x, y, z, dx, dy, dz
+        double want;
     } cases[] = {
-        {"face x = 1 holds (1, 0.95, 0)", {0, 0, 0}, 0, {0, 1, 0}, {1.4, 1.4, 0}, 1, 1, 1},
-        {"corner (1, 1, 1)", {0, 0, 0}, 0, {0, 1, 0}, {1.2, 1.2, 1.2}, 0.5, 0.5, 1},
-        {"round the whole cube", {0, 0, 0}, 0, {0, 1, 0}, {0, 0, 0}, 3, 3, 1},
-        {"moved: corner (6, -1, 4)", {5, -2, 3}, 0, {0, 1, 0}, {6.2, -0.8, 4.2}, 0.5, 0.5, 1},
-        {"45 about y: corner (r2, 1, 0)", {0, 0, 0}, 45, {0, 1, 0}, {r2 + 0.2, 1.2, 0}, 0.5, 0.5, 1},
-        {"45 about y: beyond it", {0, 0, 0}, 45, {0, 1, 0}, {r2 + 0.3, 1.2, 0}, 0.5, 0.5, 0},
-        {"45 about x: corner (1, r2, 0)", {0, 0, 0}, 45, {1, 0, 0}, {1.2, r2 + 0.2, 0}, 0.5, 0.5, 1},
-        {"45 about x: beyond it", {0, 0, 0}, 45, {1, 0, 0}, {1.2, r2 + 0.3, 0}, 0.5, 0.5, 0},
-        {"moved, 30 about z: corner", {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.2, 1.2}, 0.5, 0.5, 1},
-        {"moved, 30 about z: beyond it", {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.3, 1.2}, 0.5, 0.5, 0},
+        {"sphere touching the plane only", sphere, 51, {}, 0, {}, {1, 0, 0, 1}, 0},
+        {"sphere cutting it", sphere, 51, {}, 0, {}, {1.01, 0, 0, 1}, 1},
+        {"sphere near an edge", sphere, 51, {}, 0, {}, {0.5, 1.3, 0, 0.1}, 1},
+        {"sphere short of an edge", sphere, 51, {}, 0, {}, {0.2, 1.3, 0, 0.1}, 0},
+        {"sphere, square moved away", sphere, 51, {5, 0, 0}, 0, {}, {0.5, 0, 0, 0.1}, 0},
+        {"sphere, square moved onto it", sphere, 51, {5, 0, 0}, 0, {}, {0.5, 5, 0, 0.1}, 1},
+        {"box wholly inside the closed cube", box, 50, {}, 0, {}, {0, 0, 0, 1, 1}, 0},
+        {"box beside the cube", box, 50, {}, 0, {}, {2.4, 0, 0, 1, 1}, 0},
+        {"box over a face", box, 50, {}, 0, {}, {1.4, 0, 0, 1, 1}, 1},
+        {"box above the square", box, 51, {}, 0, {}, {0, 0, 0.6, 1, 1}, 0},
+        {"box on the square", box, 51, {}, 0, {}, {0, 0, 0.4, 1, 1}, 1},
+        {"square turned 45 about y: missed", box, 51, {}, 45, {0, 1, 0}, {0.6, 0, 0.6, 0.1, 0.1}, 0},
+        {"square turned 45 about y: met", box, 51, {}, 45, {0, 1, 0}, {0.6, 0, -0.6, 0.1, 0.1}, 1},
+        {"face x = 1 holds (1, 0.95, 0)", box, 50, {}, 0, {}, {1.4, 1.4, 0, 1, 1}, 1},
+        {"corner (1, 1, 1)", box, 50, {}, 0, {}, {1.2, 1.2, 1.2, 0.5, 0.5}, 1},
+        {"round the whole cube", box, 50, {}, 0, {}, {0, 0, 0, 3, 3}, 1},
+        {"moved: corner (6, -1, 4)", box, 50, {5, -2, 3}, 0, {}, {6.2, -0.8, 4.2, 0.5, 0.5}, 1},
+        {"45 about y: corner (r2, 1, 0)", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.2, 1.2, 0, 0.5, 0.5}, 1},
+        {"45 about y: beyond it", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.3, 1.2, 0, 0.5, 0.5}, 0},
+        {"45 about x: corner (1, r2, 0)", box, 50, {}, 45, {1, 0, 0}, {1.2, r2 + 0.2, 0, 0.5, 0.5}, 1},
+        {"45 about x: beyond it", box, 50, {}, 45, {1, 0, 0}, {1.2, r2 + 0.3, 0, 0.5, 0.5}, 0},
+        {"moved, 30 about z: corner", box, 50, {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.2, 1.2, 0.5, 0.5}, 1},
+        {"moved, 30 about z: beyond", box, 50, {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.3, 1.2, 0.5, 0.5}, 0},
+        {"ray from inside: the wall in front", ray, 50, {}, 0, {}, {0, 0, 0, 1, 0, 0}, 1},
+        {"ray from outside", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -1}, 4},
+        {"ray of length 2 as length 1", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -2}, 4},
+        {"ray hit behind the origin", ray, 51, {}, 0, {}, {0.2, 0.1, -3, 0, 0, -1}, -3},
+        {"ray missing", ray, 51, {}, 0, {}, {3, 0, -3, 0, 0, 1}, 0},
+        {"ray, square moved", ray, 51, {0, 0, -2}, 0, {}, {0.5, 0, 5, 0, 0, -1}, 7},
+        {"ray, square turned edge on", ray, 51, {0, 0, -2}, 90, {0, 1, 0}, {0.5, 0, 5, 0, 0, -1}, 0},
+        {"ray, square turned to face it", ray, 51, {0, 0, -2}, 90, {0, 1, 0}, {5, 0.1, -2.1, -1, 0, 0}, 5},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         MoveObject(c.move.x, c.move.y, c.move.z);
         if (c.angle != 0) RotateObject(c.angle, c.axis.x, c.axis.y, c.axis.z);
-        EXPECT_EQ(CollideBox(50, 0, c.at.x, c.at.y, c.at.z, c.width, c.height), c.hit) << c.what;
+        const double* q = c.q;
+        const double got = c.kind == sphere ? CollideSphere(c.id, 0, q[0], q[1], q[2], q[3])
+                           : c.kind == box  ? CollideBox(c.id, 0, q[0], q[1], q[2], q[3], q[4])
+                                            : CollideRay(c.id, 0, q[0], q[1], q[2], q[3], q[4], q[5]);
+        EXPECT_NEAR(got, c.want, 0.02) << c.what;
     }
 }
 
@@ -300,7 +251,6 @@ TEST_F(Queries, BoxesAndSpheresOnAGridAgainstTheExactAnswer) {
                       {{5, -2, 3}, {{90, 0, 0, 1}}},
                       {{0, 0, 0}, {{90, 1, 0, 0}, {-90, 0, 1, 0}}}};
     const double halves[2][2] = {{0.25, 0.65}, {0.65, 0.25}}; // (width, height) / 2
-    const double radii[2] = {0.45, 1.1};
     int spheresChecked = 0;
     for (const Placement& p : placements) {
         MoveObject(p.move.x, p.move.y, p.move.z);
@@ -329,7 +279,7 @@ TEST_F(Queries, BoxesAndSpheresOnAGridAgainstTheExactAnswer) {
                         in = std::min(in, 1 - std::fabs(v));
                     }
                     const double toSurface = out > 0 ? std::sqrt(out) : in;
-                    for (double r : radii) {
+                    for (double r : {0.45, 1.1}) {
                         if (std::fabs(toSurface - r) < 0.02) continue;
                         ++spheresChecked;
                         ASSERT_EQ(CollideSphere(50, 0, r, x, y, z), toSurface < r ? 1 : 0)
@@ -346,21 +296,8 @@ TEST_F(Queries, BoxesAndSpheresOnAGridAgainstTheExactAnswer) {
     EXPECT_EQ(CollideSphere(50, 0, 3, 0.5, -0.5, -0.5), 1);
 }
 
-TEST_F(Queries, RayDistances) {
-    EXPECT_NEAR(CollideRay(50, 0, 0, 0, 0, 1, 0, 0), 1, 0.02);     // from inside: the wall in front
-    EXPECT_NEAR(CollideRay(50, 0, 0, 0, 5, 0, 0, -1), 4, 0.02);
-    EXPECT_NEAR(CollideRay(50, 0, 0, 0, 5, 0, 0, -2), 4, 0.02);    // length 2 as length 1
-    EXPECT_NEAR(CollideRay(51, 0, 0.2, 0.1, -3, 0, 0, -1), -3, 1e-4); // behind the origin
-    EXPECT_EQ(CollideRay(51, 0, 3, 0, -3, 0, 0, 1), 0);              // misses
-    MoveObject(0, 0, -2);
-    EXPECT_NEAR(CollideRay(51, 0, 0.5, 0, 5, 0, 0, -1), 7, 1e-4);
-    RotateObject(90, 0, 1, 0); // the square now stands in x = 0 around z = -2
-    EXPECT_EQ(CollideRay(51, 0, 0.5, 0, 5, 0, 0, -1), 0);
-    EXPECT_NEAR(CollideRay(51, 0, 5, 0.1, -2.1, -1, 0, 0), 5, 1e-4);
-}
-
 TEST_F(Queries, RefusedSlotsAndFrames) {
-    for (double frame : {1.0, 2.0, -1.0, -0.5 - 1, 1e300, std::nan("")}) {
+    for (double frame : {1.0, 2.0, -1.0, -1.5, 1e300, std::nan("")}) {
         EXPECT_EQ(CollideSphere(50, frame, 5, 0, 0, 0), 0) << frame;
         EXPECT_EQ(CollideBox(50, frame, 0, 0, 0, 5, 5), 0) << frame;
         EXPECT_EQ(CollideRay(50, frame, 0, 0, 0, 1, 0, 0), 0) << frame;
