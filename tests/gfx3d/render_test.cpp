@@ -81,6 +81,12 @@ TEST_F(Render3D, LitTexturedCubeAppearsWhereProjectPointSays) {
     DrawObject(100, 0);
     EXPECT_GT(Green(Back(sx, sy)), 120);
     EXPECT_LT(Red(Back(sx, sy)), 10);
+    SetTextureVariant(1); // the mipmapped twin, with every level
+    Clear();
+    DrawObject(100, 0);
+    SetTextureVariant(0);
+    EXPECT_GT(Green(Back(sx, sy)), 120);
+    EXPECT_LT(Red(Back(sx, sy)), 10);
     // A red light leaves a green texture nearly black: the light takes part.
     SetSpotLight(0, 0x0000FF, 0, 0, 0, 0, 0, -1, 180);
     Clear();
