@@ -131,12 +131,7 @@ TEST_F(Sprites, MissingFilesAndRefusedIdsChangeNothing) {
     EXPECT_EQ(InkBox(BackFrame())[2], 0);
     // A bitmap that is found but has no usable pixels (16 bits): the id records the header's
     // size and holds no texture.
-    std::vector<uint8_t> header(54, 0);
-    header[0] = 'B', header[1] = 'M', header[10] = 54, header[14] = 40, header[18] = 3, header[22] = 3, header[28] = 16;
-    const std::string odd = TempPath("odd.bmp");
-    FILE* f = std::fopen(odd.c_str(), "wb");
-    std::fwrite(header.data(), 1, header.size(), f);
-    std::fclose(f);
+    const std::string odd = HeaderOnlyBitmap("odd.bmp", 3, 3, 16);
     EXPECT_EQ(LoadSprite(DynString(odd.c_str()), 40), 1.0);
     double w, h;
     GetSpriteSize(40, w, h);
