@@ -81,10 +81,12 @@ TEST_F(Primitives, EachModeBlendsWithItsArithmetic) {
     EXPECT_NEAR(Red(c), 200 * 0.25, 1.5);
     EXPECT_NEAR(Green(c), 100 * 0.25 + 40 * 0.5, 1.5);
     EXPECT_NEAR(Blue(c), 40 * 0.25 + 100 * 0.5, 1.5);
-    // Translucent -2: strength 1, opaque texels fully.
+    // Translucent -2: strength 1, opaque texels and primitives fully.
     SetAlphaMode(-2);
     DrawSprite(50, 20, 0);
     EXPECT_EQ(Back(22, 2), Rgb(200, 100, 40));
+    DrawRect(30, 0, 35, 9, Rgb(100, 0, 0));
+    EXPECT_EQ(Back(32, 2), Rgb(100, 0, 0));
     // Additive 0.25: a quarter of each texel added.
     SetAlphaMode(0.25);
     DrawSprite(50, 40, 0);

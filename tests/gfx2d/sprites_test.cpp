@@ -144,11 +144,12 @@ TEST_F(Sprites, BillboardStandsOnItsPointFacingTheCamera) {
     // The 2D projection with an identity modelview: the camera's right is x, its up is GL's y.
     DrawSpriteBillboard(1, 100, -200, 0, 2); // (10 div 4) * 2 = 4 each side, (10 div 2) * 2 = 10 high
     EXPECT_EQ(InkBox(BackFrame()), (std::vector<int>{96, 190, 104, 200}));
-    // The binding it found is restored: with none, a rectangle after it is plain.
+    // The binding it found is restored (what a 3D object drawn next is textured with).
     BindTextures(-1, -1, 0);
     DrawSpriteBillboard(1, 300, -200, 0, 1);
-    DrawRect(0, 0, 3, 3, 0xFFFFFF);
-    EXPECT_EQ(Back(1, 1), 0xFFFFFFu);
+    EXPECT_EQ(gRenderer2D.textures.binding.id, -1);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    glEnable(GL_TEXTURE_2D);
 }
 
 } // namespace

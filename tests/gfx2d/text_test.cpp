@@ -87,6 +87,12 @@ TEST_F(Text, Text3DAtAPointIsCentredAboveIt) {
     DrawText3D(0, "HH", 320, -240, 0, 2);
     box = InkBox(BackFrame());
     EXPECT_TRUE(box[0] >= 306 && box[2] <= 334 && box[1] >= 226 && box[3] <= 240 && box[2] - box[0] > 20);
+    // Culling is switched off only while drawing: a clockwise polygon after it stays hidden.
+    glClear(GL_COLOR_BUFFER_BIT);
+    StartPoly(-1);
+    for (int i = 0; i < 3; ++i) PolyVector(100 + 100 * (i > 0), 100 + 100 * (i > 1), 0, 0, 0xFF);
+    EndPoly();
+    EXPECT_EQ(InkBox(BackFrame())[2], 0);
 }
 
 TEST_F(Text, FontSlotsAreClamped) {

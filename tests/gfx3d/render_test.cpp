@@ -146,6 +146,10 @@ TEST_F(Render3D, LinearFogDarkensWithDistance) {
     SetCullMode(0);
     DrawObject(104, 0);
     EXPECT_EQ(Back(320, 240), 0xFFFFFFu);
+    SetFog(0, 1e300, 0.1, 0); // any mode but 0 is exponential, beyond the int range too
+    Clear();
+    DrawObject(104, 0);
+    EXPECT_NEAR(Red(Back(320, 240)), 255 * std::exp(-1.0), 6); // density 0.1 at distance 10
     SetFog(0, 0, 5, 50);
     Clear();
     DrawObject(104, 0);
