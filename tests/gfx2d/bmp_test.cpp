@@ -313,6 +313,12 @@ TEST(BmpDecode, RegionsAndTheTextureLimit) {
     EXPECT_EQ(TexelFromTop(img, 0, 0), (std::vector<int>{30, 0, 0, 255}));
     EXPECT_EQ(TexelFromTop(img, 1, 0)[3], 0);
     EXPECT_EQ(TexelFromTop(img, 0, 1)[3], 0);
+    // From (-1, 0): the picture starts one texel in.
+    o.srcX = -1, o.srcY = 0;
+    ASSERT_TRUE(DecodeBmp(file.data(), file.size(), o, 4096, img));
+    EXPECT_EQ(TexelFromTop(img, 0, 0)[3], 0);
+    EXPECT_EQ(TexelFromTop(img, 1, 0), (std::vector<int>{40, 0, 0, 255}));
+    EXPECT_EQ(TexelFromTop(img, 3, 0), (std::vector<int>{60, 0, 0, 255}));
     // A region larger than GL's limit is cut to it.
     o.srcX = o.srcY = 0;
     o.width = o.height = 0;
