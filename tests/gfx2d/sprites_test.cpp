@@ -84,6 +84,9 @@ TEST_F(Sprites, GrabSpriteCopiesTheFrameDrawnSoFar) {
         ASSERT_EQ(SpriteCollision(9, 0, 0, 9, 0, 0), 1.0);
         DrawRect(0, 0, 60, 60, Rgb(0, 0, 255));
         GrabSprite(9, 0, 0, s[0], s[1]);
+        // The old sprite's mipmapped twin and alpha mask go with it.
+        EXPECT_EQ(gRenderer2D.textures[9].mipmappedName, 0u);
+        EXPECT_EQ(gRenderer2D.textures[9].alphaMask, nullptr);
         GetSpriteSize(9, w, h);
         EXPECT_EQ(w, s[2]) << s[0] << " x " << s[1];
         EXPECT_EQ(h, s[3]) << s[0] << " x " << s[1];
