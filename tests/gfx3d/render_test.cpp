@@ -288,12 +288,12 @@ TEST_F(Render3D, ViewportEnter3DModeEndShadowPassAndShowScreenCloseTheShadowPass
 
 TEST_F(Render3D, ToonOutlineOnlyWithCulling) {
     shapes::MakeCube(112, 1);
-    auto inkWidth = [&](double cull) {
+    auto inkWidth = [&](double cull, double toon) {
         glClearColor(0.5f, 0.5f, 0.5f, 1);
         Clear();
         Enter3DMode(1, 100, 45);
         SetCamera(0, 3, 10, 0, 0, 0);
-        SetSpotLight(-2, 0xFFFFFF, 5, 5, 10, 0, 0, 0, 1);
+        SetSpotLight(-2, 0xFFFFFF, 5, 5, 10, 0, 0, 0, toon); // a cutoff of 0 switches the mode off
         SetCullMode(cull);
         RotateObject(30, 0, 1, 0);
         DrawObject(112, 0);
@@ -309,10 +309,10 @@ TEST_F(Render3D, ToonOutlineOnlyWithCulling) {
         }
         return std::make_pair(r - l, dark);
     };
-    const auto withOutline = inkWidth(1), without = inkWidth(0);
+    const auto withOutline = inkWidth(1, 1), without = inkWidth(0, 1), off = inkWidth(1, 0);
     EXPECT_GT(withOutline.first, without.first);
     EXPECT_GT(withOutline.second, 100);
-    EXPECT_EQ(without.second, 0);
+    EXPECT_EQ(without.second + off.second, 0);
 }
 
 TEST_F(Render3D, BumpModeLightsByTheNormalMap) {

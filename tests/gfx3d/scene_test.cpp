@@ -70,8 +70,7 @@ TEST_F(HeadlessScene, ModeCommandsKeepTheirStateWithoutGl) {
         SetCullMode(c[0]);
         EXPECT_EQ(gRenderer3D.cullMode, c[1]) << c[0];
     }
-    SetSpotLight(3, 0xFFFFFF, 0, 10, 0, 0, -1, 0, 45);
-    SetSpotLight(11, 0xFFFFFF, 0, 10, 0, 0, -1, 0, 180); // no such light
+    SetSpotLight(11, 0xFFFFFF, 0, 10, 0, 0, -1, 0, 180); // id mod 8: light 3
     EXPECT_EQ(gRenderer3D.enabledLights, 1 << 3);
     SetSpotLight(3, 0, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(gRenderer3D.enabledLights, 0);
