@@ -79,6 +79,7 @@ TEST_F(HeadlessScene, ModeCommandsKeepTheirStateWithoutGl) {
     EXPECT_EQ(gRenderer3D.lightingMode, LightingMode::toon);
     EXPECT_EQ(gRenderer3D.enabledLights, 0);
     SetSpotLight(-2, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_NEAR(gRenderer3D.cullConeTan, std::tan(50 / 57.29578), 1e-5); // 5 degrees beyond the view
     SetTextureOffset(0.5, 0);
     Enter3DMode(1, 2000, 120); // resets the offset; the cone stops short of 90 degrees
     EXPECT_FLOAT_EQ(gRenderer3D.textureOffset[0], 0.0f);
