@@ -302,26 +302,27 @@ TEST(BmpDecode, DamagedAndHostileHeadersAreRefusedWithoutReadingBeyondTheFile) {
 }
 
 TEST(BmpDecode, RegionsAndTheTextureLimit) {
-    // 3 x 2 picture, a 4 x 4 region from (2, 1): one pixel of the picture, the rest transparent.
-    Bytes rows = {0, 0, 10, 0, 0, 20, 0, 0, 30, 0, 0, 0,
-                  0, 0, 40, 0, 0, 50, 0, 0, 60, 0, 0, 0};
-    Bytes file = MakeBmp(3, 2, 24, {}, rows);
-    BmpLoadOptions o = NoKey();
-    o.srcX = 2, o.srcY = 1, o.width = 4, o.height = 4;
+    // A 3 x 2 picture (red 10, 20, 30 in the bottom row, 40, 50, 60 on top) cut into regions of
+    // 4 x 4 with the sprite key: texels beyond the picture stay transparent black, untouched by
+    // the edge fill. Each probe is (x, y from the top, red, alpha).
+    const Bytes rows = {0, 0, 10, 0, 0, 20, 0, 0, 30, 0, 0, 0, 0, 0, 40, 0, 0, 50, 0, 0, 60, 0, 0, 0};
+    const Bytes file = MakeBmp(3, 2, 24, {}, rows);
+    const struct {
+        int srcX, srcY;
+        int probes[3][4];
+    } cases[] = {{2, 1, {{0, 0, 30, 255}, {1, 0, 0, 0}, {0, 1, 0, 0}}},
+                 {-1, 0, {{0, 0, 0, 0}, {1, 0, 40, 255}, {3, 0, 60, 255}}},
+                 {0, -1, {{0, 0, 0, 0}, {0, 1, 40, 255}, {0, 3, 0, 0}}}};
+    BmpLoadOptions o;
     TextureImage img;
-    ASSERT_TRUE(DecodeBmp(file.data(), file.size(), o, 4096, img));
-    EXPECT_EQ(TexelFromTop(img, 0, 0), (std::vector<int>{30, 0, 0, 255}));
-    EXPECT_EQ(TexelFromTop(img, 1, 0)[3], 0);
-    EXPECT_EQ(TexelFromTop(img, 0, 1)[3], 0);
-    // From (-1, 0): the picture starts one texel in.
-    o.srcX = -1, o.srcY = 0;
-    ASSERT_TRUE(DecodeBmp(file.data(), file.size(), o, 4096, img));
-    EXPECT_EQ(TexelFromTop(img, 0, 0)[3], 0);
-    EXPECT_EQ(TexelFromTop(img, 1, 0), (std::vector<int>{40, 0, 0, 255}));
-    EXPECT_EQ(TexelFromTop(img, 3, 0), (std::vector<int>{60, 0, 0, 255}));
+    for (const auto& c : cases) {
+        o.srcX = c.srcX, o.srcY = c.srcY, o.width = 4, o.height = 4;
+        ASSERT_TRUE(DecodeBmp(file.data(), file.size(), o, 4096, img));
+        for (const auto& q : c.probes)
+            EXPECT_EQ(TexelFromTop(img, q[0], q[1]), (std::vector<int>{q[2], 0, 0, q[3]})) << c.srcX << "," << c.srcY;
+    }
     // A region larger than GL's limit is cut to it.
-    o.srcX = o.srcY = 0;
-    o.width = o.height = 0;
+    o.srcX = o.srcY = o.width = o.height = 0;
     ASSERT_TRUE(DecodeBmp(file.data(), file.size(), o, 2, img));
     EXPECT_EQ(img.regionWidth, 2);
     EXPECT_EQ(img.width, 2);
