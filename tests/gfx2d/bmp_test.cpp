@@ -152,8 +152,8 @@ TEST(BmpDecode, PaddingColourKeysAndPalette) {
     Bytes w32 = MakeBmp(5, 2, 32, {}, wide);
     ASSERT_TRUE(DecodeBmp(w32.data(), w32.size(), NoKey(), 4096, img));
     EXPECT_EQ(TexelFromTop(img, 4, 0), (std::vector<int>{0, 0, 9, 255}));
-    // Two palette entries; index 1 is the sprite key, index 7 lies beyond the palette.
-    Bytes palette = MakeBmp(3, 1, 8, {0, 255, 0, 0, /* key */ 128, 0, 255, 0}, {0, 1, 7, 0});
+    // Two palette entries; index 1 is the sprite key, index 2 lies just beyond the palette.
+    Bytes palette = MakeBmp(3, 1, 8, {0, 255, 0, 0, /* key */ 128, 0, 255, 0}, {0, 1, 2, 0});
     ASSERT_TRUE(DecodeBmp(palette.data(), palette.size(), BmpLoadOptions{}, 4096, img));
     EXPECT_EQ(TexelFromTop(img, 0, 0), (std::vector<int>{0, 255, 0, 255}));
     EXPECT_EQ(TexelFromTop(img, 1, 0)[3], 0);
