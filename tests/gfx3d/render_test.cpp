@@ -58,7 +58,7 @@ protected:
         return {(box[0] + box[2]) / 2.0, (box[1] + box[3]) / 2.0};
     }
     static double LoadTexture(int id, const std::function<uint32_t(int, int)>& colour) {
-        // 64 texels wide: the objects drawn are smaller on screen, so the texture is minified.
+        // 64 texels wide: the cube drawn is smaller on screen, so its texture is minified.
         const std::string path = gltest::MakeBitmap("tex" + std::to_string(id) + ".bmp", 64, 64, colour);
         return LoadSprite(DynString(path.c_str()), id);
     }
