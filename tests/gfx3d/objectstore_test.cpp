@@ -11,11 +11,11 @@
 namespace {
 
 // Builds slot id from strips of the given vertex counts, vertex i of a strip at (i % 2, i / 2).
-void Build(double id, const std::vector<int>& strips, double colour = 0xFFFFFF) {
+void Build(double id, const std::vector<int>& strips) {
     StartObject(id);
     for (size_t s = 0; s < strips.size(); ++s) {
         if (s > 0) NewObjectStrip();
-        for (int i = 0; i < strips[s]; ++i) AddObjectVertex(5.0 * double(s) + i % 2, i / 2, 0, i % 2, i / 2, colour);
+        for (int i = 0; i < strips[s]; ++i) AddObjectVertex(5.0 * double(s) + i % 2, i / 2, 0, i % 2, i / 2, 0xFFFFFF);
     }
     EndObject();
 }
@@ -42,7 +42,7 @@ TEST(ProceduralTest, StripsTrianglesAndRefusedCommands) {
     const struct {
         std::vector<int> strips;
         int frames, items, triangleRecords;
-    } cases[] = {{{1}, 0, 0, 0}, {{2}, 1, 3, 0}, {{3, 4}, 1, 9, 9}, {{4}, 1, 5, 6}};
+    } cases[] = {{{4}, 1, 5, 6}, {{1}, 0, 0, 0} /* clears the slot */, {{2}, 1, 3, 0}, {{3, 4}, 1, 9, 9}, {{4}, 1, 5, 6}};
     for (const auto& c : cases) {
         Build(6, c.strips);
         const MeshObjectX& m = gRenderer3D.objects[6];
