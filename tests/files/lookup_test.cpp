@@ -1,5 +1,6 @@
 // Case-insensitive lookup, the pack archive and ReadLine, including damaged and hostile packs.
 #include <gtest/gtest.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <climits>
@@ -61,6 +62,16 @@ TEST_F(LookupTest, OpenFileNoCaseMatchesOnlyTheLastComponentWithoutCase) {
     EXPECT_EQ(OpenFileNoCase("data/none.bmp", "rb"), nullptr);
     EXPECT_EQ(OpenFileNoCase(nullptr, "rb"), nullptr);
     EXPECT_EQ(OpenFileNoCase("data/ball.bmp", nullptr), nullptr);
+    WriteFile("pair.txt", "lower"); // of two names differing by case, the first listed wins
+    WriteFile("PAIR.TXT", "upper");
+    std::string first;
+    for (const auto& e : std::filesystem::directory_iterator(".")) {
+        if (first.empty() && strcasecmp(e.path().filename().c_str(), "pair.txt") == 0) first = e.path().filename();
+    }
+    FILE* f = OpenFileNoCase("Pair.Txt", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(std::fgetc(f), first == "pair.txt" ? 'l' : 'u');
+    std::fclose(f);
 }
 
 TEST_F(LookupTest, PlainFileComesBeforeThePackAndResolvesToTheNameAsGiven) {
