@@ -25,31 +25,32 @@ double& AtCount(DynArray& a, int n, const double (&i)[8]) {
     }
 }
 
+// Dim with the sizes given; the dimensions left out are 0 (unused).
+void DimSizes(DynArray& a, std::vector<double> s) {
+    s.resize(8, 0);
+    a.Dim(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]);
+}
+
 } // namespace
 
 TEST(DynArrayDim, StorageSizeAndBounds) {
     struct Case {
-        std::vector<double> sizes; // unused dimensions are 0
+        std::vector<double> sizes; // none: never dimensioned
         int dims;
         unsigned capacity;
         bool isInline;
         std::vector<double> bounds; // Bounds(0..): sizes truncate, a size below 1 reads 0
     } cases[] = {
-        {{}, -1, 0, false, {0}},
-        {{10}, 1, 16, true, {10, 0}},
-        {{15}, 1, 16, true, {15}},            // T = 15 still fits the 16 inline elements
-        {{3, 4}, 2, 16, true, {3, 4, 0}},
-        {{16}, 1, 24, false, {16}},           // on the heap: the next block of eight above T
-        {{100}, 1, 104, false, {100}},
+        {{}, -1, 0, false, {0}}, {{10}, 1, 16, true, {10, 0}},
+        {{15}, 1, 16, true, {15}}, {{3, 4}, 2, 16, true, {3, 4, 0}}, // T = 15 still fits the 16 inline elements
+        {{16}, 1, 24, false, {16}}, {{100}, 1, 104, false, {100}},   // on the heap: the next block of eight above T
         {{2.9, 0.5, 7}, 3, 16, true, {2, 0, 7, 0}},
         {{2, 2, 2, 2, 2, 2, 2, 2}, 8, 264, false, {2, 2, 2, 2, 2, 2, 2, 2, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dims);
         DynArray a;
-        std::vector<double> s = c.sizes;
-        s.resize(8, 0);
-        if (!c.sizes.empty()) a.Dim(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]);
+        if (!c.sizes.empty()) DimSizes(a, c.sizes);
         EXPECT_EQ(a.DimCount(), c.dims);
         EXPECT_EQ(a.Capacity(), c.capacity);
         EXPECT_EQ(a.IsInline(), c.isInline);
@@ -161,10 +162,8 @@ TEST(DynArrayErrors, EveryIndexCountChecksEveryIndex) {
         const std::string tag = "arr_n" + std::to_string(n);
         auto fails = [n](double last, int dims) {
             return [n, last, dims] {
-                double size[8] = {};
-                for (int k = 0; k < dims; ++k) size[k] = 2;
                 DynArray a;
-                if (dims > 0) a.Dim(size[0], size[1], size[2], size[3], size[4], size[5], size[6], size[7]);
+                if (dims > 0) DimSizes(a, std::vector<double>(size_t(dims), 2));
                 double idx[8] = {1, 1, 1, 1, 1, 1, 1, 1};
                 idx[n - 1] = last;
                 AtCount(a, n, idx);

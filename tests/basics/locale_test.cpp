@@ -76,7 +76,8 @@ TEST(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
     EXPECT_EQ(number, 2.5);
 
     std::string model = dir + "/tri.ddd"; // the text model reader: texture pairs are kept as read
-    std::ofstream(model) << "DDDA 1.0\n3  0.25 0.75  0 0  0 0\n1\n255 0 0 3  0 0  1 1  2 2\n1\n3  0 0 0  1 0 0  0 1 0\n";
+    std::ofstream(model) << "DDDA 1.0\n3  0.25 0.75  0 0  0 0\n1\n255 0 0 3  0 0  1 1  2 2\n"
+                            "1\n3  0 0 0  1 0 0  0 1 0\n";
     MeshObject m;
     ASSERT_EQ(m.ReadModel(model.c_str()), 1);
     bool pairRead = false;

@@ -40,14 +40,9 @@ TEST(Arguments, WholeNumbersAndIdsAtTheEdgesOfTheirRanges) {
         int32_t id;      // IdFrom(value, 16), -1 when refused
     };
     const Case cases[] = {
-        {2.9, 2, 2, 2},          {-0.5, 0, 0, 0},
-        {-1.0, -1, -1, -1},      {15.99, 15, 15, 15},
-        {16.0, 16, 16, -1},      {NAN, 0, -7, -1},
-        {2147483647.5, INT32_MAX, 2147483647, -1},
-        {2147483648.0, INT32_MAX, -7, -1},
-        {-2147483648.0, INT32_MIN, -7, -1},
-        {-1e300, INT32_MIN, -7, -1},
-        {INFINITY, INT32_MAX, -7, -1},
+        {2.9, 2, 2, 2}, {-0.5, 0, 0, 0}, {-1.0, -1, -1, -1}, {15.99, 15, 15, 15}, {16.0, 16, 16, -1},
+        {NAN, 0, -7, -1}, {2147483647.5, INT32_MAX, 2147483647, -1}, {2147483648.0, INT32_MAX, -7, -1},
+        {-2147483648.0, INT32_MIN, -7, -1}, {-1e300, INT32_MIN, -7, -1}, {INFINITY, INT32_MAX, -7, -1},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TruncToInt(c.value), c.trunc) << c.value;

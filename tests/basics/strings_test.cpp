@@ -203,7 +203,8 @@ TEST(StringCommands, ReplaceTextAndSplitText) {
     // SplitText gives no empty fields and leaves the caller's text untouched.
     DynStringArray fields;
     for (auto [in, delimiters, want] : {std::tuple<const char*, const char*, const char*>{"a,,b,", ",", "a|b"},
-                                        {" ;one; two  three;", " ;", "one|two|three"}, {"whole text", ",", "whole text"},
+                                        {" ;one; two  three;", " ;", "one|two|three"},
+                                        {"whole text", ",", "whole text"},
                                         {"a b", "", "a b"}, {"", ",", ""}, {",,,", ",", ""}}) {
         DynString input(in);
         std::string got;

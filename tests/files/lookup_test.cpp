@@ -212,7 +212,9 @@ TEST_F(LookupTest, HostileEntryNamesAndPlantedFilesNeverLeaveOrTouchTmp) {
         Bytes data = EntryData(7, LiteralStream("payload"));
         std::string usual = UsualTemp(name, data.size());
         asLink ? std::filesystem::create_symlink(victim, usual) : WriteFile(usual, "planted");
-        auto intact = [&] { return ReadFile(usual) == (asLink ? "precious" : "planted") && ReadFile(victim) == "precious"; };
+        auto intact = [&] {
+            return ReadFile(usual) == (asLink ? "precious" : "planted") && ReadFile(victim) == "precious";
+        };
         UsePack(BuildPack({{name, data}}));
         ASSERT_EQ(Got(name), "payload") << asLink;
         std::string temp = resolved;
@@ -265,7 +267,8 @@ TEST_F(LookupTest, DamagedPacksGiveNotFoundOrAShortFile) {
     Bytes stream = Compress(text, 0), garbage = stream;
     for (size_t i = 8; i < garbage.size(); i += 5) garbage[i] ^= 0xA5;
     std::string other = Unique("garbage");
-    UsePack(BuildPack({{name, EntryData(uint32_t(text.size()), Bytes(stream.begin(), stream.begin() + long(stream.size() / 2)))},
+    Bytes half(stream.begin(), stream.begin() + long(stream.size() / 2));
+    UsePack(BuildPack({{name, EntryData(uint32_t(text.size()), half)},
                        {other, EntryData(uint32_t(text.size()), garbage)}}));
     std::string got = Got(name);
     EXPECT_LT(got.size(), text.size());
@@ -277,7 +280,8 @@ TEST_F(LookupTest, DamagedPacksGiveNotFoundOrAShortFile) {
     std::vector<std::string> names;
     for (int i = 0; i < 4; ++i) {
         names.push_back(Unique("fz"));
-        entries.push_back({names.back(), EntryData(3000, Compress(Bytes(text.begin(), text.begin() + 3000), i ? 999 : 0))});
+        Bytes stored = Compress(Bytes(text.begin(), text.begin() + 3000), i ? 999 : 0);
+        entries.push_back({names.back(), EntryData(3000, stored)});
     }
     Bytes fromStart = BuildPack(entries, false), fromEnd = BuildPack(entries, true);
     std::mt19937 rng(12345);
