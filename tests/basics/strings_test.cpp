@@ -89,7 +89,8 @@ TEST(DynStringMembers, BuffersCopiesMovesAndNullTexts) {
     DynString n(none);
     n += none;
     n.Append(none);
-    EXPECT_EQ(T(s) + T(c) + T(a) + T(moved) + T(b) + T(t) + T(n), "abcAoriginaloriginal!reuseddef");
+    EXPECT_EQ((std::vector<std::string>{T(s), T(c), T(a), T(moved), T(b), T(t), T(n)}),
+              (std::vector<std::string>{"abc", "A", "original", "original!", "reused", "def", ""}));
     EXPECT_EQ(T(x), std::string(800, 'x'));
     n = "abc";
     n = none;

@@ -153,7 +153,8 @@ TEST_F(FileObjectsTest, IniParsesSectionsKeysAndValues) {
     for (int i = 0; i < 2000; ++i) junk += "[s" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
     WriteFile(dir / "junk.ini", junk);
     Open(dir / "junk.ini");
-    EXPECT_EQ(Get("s1999", "k") + Get("s0", "k"), "19990");
+    EXPECT_EQ(Get("s1999", "k"), "1999");
+    EXPECT_EQ(Get("s0", "k"), "0");
     EXPECT_EQ(Get("", "k"), "v"); // "[ spaced ]" names the section "" (a name ends at a blank)
     EXPECT_EQ(Get("", "q"), "NO_DATA");
     EXPECT_EQ(IniGet(DynString(""), DynString(std::string(100000, 'q').c_str())).Length(), 5000u);
