@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <set>
 #include <vector>
 
 #include "basics/arguments.h"
@@ -105,18 +104,4 @@ TEST(Rnd, FirstWordOfAFreshPassModuloMaxPlusOne) {
         EXPECT_EQ(Rnd(c.max), double(copy.randrsl[0] % c.modulus)) << "max " << c.max;
     }
     for (double max : {-1.0, -2.0, -1e300, double(NAN)}) EXPECT_EQ(Rnd(max), 0.0) << max; // never divides by 0
-}
-
-TEST(Rnd, StaysWithinZeroToMaxAndReachesEveryValue) {
-    SeedRandom(2024);
-    std::set<double> six, two;
-    for (int i = 0; i < 2000; ++i) {
-        double r = Rnd(6);
-        ASSERT_TRUE(r >= 0 && r <= 6 && r == std::floor(r)) << r;
-        six.insert(r);
-        two.insert(Rnd(1.9));
-        ASSERT_EQ(Rnd(0.04), 0.0);
-    }
-    EXPECT_EQ(six.size(), 7u);
-    EXPECT_EQ(two, (std::set<double>{0.0, 1.0}));
 }
