@@ -110,6 +110,7 @@ TEST_F(SystemTest, ShellCommandLineSlashesAndPlatform) {
     EXPECT_EQ(ReadFile(dir / "out.txt"), "hi\n");
     gSettings.commandLine = "voxa -window ";
     DynString line = GetCommandLine();
+    EXPECT_STREQ(line.CStr(), "voxa -window ");
     line += "changed";
     EXPECT_STREQ(gSettings.commandLine.CStr(), "voxa -window "); // a copy
     DynString p("C:\\games\\voxa\\");
