@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <locale.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,44 +20,31 @@
 #include "voxa/testing.h"
 #include "voxa/window.h"
 
-namespace {
-
-// Builds a locale "comma" that only defines a comma as the decimal separator, in a private
-// directory that LOCPATH points at. Returns false when localedef is not available.
-bool SelectCommaLocale(const std::string& dir) {
-    std::ofstream(dir + "/comma.def") << "comment_char %\nescape_char /\nLC_NUMERIC\n"
-                                         "decimal_point \",\"\nthousands_sep \"\"\ngrouping -1\n"
-                                         "END LC_NUMERIC\n";
-    std::string cmd = "localedef -c -i " + dir + "/comma.def -f ANSI_X3.4-1968 " + dir +
-                      "/comma >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) == -1) return false;
+TEST(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
+    // A locale "comma" that only defines a comma as the decimal separator, built in a private
+    // directory that LOCPATH points at.
+    char tmpl[] = "/tmp/voxa_locale_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    struct Restore { // also when a check below fails: the other tests run in the C locale
+        std::string dir;
+        ~Restore() {
+            setlocale(LC_NUMERIC, "C");
+            unsetenv("LOCPATH");
+            DiscardFileObjectsForTesting();
+            std::filesystem::remove_all(dir);
+        }
+    } restore{dir};
+    std::ofstream(dir + "/comma.def") << "comment_char %\nescape_char /\nLC_NUMERIC\ndecimal_point \",\"\n"
+                                         "thousands_sep \"\"\ngrouping -1\nEND LC_NUMERIC\n";
+    std::string cmd = "localedef -c -i " + dir + "/comma.def -f ANSI_X3.4-1968 " + dir + "/comma >/dev/null 2>&1";
     setenv("LOCPATH", dir.c_str(), 1);
-    return setlocale(LC_NUMERIC, "comma") != nullptr;
-}
+    if (std::system(cmd.c_str()) == -1 || setlocale(LC_NUMERIC, "comma") == nullptr)
+        GTEST_SKIP() << "localedef could not build a test locale";
+    char plain[32];
+    std::snprintf(plain, sizeof plain, "%g", 2.5);
+    ASSERT_STREQ(plain, "2,5"); // the locale is really in effect
 
-class CLocaleNumbers : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/voxa_locale_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        if (!SelectCommaLocale(dir_)) GTEST_SKIP() << "localedef could not build a test locale";
-        char plain[32];
-        std::snprintf(plain, sizeof plain, "%g", 2.5);
-        ASSERT_STREQ(plain, "2,5"); // the locale is really in effect
-    }
-    void TearDown() override {
-        setlocale(LC_NUMERIC, "C");
-        unsetenv("LOCPATH");
-        DiscardFileObjectsForTesting();
-        std::filesystem::remove_all(dir_);
-    }
-    std::string dir_;
-};
-
-} // namespace
-
-TEST_F(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
     EXPECT_STREQ(DynString(2.5).CStr(), "2.5");
     EXPECT_STREQ((DynString("x") + 0.25).CStr(), "x0.25");
     EXPECT_EQ(ToNumber(DynString("2.5")), 2.5);
@@ -67,8 +52,7 @@ TEST_F(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
     EXPECT_EQ(DynString("1.5") == 1.5, 1.0);
     EXPECT_STREQ(FormatNumber(0, 2, 1.5).CStr(), "1.50");
 
-    // The debug report at the end of the program.
-    std::string log = voxatest::PrivateLogPath("locale_report");
+    std::string log = voxatest::PrivateLogPath("locale_report"); // the debug report at the program's end
     EXPECT_EXIT(
         {
             SetErrorLogPathForTesting(log.c_str());
@@ -78,12 +62,11 @@ TEST_F(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
             EndProgram();
         },
         ::testing::ExitedWithCode(0), "");
-    std::vector<std::string> report = {"-End On Line", "1.5", "2.5", "3.5", "0.5"};
-    EXPECT_EQ(voxatest::ReadLogLines(log), report);
+    EXPECT_EQ(voxatest::ReadLogLines(log), (std::vector<std::string>{"-End On Line", "1.5", "2.5", "3.5", "0.5"}));
     std::remove(log.c_str());
 
-    // A number written into a text file, and read back.
-    DynString file((dir_ + "/numbers.txt").c_str());
+    DynString file((dir + "/numbers.txt").c_str()); // a number written into a text file, and read back
+    DiscardFileObjectsForTesting();
     WriteTextLine(file, 0, 2.5);
     WriteBackFileObjects();
     EXPECT_EQ(voxatest::ReadFileBytes(file.CStr()), "2.5\r\n");
@@ -92,9 +75,9 @@ TEST_F(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
     ReadTextLine(file, 0, number);
     EXPECT_EQ(number, 2.5);
 
-    // The text model reader: texture pairs are kept as read.
-    std::string model = dir_ + "/tri.ddd";
-    std::ofstream(model) << "DDDA 1.0\n3  0.25 0.75  0 0  0 0\n1\n255 0 0 3  0 0  1 1  2 2\n1\n3  0 0 0  1 0 0  0 1 0\n";
+    std::string model = dir + "/tri.ddd"; // the text model reader: texture pairs are kept as read
+    std::ofstream(model) << "DDDA 1.0\n3  0.25 0.75  0 0  0 0\n1\n255 0 0 3  0 0  1 1  2 2\n"
+                            "1\n3  0 0 0  1 0 0  0 1 0\n";
     MeshObject m;
     ASSERT_EQ(m.ReadModel(model.c_str()), 1);
     bool pairRead = false;

@@ -1,238 +1,230 @@
-// String commands: Len, Asc, Chr, MidText, case, FormatNumber, HexBytes, ReplaceText,
+// DynString (growth rule, number texts, concatenation, comparisons, the members the loaders rely
+// on) and the string commands: Len, Asc, Chr, MidText, case, FormatNumber, HexBytes, ReplaceText,
 // SplitText, ToNumber and End.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "support/fatal_report.h"
 #include "voxa/basics.h"
-#include "voxa/testing.h"
 
-TEST(StringLengths, LenOfTextsAndNumbers) {
-    EXPECT_EQ(Len(DynString("hello")), 5.0);
-    EXPECT_EQ(Len(DynString("")), 0.0);
-    EXPECT_EQ(Len(1234567.0), 11.0); // "1.23457e+06"
-    EXPECT_EQ(Len(2.5), 3.0);
-    EXPECT_EQ(Len(-3.0), 2.0);
+namespace {
+
+std::string T(const DynString& s) { return s.CStr(); }
+DynString D(const std::string& s) { return DynString(s.c_str()); }
+
+struct TextCase {
+    DynString got;
+    const char* want;
+};
+void ExpectTexts(const std::vector<TextCase>& cases) {
+    for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(T(cases[i].got), cases[i].want) << "case " << i;
+}
+void ExpectValues(const std::vector<std::pair<double, double>>& cases) {
+    for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
 }
 
-TEST(StringCharacters, AscIsTheFirstByteSigned) {
-    EXPECT_EQ(Asc(DynString("A")), 65.0);
-    EXPECT_EQ(Asc(DynString("\xC8xyz")), -56.0);
-    EXPECT_EQ(Asc(DynString("")), 0.0);
+} // namespace
+
+TEST(DynStringGrowth, CapacityIsTheNextMultipleOf512AboveTheLength) {
+    DynString s;
+    EXPECT_EQ(s.Capacity(), 4u);
+    for (auto [len, cap] : {std::pair<int, unsigned>{0, 512}, {511, 512}, {512, 1024}, {1023, 1024}, {1024, 1536}})
+        EXPECT_EQ(D(std::string(size_t(len), 'a')).Capacity(), cap) << len;
+    std::string expected;
+    for (int i = 0; i < 1500; ++i) {
+        s += std::string(1, char('a' + i % 26)).c_str();
+        expected += char('a' + i % 26);
+        ASSERT_TRUE(s.Length() < s.Capacity() && s.Capacity() % 512 == 0) << i;
+    }
+    EXPECT_EQ(T(s), expected);
+    s.Reserve(10); // never shrinks, also not on assignment
+    s = "short";
+    EXPECT_EQ(s.Capacity(), 1536u);
+    EXPECT_EQ(s.Length(), 5u);
+    EXPECT_EQ(DynString(5).Capacity() + DynString(5.5).Capacity(), 1024u); // numbers reserve room for 64
+    s.AssignExact("abc");
+    EXPECT_EQ(s.Capacity(), 4u);
+    s += "d"; // the next growth follows the rule again
+    EXPECT_EQ(s.Capacity(), 512u);
+    EXPECT_EQ(T(s), "abcd");
 }
 
-TEST(StringCharacters, ChrTakesTheLowByteOfTheTruncatedCode) {
-    EXPECT_STREQ(Chr(65).CStr(), "A");
-    EXPECT_STREQ(Chr(321).CStr(), "A");
-    EXPECT_STREQ(Chr(65.9).CStr(), "A");
-    EXPECT_STREQ(Chr(-191).CStr(), "A"); // two's complement low byte 0x41
-    EXPECT_EQ(Chr(200).CharAt(0), -56);
-    EXPECT_EQ(Chr(200).Length(), 1u);
-    EXPECT_STREQ(Chr(0).CStr(), "");
-    EXPECT_EQ(Chr(256).Length(), 0u);
-    EXPECT_EQ(Chr(NAN).Length(), 0u);
-    EXPECT_EQ(Chr(1e300).Length(), 1u); // saturates instead of overflowing the conversion
+TEST(DynStringMembers, BuffersCopiesMovesAndNullTexts) {
+    DynString s; // the loaders' idiom: write through GetBuffer, then UpdateLength
+    std::strcpy(s.GetBuffer(3), "abc");
+    s.GetBuffer(600); // the text is copied up to its NUL, even with the length field still 0
+    EXPECT_EQ(s.Length(), 0u);
+    EXPECT_EQ(s.UpdateLength(), 3u);
+    for (auto [in, out] : {std::pair<const char*, const char*>{"value\r\n", "value"}, {"ab\xC3\xA9", "ab"},
+                           {"a\tb \t\n", "a\tb "}, {"\r\n", ""}}) {
+        DynString line(in);
+        line.TrimControlEnd(); // bytes 128..255 are negative as signed chars; stops at a blank
+        EXPECT_EQ(T(line), out);
+        EXPECT_EQ(line.Length(), std::strlen(in)); // the length is left as it was
+    }
+    DynString c("A\xC8z"), a("original"), b(a), x(std::string(400, 'x').c_str()), t("abcdef");
+    EXPECT_EQ(c.CharAt(1), -56);
+    c.Truncate(1);
+    EXPECT_EQ(c.Length(), 1u);
+    b += "!";
+    DynString moved(std::move(b));
+    EXPECT_EQ(b.Length(), 0u);
+    b = "reused"; // a moved-from string can be assigned again
+    const DynString& same = a;
+    a = same;
+    x += x; // the buffer is reallocated while the source is being read
+    t.Append(t.GetBuffer(0) + 3);
+    EXPECT_EQ(T(t), "abcdefdef");
+    t.Assign(t.GetBuffer(0) + 6);
+    EXPECT_EQ(t.Length(), 3u);
+    const char* none = nullptr;
+    DynString n(none);
+    n += none;
+    n.Append(none);
+    EXPECT_EQ((std::vector<std::string>{T(s), T(c), T(a), T(moved), T(b), T(t), T(n)}),
+              (std::vector<std::string>{"abc", "A", "original", "original!", "reused", "def", ""}));
+    EXPECT_EQ(T(x), std::string(800, 'x'));
+    n = "abc";
+    n = none;
+    EXPECT_EQ(n.Length(), 0u);
 }
 
-TEST(StringMidText, CutsWithinTheText) {
-    DynString hello("hello");
-    EXPECT_STREQ(MidText(hello, 1, 3).CStr(), "ell");
-    EXPECT_STREQ(MidText(hello, 3, 10).CStr(), "lo");
-    EXPECT_STREQ(MidText(hello, 0, 5).CStr(), "hello");
-    EXPECT_STREQ(MidText(hello, 1.9, 2.9).CStr(), "el");
-    EXPECT_STREQ(MidText(hello, 4, 1e300).CStr(), "o");
+TEST(DynStringNumbers, TextsOfNumbersConcatenationAndFind) {
+    DynString s("n=");
+    s += 7;
+    s += 0.5;
+    s += 2.0f;
+    s += DynString(";");
+    EXPECT_EQ(s.Length(), 8u);
+    DynString left("left"), right("right");
+    DynString both = left + right;
+    ExpectTexts({{DynString(5), "5"}, {DynString(-17), "-17"}, {DynString(INT_MIN), "-2147483648"},
+                 {DynString(2.5), "2.5"}, {DynString(1e20), "1e+20"}, {DynString(0.0001), "0.0001"},
+                 {DynString(0.00001), "1e-05"}, {DynString(1234567.0), "1.23457e+06"}, {DynString(100.0), "100"},
+                 {DynString(-0.0), "-0"}, {DynString(0.1f), "0.1"}, {DynString(NAN), "nan"},
+                 {DynString(-INFINITY), "-inf"}, {DynString("keep") = 42, "42"}, {DynString() = 1.5f, "1.5"},
+                 {DynString("abc") + 1 + 2, "abc12"}, {1 + DynString("abc"), "1abc"}, {2.5 + DynString("x"), "2.5x"},
+                 {0.5f + DynString("x"), "0.5x"}, {DynString("x") + 1e-5, "x1e-05"},
+                 {DynString("x") + 0.25f, "x0.25"}, {"pre" + DynString("post"), "prepost"},
+                 {DynString("pre") + "post", "prepost"}, {s, "n=70.52;"}, {both, "leftright"}, {left, "left"},
+                 {right, "right"}});
+    ExpectValues({{Find("hello", "l"), 2}, {Find("hello", "z"), -1}, {Find("hello", ""), 0},
+                  {Find(DynString("hello"), DynString("lo")), 3}, {Find(DynString("hello"), "hello!"), -1},
+                  {Find("abcabc", DynString("ca")), 2}, {Find(nullptr, "a"), -1}, {Find("abc", nullptr), 0}});
 }
 
-TEST(StringMidText, OutOfRangeGivesTheEmptyText) {
-    DynString hello("hello");
-    EXPECT_STREQ(MidText(hello, 5, 1).CStr(), "");
-    EXPECT_STREQ(MidText(hello, -1, 2).CStr(), "");
-    EXPECT_STREQ(MidText(hello, 6, 2).CStr(), "");
-    EXPECT_STREQ(MidText(hello, 1, 0).CStr(), "");
-    EXPECT_STREQ(MidText(hello, 1, -3).CStr(), "");
-    EXPECT_STREQ(MidText(hello, 1e300, 1).CStr(), "");
-    EXPECT_STREQ(MidText(hello, NAN, 2).CStr(), "he"); // a NaN position truncates to 0
-    EXPECT_STREQ(MidText(DynString(""), 0, 3).CStr(), "");
+TEST(DynStringCompare, StringsByBytesNumbersByValue) {
+    DynString trimmed("abc\r\n");
+    trimmed.TrimControlEnd(); // text "abc", length field still 5
+    DynString nanText("nan"), one("1");
+    ExpectValues({
+        {DynString("abc") == DynString("abc"), 1}, {DynString("abc") == "abc", 1}, {"abc" == DynString("abc"), 1},
+        {DynString("abc") == DynString("abd"), 0}, {DynString("abc") != DynString("abd"), 1},
+        {DynString("") < DynString("a"), 1}, {DynString("") < "a", 1}, {"b" > DynString("a"), 1},
+        {DynString("10") > 9, 1}, {DynString("10") < DynString("9"), 1}, {DynString("abc") == 0, 1},
+        {DynString("1e3") == 1000, 1}, {DynString(" 42x") == 42, 1}, {DynString("2.5") == 2.5f, 1},
+        {3 <= DynString("3"), 1}, {2.0 >= DynString("3"), 0}, {1.5f < DynString("2"), 1},
+        {DynString("\xC8") > DynString("z"), 1}, {DynString("\xC8") > "z", 1}, // bytes compare unsigned
+        {trimmed == DynString("abc"), 0}, {trimmed == "abc", 1}, // two strings: the length fields first
+        {nanText == 0, 0}, {nanText != 0, 1}, {nanText < 1.0, 0}, {nanText >= 1.0f, 0}, // NaN: only !=
+        {one == NAN, 0}, {one != NAN, 1}, {NAN <= one, 0}, {NAN != one, 1}, {one > NAN, 0},
+    });
 }
 
-TEST(StringMidText, StaleLengthNeverReadsPastTheText) {
-    DynString line("ab\r\n");
-    line.TrimControlEnd(); // length field 4, text "ab"
-    EXPECT_STREQ(MidText(line, 1, 3).CStr(), "b");
+TEST(StringCommands, LenAscChrToNumber) {
+    ExpectValues({{Len(DynString("hello")), 5}, {Len(DynString("")), 0}, {Len(1234567.0), 11}, {Len(2.5), 3},
+                  {Len(-3.0), 2}, {Asc(DynString("A")), 65}, {Asc(DynString("\xC8xyz")), -56},
+                  {Asc(DynString("")), 0}, {Chr(200).CharAt(0), -56}, {Chr(256).Length(), 0},
+                  {Chr(NAN).Length(), 0}, {Chr(1e300).Length(), 1}, // saturates, no overflow
+                  {ToNumber(DynString("3.25")), 3.25}, {ToNumber(DynString("  -7e2 rest")), -700},
+                  {ToNumber(DynString("0x10")), 16}, {ToNumber(DynString("-2.5e-1kg")), -0.25},
+                  {ToNumber(DynString("abc")), 0}, {ToNumber(DynString("")), 0}});
+    ExpectTexts({{Chr(65), "A"}, {Chr(321), "A"}, {Chr(65.9), "A"}, {Chr(-191), "A"}, {Chr(0), ""}});
 }
 
-TEST(StringCase, OnlyAsciiLettersChange) {
-    EXPECT_STREQ(UpperCase(DynString("Hello, World 9\xE9")).CStr(), "HELLO, WORLD 9\xE9");
-    EXPECT_STREQ(LowerCase(DynString("Hello, World 9\xC9")).CStr(), "hello, world 9\xC9");
-    DynString original("MiXed");
+TEST(StringCommands, MidTextCaseFormatAndHex) {
+    DynString hello("hello"), stale("ab\r\n"), original("MiXed");
+    stale.TrimControlEnd(); // length field 4, text "ab": never read past the text
+    const unsigned char bytes[] = {0x00, 0x09, 0xFF, 0x5C};
     DynString upper = UpperCase(original);
-    EXPECT_STREQ(original.CStr(), "MiXed");
-    EXPECT_STREQ(upper.CStr(), "MIXED");
+    ExpectTexts({
+        {MidText(hello, 1, 3), "ell"}, {MidText(hello, 3, 10), "lo"}, {MidText(hello, 0, 5), "hello"},
+        {MidText(hello, 1.9, 2.9), "el"}, {MidText(hello, 4, 1e300), "o"}, {MidText(hello, 5, 1), ""},
+        {MidText(hello, -1, 2), ""}, {MidText(hello, 6, 2), ""}, {MidText(hello, 1, 0), ""},
+        {MidText(hello, 1, -3), ""}, {MidText(hello, 1e300, 1), ""}, {MidText(hello, NAN, 2), "he"},
+        {MidText(DynString(""), 0, 3), ""}, {MidText(stale, 1, 3), "b"},
+        {UpperCase(DynString("Hello, World 9\xE9")), "HELLO, WORLD 9\xE9"},
+        {LowerCase(DynString("Hello, World 9\xC9")), "hello, world 9\xC9"}, {original, "MiXed"}, {upper, "MIXED"},
+        {FormatNumber(8, 2, 3.14159), "    3.14"}, {FormatNumber(0, 0, 2.5), "2"}, // halves round to even
+        {FormatNumber(0, 0, 3.5), "4"}, {FormatNumber(5.9, 1.9, -1.25), " -1.2"},
+        {FormatNumber(-6, 1, 2), "2.0   "}, {FormatNumber(0, -3, 2.7), "3"}, {FormatNumber(NAN, NAN, 1.5), "2"},
+        {HexBytes(bytes, 4), "0009FF5C"}, {HexBytes(bytes + 2, 1.9), "FF"}, {HexBytes(bytes, 0), ""},
+        {HexBytes(bytes, -2), ""}, {HexBytes(nullptr, 4), ""},
+    });
     EXPECT_EQ(upper.Length(), 5u);
-}
-
-TEST(StringFormatNumber, FixedPointWithWidthAndDecimals) {
-    EXPECT_STREQ(FormatNumber(8, 2, 3.14159).CStr(), "    3.14");
-    EXPECT_STREQ(FormatNumber(0, 0, 2.5).CStr(), "2"); // halves round to even
-    EXPECT_STREQ(FormatNumber(0, 0, 3.5).CStr(), "4");
-    EXPECT_STREQ(FormatNumber(5.9, 1.9, -1.25).CStr(), " -1.2");
-    EXPECT_STREQ(FormatNumber(-6, 1, 2).CStr(), "2.0   "); // a negative width left-justifies
-    EXPECT_STREQ(FormatNumber(0, -3, 2.7).CStr(), "3");      // negative decimals: none
-    EXPECT_STREQ(FormatNumber(NAN, NAN, 1.5).CStr(), "2");
     EXPECT_EQ(FormatNumber(0, 2, 1e6).Length(), 10u);
+    // Never longer than 511 characters, however wide the field or the number.
+    for (auto [width, decimals, value, head] : {std::tuple<double, double, double, char>{100000, 2, 1, ' '},
+                                                {0, 400, 1e300, '1'}, {2147483647.0 * 4, 1e12, -1e308, '-'}}) {
+        DynString f = FormatNumber(width, decimals, value);
+        EXPECT_EQ(f.Length(), 511u) << value;
+        EXPECT_EQ(f.CStr()[0], head) << value;
+    }
+    EXPECT_STREQ(FormatNumber(100000, 2, 1).CStr() + 507, "1.00");
 }
 
-TEST(StringFormatNumber, ResultNeverExceeds511Characters) {
-    DynString wide = FormatNumber(100000, 2, 1);
-    EXPECT_EQ(wide.Length(), 511u);
-    EXPECT_STREQ(wide.CStr() + 507, "1.00");
-
-    DynString huge = FormatNumber(0, 400, 1e300);
-    EXPECT_EQ(huge.Length(), 511u);
-    EXPECT_EQ(huge.CStr()[0], '1');
-
-    DynString extreme = FormatNumber(2147483647.0 * 4, 1e12, -1e308);
-    EXPECT_EQ(extreme.Length(), 511u);
-    EXPECT_EQ(extreme.CStr()[0], '-'); // the text is wider than the clamped field
-}
-
-TEST(StringHexBytes, UpperCaseHighNibbleFirst) {
-    const unsigned char two[] = {0x1F, 0xA0};
-    EXPECT_STREQ(HexBytes(two, 2).CStr(), "1FA0");
-    const unsigned char all[] = {0x00, 0x09, 0xFF, 0x5C};
-    EXPECT_STREQ(HexBytes(all, 4).CStr(), "0009FF5C");
-    EXPECT_STREQ(HexBytes(all, 1.9).CStr(), "00");
-    EXPECT_STREQ(HexBytes(all, 0).CStr(), "");
-    EXPECT_STREQ(HexBytes(all, -2).CStr(), "");
-    EXPECT_STREQ(HexBytes(nullptr, 4).CStr(), "");
-}
-
-TEST(StringReplaceText, ReplacesEveryOccurrenceInPlace) {
-    DynString text("abca");
-    DynString result = ReplaceText(text, DynString("a"), DynString("b"));
-    EXPECT_STREQ(text.CStr(), "bbcb");
-    EXPECT_STREQ(result.CStr(), "bbcb");
-
-    DynString grow("a-b-c");
-    ReplaceText(grow, DynString("-"), DynString(" - "));
-    EXPECT_STREQ(grow.CStr(), "a - b - c");
-    EXPECT_EQ(grow.Length(), 9u);
-
-    DynString none("nothing here");
-    EXPECT_STREQ(ReplaceText(none, DynString("zz"), DynString("y")).CStr(), "nothing here");
-}
-
-TEST(StringReplaceText, SearchRestartsInsideTheReplacedPart) {
-    DynString text("aaaa");
-    ReplaceText(text, DynString("aa"), DynString("a"));
-    EXPECT_STREQ(text.CStr(), "a");
-    EXPECT_EQ(text.Length(), 1u);
-
-    DynString doubling("aaa");
-    ReplaceText(doubling, DynString("a"), DynString("aa")); // terminates: never re-finds its own output
-    EXPECT_STREQ(doubling.CStr(), "aaaaaa");
-}
-
-TEST(StringReplaceText, RemovalNearTheStartDoesNotSearchBeforeTheText) {
-    DynString text("xabcabc");
-    ReplaceText(text, DynString("abc"), DynString(""));
-    EXPECT_STREQ(text.CStr(), "x");
-    DynString nested("aabcbc");
-    ReplaceText(nested, DynString("abc"), DynString(""));
-    EXPECT_STREQ(nested.CStr(), "");
-}
-
-TEST(StringReplaceText, EmptyFindTextChangesNothing) {
-    DynString text("abc");
-    DynString result = ReplaceText(text, DynString(""), DynString("x"));
-    EXPECT_STREQ(text.CStr(), "abc");
-    EXPECT_STREQ(result.CStr(), "abc");
-}
-
-TEST(StringReplaceText, FindOrReplaceMayBeTheTextItself) {
-    DynString text("abc");
+TEST(StringCommands, ReplaceTextAndSplitText) {
+    struct Case {
+        const char *text, *find, *replace, *want;
+    } cases[] = {
+        {"abca", "a", "b", "bbcb"}, {"a-b-c", "-", " - ", "a - b - c"}, {"nothing here", "zz", "y", "nothing here"},
+        {"aaaa", "aa", "a", "a"},     // the search restarts inside the replaced part
+        {"aaa", "a", "aa", "aaaaaa"}, // ... but never re-finds its own output
+        {"xabcabc", "abc", "", "x"}, {"aabcbc", "abc", "", ""}, {"abc", "", "x", "abc"}, // nothing before the text
+    };
+    for (const Case& c : cases) {
+        DynString text(c.text);
+        DynString result = ReplaceText(text, DynString(c.find), DynString(c.replace));
+        EXPECT_EQ(T(text) + "|" + T(result), std::string(c.want) + "|" + c.want) << c.text;
+        EXPECT_EQ(text.Length(), std::strlen(c.want)) << c.text;
+    }
+    DynString text("abc"), again("ab"); // find or replace may be the text itself
     ReplaceText(text, text, DynString("xy"));
-    EXPECT_STREQ(text.CStr(), "xy");
-    DynString again("ab");
     ReplaceText(again, DynString("b"), again);
-    EXPECT_STREQ(again.CStr(), "aab");
-}
+    EXPECT_EQ(T(text) + " " + T(again), "xy aab");
 
-TEST(StringSplitText, RunsOfDelimitersGiveNoEmptyFields) {
+    // SplitText gives no empty fields and leaves the caller's text untouched.
     DynStringArray fields;
-    EXPECT_EQ(SplitText(DynString("a,,b,"), fields, DynString(",")), 2.0);
-    EXPECT_EQ(fields.Bounds(0), 2.0);
-    EXPECT_STREQ(fields.At(0).CStr(), "a");
-    EXPECT_STREQ(fields.At(1).CStr(), "b");
-
-    EXPECT_EQ(SplitText(DynString(" ;one; two  three;"), fields, DynString(" ;")), 3.0);
-    EXPECT_STREQ(fields.At(0).CStr(), "one");
-    EXPECT_STREQ(fields.At(1).CStr(), "two");
-    EXPECT_STREQ(fields.At(2).CStr(), "three");
-}
-
-TEST(StringSplitText, NoDelimiterEmptyTextAndEmptyDelimiterSet) {
-    DynStringArray fields;
-    EXPECT_EQ(SplitText(DynString("whole text"), fields, DynString(",")), 1.0);
-    EXPECT_STREQ(fields.At(0).CStr(), "whole text");
-    EXPECT_EQ(SplitText(DynString("a b"), fields, DynString("")), 1.0);
-    EXPECT_STREQ(fields.At(0).CStr(), "a b");
-    EXPECT_EQ(SplitText(DynString(""), fields, DynString(",")), 0.0);
-    EXPECT_EQ(fields.Bounds(0), 0.0);
-    EXPECT_EQ(SplitText(DynString(",,,"), fields, DynString(",")), 0.0);
-}
-
-TEST(StringSplitText, LeavesTheCallersTextUntouched) {
-    DynString text("x=1;y=2");
-    DynStringArray fields;
-    SplitText(text, fields, DynString(";"));
-    EXPECT_STREQ(text.CStr(), "x=1;y=2");
-    EXPECT_EQ(text.Length(), 7u);
-}
-
-TEST(StringSplitText, TheTextMayBeAnElementOfTheResult) {
-    DynStringArray fields;
+    for (auto [in, delimiters, want] : {std::tuple<const char*, const char*, const char*>{"a,,b,", ",", "a|b"},
+                                        {" ;one; two  three;", " ;", "one|two|three"},
+                                        {"whole text", ",", "whole text"},
+                                        {"a b", "", "a b"}, {"", ",", ""}, {",,,", ",", ""}}) {
+        DynString input(in);
+        std::string got;
+        for (int i = 0, n = int(SplitText(input, fields, DynString(delimiters))); i < n; ++i)
+            got += (i ? "|" : "") + T(fields.At(i));
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(fields.Bounds(0), double(std::count(want, want + std::strlen(want), '|') + (*want != 0)));
+        EXPECT_EQ(T(input) + std::to_string(input.Length()), in + std::to_string(std::strlen(in)));
+    }
     fields.Dim(1);
-    fields.At(0) = "p q r";
+    fields.At(0) = "p q r"; // the text may be an element of the result
     EXPECT_EQ(SplitText(fields.At(0), fields, DynString(" ")), 3.0);
-    EXPECT_STREQ(fields.At(0).CStr(), "p");
-    EXPECT_STREQ(fields.At(2).CStr(), "r");
-}
-
-TEST(StringSplitText, ManyFields) {
+    EXPECT_EQ(T(fields.At(0)) + T(fields.At(2)), "pr");
     std::string csv;
     for (int i = 0; i < 1000; ++i) csv += std::to_string(i) + ",";
-    DynStringArray fields;
-    ASSERT_EQ(SplitText(DynString(csv.c_str()), fields, DynString(",")), 1000.0);
-    EXPECT_STREQ(fields.At(0).CStr(), "0");
-    EXPECT_STREQ(fields.At(999).CStr(), "999");
+    ASSERT_EQ(SplitText(D(csv), fields, DynString(",")), 1000.0);
+    EXPECT_EQ(T(fields.At(999)), "999");
 }
 
-TEST(StringToNumber, StrtodOfTheText) {
-    EXPECT_EQ(ToNumber(DynString("3.25")), 3.25);
-    EXPECT_EQ(ToNumber(DynString("  -7e2 rest")), -700.0);
-    EXPECT_EQ(ToNumber(DynString("0x10")), 16.0);
-    EXPECT_EQ(ToNumber(DynString("abc")), 0.0);
-    EXPECT_EQ(ToNumber(DynString("")), 0.0);
-}
-
-TEST(StringEnd, EndsTheProgramNormally) {
-    // The debug report of a normal end: code 0 recorded at line 0.
-    std::string log = voxatest::PrivateLogPath("end");
-    EXPECT_EXIT(
-        {
-            SetErrorLogPathForTesting(log.c_str());
-            gSettings.debugMode = 1;
-            End();
-        },
-        ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(voxatest::ReadLogLines(log),
-              (std::vector<std::string>{"-End On Line", "0", "-1", "0", "0"}));
-    std::remove(log.c_str());
-}
-
-TEST(StringEnd, RecordsCodeZeroAtTheCurrentLine) {
+TEST(StringCommands, EndRecordsCodeZeroAtTheCurrentLine) {
     voxatest::ExpectEndWithCode([] { End(); }, 0, "end_line");
 }

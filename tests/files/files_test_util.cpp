@@ -90,22 +90,13 @@ Bytes LiteralStream(const std::string& text) {
     return out;
 }
 
-Bytes Compress(const Bytes& data, int level) {
+Bytes Compress(const Bytes& data, bool densest) {
     if (lzo_init() != LZO_E_OK) throw std::runtime_error("lzo_init");
     Bytes out(data.size() + data.size() / 16 + 64 + 3);
-    std::vector<unsigned char> work(LZO1X_999_MEM_COMPRESS + LZO1X_1_15_MEM_COMPRESS);
+    std::vector<unsigned char> work(LZO1X_999_MEM_COMPRESS);
     lzo_uint outLen = out.size();
-    int r;
-    switch (level) {
-    case 0: r = lzo1x_1_compress(data.data(), data.size(), out.data(), &outLen, work.data()); break;
-    case 11: r = lzo1x_1_11_compress(data.data(), data.size(), out.data(), &outLen, work.data()); break;
-    case 12: r = lzo1x_1_12_compress(data.data(), data.size(), out.data(), &outLen, work.data()); break;
-    case 15: r = lzo1x_1_15_compress(data.data(), data.size(), out.data(), &outLen, work.data()); break;
-    case 999: r = lzo1x_999_compress(data.data(), data.size(), out.data(), &outLen, work.data()); break;
-    default:
-        r = lzo1x_999_compress_level(data.data(), data.size(), out.data(), &outLen, work.data(), nullptr, 0,
-                                     nullptr, level - 100);
-    }
+    int r = densest ? lzo1x_999_compress(data.data(), data.size(), out.data(), &outLen, work.data())
+                    : lzo1x_1_compress(data.data(), data.size(), out.data(), &outLen, work.data());
     if (r != LZO_E_OK) throw std::runtime_error("lzo compress failed");
     out.resize(outLen);
     return out;

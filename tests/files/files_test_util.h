@@ -41,7 +41,7 @@ std::string Unique(const std::string& stem);   // stem + pid + a counter: a name
 
 // LZO1X streams.
 Bytes LiteralStream(const std::string& text);  // hand-assembled: one literal run and the end marker
-Bytes Compress(const Bytes& data, int level);  // level 0: lzo1x_1, 11/12/15: lzo1x_1_NN, 101..109: 999 level 1..9, 999: lzo1x_999
+Bytes Compress(const Bytes& data, bool densest); // lzo1x_999, else the fast lzo1x_1
 Bytes ToBytes(const std::string& s);
 
 // One directory entry of a hand-built pack; data is the whole stored block (size field included).
