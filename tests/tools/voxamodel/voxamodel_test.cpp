@@ -11,7 +11,7 @@
 #include <cmath>
 #include <functional>
 
-#include "../files/files_test_util.h"
+#include "tools/tool_files.h"
 #include "fixtures.h"
 #include "gfx2d/picture.h"
 #include "gfx2d/renderer.h"

@@ -8,11 +8,66 @@
 #include <random>
 
 #include "files/lookup.h"
-#include "files_test_util.h"
 #include "packtool.h"
+#include "tools/tool_files.h"
 #include "voxa/files.h"
 
 namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+std::string Unique(const std::string& stem) {  // a name no other test's file has
+    static int counter = 0;
+    return stem + std::to_string(getpid()) + "_" + std::to_string(++counter);
+}
+
+void PutU32(Bytes& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+// One stored block: the unpacked size, then an LZO1X stream of one literal run and the end marker.
+Bytes StoredText(const std::string& text) {
+    Bytes out;
+    PutU32(out, uint32_t(text.size()));
+    out.push_back(static_cast<unsigned char>(17 + text.size()));
+    out.insert(out.end(), text.begin(), text.end());
+    out.insert(out.end(), {0x11, 0x00, 0x00});
+    return out;
+}
+
+// A pack laid out by hand: padding, the blocks, the directory (name, offset, stored size), a 0
+// and the directory's offset. An entry's offset is its block's unless it gives one.
+struct RawEntry {
+    std::string name;
+    Bytes data;
+    int32_t offset = -1;
+};
+Bytes BuildPack(const std::vector<RawEntry>& entries) {
+    Bytes file(16, 0xEE), dir;
+    for (const RawEntry& e : entries) {
+        dir.push_back(static_cast<unsigned char>(e.name.size()));
+        dir.insert(dir.end(), e.name.begin(), e.name.end());
+        PutU32(dir, e.offset >= 0 ? uint32_t(e.offset) : uint32_t(file.size()));
+        PutU32(dir, uint32_t(e.data.size()));
+        file.insert(file.end(), e.data.begin(), e.data.end());
+    }
+    const uint32_t dirStart = uint32_t(file.size());
+    file.insert(file.end(), dir.begin(), dir.end());
+    file.push_back(0);
+    PutU32(file, dirStart);
+    return file;
+}
+void WriteBytes(const std::string& path, const Bytes& b) { WriteFile(path, std::string(b.begin(), b.end())); }
+
+// Changes the working directory for the life of the object.
+class ChangeDir {
+public:
+    explicit ChangeDir(const std::string& dir) : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir); }
+    ~ChangeDir() { std::filesystem::current_path(old_); }
+
+private:
+    std::filesystem::path old_;
+};
 
 class VoxapackTest : public ::testing::Test {
 protected:
@@ -104,8 +159,8 @@ TEST_F(VoxapackTest, BadSourcesAreRefusedAndTheOldPackKept) {
 
 TEST_F(VoxapackTest, ExtractionStaysInsideItsDirectory) {
     std::string pack = dir / "evil.pak";
-    Bytes data = EntryData(4, LiteralStream("evil"));
-    RawEntry outside{"ok.txt", data, true, 1 << 20};
+    Bytes data = StoredText("evil");
+    RawEntry outside{"ok.txt", data, 1 << 20};
     WriteBytes(pack, BuildPack({{"../escape.txt", data},
                                 {"/tmp/" + Unique("abs"), data},
                                 {"sub\\..\\..\\x", data},

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include "../files/files_test_util.h"
+#include "tools/tool_files.h"
 #include "fixtures.h"
 #include "gfx2d/gl_fixture.h"
 #include "support/bin_dir.h"
