@@ -1,11 +1,10 @@
 // The nine generated models in a real GL frame, each drawn by the game's own routine with the
-// game's camera over a black background and without lights, in a plain colour of its own (a
-// one-colour bitmap loaded into the game's texture slot). The pixels they cover are compared
-// with where ProjectPoint puts the world-space extent the game's coordinates give them, and with
-// the relations the game relies on: the table's area, the rails beside the bounce lines, the
-// back wall closing the far end, the striker held inside its tube, the tube and pointer facing up
-// the table, the spikes hidden or standing, the sucker's cup resting on a carried ball. A last
-// case draws the whole play scene with the real assets and saves it as a screenshot.
+// game's camera over black, without lights, in a plain colour of its own (a one-colour bitmap in
+// its texture slot). The pixels each covers are compared with where ProjectPoint puts the extent
+// the game's coordinates give it, and with the relations the game relies on: balls on the table,
+// rails beside the bounce lines, the striker inside its tube, pointers on the tubes, spikes hidden
+// or standing, the sucker's cup on a carried ball, outward faces. The shadow pass's shortcuts are
+// checked against drawing without them, and a frame of play is saved as a screenshot.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -14,8 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,8 +42,9 @@ constexpr int kTolerance = 2;  // pixels between a rendered edge and its project
 struct P3 {
     double x, y, z;
 };
+using Points = std::vector<P3>;
 
-// Inclusive pixel box {left, top, right, bottom}; empty when right < left.
+// Inclusive pixel box; empty when r < l.
 struct Box {
     int l = 640, t = 480, r = -1, b = -1;
     bool Empty() const { return r < l; }
@@ -54,20 +52,16 @@ struct Box {
 };
 const Box kScreen{0, 0, 639, 479};
 
-using voxatest::BinDir;
-
-// ---- Colours: each model's texture slot gets a one-colour bitmap of its own.
+// Each model's texture slot and its colour.
 const uint32_t kTable = Rgb(40, 90, 200), kRim = Rgb(200, 60, 40), kBall = Rgb(240, 240, 240),
                kStriker = Rgb(40, 220, 60), kTarget = Rgb(230, 130, 20), kTube = Rgb(150, 60, 200),
                kPointer = Rgb(250, 230, 0), kSpike = Rgb(220, 30, 30), kRod = Rgb(30, 200, 200),
-               kSucker = Rgb(250, 120, 200), kWall = Rgb(200, 200, 40);
-
-void Paint(double texture, uint32_t colour) {
-    const std::string path = gltest::MakeBitmap("solid" + std::to_string(int(texture)) + ".bmp", 16, 16,
-                                                [&](int, int) { return colour; });
-    ASSERT_EQ(LoadSprite(DynString(path.c_str()), texture), 1);
-    std::remove(path.c_str());
-}
+               kSucker = Rgb(250, 120, 200);
+const struct {
+    double slot;
+    uint32_t colour;
+} kPaints[] = {{0, kTable}, {1, kBall},  {2, kPointer}, {5, kRim},    {6, kTube},
+               {8, kSpike}, {9, kRod},   {10, kStriker}, {11, kSucker}, {20, kTarget}};
 
 Pick Is(uint32_t colour) {
     return [colour](uint32_t c) {
@@ -77,7 +71,6 @@ Pick Is(uint32_t colour) {
     };
 }
 bool Ink(uint32_t c) { return c != 0; }
-
 uint32_t At(const Frame& f, int x, int y) { return f[size_t(y) * 640 + size_t(x)]; }
 
 Box InkBox(const Frame& f, const Pick& pick, Box region = kScreen) {
@@ -87,41 +80,30 @@ Box InkBox(const Frame& f, const Pick& pick, Box region = kScreen) {
             if (pick(At(f, x, y))) b = {std::min(b.l, x), std::min(b.t, y), std::max(b.r, x), std::max(b.b, y)};
     return b;
 }
+int Count(const Frame& f, const Pick& pick) { return int(std::count_if(f.begin(), f.end(), pick)); }
 
-int Count(const Frame& f, const Pick& pick) {
-    return int(std::count_if(f.begin(), f.end(), [&](uint32_t c) { return pick(c); }));
+// Where the game's camera puts a world point.
+std::pair<double, double> Project(P3 p) {
+    double sx = -1, sy = -1, sz = 0;
+    EXPECT_TRUE(ProjectPoint(p.x, p.y, p.z, sx, sy, sz));
+    return {sx, sy};
 }
-
-// ---- Where the game's camera puts world points.
-bool Project(P3 p, double& sx, double& sy) {
-    double sz = 0;
-    return ProjectPoint(p.x, p.y, p.z, sx, sy, sz);
-}
-
-// The pixel a world point lands on (clamped to the screen).
-std::pair<int, int> Pixel(P3 p) {
-    double sx = -1, sy = -1;
-    EXPECT_TRUE(Project(p, sx, sy));
-    return {std::clamp(int(std::floor(sx)), 0, 639), std::clamp(int(std::floor(sy)), 0, 479)};
+bool OnScreen(P3 p) {
+    const auto [sx, sy] = Project(p);
+    return sx >= 0 && sx < 640 && sy >= 0 && sy < 480;
 }
 uint32_t At(const Frame& f, P3 p) {
-    auto [x, y] = Pixel(p);
-    return At(f, x, y);
+    const auto [sx, sy] = Project(p);
+    return At(f, std::clamp(int(std::floor(sx)), 0, 639), std::clamp(int(std::floor(sy)), 0, 479));
 }
 
-bool OnScreen(P3 p) {
-    double sx = -1, sy = -1;
-    return Project(p, sx, sy) && sx >= 0 && sx < 640 && sy >= 0 && sy < 480;
-}
-
-// The pixel box of those projections of world points that land on the screen: for an extent
-// that reaches beyond the screen, its points must sample it densely enough.
-Box ScreenBox(const std::vector<P3>& points) {
+// The pixel box of the projections that land on the screen: an extent reaching beyond the
+// screen must be sampled densely.
+Box ScreenBox(const Points& points) {
     Box b;
     for (const P3& p : points) {
-        double sx = 0, sy = 0;
-        EXPECT_TRUE(Project(p, sx, sy));
-        if (sx < 0 || sx >= 640 || sy < 0 || sy >= 480) continue;
+        if (!OnScreen(p)) continue;
+        const auto [sx, sy] = Project(p);
         const int x = int(sx), y = int(sy);
         b = {std::min(b.l, x), std::min(b.t, y), std::max(b.r, x), std::max(b.b, y)};
     }
@@ -130,65 +112,53 @@ Box ScreenBox(const std::vector<P3>& points) {
 
 void ExpectBoxNear(const Box& got, const Box& want, const std::string& what) {
     ASSERT_FALSE(got.Empty()) << what << ": nothing drawn";
-    EXPECT_NEAR(got.l, want.l, kTolerance) << what << " left";
-    EXPECT_NEAR(got.t, want.t, kTolerance) << what << " top";
-    EXPECT_NEAR(got.r, want.r, kTolerance) << what << " right";
-    EXPECT_NEAR(got.b, want.b, kTolerance) << what << " bottom";
-    // The size on its own: a model a little too large or small shifts both edges outward.
-    EXPECT_NEAR(got.r - got.l, want.r - want.l, kTolerance) << what << " width";
-    EXPECT_NEAR(got.b - got.t, want.b - want.t, kTolerance) << what << " height";
+    // The edges, and the size on its own: a model a little too large shifts both edges outward.
+    const int g[6] = {got.l, got.t, got.r, got.b, got.r - got.l, got.b - got.t};
+    const int w[6] = {want.l, want.t, want.r, want.b, want.r - want.l, want.b - want.t};
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(g[i], w[i], kTolerance) << what << " " << "ltrbwh"[i];
 }
 
-// ---- World-space extents, as sample points.
-// The surface of the box between two corners, sampled every `step` units.
-std::vector<P3> BoxSurface(P3 lo, P3 hi, double step) {
-    std::vector<P3> out;
+// ---- World-space extents as sample points.
+void Join(Points& to, const Points& more) { to.insert(to.end(), more.begin(), more.end()); }
+Points Cat(std::initializer_list<Points> parts) {
+    Points out;
+    for (const Points& p : parts) Join(out, p);
+    return out;
+}
+// The surface of the box between two corners, sampled about every `step` units.
+Points BoxSurface(P3 lo, P3 hi, double step) {
     auto steps = [&](double a, double b) {
         std::vector<double> v;
         const int n = std::max(1, int(std::ceil((b - a) / step)));
         for (int i = 0; i <= n; ++i) v.push_back(a + (b - a) * i / n);
         return v;
     };
+    Points out;
     for (double x : steps(lo.x, hi.x))
         for (double y : steps(lo.y, hi.y))
-            for (double z : {lo.z, hi.z}) out.push_back({x, y, z});
-    for (double x : steps(lo.x, hi.x))
-        for (double z : steps(lo.z, hi.z))
-            for (double y : {lo.y, hi.y}) out.push_back({x, y, z});
-    for (double y : steps(lo.y, hi.y))
-        for (double z : steps(lo.z, hi.z))
-            for (double x : {lo.x, hi.x}) out.push_back({x, y, z});
+            for (double z : steps(lo.z, hi.z))
+                if (x == lo.x || x == hi.x || y == lo.y || y == hi.y || z == lo.z || z == hi.z) out.push_back({x, y, z});
     return out;
 }
-
-// A circle of the given radius about centre, in the plane across the axis 'y' or 'z'.
-std::vector<P3> Ring(P3 c, double radius, char axis) {
-    std::vector<P3> out;
+// A circle about c in the plane across the axis 'y' or 'z'.
+Points Ring(P3 c, double radius, char axis) {
+    Points out;
     for (int i = 0; i < 180; ++i) {
-        double a = 2 * kPi * i / 180, u = radius * std::cos(a), v = radius * std::sin(a);
+        const double u = radius * std::cos(kPi * i / 90), v = radius * std::sin(kPi * i / 90);
         out.push_back(axis == 'y' ? P3{c.x + u, c.y, c.z + v} : P3{c.x + u, c.y + v, c.z});
     }
     return out;
 }
-
-// Points of a sphere's surface; keep(y) chooses a part of it by height.
-std::vector<P3> SpherePoints(P3 c, double radius, const std::function<bool(double)>& keep = nullptr) {
-    std::vector<P3> out;
-    for (int i = 0; i <= 90; ++i) {
-        double polar = kPi * i / 90;
-        for (int j = 0; j < 180; ++j) {
-            double a = 2 * kPi * j / 180;
-            P3 p{c.x + radius * std::sin(polar) * std::cos(a), c.y + radius * std::cos(polar),
-                 c.z + radius * std::sin(polar) * std::sin(a)};
-            if (!keep || keep(p.y)) out.push_back(p);
-        }
-    }
+// A sphere's surface at and above the height `from`.
+Points Sphere(P3 c, double radius, double from = -1e9) {
+    Points out;
+    for (int i = 0; i <= 90; ++i)
+        for (const P3& p : Ring({c.x, c.y + radius * std::cos(kPi * i / 90), c.z}, radius * std::sin(kPi * i / 90), 'y'))
+            if (p.y >= from) out.push_back(p);
     return out;
 }
 
-void Join(std::vector<P3>& to, const std::vector<P3>& more) { to.insert(to.end(), more.begin(), more.end()); }
-
-// The columns in which a pixel of one colour lies directly above a pixel of another: where two
+// The columns in which a pixel of one colour lies directly above one of another: where two
 // objects meet on screen without a gap.
 int TouchingColumns(const Frame& f, const Pick& upper, const Pick& lower) {
     int columns = 0;
@@ -206,7 +176,7 @@ class ModelPlacement : public gltest::GL {
     static void SetUpTestSuite() {
         GL::SetUpTestSuite();
         // The game loads its assets by plain name from its own directory.
-        ASSERT_EQ(chdir(BinDir().c_str()), 0);
+        ASSERT_EQ(chdir(voxatest::BinDir().c_str()), 0);
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
         CreateAudioDevice();
@@ -223,20 +193,27 @@ class ModelPlacement : public gltest::GL {
         LoadAssets();
         ResetGameGlobals(gGame);
         DimGameArrays(gGameArrays);
-        // Play, with the clock stopped: the routines draw without moving anything.
+        // Play, with the clock stopped: the routines draw without moving anything. A target
+        // ball rests at (-120, 300).
         gGame.gameState = 1;
         gGame.frameStep = 0;
-        gGame.tubeHeight = 20;
-        gGame.pointerHeight = 20;
-        gGame.spikeHeight = 0;
-        gGame.spikeRising = 0;
+        gGame.tubeHeight = gGame.pointerHeight = 20;
+        gGame.spikeHeight = gGame.spikeRising = 0;
+        gGameArrays.targetX.At(0) = -120;
+        gGameArrays.targetZ.At(0) = 300;
+        gGameArrays.targetVX.At(0) = gGameArrays.targetVZ.At(0) = 0;
+        for (const auto& p : kPaints) {
+            const std::string path = gltest::MakeBitmap("solid" + std::to_string(int(p.slot)) + ".bmp", 16, 16,
+                                                        [&](int, int) { return p.colour; });
+            ASSERT_EQ(LoadSprite(DynString(path.c_str()), p.slot), 1);
+            std::remove(path.c_str());
+        }
     }
     void TearDown() override {
         Enter2DMode();
         EXPECT_TRUE(voxatest::ReadLogLines(log_).empty());
         std::remove(log_.c_str());
     }
-
     // A fresh frame with the game's projection and camera and the lit pass's culling, no lights.
     static void GameView() {
         Enter2DMode();
@@ -246,326 +223,155 @@ class ModelPlacement : public gltest::GL {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         SetCullMode(-1);
     }
+    static Frame Drawn(const std::function<void()>& draw) {
+        GameView();
+        draw();
+        return gltest::BackFrame();
+    }
+    // The game's own view ends short of the back wall: it is looked at from over the table.
+    static void FarEnd() { SetCamera(0, 400, 300, 0, 0, 880); }
+    // The rod has reached the lost ball at (100, 200) and carries it 40 up (centre y 60), rod at 90.
+    static void CarriedBall() {
+        gGame.ballX = gGame.rodX = gGame.baseX = 100;
+        gGame.ballZ = gGame.rodZ = 200;
+        gGame.ballLost = gGame.rodHasBall = 1;
+        gGame.lastFrameTime = gGame.ballLostTime + 1000;
+        UpdateRod();
+        UpdateBall();
+    }
 
     std::string log_;
 };
 
-TEST_F(ModelPlacement, TableCoversItsAreaAtHeightZero) {
-    Paint(0, kTable);
-    GameView();
-    DrawTable();
-    const Frame f = gltest::BackFrame();
-    ExpectBoxNear(InkBox(f, Is(kTable)), ScreenBox(BoxSurface({-340, 0, -700}, {340, 0, 900}, 2)), "table");
-    EXPECT_EQ(Count(f, Is(kTable)), Count(f, Ink));  // one colour: the surface, not its sides
-    // Along its whole visible length each long edge is the line x = +/-340 at y = 0 (+x is on
-    // the screen's left), and the far edge the line z = 900.
-    int rows = 0;
-    for (double z = -700; z <= 900; z += 50) {
-        for (double side : {340.0, -340.0}) {
-            double sx = 0, sy = 0;
-            ASSERT_TRUE(Project({side, 0, z}, sx, sy));
-            if (sx < 2 || sx > 637 || sy < 0 || sy >= 480) continue;
-            const Box row = InkBox(f, Is(kTable), {0, int(sy), 639, int(sy)});
-            EXPECT_NEAR(side > 0 ? row.l : row.r, sx, kTolerance) << "edge x = " << side << " at z = " << z;
-            ++rows;
-        }
-    }
-    EXPECT_GE(rows, 10);
-}
-
-TEST_F(ModelPlacement, BackWallStandsOnTheTableAndClosesTheFarEnd) {
-    Paint(0, kTable);
-    Paint(3, kWall);
-    // x -342..342 (just over the table's width), from the table (y 0) up to 240, z 880..900.
-    const std::vector<P3> wall = BoxSurface({-342, 0, 880}, {342, 240, 900}, 4);
-    // The game's view ends short of it (its top edge meets the table near z 830): beyond the
-    // target ball's start (z 840), the wall is out of sight in play.
-    GameView();
-    DrawBackWall();
-    EXPECT_EQ(Count(gltest::BackFrame(), Ink), 0);
-    for (const P3& p : wall) ASSERT_FALSE(OnScreen(p));
-    ASSERT_TRUE(OnScreen({0, 0, 800}));
-    // So it is looked at from above the middle of the table, with the game's projection:
-    auto farEnd = [] {
-        GameView();
-        SetCamera(0, 400, 300, 0, 0, 880);
-    };
-    farEnd();
-    DrawBackWall();
-    Frame f = gltest::BackFrame();
-    ExpectBoxNear(InkBox(f, Ink), ScreenBox(wall), "back wall");
-
-    farEnd();
-    DrawBackWall();
-    DrawTable();
-    f = gltest::BackFrame();
-    // The wall's face stands at z 880 on the table: the table shows up to there, and straight
-    // above the table's last row the wall begins, across the whole width.
-    const Box table = InkBox(f, Is(kTable));
-    EXPECT_NEAR(table.t, Pixel({0, 0, 880}).second, kTolerance);
-    for (double x = -330; x <= 330; x += 30) {
-        const int col = Pixel({x, 0, 880}).first;
-        const Box column = InkBox(f, Is(kTable), {col, 0, col, 479});
-        ASSERT_FALSE(column.Empty()) << x;
-        const uint32_t above = At(f, col, column.t - 1);
-        EXPECT_TRUE(Ink(above) && !Is(kTable)(above)) << "no wall above the table's end at x = " << x;
-    }
-}
-
-TEST_F(ModelPlacement, RimRailsStandJustOutsideTheBounceLines) {
-    Paint(5, kRim);
-    Paint(1, kBall);
-    GameView();
-    DrawRim();
-    const Frame f = gltest::BackFrame();
-    // Two rails from the table (y 0) to 26, inner faces at x = +/-318, outer edges +/-342, the
-    // table's length; a lower rail across the near end.
-    std::vector<P3> rails = BoxSurface({318, 0, -700}, {342, 26, 900}, 2);
-    Join(rails, BoxSurface({-342, 0, -700}, {-318, 26, 900}, 2));
-    Join(rails, BoxSurface({-318, 0, -700}, {318, 18, -688}, 2));
-    ExpectBoxNear(InkBox(f, Is(kRim)), ScreenBox(rails), "rim");
-    // Inside each rail, 2 units beyond its inner face, is rail; the table at x = +/-316, where a
-    // ball at the bounce line touches down, is not.
-    int checked = 0;
-    for (double z = -300; z <= 800; z += 50) {
-        for (double s : {1.0, -1.0}) {
-            if (!OnScreen({s * 340, 24, z})) continue;  // the rails leave the screen's sides
-            ++checked;
-            EXPECT_TRUE(Is(kRim)(At(f, {s * 320, 13, z}))) << "rail at x = " << s * 320 << ", z = " << z;
-            EXPECT_TRUE(Is(kRim)(At(f, {s * 340, 24, z}))) << "rail at x = " << s * 340 << ", z = " << z;
-            EXPECT_FALSE(Ink(At(f, {s * 316, 0, z}))) << "rail inside x = " << s * 316 << ", z = " << z;
-        }
-    }
-    EXPECT_GE(checked, 30);
-    // A ball at the bounce line (centre x = +/-296) is not cut by a rail: every pixel it covers
-    // alone it still covers beside the rim.
-    for (double s : {1.0, -1.0}) {
-        for (double z : {-350.0, 400.0}) {
-            gGame.ballX = s * 296;
-            gGame.ballZ = z;
-            GameView();
-            UpdateBall();
-            const Frame alone = gltest::BackFrame();
-            GameView();
-            DrawRim();
-            UpdateBall();
-            const Frame both = gltest::BackFrame();
-            int lost = 0, covered = 0;
-            for (size_t i = 0; i < alone.size(); ++i) {
-                if (!Is(kBall)(alone[i])) continue;
-                ++covered;
-                if (!Is(kBall)(both[i])) ++lost;
-            }
-            EXPECT_GT(covered, 50);
-            EXPECT_EQ(lost, 0) << "ball at x = " << s * 296 << ", z = " << z;
-        }
-    }
-}
-
-TEST_F(ModelPlacement, BallsRestOnTheTableWhereTheGameKeepsThem) {
-    Paint(1, kBall);
-    Paint(10, kStriker);
-    Paint(20, kTarget);
-    Paint(0, kTable);
-    // The player's ball at its base, the striker at rest in the middle tube (x 0, 600 toward the
-    // player), the target ball rolling down the table; all of radius 20 with centres at y 20.
-    gGameArrays.targetX.At(0) = -120;
-    gGameArrays.targetZ.At(0) = 300;
-    gGameArrays.targetVX.At(0) = 0;
-    gGameArrays.targetVZ.At(0) = 0;
-    struct Case {
-        const char* name;
-        uint32_t colour;
-        std::function<void()> draw;
-        P3 centre;
-    } cases[] = {{"ball", kBall, [] { UpdateBall(); }, {gGame.ballX, 20, gGame.ballZ}},
-                 {"striker", kStriker, [] { UpdateStriker(); }, {gGame.strikerX, 20, -600}},
-                 {"target ball", kTarget, [] { UpdateTarget(0); }, {-120, 20, 300}}};
-    for (const Case& c : cases) {
-        GameView();
-        c.draw();
-        Frame f = gltest::BackFrame();
-        ExpectBoxNear(InkBox(f, Is(c.colour)), ScreenBox(SpherePoints(c.centre, 20)), c.name);
-        const int alone = Count(f, Is(c.colour));
-        // On the table it keeps every pixel: it touches the surface from above.
-        GameView();
-        DrawTable();
-        c.draw();
-        f = gltest::BackFrame();
-        EXPECT_EQ(Count(f, Is(c.colour)), alone) << c.name;
-    }
-    // Lifted by 40 the ball's centre is at 60.
-    gGame.ballLift = 40;
-    GameView();
-    UpdateBall();
-    ExpectBoxNear(InkBox(gltest::BackFrame(), Is(kBall)), ScreenBox(SpherePoints({gGame.ballX, 60, gGame.ballZ}, 20)),
-                  "lifted ball");
-}
-
-TEST_F(ModelPlacement, TubesHoldTheRestingStrikerAndOpenUpTheTable) {
-    Paint(6, kTube);
-    Paint(10, kStriker);
-    GameView();
-    UpdateTubes(-160, 0, 160, gGame.activeBase);
-    Frame f = gltest::BackFrame();
-    // Each tube: a barrel of radius 27 along the lane from its closed end 50 behind the resting
-    // striker's centre (bevelled to 24 over the last 3) to a lip of radius 29 at its mouth 40
-    // ahead of it.
+TEST_F(ModelPlacement, EachModelCoversWhereTheGamesCoordinatesProjectIt) {
     const double lanes[] = {-160, 0, 160};
-    for (double x : lanes) {
-        std::vector<P3> tube = Ring({x, 20, -650}, 24, 'z');
-        Join(tube, Ring({x, 20, -647}, 27, 'z'));
-        Join(tube, Ring({x, 20, -564}, 29, 'z'));
-        Join(tube, Ring({x, 20, -560}, 29, 'z'));
-        const Box want = ScreenBox(tube);
-        ExpectBoxNear(InkBox(f, Is(kTube), want.Grown(20)), want, "tube at x = " + std::to_string(int(x)));
+    // Tubes: a barrel of radius 27 from the closed end 50 behind the resting striker's centre
+    // (bevelled to 24 over the last 3) to a lip of radius 29 at its mouth 40 ahead of it.
+    // Pointers (the middle one turned 20 degrees toward +x): a flat arrow 30..34 above the
+    // tube's axis, its tip 74 ahead along the shot, barbs 15 aside 46 ahead, a shaft 10 wide to
+    // 32 behind. Spikes: 31 cones along z -440 from x -300 to 300, 20 high, 7 wide at the table.
+    const std::pair<double, double> kArrow[] = {{74, 0}, {46, 15}, {46, -15}, {-32, 5}, {-32, -5}};  // ahead, aside
+    std::vector<Points> tubes, pointers;
+    Points spikes;
+    for (int lane = 0; lane < 3; ++lane) {
+        const double x = lanes[lane], a = (lane == 1 ? 20 : 0) * kPi / 180;
+        tubes.push_back(Cat({Ring({x, 20, -650}, 24, 'z'), Ring({x, 20, -647}, 27, 'z'), Ring({x, 20, -564}, 29, 'z'),
+                             Ring({x, 20, -560}, 29, 'z')}));
+        pointers.emplace_back();
+        for (double y : {50.0, 54.0})
+            for (const auto& [ahead, side] : kArrow)
+                pointers.back().push_back({x + std::sin(a) * ahead + std::cos(a) * side, y,
+                                           -600 + std::cos(a) * ahead - std::sin(a) * side});
     }
-    // The striker resting at the tube's origin is wholly inside: from the player's side the
-    // closed end and the barrel hide it.
-    GameView();
-    UpdateStriker();
-    EXPECT_GT(Count(gltest::BackFrame(), Is(kStriker)), 300);
-    GameView();
-    UpdateTubes(-160, 0, 160, gGame.activeBase);
-    UpdateStriker();
-    EXPECT_EQ(Count(gltest::BackFrame(), Is(kStriker)), 0);
-    // Level with the barrel, looking down the table's axis at the middle tube: from up the table
-    // the open mouth shows the whole front of the striker, centred; from behind, nothing of it.
-    auto lookAtTube = [](double eyeZ) {
-        GameView();
-        SetCamera(0, 20, eyeZ, 0, 20, -600);
-        UpdateTubes(-160, 0, 160, gGame.activeBase);
-        UpdateStriker();
-        return gltest::BackFrame();
+    for (double x = -300; x <= 300; x += 20) Join(spikes, Cat({Ring({x, 0, -440}, 3.5, 'y'), Points{P3{x, 20, -440}}}));
+    const double rodY = 90;  // the carried ball's top (80) is 10 below the rod's origin
+    Points rod;
+    for (double y = rodY + 2; y <= rodY + 260; y += 1) Join(rod, Ring({100, y, 200}, 3, 'y'));
+    const struct {
+        const char* name;
+        Pick pick;
+        std::function<void()> draw;
+        std::vector<Points> parts;  // each checked in its own neighbourhood
+    } cases[] = {
+        {"table", Is(kTable), [] { DrawTable(); }, {BoxSurface({-340, 0, -700}, {340, 0, 900}, 2)}},
+        // x -342..342, from the table up to 240, z 880..900.
+        {"back wall", Ink,  // bump-mapped: not of one colour
+         [] { FarEnd(), DrawBackWall(); }, {BoxSurface({-342, 0, 880}, {342, 240, 900}, 4)}},
+        // Rails 0..26 high, inner faces at x +/-318, outer +/-342; a lower rail across the near end.
+        {"rim", Is(kRim), [] { DrawRim(); },
+         {Cat({BoxSurface({318, 0, -700}, {342, 26, 900}, 2), BoxSurface({-342, 0, -700}, {-318, 26, 900}, 2),
+               BoxSurface({-318, 0, -700}, {318, 18, -688}, 2)})}},
+        {"ball", Is(kBall), [] { UpdateBall(); }, {Sphere({gGame.ballX, 20, gGame.ballZ}, 20)}},
+        {"striker", Is(kStriker), [] { UpdateStriker(); }, {Sphere({gGame.strikerX, 20, -600}, 20)}},
+        {"target ball", Is(kTarget), [] { UpdateTarget(0); }, {Sphere({-120, 20, 300}, 20)}},
+        {"tubes", Is(kTube), [] { UpdateTubes(-160, 0, 160, gGame.activeBase); }, tubes},
+        {"pointers", Is(kPointer), [] { gGame.aimAngle = 20, UpdatePointers(-160, 0, 160, gGame.activeBase); }, pointers},
+        {"raised spikes", Is(kSpike), [] { gGame.spikeRising = 1, gGame.spikeHeight = 19, DrawTable(), UpdateSpikes(); }, {spikes}},
+        // The sucker: a cup over the ball, its rim (radius about 15) on the ball at y 75, its
+        // shell 1.5 over the ball, a neck of radius 4 up to 2 above the rod's origin; the rod of
+        // radius 3 rising from the neck to 260 above it.
+        {"carried ball", Is(kBall), [] { CarriedBall(), GameView(), UpdateBall(); }, {Sphere({100, 60, 200}, 20)}},
+        {"sucker", Is(kSucker), CarriedBall,
+         {Cat({Sphere({100, 60, 200}, 21.5, 75), Ring({100, 75, 200}, 15.4, 'y'), Ring({100, rodY + 2, 200}, 4, 'y')})}},
+        {"rod", Is(kRod), CarriedBall, {rod}},
     };
-    f = lookAtTube(-300);
-    ExpectBoxNear(InkBox(f, Is(kStriker)), ScreenBox(SpherePoints({0, 20, -600}, 20)), "striker through the mouth");
-    f = lookAtTube(-900);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Frame f = Drawn(c.draw);
+        for (const Points& part : c.parts) {
+            const Box want = ScreenBox(part);
+            ExpectBoxNear(InkBox(f, c.pick, c.parts.size() > 1 ? want.Grown(20) : kScreen), want, c.name);
+        }
+    }
+    EXPECT_EQ(gGame.rodY, rodY);
+    EXPECT_EQ(gGame.ballLift, 40);
+}
+
+TEST_F(ModelPlacement, ModelsMeetWhereTheGameNeedsThem) {
+    // The back wall is out of the game's sight; seen from over the table it stands on its end.
+    EXPECT_EQ(Count(Drawn(DrawBackWall), Ink), 0);
+    Frame f = Drawn([] { FarEnd(), DrawBackWall(), DrawTable(); });
+    EXPECT_NEAR(InkBox(f, Is(kTable)).t, Project({0, 0, 880}).second, kTolerance);
+    EXPECT_TRUE(Ink(At(f, {0, 1, 880})) && !Is(kTable)(At(f, {0, 1, 880})));
+
+    // Balls touch the table from above: beside it each keeps every pixel it covers alone.
+    const std::pair<uint32_t, void (*)()> balls[] = {
+        {kBall, [] { UpdateBall(); }}, {kStriker, [] { UpdateStriker(); }}, {kTarget, [] { UpdateTarget(0); }}};
+    for (const auto& ball : balls) {
+        const int alone = Count(Drawn(ball.second), Is(ball.first));
+        EXPECT_GT(alone, 100);
+        EXPECT_EQ(Count(Drawn([&] { DrawTable(), ball.second(); }), Is(ball.first)), alone);
+    }
+
+    // Inside each rail, 2 units beyond its inner face, is rail; a ball at the bounce line (x
+    // +/-296) is not cut by it.
+    f = Drawn(DrawRim);
+    for (double z : {-300.0, 0.0, 400.0})
+        for (double s : {1.0, -1.0})
+            EXPECT_TRUE(!OnScreen({s * 340, 24, z}) || Is(kRim)(At(f, {s * 320, 13, z}))) << s * 320 << ", " << z;
+    for (double s : {1.0, -1.0}) {
+        gGame.ballX = s * 296;
+        gGame.ballZ = 400;
+        const Frame alone = Drawn(UpdateBall), both = Drawn([] { DrawRim(), UpdateBall(); });
+        EXPECT_GT(Count(alone, Is(kBall)), 50);
+        EXPECT_EQ(Count(both, Is(kBall)), Count(alone, Is(kBall))) << "ball at x = " << s * 296;
+    }
+
+    // The resting striker is wholly inside its tube seen from the player's side; level with the
+    // barrel, the mouth shows its whole front from up the table and nothing from behind.
+    const auto tubesAndStriker = [] { UpdateTubes(-160, 0, 160, gGame.activeBase), UpdateStriker(); };
+    EXPECT_EQ(Count(Drawn(tubesAndStriker), Is(kStriker)), 0);
+    f = Drawn([&] { SetCamera(0, 20, -300, 0, 20, -600), tubesAndStriker(); });
+    ExpectBoxNear(InkBox(f, Is(kStriker)), ScreenBox(Sphere({0, 20, -600}, 20)), "striker through the mouth");
+    f = Drawn([&] { SetCamera(0, 20, -900, 0, 20, -600), tubesAndStriker(); });
     EXPECT_GT(Count(f, Is(kTube)), 1000);
     EXPECT_EQ(Count(f, Is(kStriker)), 0);
-}
 
-TEST_F(ModelPlacement, PointersLieOnTheTubesAndPointTheWayOfTheShot) {
-    Paint(2, kPointer);
-    Paint(6, kTube);
-    gGame.aimAngle = 20;  // the active (middle) pointer turned toward +x
-    GameView();
-    UpdatePointers(-160, 0, 160, gGame.activeBase);
-    const Frame alone = gltest::BackFrame();
-    const double lanes[] = {-160, 0, 160};
-    for (int lane = 0; lane < 3; ++lane) {
-        const double a = (lane == gGame.activeBase ? gGame.aimAngle : 0) * kPi / 180;
-        const P3 dir{std::sin(a), 0, std::cos(a)}, across{std::cos(a), 0, -std::sin(a)};
-        auto at = [&](double ahead, double side, double y) {
-            return P3{lanes[lane] + dir.x * ahead + across.x * side, y, -600 + dir.z * ahead + across.z * side};
-        };
-        // A flat arrow 30..34 above the tube's axis (y 50..54): its tip 74 ahead of the base
-        // line along the shot's direction, barbs 15 to each side 46 ahead, a shaft 10 wide to 32
-        // behind.
-        std::vector<P3> arrow;
-        for (double y : {50.0, 54.0})
-            for (P3 p : {at(74, 0, y), at(46, 15, y), at(46, -15, y), at(-32, 5, y), at(-32, -5, y)}) arrow.push_back(p);
-        const Box want = ScreenBox(arrow);
-        const std::string name = "pointer " + std::to_string(lane);
-        ExpectBoxNear(InkBox(alone, Is(kPointer), want.Grown(20)), want, name);
-        // Pointing the way of the shot, not back toward the player.
-        EXPECT_TRUE(Is(kPointer)(At(alone, at(64, 0, 54)))) << name;
-        EXPECT_FALSE(Ink(At(alone, at(84, 0, 54)))) << name;
-        EXPECT_FALSE(Ink(At(alone, at(-60, 0, 54)))) << name;
-    }
-    // On top of the tubes, not sunk into them: every pointer pixel stays.
-    GameView();
-    UpdateTubes(-160, 0, 160, gGame.activeBase);
-    UpdatePointers(-160, 0, 160, gGame.activeBase);
-    const Frame both = gltest::BackFrame();
-    EXPECT_EQ(Count(both, Is(kPointer)), Count(alone, Is(kPointer)));
-    EXPECT_GT(Count(both, Is(kTube)), 300);
-}
+    // The pointers lie on the tubes, not sunk into them.
+    const auto pointers = [] { UpdatePointers(-160, 0, 160, gGame.activeBase); };
+    EXPECT_EQ(Count(Drawn([&] { UpdateTubes(-160, 0, 160, gGame.activeBase), pointers(); }), Is(kPointer)),
+              Count(Drawn(pointers), Is(kPointer)));
 
-TEST_F(ModelPlacement, SpikesHideUnderTheTableAndStandAboutTwentyHighWhenUp) {
-    Paint(8, kSpike);
-    Paint(0, kTable);
-    // Rising: the routine takes the row to its top (20) and starts it down again.
-    gGame.spikeRising = 1;
-    gGame.spikeHeight = 19;
-    GameView();
-    DrawTable();
-    UpdateSpikes();
-    const double height = gGame.spikeHeight;
-    ASSERT_GT(height, 19);
-    Frame f = gltest::BackFrame();
-    // 31 cones along z = -440 from x -300 to 300, each standing about 20 above the table and
-    // about 7 wide where it leaves it; below the surface the table hides them.
-    std::vector<P3> row;
-    for (double x = -300; x <= 300; x += 20) {
-        Join(row, Ring({x, 0, -440}, 3.5, 'y'));
-        row.push_back({x, 20, -440});
-    }
-    ExpectBoxNear(InkBox(f, Is(kSpike)), ScreenBox(row), "raised spikes");
-    for (double x = -300; x <= 300; x += 20) {
-        EXPECT_TRUE(Is(kSpike)(At(f, {x, 5, -440}))) << "spike at x = " << x;
-        EXPECT_TRUE(Is(kTable)(At(f, {x + 10, 5, -440}))) << "gap after x = " << x;
-    }
-    // Narrow at the top, wide at the table: pointing up.
+    // Raised spikes are narrow at the top and wide at the table; sinking, just above 0, they
+    // are still drawn but under the table.
+    gGame.spikeHeight = 20;
+    f = Drawn([] { DrawTable(), UpdateSpikes(); });
     const Box middle = InkBox(f, Is(kSpike), ScreenBox({{-10, 0, -440}, {10, 20, -440}}).Grown(2));
-    const int top = middle.t, bottom = Pixel({0, 0, -440}).second - 2;
-    const Box topRows = InkBox(f, Is(kSpike), {middle.l, top, middle.r, top + 3});
+    const int bottom = int(Project({0, 0, -440}).second) - 2;
+    const Box topRows = InkBox(f, Is(kSpike), {middle.l, middle.t, middle.r, middle.t + 3});
     const Box bottomRows = InkBox(f, Is(kSpike), {middle.l, bottom - 3, middle.r, bottom});
     EXPECT_LT(topRows.r - topRows.l, bottomRows.r - bottomRows.l);
-
-    // Sinking, just above 0: still drawn, but under the table.
-    auto lowered = [](bool withTable) {
-        gGame.spikeRising = 0;
-        gGame.spikeHeight = 0.3;
-        GameView();
-        if (withTable) DrawTable();
-        UpdateSpikes();
-        EXPECT_GT(gGame.spikeHeight, 0);
-        return gltest::BackFrame();
-    };
-    EXPECT_GT(Count(lowered(false), Is(kSpike)), 100);  // drawn
-    f = lowered(true);
-    EXPECT_EQ(Count(f, Is(kSpike)), 0);                 // and hidden
+    gGame.spikeHeight = 0.3;
+    EXPECT_GT(Count(Drawn(UpdateSpikes), Is(kSpike)), 100);
+    f = Drawn([] { DrawTable(), UpdateSpikes(); });
+    EXPECT_EQ(Count(f, Is(kSpike)), 0);
     EXPECT_GT(Count(f, Is(kTable)), 100000);
-}
 
-TEST_F(ModelPlacement, RodRisesFromTheSuckerWhoseCupRestsOnTheCarriedBall) {
-    Paint(9, kRod);
-    Paint(11, kSucker);
-    Paint(1, kBall);
-    // The rod has reached the lost ball at (100, 200) and carries it: the game lifts it by 40.
-    gGame.ballX = gGame.rodX = gGame.baseX = 100;
-    gGame.ballZ = gGame.rodZ = 200;
-    gGame.ballLost = 1;
-    gGame.rodHasBall = 1;
-    gGame.lastFrameTime = gGame.ballLostTime + 1000;
-    GameView();
-    UpdateRod();
-    ASSERT_EQ(gGame.ballLift, 40);
-    ASSERT_EQ(gGame.rodX, 100);
-    ASSERT_EQ(gGame.rodZ, 200);
-    UpdateBall();
-    const Frame f = gltest::BackFrame();
-    const double rodY = gGame.rodY;  // 90: the ball's top (80) is 10 below the rod's origin
-    // The sucker: a cup over the ball, its rim (radius about 15) on the ball's surface at y 75,
-    // its outer shell 1.5 over the ball, a neck of radius 4 up to 2 above the rod's origin.
-    std::vector<P3> sucker = SpherePoints({100, 60, 200}, 21.5, [](double y) { return y >= 75; });
-    Join(sucker, Ring({100, 75, 200}, 15.4, 'y'));
-    Join(sucker, Ring({100, rodY + 2, 200}, 4, 'y'));
-    ExpectBoxNear(InkBox(f, Is(kSucker)), ScreenBox(sucker), "sucker");
-    // The rod: radius 3, rising out of the neck to 260 above the origin (beyond the screen's top).
-    const Box rod = InkBox(f, Is(kRod));
-    std::vector<P3> rodPoints;
-    for (double y = rodY + 2; y <= rodY + 260; y += 1) Join(rodPoints, Ring({100, y, 200}, 3, 'y'));
-    const Box rodWant = ScreenBox(rodPoints);
-    ExpectBoxNear(rod, rodWant, "rod");
-    EXPECT_GE(TouchingColumns(f, Is(kRod), Is(kSucker)), 3);  // out of the sucker's neck
-    // The ball hangs under the cup without a gap, and the cup covers its top.
+    // The rod leaves the sucker's neck, the carried ball hangs under the cup, which covers its top.
+    f = Drawn(CarriedBall);
+    const Frame ball = Drawn(UpdateBall);
+    EXPECT_GE(TouchingColumns(f, Is(kRod), Is(kSucker)), 3);
     EXPECT_GE(TouchingColumns(f, Is(kSucker), Is(kBall)), 15);
-    GameView();
-    UpdateBall();
-    const Frame ball = gltest::BackFrame();
-    ExpectBoxNear(InkBox(ball, Is(kBall)), ScreenBox(SpherePoints({100, 60, 200}, 20)), "carried ball");
     EXPECT_LT(Count(f, Is(kBall)), Count(ball, Is(kBall)) - 10);
     EXPECT_EQ(InkBox(f, Is(kBall)).b, InkBox(ball, Is(kBall)).b);
 }
@@ -574,33 +380,21 @@ TEST_F(ModelPlacement, EveryModelShowsItsOutsideToTheCamera) {
     // With the lit pass's culling (counter-clockwise faces shown) each model leaves the same
     // nearest surface in the depth buffer as with no culling at all: the faces toward the viewer
     // are its outside, not the inside of its far wall.
-    gGameArrays.targetX.At(0) = 100;
-    gGameArrays.targetZ.At(0) = 0;
-    gGameArrays.targetVX.At(0) = 0;
-    gGameArrays.targetVZ.At(0) = 0;
-    const struct {
-        const char* name;
-        std::function<void()> draw;
-    } models[] = {{"table", [] { DrawTable(); }},
-                  {"back wall", [] {
-                       SetCamera(0, 400, 300, 0, 0, 880);  // it lies beyond the game's view
-                       DrawBackWall();
-                   }},
-                  {"rim", [] { DrawRim(); }},
-                  {"ball and striker", [] { UpdateBall(), UpdateStriker(); }},
-                  {"target ball", [] { UpdateTarget(0); }},
-                  {"tubes", [] { UpdateTubes(-160, 0, 160, gGame.activeBase); }},
-                  {"pointers", [] { UpdatePointers(-160, 0, 160, gGame.activeBase); }},
-                  {"spikes", [] {
-                       gGame.spikeHeight = 10;
-                       UpdateSpikes();
-                   }},
-                  {"rod and sucker", [] { UpdateRod(); }}};
+    const std::pair<const char*, void (*)()> models[] = {
+        {"table", [] { DrawTable(); }},
+        {"back wall", [] { FarEnd(), DrawBackWall(); }},
+        {"rim", [] { DrawRim(); }},
+        {"ball and striker", [] { UpdateBall(), UpdateStriker(); }},
+        {"target ball", [] { UpdateTarget(0); }},
+        {"tubes", [] { UpdateTubes(-160, 0, 160, gGame.activeBase); }},
+        {"pointers", [] { UpdatePointers(-160, 0, 160, gGame.activeBase); }},
+        {"spikes", [] { gGame.spikeHeight = 10, UpdateSpikes(); }},
+        {"rod and sucker", [] { UpdateRod(); }}};
     for (const auto& m : models) {
         auto depth = [&](double cull) {
             GameView();
             SetCullMode(cull);
-            m.draw();
+            m.second();
             std::vector<float> d(640 * 480);
             glReadPixels(0, 0, 640, 480, GL_DEPTH_COMPONENT, GL_FLOAT, d.data());
             return d;
@@ -608,70 +402,26 @@ TEST_F(ModelPlacement, EveryModelShowsItsOutsideToTheCamera) {
         const std::vector<float> culled = depth(-1), all = depth(0);
         int covered = 0, other = 0;
         for (size_t i = 0; i < all.size(); ++i) {
-            if (all[i] < 1) ++covered;
-            if (std::fabs(all[i] - culled[i]) > 1e-6f) ++other;
+            covered += all[i] < 1;
+            other += std::fabs(all[i] - culled[i]) > 1e-6f;
         }
-        EXPECT_GT(covered, 200) << m.name;
-        EXPECT_LE(other, covered / 1000) << m.name;  // a pixel or two where edges meet
+        EXPECT_GT(covered, 200) << m.first;
+        EXPECT_LE(other, covered / 1000) << m.first;  // a pixel or two where edges meet
     }
 }
 
-// A moment of play with the real textures and lights, drawn by the game's scene and HUD, shown
-// and saved by SaveScreenshot beside the build's binaries for a look by eye; the saved file
-// holds the frame as drawn.
-TEST_F(ModelPlacement, PlaySceneScreenshotHoldsTheFrameAsDrawn) {
-    gGameArrays.targetX.At(0) = 120;
-    gGameArrays.targetZ.At(0) = 250;
-    gGameArrays.targetVX.At(0) = 0;
-    gGameArrays.targetVZ.At(0) = 0;
-    gGame.spikeRising = 1;
-    gGame.spikeHeight = 19;
-    gGame.score = 3;
-    gGame.ballsPlayed = 4;
-    ShowScreen();  // as the runtime's start-up frame does: the frame begins with clear buffers
-    DrawScene();
-    DrawHudScore();
-    DrawHudGame();
-    const Frame drawn = gltest::BackFrame();
-    EXPECT_GT(Count(drawn, Ink), 640 * 480 * 3 / 4);
-    ShowScreen();
-    const char* path = "../play_scene.bmp";  // in the build directory
-    ASSERT_EQ(SaveScreenshot(DynString(path)), 1);
-
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GE(bytes.size(), 54u);
-    auto u32 = [&](size_t at) {
-        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
-               uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
-    };
-    ASSERT_EQ(bytes.substr(0, 2), "BM");
-    ASSERT_EQ(u32(18), 640u);
-    ASSERT_EQ(u32(22), 480u);  // rows from the bottom
-    const size_t offset = u32(10), stride = 640 * 3;
-    ASSERT_GE(bytes.size(), offset + stride * 480);
-    int differ = 0;
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x) {
-            const char* p = &bytes[offset + size_t(479 - y) * stride + size_t(x) * 3];
-            if (Rgb(uint8_t(p[2]), uint8_t(p[1]), uint8_t(p[0])) != At(drawn, x, y)) ++differ;
-        }
-    EXPECT_EQ(differ, 0);
-}
-
-// The frames of play (three moments of shots from different bases, the shadows of the tubes,
-// pointers, balls and rod on the table) and of the menu over the idle scene are the same pixel
-// for pixel with the shadow pass's shortcuts as without them: the far caps lie beyond the far
-// plane and the darkening leaves exactly the stencil buffer a clear would, so the tolerance is
-// 0. As in the game, a frame clears colour and depth only, and each moment is drawn twice with
-// the shortcuts, so the second frame starts from the stencil buffer the first one left. Between
-// the compared moments the game runs without GL.
+// The frames of play (three moments of shots from different bases, with the shadows of tubes,
+// pointers, balls and rod) and of the menu are the same pixel for pixel with the shadow pass's
+// shortcuts as without them: the far caps lie beyond the far plane and the darkening leaves
+// exactly the stencil buffer a clear would. As in the game, a frame clears colour and depth only,
+// and each moment is drawn twice with the shortcuts, so the second starts from the stencil buffer
+// the first left. Between the moments the game runs without GL. The last frame is saved beside
+// the build's binaries (play_scene.bmp) for a look by eye.
 TEST_F(ModelPlacement, ShadowPassShortcutsLeaveTheFramesAsTheyWere) {
+    LoadAssets();  // the real textures
     static uint8_t keys[kKeySymbolCount];
     SetKeyStateSourceForTesting(keys);
-    gGame.frameStep = 5;
-    gGame.previousStep = 5;
-    // One frame of the saved moment, with the same random numbers every time.
+    gGame.frameStep = gGame.previousStep = 5;
     auto draw = [](const GameGlobals& globals, const GameArrays& arrays, bool shortcuts) {
         gGame = globals;
         gGameArrays = arrays;
@@ -692,18 +442,13 @@ TEST_F(ModelPlacement, ShadowPassShortcutsLeaveTheFramesAsTheyWere) {
         const GameArrays arrays = gGameArrays;
         const Frame before = draw(globals, arrays, false);
         EXPECT_GT(Count(before, Ink), 640 * 480 * 3 / 4) << what;
-        for (int k = 0; k < 2; ++k) {
-            const Frame now = draw(globals, arrays, true);
-            int differ = 0;
-            for (size_t i = 0; i < now.size(); ++i) differ += now[i] != before[i];
-            EXPECT_EQ(differ, 0) << what << ", drawing " << k;
-        }
+        for (int k = 0; k < 2; ++k) EXPECT_TRUE(draw(globals, arrays, true) == before) << what << ", drawing " << k;
     };
     glClear(GL_STENCIL_BUFFER_BIT);
     for (long frame = 0; frame <= 900; ++frame) {
         std::fill(std::begin(keys), std::end(keys), uint8_t(0));
-        if (frame % 400 == 0) keys[ScancodeKeySymbol(30 + int(frame / 400 % 3))] = 1; // A, S, D
-        if (frame % 400 == 10) keys[ScancodeKeySymbol(57)] = 1;                        // space
+        if (frame % 400 == 0) keys[ScancodeKeySymbol(30 + int(frame / 400 % 3))] = 1;  // A, S, D
+        if (frame % 400 == 10) keys[ScancodeKeySymbol(57)] = 1;                         // space
         if (frame == 60 || frame == 470 || frame == 900) compare("play, frame " + std::to_string(frame));
         Window().ready = 0;
         DrawScene();
@@ -711,6 +456,8 @@ TEST_F(ModelPlacement, ShadowPassShortcutsLeaveTheFramesAsTheyWere) {
         DrawHudGame();
         Window().ready = 1;
     }
+    ShowScreen();
+    EXPECT_EQ(SaveScreenshot(DynString("../play_scene.bmp")), 1);  // in the build directory
     std::fill(std::begin(keys), std::end(keys), uint8_t(0));
     gGame.gameState = 0;
     compare("menu");
