@@ -203,6 +203,7 @@ TEST_F(VoxapackTest, CommandLineBuildsListsAndExtractsForTheRuntime) {
     EXPECT_EQ(RunTool("2> " + log), 2);
     EXPECT_EQ(RunTool("create " + pack + " 2> " + log), 2);
     EXPECT_EQ(RunTool("list " + dir / "assets/font.bmp" + " 2> " + log), 1);
+    EXPECT_EQ(RunTool("extract " + dir / "assets/font.bmp" + " " + dir / "y 2> " + log), 1);
     EXPECT_EQ(RunTool("create " + pack + " missing.bmp 2> " + log), 1);
     EXPECT_NE(ReadFile(log).find("voxapack: cannot read missing.bmp"), std::string::npos);
 }
