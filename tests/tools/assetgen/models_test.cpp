@@ -83,13 +83,23 @@ TEST(GeneratedModels, FacesPointOutwardAndLoadObjectReadsEachAsTheGeneratorsMesh
     EXPECT_TRUE(voxatest::ReadLogLines(log).empty());
     std::remove(log.c_str());
 
-    // The ball's radius is 20; the rails' inner faces stand just beyond a ball at the bounce line
-    // (x +/-296); the sucker's cup touches the carried ball (30 below the rod's origin).
+    // The table's surface (facing up, nothing above it) covers x -340..340, z -700..900; the
+    // ball's radius is 20 and the resting striker clears its tube; the rails' inner faces stand
+    // just beyond a ball at the bounce line (x +/-296); the sucker's cup touches the carried
+    // ball (30 below the rod's origin).
+    double top[5] = {1e9, -1e9, 1e9, -1e9, -1e9};  // x from, to, z from, to; greatest y
+    const assetgen::Mesh table = assetgen::MakeTableModel(), rim = assetgen::MakeRimModel();
+    for (const assetgen::Vertex& v : table.Vertices()) {
+        if (v.normal.y == 1) top[0] = std::min(top[0], v.pos.x), top[1] = std::max(top[1], v.pos.x),
+                          top[2] = std::min(top[2], v.pos.z), top[3] = std::max(top[3], v.pos.z);
+        top[4] = std::max(top[4], v.pos.y);
+    }
+    EXPECT_EQ(std::vector<double>(top, top + 5), (std::vector<double>{-340, 340, -700, 900, 0}));
     const auto ball = Distances(assetgen::MakeSphereModel(), {0, 0, 0});
     EXPECT_NEAR(ball.first, 20, 1e-9);
     EXPECT_NEAR(ball.second, 20, 1e-9);
+    EXPECT_GT(Distances(assetgen::MakeTubeModel(), {0, 0, 0}).first, 20);
     double innerMost = 1e9;
-    const assetgen::Mesh rim = assetgen::MakeRimModel();
     for (const assetgen::Vertex& v : rim.Vertices())
         if (v.pos.z > -688) innerMost = std::min(innerMost, std::fabs(v.pos.x));
     EXPECT_TRUE(innerMost > 296 + 20 && innerMost < 296 + 20 + 5) << innerMost;
