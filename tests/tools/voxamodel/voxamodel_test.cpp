@@ -215,6 +215,11 @@ TEST_F(VoxamodelTest, DamagedAndHostileSourcesAreRefusedWithNothingWritten) {
         EXPECT_EQ(ReadFile(out), "old model");
         std::remove(out.c_str());
     }
+    // A write that fails at its end (the model's name is a folder's) leaves nothing behind.
+    std::filesystem::create_directory(out);
+    voxatest::WriteBytesTo(dir / "cube.png", fixtures::QuadrantPng());
+    EXPECT_EQ(Run("import " + fixtures::CubeObj(dir.Path(), "cube.png") + " " + out), 1) << output;
+    for (const std::string& file : {out + ".part", texture, texture + ".part"}) EXPECT_FALSE(Exists(file)) << file;
     // Refused options and commands: status 2 with the usage.
     const std::string cube = "import " + fixtures::CubeGltf(dir.Path(), true);
     for (const std::string& bad : {std::string(), cube, cube + " o.ddd --scale 0", cube + " o.ddd --frames 0",
