@@ -1,10 +1,12 @@
-// The nine generated models in a real GL frame, each drawn by the game's own routine with the
-// game's camera over black, without lights, in a plain colour of its own (a one-colour bitmap in
-// its texture slot). The pixels each covers are compared with where ProjectPoint puts the extent
-// the game's coordinates give it, and with the relations the game relies on: balls on the table,
-// rails beside the bounce lines, the striker inside its tube, pointers on the tubes, spikes hidden
-// or standing, the sucker's cup on a carried ball, outward faces. The shadow pass's shortcuts are
-// checked against drawing without them, and a frame of play is saved as a screenshot.
+// The generated assets in a real GL window through the runtime's loaders and the game's own
+// routines. Fonts, sprites and the bump map load at the sizes the game draws them with, and
+// LoadAssets fills every slot the game uses. Each of the nine models, drawn with the game's
+// camera over black without lights in a plain colour of its own (a one-colour bitmap in its
+// texture slot), covers where ProjectPoint puts the extent the game's coordinates give it, and
+// meets the others as the game needs: balls on the table, the striker inside its tube, pointers
+// on the tubes, spikes hidden or standing, the sucker's cup on a carried ball, outsides toward
+// the camera. The shadow pass's shortcuts leave the frames of play as they were, and a frame of
+// play is saved as a screenshot.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -22,6 +24,7 @@
 #include "devices/lifecycle.h"
 #include "game.h"
 #include "gfx2d/gl_fixture.h"
+#include "gfx3d/objectstore.h"
 #include "gfx3d/render.h"
 #include "support/bin_dir.h"
 #include "support/errorlog_lines.h"
@@ -214,6 +217,54 @@ class ModelPlacement : public gltest::GL {
 
     std::string log_;
 };
+
+TEST_F(ModelPlacement, FontsSpritesAndTheBumpMapLoadAtTheirSizes) {
+    // The fonts are 16-column grids of 32 x 32, 10 x 16 and 16 x 16 cells.
+    const struct {
+        const char* file;
+        int kind;  // 0 sprite, 1 font, 2 bump texture
+        double w, h;
+    } files[] = {{"font.bmp", 1, 32, 32},       {"font_small.bmp", 1, 10, 16},    {"font_mid.bmp", 1, 16, 16},
+                 {"table.bmp", 0, 256, 512},    {"sphere.bmp", 0, 128, 64},       {"sphere_1.bmp", 0, 128, 64},
+                 {"sphere_2.bmp", 0, 128, 64},  {"zeiger.bmp", 0, 64, 64},        {"back.bmp", 0, 256, 128},
+                 {"rand.bmp", 0, 128, 32},      {"tube.bmp", 0, 64, 64},          {"peak.bmp", 0, 32, 32},
+                 {"stab.bmp", 0, 32, 64},       {"start.bmp", 0, 640, 480},       {"day.bmp", 0, 16, 16},
+                 {"maus.bmp", 0, 16, 16},       {"test.bmp", 0, 8, 8},            {"highlight.bmp", 0, 32, 16},
+                 {"pfeil_rechts.bmp", 0, 32, 16}, {"pfeil_links.bmp", 0, 32, 16}, {"back_bump.bmp", 2, 256, 128}};
+    double id = 500;
+    for (const auto& f : files) {
+        DynString path(f.file);
+        double w = 0, h = 0;
+        if (f.kind == 1) {
+            LoadFont(path, 0);
+            GetFontSize(w, h);
+        } else {
+            ASSERT_EQ(f.kind ? LoadBumpTexture(path, id) : LoadSprite(path, id), 1) << f.file;
+            GetSpriteSize(id++, w, h);
+        }
+        EXPECT_TRUE(w == f.w && h == f.h) << f.file << ": " << w << " x " << h;
+    }
+}
+
+TEST_F(ModelPlacement, LoadAssetsFillsEverySlotTheGameUsesAgainAtARestart) {
+    LoadAssets();  // once in SetUp, once more here
+    for (double id : {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 20, 99, 100, 101, 1000, 1002, 1003, 2000}) {
+        double w = 0, h = 0;
+        GetSpriteSize(id, w, h);
+        EXPECT_GT(w * h, 0) << "texture " << id;
+    }
+    for (double id : {0, 1, 2, 3, 5, 6, 8, 9, 10, 11, 20}) {
+        const MeshObjectX* slot = gRenderer3D.Slot(id);
+        ASSERT_TRUE(slot && slot->frames.Count() == 1) << "object " << id;
+        EXPECT_GE(slot->frames[0].triangles.Count(), 3) << "object " << id;
+    }
+    // Objects 1, 10 and 20 share one model; the last font loaded (2, the menu font) is current.
+    EXPECT_EQ(gRenderer3D.Slot(1)->frames[0].items.Count(), gRenderer3D.Slot(10)->frames[0].items.Count());
+    EXPECT_EQ(gRenderer3D.Slot(1)->frames[0].items.Count(), gRenderer3D.Slot(20)->frames[0].items.Count());
+    double w = 0, h = 0;
+    GetFontSize(w, h);
+    EXPECT_EQ(w, 16);
+}
 
 TEST_F(ModelPlacement, EachModelCoversWhereTheGamesCoordinatesProjectIt) {
     const double lanes[] = {-160, 0, 160};
