@@ -62,7 +62,7 @@ protected:
         char resolved[1536];
         return FindFile(PrimaryPack(), name.c_str(), resolved) ? ReadFile(resolved) : "<not found>";
     }
-    // Extracts pack into out; what was written, with "!" and the message when it failed.
+    // Extracts pack into out; what was written, with "!" when it failed (error says why).
     std::vector<std::string> Extract(const std::string& pack, std::string& error) {
         std::vector<std::string> written;
         if (!ExtractPack(pack, dir / "out", written, error)) written.push_back("!");
@@ -72,34 +72,6 @@ protected:
     ScratchDir dir;
     std::string error;
 };
-
-TEST_F(VoxapackTest, BuiltPackServesTheLookupListsAndExtracts) {
-    const std::string a = "gfx/" + Unique("Ball") + ".BMP", b = Unique("theme") + ".mp3", c = Unique("empty");
-    std::filesystem::create_directory(dir / "gfx");
-    WriteFile(dir / a, Mixed(300000, 1));
-    WriteFile(dir / b, Mixed(5000, 2));
-    WriteFile(dir / c, "");
-    const std::string pack = dir / "game.pak";
-    ASSERT_TRUE(CreatePack(pack, {{a, dir / a}, {b, dir / b}, {c, dir / c}}, error)) << error;
-    EXPECT_LT(ReadFile(pack).size(), 300000u);  // compressed
-
-    SetPackFiles(DynString(pack.c_str()), DynString(""));
-    std::string lower = a;
-    for (char& ch : lower) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-    EXPECT_EQ(Lookup("data/" + lower), Mixed(300000, 1));
-    EXPECT_EQ(Lookup(b), Mixed(5000, 2));
-    EXPECT_EQ(Lookup(c), "");
-    EXPECT_EQ(Lookup(a.substr(4)), "<not found>");  // stored as "gfx/...": the request must end with that
-
-    std::vector<PackListing> list;
-    ASSERT_TRUE(ListPack(pack, list, error)) << error;
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0].name, a);
-    EXPECT_TRUE(list[0].unpackedSize == 300000 && list[1].unpackedSize == 5000 && list[2].unpackedSize == 0);
-    EXPECT_EQ(Extract(pack, error), (std::vector<std::string>{dir / ("out/" + a), dir / ("out/" + b), dir / ("out/" + c)}));
-    EXPECT_EQ(ReadFile(dir / ("out/" + a)), Mixed(300000, 1));
-    EXPECT_EQ(ReadFile(dir / ("out/" + b)), Mixed(5000, 2));
-}
 
 TEST_F(VoxapackTest, BadSourcesAreRefusedAndTheOldPackKept) {
     const std::string pack = dir / "keep.pak", f = dir / "f";
@@ -174,36 +146,43 @@ TEST_F(VoxapackTest, ExtractionStaysInsideItsDirectory) {
     EXPECT_FALSE(ListPack(dir / "none.pak", list, error));
 }
 
-TEST_F(VoxapackTest, CommandLineBuildsListsAndExtractsForTheRuntime) {
-    std::filesystem::create_directory(dir / "assets");
-    WriteFile(dir / "assets/font.bmp", Mixed(20000, 3));
-    WriteFile(dir / "assets/level.txt", "line one\r\nline two\r\n");
+TEST_F(VoxapackTest, PacksTheProgramBuildsListExtractAndServeTheRuntimesLookup) {
+    const std::string big = "gfx/" + Unique("Ball") + ".BMP", text = Unique("level") + ".txt", empty = Unique("empty");
+    std::filesystem::create_directories(dir / "assets/gfx");
+    WriteFile(dir / ("assets/" + big), Mixed(300000, 1));
+    WriteFile(dir / ("assets/" + text), "line one\r\nline two\r\n");
+    WriteFile(dir / ("assets/" + empty), "");
     const std::string pack = dir / "assets.pak", log = dir / "log.txt";
-    EXPECT_EQ(RunTool("create " + pack + " -C " + dir / "assets" + " font.bmp level.txt"), 0);
+    EXPECT_EQ(RunTool("create " + pack + " -C " + dir / "assets " + big + " " + text + " " + empty), 0);
+    EXPECT_LT(ReadFile(pack).size(), 300000u);  // compressed
     EXPECT_EQ(RunTool("list " + pack + " > " + log), 0);
-    const std::string listing = ReadFile(log);
-    EXPECT_NE(listing.find("     20000"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("  level.txt\n"), std::string::npos) << listing;
-    EXPECT_EQ(RunTool("extract " + pack + " " + dir / "x" + " > " + log), 0);
-    EXPECT_EQ(ReadFile(dir / "x/font.bmp"), Mixed(20000, 3));
+    EXPECT_NE(ReadFile(log).find("    300000"), std::string::npos) << ReadFile(log);
+    EXPECT_NE(ReadFile(log).find("  " + text + "\n"), std::string::npos) << ReadFile(log);
+    EXPECT_EQ(RunTool("extract " + pack + " " + dir / "out" + " > " + log), 0);
+    EXPECT_EQ(ReadFile(dir / ("out/" + big)), Mixed(300000, 1));
+    EXPECT_TRUE(Exists(dir / ("out/" + empty)));
 
-    // The README's way: the pack beside the program, named after RuntimeStart; the runtime's
-    // loaders read from it, the text-file object through FindFile.
+    // The README's way: the pack beside the program, named after RuntimeStart. Names are found
+    // without regard to case, behind "data/" or a path that ends with the stored one; the
+    // text-file object reads through FindFile.
     const std::filesystem::path cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
     SetPackFiles(GetCurrentDir() + "assets.pak", "");
     std::filesystem::current_path(cwd);
-    DynString path, line;
-    ASSERT_TRUE(ResolveFile("Font.bmp", path));
-    EXPECT_EQ(ReadFile(path.CStr()), Mixed(20000, 3));
-    ReadTextLine(DynString(("data/" + Unique("none") + "/../LEVEL.TXT").c_str()), 1, line);
+    std::string lower = big;
+    for (char& ch : lower) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(Lookup("data/" + lower), Mixed(300000, 1));
+    EXPECT_EQ(Lookup(empty), "");
+    EXPECT_EQ(Lookup(big.substr(4)), "<not found>");  // stored as "gfx/...": the request must end with that
+    DynString line;
+    ReadTextLine(DynString(("data/" + Unique("none") + "/../" + text).c_str()), 1, line);
     EXPECT_STREQ(line.CStr(), "line two");
 
     // Usage faults end with 2, failures with 1 and a message.
     EXPECT_EQ(RunTool("2> " + log), 2);
     EXPECT_EQ(RunTool("create " + pack + " 2> " + log), 2);
-    EXPECT_EQ(RunTool("list " + dir / "assets/font.bmp" + " 2> " + log), 1);
-    EXPECT_EQ(RunTool("extract " + dir / "assets/font.bmp" + " " + dir / "y 2> " + log), 1);
+    EXPECT_EQ(RunTool("list " + dir / ("assets/" + text) + " 2> " + log), 1);
+    EXPECT_EQ(RunTool("extract " + dir / ("assets/" + text) + " " + dir / "y 2> " + log), 1);
     EXPECT_EQ(RunTool("create " + pack + " missing.bmp 2> " + log), 1);
     EXPECT_NE(ReadFile(log).find("voxapack: cannot read missing.bmp"), std::string::npos);
 }
