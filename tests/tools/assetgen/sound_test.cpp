@@ -5,12 +5,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
-#include "base/errors.h"
 #include "support/bin_dir.h"
 #include "support/disk_audio.h"
 #include "voxa/devices.h"
