@@ -5,13 +5,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
-#include "base/errors.h"
 #include "support/bin_dir.h"
 #include "support/disk_audio.h"
 #include "voxa/devices.h"
@@ -27,22 +23,18 @@ class AssetSoundTest : public voxatest::DiskAudioTest {
         DiskAudioTest::SetUp();
         Open();
     }
+    int Peak() {
+        int peak = 0;
+        for (int16_t s : Output()) peak = std::max(peak, std::abs(int{s}));
+        return peak;
+    }
 };
-
-int Peak(const std::vector<int16_t>& samples, size_t from, size_t to) {
-    int peak = 0;
-    for (size_t i = from; i < to && i < samples.size(); ++i) peak = std::max(peak, std::abs(int{samples[i]}));
-    return peak;
-}
 
 TEST_F(AssetSoundTest, EveryEffectLoadsAndIsHeard) {
     const char* names[] = {"click.wav", "cork_pop.wav", "clong_3.wav", "hit1.wav", "beep.wav",
                            "zeiger.wav", "punch.wav", "reset.wav", "spiess.wav"};
-    // Each sound alone, then the byte count of the output so far marks where the next starts.
-    std::vector<size_t> starts;
-    for (int slot = 0; slot < 9; ++slot) {
+    for (int slot = 0; slot < 9; ++slot)
         ASSERT_EQ(LoadSound(DynString((BinDir() + "/" + names[slot]).c_str()), slot, 1), 1) << names[slot];
-    }
     for (int slot = 0; slot < 9; ++slot) {
         voxatest::WithMixerHeld([&] {
             PlaySound(slot, 0, 1);
@@ -50,8 +42,7 @@ TEST_F(AssetSoundTest, EveryEffectLoadsAndIsHeard) {
         });
         ASSERT_TRUE(voxatest::Within([] { return Mix_Playing(-1) == 0; })) << names[slot] << " does not end";
     }
-    std::vector<int16_t> out = Output();
-    EXPECT_GT(Peak(out, 0, out.size()), 3000);
+    EXPECT_GT(Peak(), 3000);
     EXPECT_EQ(Log(), "");
 }
 
@@ -60,13 +51,11 @@ TEST_F(AssetSoundTest, MusicPlaysByItsPlainNameFromTheGameDirectory) {
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(BinDir().c_str()), 0);
     PlayMusic(DynString("voxa1.mp3"));
-    EXPECT_EQ(Mix_PlayingMusic(), 1);
     ASSERT_TRUE(WaitForOutput(8));     // three quarters of a second of it
     EXPECT_EQ(Mix_PlayingMusic(), 1);  // looping, still on
     StopMusic();
     ASSERT_EQ(chdir(cwd), 0);
-    std::vector<int16_t> out = Output();
-    EXPECT_GT(Peak(out, 0, out.size()), 3000);
+    EXPECT_GT(Peak(), 3000);
     EXPECT_EQ(Log(), "");  // no "PLAYMUSIC:" failure
 }
 

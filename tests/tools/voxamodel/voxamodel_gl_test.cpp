@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include "../files/files_test_util.h"
 #include "fixtures.h"
 #include "gfx2d/gl_fixture.h"
 #include "support/bin_dir.h"
-#include "support/picture_files.h"
 
 namespace {
 
@@ -37,18 +35,28 @@ protected:
         return {int(std::lround(sx)), int(std::lround(sy))};
     }
     static void Clear() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+    // What is drawn spans the projections of the box x0..x1, y0..y1, z0..z1 to within 2 pixels.
+    static void ExpectBox(double x0, double x1, double y0, double y1, double z0, double z1) {
+        std::vector<int> want = {640, 480, 0, 0};
+        for (int corner = 0; corner < 8; ++corner) {
+            const auto [sx, sy] = Screen(corner & 1 ? x1 : x0, corner & 2 ? y1 : y0, corner & 4 ? z1 : z0);
+            want = {std::min(want[0], sx), std::min(want[1], sy), std::max(want[2], sx), std::max(want[3], sy)};
+        }
+        const std::vector<int> box = InkBox(BackFrame());
+        for (int edge = 0; edge < 4; ++edge) EXPECT_NEAR(box[edge], want[edge], 2) << "edge " << edge;
+    }
 
     ScratchDir dir;
 };
 
 TEST_F(ConvertedModels, TexturedCubesShowTheirTextureWhereTheProjectionSays) {
     voxatest::WriteBytesTo(dir / "cube.png", fixtures::QuadrantPng());
-    const std::string sources[] = {fixtures::CubeObj(dir.Path(), {}, "cube.png"), fixtures::CubeGltf(dir.Path(), {}, true)};
-    for (const std::string& source : sources) {
+    for (const std::string& source : {fixtures::CubeObj(dir.Path(), "cube.png"), fixtures::CubeGltf(dir.Path(), true)}) {
+        SCOPED_TRACE(source);
         Clear();
         Convert(source, dir / "cube.ddd");
         DynString model((dir / "cube.ddd").c_str());
-        ASSERT_TRUE(LoadObject(model, 20)) << source;
+        ASSERT_TRUE(LoadObject(model, 20));
         ASSERT_EQ(LoadSprite(DynString((dir / "cube.bmp").c_str()), 21), 1.0);
         SetCullMode(-1);  // counter-clockwise faces, as the sources wind their outsides
         SetTexture(21, -1);
@@ -56,24 +64,12 @@ TEST_F(ConvertedModels, TexturedCubesShowTheirTextureWhereTheProjectionSays) {
         SetTexture(-1, -1);
         SetCullMode(0);
         // The face toward the camera (+z): the image's top-left quadrant at the face's top-left.
-        const struct {
-            double x, y;
-            uint32_t colour;
-        } quadrants[] = {{-0.5, 0.5, gltest::Rgb(255, 0, 0)},
-                         {0.5, 0.5, gltest::Rgb(0, 255, 0)},
-                         {-0.5, -0.5, gltest::Rgb(0, 0, 255)},
-                         {0.5, -0.5, gltest::Rgb(255, 255, 0)}};
-        for (const auto& q : quadrants) {
-            const auto [sx, sy] = Screen(q.x, q.y, 1);
-            EXPECT_EQ(Back(sx, sy), q.colour) << source << " at " << q.x << ", " << q.y;
+        const uint32_t colours[4] = {gltest::Rgb(255, 0, 0), gltest::Rgb(0, 255, 0), gltest::Rgb(0, 0, 255), gltest::Rgb(255, 255, 0)};
+        for (int q = 0; q < 4; ++q) {
+            const auto [sx, sy] = Screen(q % 2 ? 0.5 : -0.5, q < 2 ? 0.5 : -0.5, 1);
+            EXPECT_EQ(Back(sx, sy), colours[q]) << "quadrant " << q;
         }
-        const auto [left, top] = Screen(-1, 1, 1);
-        const auto [right, bottom] = Screen(1, -1, 1);
-        const std::vector<int> box = InkBox(BackFrame());
-        EXPECT_NEAR(box[0], left, 2) << source;
-        EXPECT_NEAR(box[1], top, 2) << source;
-        EXPECT_NEAR(box[2], right, 2) << source;
-        EXPECT_NEAR(box[3], bottom, 2) << source;
+        ExpectBox(-1, 1, 1, -1, 1, 1);
     }
 }
 
@@ -85,16 +81,10 @@ TEST_F(ConvertedModels, AnInBetweenPoseDrawsBetweenItsTwoFrames) {
         double from, to, t, x;  // the pose t of the way from one frame to the other, and its centre
     } poses[] = {{0, 0, 0, 0}, {1, 1, 0, 4}, {0, 1, 0.5, 2}, {0, 1, 0.25, 1}};
     for (const auto& pose : poses) {
+        SCOPED_TRACE(pose.t);
         Clear();
         DrawObjectAnim(22, pose.from, pose.to, 1 - pose.t, 0);
-        // The cube of side 1 around (x, 0, 0): its eight corners bound what is drawn.
-        std::vector<int> want = {640, 480, 0, 0};
-        for (int corner = 0; corner < 8; ++corner) {
-            const auto [sx, sy] = Screen(pose.x + (corner & 1 ? 0.5 : -0.5), corner & 2 ? 0.5 : -0.5, corner & 4 ? 0.5 : -0.5);
-            want = {std::min(want[0], sx), std::min(want[1], sy), std::max(want[2], sx), std::max(want[3], sy)};
-        }
-        const std::vector<int> box = InkBox(BackFrame());
-        for (int edge = 0; edge < 4; ++edge) EXPECT_NEAR(box[edge], want[edge], 2) << pose.t << " edge " << edge;
+        ExpectBox(pose.x - 0.5, pose.x + 0.5, 0.5, -0.5, 0.5, -0.5);  // the cube of side 1 around (x, 0, 0)
     }
 }
 

@@ -1,0 +1,305 @@
+// The generated files beside the game binary, read back with independent tools (ImageMagick
+// for bitmaps, sox for sounds, LAME's decoder for the music) and the models with the runtime's
+// own loader; the generator's determinism; the models' faces and the distances the game relies
+// on finer than pixels show them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "assetgen.h"
+#include "base/errors.h"
+#include "gfx3d/objectstore.h"
+#include "image.h"
+#include "mesh.h"
+#include "models.h"
+#include "support/bin_dir.h"
+#include "support/errorlog_lines.h"
+#include "textures.h"
+#include "voxa/gfx3d.h"
+#include "voxa/testing.h"
+
+namespace {
+
+using voxatest::BinDir;
+
+std::string AssetPath(const std::string& name) { return BinDir() + "/" + name; }
+
+// Runs a shell command and returns its standard output; the exit status goes to *status.
+std::string Shell(const std::string& command, int* status = nullptr) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int rc = pclose(pipe);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+double Number(const std::string& text, const std::string& after = "") {
+    const size_t at = text.find(after);
+    return at == std::string::npos ? -1 : std::atof(text.c_str() + at + after.size());
+}
+
+// A bitmap decoded by ImageMagick into rows of RGB pixels, top row first.
+struct Decoded {
+    int width = 0, height = 0;
+    std::string rgb;
+    assetgen::Rgb At(int x, int y) const {
+        const size_t i = (size_t(y) * width + x) * 3;
+        return {uint8_t(rgb[i]), uint8_t(rgb[i + 1]), uint8_t(rgb[i + 2])};
+    }
+    bool Key(int x, int y) const { return At(x, y) == assetgen::kColourKey; }
+    // A colour between the key and something else: what a soft edge drawn over the key leaves.
+    bool NearKey(int x, int y) const {
+        const assetgen::Rgb c = At(x, y);
+        return !Key(x, y) && c.r > 150 && c.g < 70 && c.b > 60;
+    }
+};
+Decoded DecodeBmp(const std::string& name) {
+    Decoded d;
+    std::istringstream(Shell("/usr/bin/identify -format '%w %h' '" + AssetPath(name) + "' 2>/dev/null")) >> d.width >> d.height;
+    d.rgb = Shell("/usr/bin/convert '" + AssetPath(name) + "' -depth 8 rgb:- 2>/dev/null");
+    EXPECT_EQ(d.rgb.size(), size_t(d.width) * d.height * 3) << name;
+    return d;
+}
+
+TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
+    const auto& names = assetgen::AssetNames();
+    const std::set<std::string> unique(names.begin(), names.end());
+    EXPECT_EQ(unique.size(), names.size());
+    const char* built = std::getenv("VOXA_ASSET_FILES");  // the build's custom command's outputs
+    ASSERT_NE(built, nullptr);
+    std::set<std::string> listed;
+    std::stringstream list(built);
+    for (std::string name; std::getline(list, name, ',');) listed.insert(name);
+    EXPECT_EQ(listed, unique);
+    int sounds = 0;
+    for (const std::string& name : names) {
+        const std::string path = AssetPath(name);
+        EXPECT_FALSE(voxatest::ReadFileBytes(path).empty()) << name << " is not beside the game in " << BinDir();
+        if (name.find(".bmp") != std::string::npos) {  // 24-bit: no alpha
+            const std::string info = Shell("/usr/bin/identify -format '%m %z %[channels]' '" + path + "' 2>&1");
+            EXPECT_TRUE(info == "BMP 8 srgb" || info == "BMP3 8 srgb") << name << ": " << info;
+        } else if (name.find(".wav") != std::string::npos) {  // short, audible, with headroom for the mixer
+            ++sounds;
+            EXPECT_EQ(Shell("for f in t r c b; do soxi -$f '" + path + "'; done | tr '\\n' ' '"), "wav 44100 1 16 ") << name;
+            const double seconds = Number(Shell("soxi -D '" + path + "'"));
+            const double peak = Number(Shell("sox '" + path + "' -n stat 2>&1"), "Maximum amplitude:");
+            EXPECT_TRUE(seconds > 0.01 && seconds < 1.0) << name << ": " << seconds;
+            EXPECT_TRUE(peak > 0.1 && peak < 0.95) << name << ": " << peak;
+        }
+    }
+    EXPECT_EQ(sounds, 9);
+    // The music: stereo, at least twenty seconds, not silence.
+    const std::string wav = BinDir() + "/music_" + std::to_string(getpid()) + ".wav";
+    int status = -1;
+    Shell("lame --quiet --decode '" + AssetPath("voxa1.mp3") + "' '" + wav + "' 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_GE(Number(Shell("soxi -D '" + wav + "'")), 20.0);
+    EXPECT_EQ(Shell("soxi -c '" + wav + "'"), "2\n");
+    EXPECT_GT(Number(Shell("sox '" + wav + "' -n stat 2>&1"), "RMS     amplitude:"), 0.05);
+    std::remove(wav.c_str());
+}
+
+// Font grids: 16 columns by 8 rows; codes 33..126 carry glyphs, the rest are black.
+TEST(GeneratedFiles, FontGlyphsSitInTheirCellsOnOneBaseline) {
+    for (const char* name : {"font.bmp", "font_mid.bmp", "font_small.bmp"}) {
+        SCOPED_TRACE(name);
+        const Decoded font = DecodeBmp(name);
+        const int cw = font.width / 16, ch = font.height / 8;
+        int lowest[128];  // the lowest row with ink in each code's cell
+        for (int code = 0; code < 128; ++code) {
+            lowest[code] = -1;
+            for (int y = 0; y < ch; ++y)
+                for (int x = 0; x < cw; ++x)
+                    if (!(font.At((code % 16) * cw + x, (code / 16) * ch + y) == assetgen::Rgb{0, 0, 0})) lowest[code] = y;
+            EXPECT_EQ(lowest[code] >= 0, code > 32 && code < 127) << code;
+        }
+        for (int code = 'A'; code <= 'Z'; ++code)
+            EXPECT_TRUE(code == 'J' || code == 'Q' || std::abs(lowest[code] - lowest['H']) <= 1) << char(code);
+        EXPECT_GT(lowest['g'], lowest['a']);  // descenders reach below the baseline
+    }
+}
+
+TEST(GeneratedFiles, KeyedBitmapsHaveHardEdgesWhereTheGameNeedsThem) {
+    // The start screen's window is the colour key and nothing else is; it holds the menu rows
+    // (y 300..396) below the title and above the credit line at y 460.
+    const Decoded start = DecodeBmp("start.bmp");
+    ASSERT_EQ(start.width * start.height, 640 * 480);
+    const assetgen::WindowRect w = assetgen::StartScreenWindow();
+    const int corner = 20;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            const bool inside = x >= w.left && x < w.right && y >= w.top && y < w.bottom;
+            const bool core = inside && ((x >= w.left + corner && x < w.right - corner) ||
+                                         (y >= w.top + corner && y < w.bottom - corner));
+            ASSERT_TRUE(start.Key(x, y) == core || (inside && !core)) << x << "," << y;
+            ASSERT_FALSE(start.NearKey(x, y)) << "soft key edge at " << x << "," << y;
+        }
+    EXPECT_TRUE(w.top > 40 + 114 + 16 && w.top < 280 && w.bottom > 396 && w.bottom < 460);
+    // Sprites: partly keyed, without soft edges.
+    for (const char* name : {"pfeil_rechts.bmp", "pfeil_links.bmp", "maus.bmp"}) {
+        const Decoded d = DecodeBmp(name);
+        int keyed = 0;
+        for (int y = 0; y < d.height; ++y)
+            for (int x = 0; x < d.width; ++x) {
+                keyed += d.Key(x, y);
+                EXPECT_FALSE(d.NearKey(x, y)) << name << " " << x << "," << y;
+            }
+        EXPECT_TRUE(keyed > d.width * d.height / 4 && keyed < d.width * d.height) << name;
+    }
+    // The left arrow is the right one mirrored; the right one's head (x 17..30) is taller than
+    // its shaft, and its tip points right.
+    const Decoded right = DecodeBmp("pfeil_rechts.bmp"), left = DecodeBmp("pfeil_links.bmp");
+    int head = 0, shaft = 0;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 32; ++x) ASSERT_TRUE(left.At(x, y) == right.At(31 - x, y)) << x << "," << y;
+        head += !right.Key(20, y), shaft += !right.Key(8, y);
+    }
+    EXPECT_GT(head, shaft + 4);
+    EXPECT_TRUE(right.Key(31, 0) && !right.Key(28, 8));
+}
+
+TEST(GeneratedFiles, TheThreeBallsLookDifferent) {
+    double mean[3][3] = {};
+    const char* names[] = {"sphere.bmp", "sphere_1.bmp", "sphere_2.bmp"};
+    for (int i = 0; i < 3; ++i) {
+        const Decoded d = DecodeBmp(names[i]);
+        for (size_t p = 0; p < d.rgb.size(); ++p) mean[i][p % 3] += uint8_t(d.rgb[p]) * 3.0 / d.rgb.size();
+    }
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3;
+        double apart = 0;
+        for (int c = 0; c < 3; ++c) apart = std::max(apart, std::abs(mean[i][c] - mean[j][c]));
+        EXPECT_GT(apart, 40) << names[i] << " and " << names[j];
+    }
+}
+
+TEST(GeneratedFiles, TwoRunsWriteIdenticalBytesAndMatchTheBuildAndBadRunsWriteNothing) {
+    const std::string gen = "'" + AssetPath("assetgen") + "' ";
+    char first[] = "/tmp/voxa-assets-a-XXXXXX", second[] = "/tmp/voxa-assets-b-XXXXXX";
+    ASSERT_TRUE(mkdtemp(first) && mkdtemp(second));
+    for (const char* dir : {first, second}) {
+        int status = -1;
+        Shell(gen + dir + " 2>&1", &status);
+        ASSERT_EQ(status, 0);
+    }
+    for (const std::string& name : assetgen::AssetNames()) {
+        const std::string a = voxatest::ReadFileBytes(std::string(first) + "/" + name);
+        EXPECT_FALSE(a.empty()) << name;
+        EXPECT_TRUE(a == voxatest::ReadFileBytes(std::string(second) + "/" + name)) << name << " differs between runs";
+        EXPECT_TRUE(a == voxatest::ReadFileBytes(AssetPath(name))) << name << " differs from the build's copy";
+    }
+    Shell(std::string("rm -rf ") + first + "/* " + second);
+    // An unknown name, a missing directory, no arguments: refused, nothing half-written left.
+    const struct {
+        std::string args;
+        int status;
+        const char* says;
+    } bad[] = {{std::string(first) + " nosuch.bmp", 1, "nosuch.bmp"}, {std::string(first) + "/missing/deeper test.bmp", 1, ""},
+               {"", 2, ""}};
+    for (const auto& b : bad) {
+        int status = 0;
+        EXPECT_NE(Shell(gen + b.args + " 2>&1", &status).find(b.says), std::string::npos) << b.args;
+        EXPECT_EQ(status, b.status) << b.args;
+    }
+    EXPECT_EQ(Shell(std::string("ls -A ") + first), "");
+    rmdir(first);
+}
+
+using assetgen::Vec3;
+
+const struct {
+    const char* file;
+    assetgen::Mesh (*make)();
+    bool closed;
+} kModels[] = {{"table.ddd", assetgen::MakeTableModel, false}, {"sphere.ddd", assetgen::MakeSphereModel, true},
+               {"zeiger.ddd", assetgen::MakePointerModel, true}, {"back.ddd", assetgen::MakeBackWallModel, true},
+               {"rand.ddd", assetgen::MakeRimModel, true},       {"tube3.ddd", assetgen::MakeTubeModel, true},
+               {"peak.ddd", assetgen::MakeSpikeModel, true},     {"stab.ddd", assetgen::MakeRodModel, true},
+               {"sauger.ddd", assetgen::MakeSuckerModel, true}};
+
+// The least and greatest distance of a model's vertices from a point.
+std::pair<double, double> Distances(const assetgen::Mesh& mesh, Vec3 from) {
+    std::pair<double, double> d{1e9, 0};
+    for (const assetgen::Vertex& v : mesh.Vertices()) {
+        const double r = std::sqrt(Dot(v.pos - from, v.pos - from));
+        d = {std::min(d.first, r), std::max(d.second, r)};
+    }
+    return d;
+}
+
+TEST(GeneratedModels, FacesPointOutwardAndLoadObjectReadsEachAsTheGeneratorsMesh) {
+    const std::string log = voxatest::PrivateLogPath("asset_models");
+    SetErrorLogPathForTesting(log.c_str());
+    int slot = 100;
+    for (const auto& m : kModels) {
+        SCOPED_TRACE(m.file);
+        const assetgen::Mesh mesh = m.make();
+        const auto& want = mesh.Vertices();
+        // Six times the enclosed volume: positive when a closed mesh's triangles face outward.
+        double volume = 0;
+        for (size_t i = 0; i < want.size(); i += 3) {
+            const Vec3 face = Cross(want[i + 1].pos - want[i].pos, want[i + 2].pos - want[i].pos);
+            for (int k = 0; k < 3; ++k) ASSERT_GT(Dot(face, want[i + k].normal), 0) << "triangle " << i / 3;
+            volume += Dot(want[i].pos, Cross(want[i + 1].pos, want[i + 2].pos));
+        }
+        EXPECT_TRUE(!m.closed || volume > 0) << volume;
+
+        DynString path((voxatest::BinDir() + "/" + m.file).c_str());
+        ASSERT_TRUE(LoadObject(path, slot));
+        const MeshObjectX& obj = *gRenderer3D.Slot(slot++);
+        ASSERT_EQ(obj.frames.Count(), 1);
+        EXPECT_EQ(obj.normalsValid, 1u);
+        EXPECT_EQ(obj.hasColours, 0u);  // white: the texture shows as it is
+        const ModelFrame& frame = obj.frames[0];
+        ASSERT_GT(want.size(), 0u);
+        ASSERT_EQ(frame.triangles.Count(), int32_t(want.size()));
+        for (size_t i = 0; i < want.size(); ++i) {
+            const VertexRecord& got = frame.triangles[int32_t(i)];
+            const double p[3] = {want[i].pos.x, want[i].pos.y, want[i].pos.z};
+            const double n[3] = {want[i].normal.x, want[i].normal.y, want[i].normal.z};
+            double dot = 0;
+            for (int c = 0; c < 3; ++c) {
+                ASSERT_NEAR(got.position[c], p[c], frame.scale[c] * 1.01) << "vertex " << i;
+                dot += got.normal[c] * n[c];
+            }
+            ASSERT_GT(dot, 0.95) << "vertex " << i;
+            ASSERT_NEAR(got.tex[0], want[i].u, 1e-5);
+            ASSERT_NEAR(got.tex[1], -want[i].v, 1e-5);  // stored v, drawn as -v
+        }
+    }
+    EXPECT_TRUE(voxatest::ReadLogLines(log).empty());
+    std::remove(log.c_str());
+
+    // The table's surface (facing up, nothing above it) covers x -340..340, z -700..900; the
+    // ball's radius is 20 and the resting striker clears its tube; the rails' inner faces stand
+    // just beyond a ball at the bounce line (x +/-296); the sucker's cup touches the carried
+    // ball (30 below the rod's origin).
+    double top[5] = {1e9, -1e9, 1e9, -1e9, -1e9};  // x from, to, z from, to; greatest y
+    const assetgen::Mesh table = assetgen::MakeTableModel(), rim = assetgen::MakeRimModel();
+    for (const assetgen::Vertex& v : table.Vertices()) {
+        if (v.normal.y == 1) top[0] = std::min(top[0], v.pos.x), top[1] = std::max(top[1], v.pos.x),
+                          top[2] = std::min(top[2], v.pos.z), top[3] = std::max(top[3], v.pos.z);
+        top[4] = std::max(top[4], v.pos.y);
+    }
+    EXPECT_EQ(std::vector<double>(top, top + 5), (std::vector<double>{-340, 340, -700, 900, 0}));
+    const auto ball = Distances(assetgen::MakeSphereModel(), {0, 0, 0});
+    EXPECT_NEAR(ball.first, 20, 1e-9);
+    EXPECT_NEAR(ball.second, 20, 1e-9);
+    EXPECT_GT(Distances(assetgen::MakeTubeModel(), {0, 0, 0}).first, 20);
+    double innerMost = 1e9;
+    for (const assetgen::Vertex& v : rim.Vertices())
+        if (v.pos.z > -688) innerMost = std::min(innerMost, std::fabs(v.pos.x));
+    EXPECT_TRUE(innerMost > 296 + 20 && innerMost < 296 + 20 + 5) << innerMost;
+    const auto cup = Distances(assetgen::MakeSuckerModel(), {0, -30, 0});
+    EXPECT_TRUE(cup.first >= 20 - 1e-6 && cup.first < 20.5) << cup.first;
+}
+
+}  // namespace
