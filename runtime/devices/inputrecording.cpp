@@ -24,8 +24,7 @@
 
 #include "base/clock.h"
 #include "base/errors.h"
-#include "base/hooks.h"
-#include "base/timers.h"
+#include "base/state.h"
 #include "devices/lifecycle.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
@@ -139,12 +138,12 @@ uint32_t FilterTicks(uint32_t source) {
 StartState CaptureStart() {
     StartState s;
     s.clock = GetTicks();
-    s.startTime = gTimers.startTime;
-    s.previousFrameTime = gTimers.previousFrameTime;
-    s.currentFrameTime = gTimers.currentFrameTime;
+    s.startTime = gBase.timers.startTime;
+    s.previousFrameTime = gBase.timers.previousFrameTime;
+    s.currentFrameTime = gBase.timers.currentFrameTime;
     s.nextFrameTime = Window().nextFrameTime;
     s.frameInterval = Window().frameInterval;
-    s.random = RandomState();
+    s.random = gBasics.random;
     if (const InputDevices* d = Devices()) {
         s.mouseX = d->mouseX;
         s.mouseY = d->mouseY;
@@ -160,12 +159,12 @@ StartState CaptureStart() {
 }
 
 void RestoreStart(const StartState& s) {
-    gTimers.startTime = s.startTime;
-    gTimers.previousFrameTime = s.previousFrameTime;
-    gTimers.currentFrameTime = s.currentFrameTime;
+    gBase.timers.startTime = s.startTime;
+    gBase.timers.previousFrameTime = s.previousFrameTime;
+    gBase.timers.currentFrameTime = s.currentFrameTime;
     Window().nextFrameTime = s.nextFrameTime;
     Window().frameInterval = s.frameInterval;
-    RandomState() = s.random;
+    gBasics.random = s.random;
     if (InputDevices* d = Devices()) {
         ShowMouse(s.cursorVisible);
         d->mouseX = s.mouseX;
@@ -247,8 +246,8 @@ void NoteQuitRequest() {
 
 namespace {
 // The window's PollQuit (window/) asks these two.
-const HookRegistration kQuitReplayedHook(gHooks.quitReplayed, QuitReplayed);
-const HookRegistration kNoteQuitHook(gHooks.noteQuitRequest, NoteQuitRequest);
+const HookRegistration kQuitReplayedHook(gBase.hooks.quitReplayed, QuitReplayed);
+const HookRegistration kNoteQuitHook(gBase.hooks.noteQuitRequest, NoteQuitRequest);
 } // namespace
 
 int ReplayedJoystickCount() {

@@ -2,7 +2,7 @@
 // no wait on key state) and keep the window's event queue drained, so a close request or an
 // Escape press ends the program while a program waits.
 #include "base/errors.h"
-#include "base/timers.h"
+#include "base/state.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
 #include "voxa/devices.h"
@@ -51,7 +51,7 @@ void WaitForInputChange() {
     for (int pass = 0; pass < kWaitPasses; ++pass) {
         if (!Window().PollQuit()) EndProgram();
         UpdateInputDevices();
-        if (gTimers.allowEscape && KeyHeld(1)) EndProgram();
+        if (gBase.timers.allowEscape && KeyHeld(1)) EndProgram();
         if (AnyKeyHeld() || MouseChanged() || AnyJoystickActive()) return;
         SleepMs(kWaitPassMs);
     }

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "base/hooks.h"
+#include "base/state.h"
 #include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/renderer.h"
@@ -149,6 +149,6 @@ void EndPoly() {
 }
 
 void SetViewport(double x, double y, double w, double h) {
-    if (gHooks.endShadowPass != nullptr) gHooks.endShadowPass(); // the 3D engine lies above 2D
+    if (gBase.hooks.endShadowPass != nullptr) gBase.hooks.endShadowPass(); // the 3D engine lies above 2D
     Window().Setup2D(TruncToInt(x), TruncToInt(y), TruncToInt(w), TruncToInt(h));
 }

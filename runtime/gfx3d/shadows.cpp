@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "base/hooks.h"
+#include "base/state.h"
 #include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
 #include "window/glext.h"
@@ -204,5 +204,5 @@ void EndShadowPass() { scene3d::ShadowPass(false); }
 
 namespace {
 // SetViewport (gfx2d/) closes an open pass through the hook table before it sets the 2D state.
-const HookRegistration kEndShadowPassHook(gHooks.endShadowPass, EndShadowPass);
+const HookRegistration kEndShadowPassHook(gBase.hooks.endShadowPass, EndShadowPass);
 } // namespace

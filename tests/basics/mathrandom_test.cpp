@@ -138,20 +138,20 @@ TEST(Isaac, SeedingRunsTheSeedThenIsaacsOwnInitialisation) {
     // Seeding is a pure function of the seed, even after draws have changed the results, and
     // ends with exactly one pass. Different seeds give different states.
     SeedRandom(7);
-    IsaacState seven = RandomState();
+    IsaacState seven = gBasics.random;
     for (int i = 0; i < 3; ++i) Rnd(10);
     SeedRandom(7);
     EXPECT_EQ(std::vector<uint32_t>(seven.randmem, seven.randmem + 256),
-              std::vector<uint32_t>(RandomState().randmem, RandomState().randmem + 256));
-    EXPECT_EQ(RandomState().randcnt, 256u);
-    EXPECT_EQ(RandomState().randc, 1u); // exactly one pass after the initialisation
+              std::vector<uint32_t>(gBasics.random.randmem, gBasics.random.randmem + 256));
+    EXPECT_EQ(gBasics.random.randcnt, 256u);
+    EXPECT_EQ(gBasics.random.randc, 1u); // exactly one pass after the initialisation
     SeedRandom(8);
-    EXPECT_NE(seven.randrsl[0], RandomState().randrsl[0]);
+    EXPECT_NE(seven.randrsl[0], gBasics.random.randrsl[0]);
 }
 
 TEST(Isaac, RndIsTheFirstWordOfAFreshPassModuloMaxPlusOne) {
     SeedRandom(99);
-    IsaacState copy = RandomState();
+    IsaacState copy = gBasics.random;
     for (double max : {6.0, 1000.0, 1.9, 0.0, 4294967294.0}) {
         IsaacPass(copy);
         uint32_t n = static_cast<uint32_t>(static_cast<int64_t>(max)) + 1u;
@@ -188,7 +188,7 @@ TEST(Rnd, NegativeOrNotANumberMaxGivesZero) {
 
 TEST(Rnd, HugeMaxUsesTheWholeWord) {
     SeedRandom(1);
-    IsaacState copy = RandomState();
+    IsaacState copy = gBasics.random;
     IsaacPass(copy);
     EXPECT_EQ(Rnd(4294967295.0), static_cast<double>(copy.randrsl[0]));
     IsaacPass(copy);
