@@ -11,7 +11,7 @@
 #include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/renderer.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "files/lookup.h"
 #include "gfx3d/objectstore.h"
 #include "voxa/gfx3d.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 Zovovezi3D gRenderer3D;
 int32_t gBuildingObject = -1;

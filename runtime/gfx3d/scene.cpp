@@ -12,7 +12,7 @@
 #include "gfx3d/glscene.h"
 #include "voxa/gfx3d.h"
 #include "voxa/window.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace scene3d {

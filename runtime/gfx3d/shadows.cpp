@@ -11,7 +11,7 @@
 #include "base/state.h"
 #include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace scene3d {
@@ -155,15 +155,15 @@ void DrawVolumePasses(const VolumeGeometry& g) {
     glGetIntegerv(GL_FRONT_FACE, &frontFace);
     glGetIntegerv(GL_CULL_FACE_MODE, &culledFace);
     glDisable(GL_CULL_FACE);
-    if (glActiveTextureARBPtr != nullptr) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    if (gWindow.gl.activeTexture != nullptr) {
+        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
         glDisable(GL_TEXTURE_2D);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     }
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glStencilFunc(GL_ALWAYS, 0, ~0u);
-    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+    if (gWindow.gl.bindBuffer != nullptr) gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
     glEnableClientState(GL_VERTEX_ARRAY);
     // The volume is wound as models are, clockwise seen from outside; a modelview that mirrors
     // turns that over on screen.

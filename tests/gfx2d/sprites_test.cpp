@@ -242,23 +242,23 @@ TEST_F(Sprites, BillboardStandsOnItsPointFacingTheCamera) {
 }
 
 TEST_F(Sprites, BindTexturesUsesBothUnitsWhenMultitexturing) {
-    ASSERT_NE(glActiveTextureARBPtr, nullptr);
+    ASSERT_NE(gWindow.gl.activeTexture, nullptr);
     ASSERT_EQ(LoadMarkedSprite(1), 1.0);
     static std::string path = MakeBitmap("second.bmp", 4, 4, [](int, int) { return Rgb(1, 2, 3); });
     ASSERT_EQ(LoadSprite(DynString(path.c_str()), 2), 1.0);
     BindTextures(1, 2, 0);
     GLint bound = 0;
-    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), gRenderer2D.textures[1].plainName);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), gRenderer2D.textures[2].plainName);
     BindTextures(1, -1, 0);  // unit 1 off, unit 0 shows the first texture
-    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), gRenderer2D.textures[1].plainName);
     BindTextures(-1, -1, 0);

@@ -6,7 +6,7 @@
 
 #include "fixtures.h"
 #include "voxa/gfx3d.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 namespace {
 
@@ -120,11 +120,11 @@ class GpuNamesTest : public ModelDirTest {
 protected:
     void SetUp() override {
         ModelDirTest::SetUp();
-        saved_ = glDeleteBuffersARBPtr;
+        saved_ = gWindow.gl.deleteBuffers;
         gDeleted.clear();
     }
     void TearDown() override {
-        glDeleteBuffersARBPtr = saved_;
+        gWindow.gl.deleteBuffers = saved_;
         ModelDirTest::TearDown();
     }
     PFNGLDELETEBUFFERSARBPROC saved_ = nullptr;
@@ -134,19 +134,19 @@ TEST_F(GpuNamesTest, ReleaseDeletesBuffersOnlyWhenTheEntryPointExists) {
     MeshObjectX m;
     m.staticBuffer = 4;
     m.streamBuffer = 5;
-    glDeleteBuffersARBPtr = nullptr;
+    gWindow.gl.deleteBuffers = nullptr;
     m.ReleaseGpu();
     EXPECT_EQ(m.staticBuffer, 0u);
     EXPECT_EQ(m.streamBuffer, 0u);
     m.staticBuffer = 4;
     m.streamBuffer = 0;
-    glDeleteBuffersARBPtr = RecordDelete;
+    gWindow.gl.deleteBuffers = RecordDelete;
     m.ReleaseGpu();
     EXPECT_EQ(gDeleted, std::vector<GLuint>{4});
 }
 
 TEST_F(GpuNamesTest, LoadingAndStartingAnObjectReleaseTheOldBuffersAndEdges) {
-    glDeleteBuffersARBPtr = RecordDelete;
+    gWindow.gl.deleteBuffers = RecordDelete;
     MeshObjectX& m = gRenderer3D.objects[11];
     StartObject(11);
     for (int i = 0; i < 4; ++i) AddObjectVertex(i % 2, i / 2, 0, 0, 0, 0xFFFFFF);
@@ -171,7 +171,7 @@ TEST_F(GpuNamesTest, LoadingAndStartingAnObjectReleaseTheOldBuffersAndEdges) {
 }
 
 TEST_F(GpuNamesTest, DestructorReleasesSlotsFromLastToFirst) {
-    glDeleteBuffersARBPtr = RecordDelete;
+    gWindow.gl.deleteBuffers = RecordDelete;
     auto renderer = std::make_unique<Zovovezi3D>();
     for (int i : {0, 1, 4095}) {
         renderer->objects[i].staticBuffer = GLuint(100 + i);

@@ -11,7 +11,7 @@
 #include "shapes.h"
 #include "voxa/gfx3d.h"
 #include "voxa/window.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 namespace {
 
@@ -145,7 +145,7 @@ TEST_F(Render3D, LinearFogDarkensWithDistance) {
 }
 
 TEST_F(Render3D, ObjectsOutsideTheConeAreSkippedBeforeAnyVertexWork) {
-    ASSERT_NE(glGenBuffersARBPtr, nullptr);
+    ASSERT_NE(gWindow.gl.genBuffers, nullptr);
     shapes::MakeCube(105, 0.5);
     SetTextureOffset(0.25, 0); // a draw would stream the vertices
     MoveObject(0, 0, 20);      // behind the camera
