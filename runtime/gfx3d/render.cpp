@@ -25,14 +25,6 @@ namespace {
 
 constexpr GLsizei kStride = sizeof(VertexRecord); // 88 bytes, 22 words
 
-// Bytes allocated for each slot's stream buffer, so a later upload that needs more
-// reallocates instead of writing beyond the buffer.
-struct StreamSize {
-    uint32_t name = 0;
-    int64_t bytes = 0;
-};
-StreamSize gStreamSizes[Zovovezi3D::kSlotCount];
-
 bool HasBuffers() {
     return gWindow.gl.genBuffers != nullptr && gWindow.gl.bindBuffer != nullptr && gWindow.gl.bufferData != nullptr &&
            gWindow.gl.deleteBuffers != nullptr;
@@ -106,7 +98,6 @@ void DisableArrays() {
 const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexRecord* data, int32_t count) {
     if (!HasBuffers() || count <= 0) return data;
     const int64_t bytes = int64_t(count) * kStride;
-    StreamSize& known = gStreamSizes[&s - gRenderer3D.objects];
     if (useStatic) {
         if (s.staticBuffer == 0) {
             gWindow.gl.genBuffers(1, &s.staticBuffer);
@@ -119,7 +110,7 @@ const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexR
     }
     // The stream buffer is rewritten in place through a mapping while it is known to be large
     // enough; otherwise it is made anew with the data.
-    const bool sizeKnown = s.streamBuffer != 0 && known.name == s.streamBuffer && known.bytes >= bytes;
+    const bool sizeKnown = s.streamBuffer != 0 && s.streamBytes >= bytes;
     if (sizeKnown && gWindow.gl.mapBuffer != nullptr && gWindow.gl.unmapBuffer != nullptr) {
         gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
         void* mapped = gWindow.gl.mapBuffer(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB);
@@ -134,7 +125,7 @@ const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexR
         gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
     }
     gWindow.gl.bufferData(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
-    known = StreamSize{s.streamBuffer, bytes};
+    s.streamBytes = bytes;
     return nullptr;
 }
 
@@ -490,6 +481,7 @@ void MeshObjectX::ReleaseGpu() {
     }
     if (rampTexture != 0) glDeleteTextures(1, &rampTexture);
     staticBuffer = streamBuffer = rampTexture = 0;
+    streamBytes = 0;
 }
 
 void DrawObject(double id, double frame) {
@@ -521,7 +513,7 @@ void SetTextureOffset(double u, double v) {
 void DrawSprite3D(double id, double x, double y, double z, double scale) {
     ApplyCullMode(-1);
     DrawSpriteBillboard(id, x, y, z, scale);
-    ApplyCullMode(gScene.cullModeCopy);
+    ApplyCullMode(gRenderer3D.scene.cullModeCopy);
 }
 
 void PrintText3D(const DynString& text, double x, double y, double z, double size) {

@@ -18,8 +18,6 @@ namespace scene3d {
 
 namespace {
 
-bool gShortcuts = true;
-
 // True when the current modelview turns space inside out (a negative scale factor), so that a
 // triangle wound clockwise in the model appears counter-clockwise.
 bool MirrorsWinding() {
@@ -32,7 +30,7 @@ bool MirrorsWinding() {
 
 } // namespace
 
-void SetShadowShortcutsForTesting(bool on) { gShortcuts = on; }
+void SetShadowShortcutsForTesting(bool on) { gRenderer3D.shadowShortcuts = on; }
 
 void ShadowPass(bool on) {
     Zovovezi3D& r = gRenderer3D;
@@ -63,7 +61,7 @@ void ShadowPass(bool on) {
     // to zero and every other one holds zero already, so it leaves the stencil buffer clear
     // without a pass of its own over the screen.
     const WindowContext& w = Window();
-    const GLenum reset = gShortcuts && w.screenWidth <= 3000 && w.screenHeight <= 2000 ? GL_ZERO : GL_KEEP;
+    const GLenum reset = gRenderer3D.shadowShortcuts && w.screenWidth <= 3000 && w.screenHeight <= 2000 ? GL_ZERO : GL_KEEP;
     glStencilOp(GL_KEEP, reset, reset);
     DrawRect(0, 0, 3000, 2000, 0);
     SetAlphaMode(0);
@@ -136,7 +134,7 @@ void BuildVolume(const MeshObjectX& s, const VertexRecord* tri, int32_t triangle
         // (orthographic, or the identity when the frustum is refused). Either way |z| > w or
         // w = 0 holds for every point of a triangle spanned by three of them, so the whole
         // triangle lies outside the clip volume and is culled without reaching a pixel.
-        if (!caps || (!facing && gShortcuts)) continue;
+        if (!caps || (!facing && gRenderer3D.shadowShortcuts)) continue;
         for (int k = 2; k >= 0; --k) {
             const Vec3 v = FromArray(tri[3 * t + k].position);
             if (facing) Put(g.ends, v, 1);

@@ -18,13 +18,13 @@ float Winding(const VertexRecord* t) {
 
 TEST(ProceduralTest, FourVerticesMakeTwoTrianglesOfOneWinding) {
     StartObject(5);
-    EXPECT_EQ(gBuildingObject, 5);
+    EXPECT_EQ(gRenderer3D.buildingObject, 5);
     AddObjectVertex(0, 0, 0, 0, 0, 0xFFFFFF);
     AddObjectVertex(1, 0, 0, 1, 0, 0xFFFFFF);
     AddObjectVertex(0, 1, 0, 0, 1, 0x00FF00);
     AddObjectVertex(1, 1, 0, 1, 1, 0x00FF00);
     EndObject();
-    EXPECT_EQ(gBuildingObject, -1);
+    EXPECT_EQ(gRenderer3D.buildingObject, -1);
     MeshObjectX& m = gRenderer3D.objects[5];
     ASSERT_EQ(m.frames.Count(), 1);
     ASSERT_EQ(m.frames[0].items.Count(), 5);
@@ -48,7 +48,7 @@ TEST(ProceduralTest, OneVertexClearsTheSlotAndTwoMakeNoTriangles) {
     StartObject(6);
     AddObjectVertex(0, 0, 0, 0, 0, 0);
     EndObject();
-    EXPECT_EQ(gBuildingObject, -1);
+    EXPECT_EQ(gRenderer3D.buildingObject, -1);
     EXPECT_EQ(gRenderer3D.objects[6].frames.Count(), 0);
     StartObject(6);
     AddObjectVertex(0, 0, 0, 0, 0, 0);
@@ -87,7 +87,7 @@ TEST(ProceduralTest, CommandsWithNothingBeingBuiltDoNothing) {
 TEST(ProceduralTest, BadSlotIdsBuildNothing) {
     for (double id : {-1.0, 4096.0, 1e12, std::nan("")}) {
         StartObject(id);
-        EXPECT_EQ(gBuildingObject, -1) << id;
+        EXPECT_EQ(gRenderer3D.buildingObject, -1) << id;
         AddObjectVertex(0, 0, 0, 0, 0, 0);
         EndObject();
     }
@@ -98,7 +98,7 @@ TEST(ProceduralTest, BadSlotIdsBuildNothing) {
     AddObjectVertex(1, 0, 0, 0, 0, 0);
     EXPECT_EQ(gRenderer3D.objects[9].frames[0].records.Count(), 2);
     StartObject(4095.7);
-    EXPECT_EQ(gBuildingObject, 4095);
+    EXPECT_EQ(gRenderer3D.buildingObject, 4095);
     EndObject();
 }
 
@@ -190,7 +190,7 @@ TEST_F(GpuNamesTest, LoadingTheSlotBeingBuiltEndsTheBuild) {
     AddObjectVertex(1, 0, 0, 0, 0, 0);
     DynString name(Write("s.ddd", SampleBinary().str()).c_str());
     ASSERT_TRUE(LoadObject(name, 12));
-    EXPECT_EQ(gBuildingObject, -1);
+    EXPECT_EQ(gRenderer3D.buildingObject, -1);
     for (int i = 0; i < 4; ++i) AddObjectVertex(i, 0, 0, 0, 0, 0);
     EndObject();
     MeshObjectX& m = gRenderer3D.objects[12];
