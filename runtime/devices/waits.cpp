@@ -5,6 +5,7 @@
 #include "base/state.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
+#include "devices/state.h"
 #include "voxa/devices.h"
 #include "window/window.h"
 
@@ -13,11 +14,11 @@ namespace {
 constexpr int kWaitPasses = 8;
 constexpr uint32_t kWaitPassMs = 30;
 
-// Compares the mouse with what the previous call saw (gInputMemory) and remembers it.
+// Compares the mouse with what the previous call saw (gDevices.memory) and remembers it.
 bool MouseChanged() {
     double x, y, left, right;
     GetMouseState(x, y, left, right);
-    InputMemory& seen = gInputMemory;
+    InputMemory& seen = gDevices.memory;
     if (x == seen.waitX && y == seen.waitY && left == seen.waitLeft && right == seen.waitRight) return false;
     seen.waitX = x;
     seen.waitY = y;

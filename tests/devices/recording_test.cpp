@@ -273,7 +273,7 @@ TEST_F(RecordingTest, ARecordingWritesTheNamedFileAndNothingElse) {
     signal(SIGXFSZ, SIG_DFL);
     EXPECT_NE(err.find("StartInputRecording: " + full + ": cannot be written; the recording is incomplete"),
               std::string::npos) << err;
-    EXPECT_EQ(gInputMode, InputMode::Live);
+    EXPECT_EQ(gDevices.recorder.mode, InputMode::Live);
     Hold(30);
     EXPECT_EQ(KeyDown(30), 1) << "live input after a failed start";
 }
