@@ -1,9 +1,10 @@
 // The state of the base folder, in one object. The error report (gErrors) is not here: programs
 // read and write it, so it stays in voxa/base.h.
 //
-// Reset: the frame timers at start-up (RuntimeStart) and by every ShowScreen; the hook table is
-// filled at static initialisation and never reset; the clock's source, sleeper and filter and
-// the log path change only when a test or the input recorder sets them.
+// Reset: the frame timers at start-up (RuntimeStart), by every ShowScreen and when a replay
+// begins (it puts the recorded ones back); the hook table is filled at static initialisation
+// and never reset; the clock's source, sleeper and filter and the log path change only when a
+// test or the input recorder sets them.
 //
 // gBase must be constant-initialised (no field may need a constructor to run): the hook
 // registrations of other files write into it during static initialisation, in any order.
