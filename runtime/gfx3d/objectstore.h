@@ -98,7 +98,7 @@ public:
     // The slot of a command's id (truncated toward zero); null outside 0..4095 or for NaN.
     MeshObjectX* Slot(double id);
 
-    MeshObjectX objects[kSlotCount];
+    MeshObjectX objects[kSlotCount];   // the object slots, ids 0..4095
     uint8_t shadowPassActive = 0;      // a shadow pass is open
     int8_t cullMode = 0;               // -1, 0, 1
     TransformLevel levels[16];         // transform stack
