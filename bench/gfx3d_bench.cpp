@@ -14,7 +14,7 @@
 
 #include "gfx2d/bmp.h"
 #include "voxa/runtime.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace {
@@ -131,10 +131,10 @@ void BM_StreamBuffer(benchmark::State& state) { TimeFrames(state, 2); }
 BENCHMARK(BM_StreamBuffer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
 void BM_ClientArrays(benchmark::State& state) {
-    const auto gen = glGenBuffersARBPtr;
-    glGenBuffersARBPtr = nullptr; // as on a GL without buffer objects
+    const auto gen = gWindow.gl.genBuffers;
+    gWindow.gl.genBuffers = nullptr; // as on a GL without buffer objects
     TimeFrames(state, 2);
-    glGenBuffersARBPtr = gen;
+    gWindow.gl.genBuffers = gen;
 }
 BENCHMARK(BM_ClientArrays)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 

@@ -1,5 +1,6 @@
 // The replaceable millisecond clock, its filter and its sleep.
 #include "base/clock.h"
+#include "base/state.h"
 #include "voxa/testing.h"
 
 #include <SDL/SDL.h>
@@ -7,24 +8,18 @@
 
 #include <cmath>
 
-namespace {
-TickSource gTickSource = nullptr;
-TickFilter gTickFilter = nullptr;
-TickSleeper gTickSleeper = nullptr;
-}
-
-uint32_t GetSourceTicks() { return gTickSource ? gTickSource() : SDL_GetTicks(); }
+uint32_t GetSourceTicks() { return gBase.tickSource ? gBase.tickSource() : SDL_GetTicks(); }
 
 uint32_t GetTicks() {
     const uint32_t ticks = GetSourceTicks();
-    return gTickFilter ? gTickFilter(ticks) : ticks;
+    return gBase.tickFilter ? gBase.tickFilter(ticks) : ticks;
 }
 
 void SleepTicks(double ms) {
-    if (gTickSource == nullptr) {
+    if (gBase.tickSource == nullptr) {
         SleepRealTime(ms);
-    } else if (gTickSleeper != nullptr) {
-        gTickSleeper(ms);
+    } else if (gBase.tickSleeper != nullptr) {
+        gBase.tickSleeper(ms);
     }
 }
 
@@ -36,8 +31,8 @@ void SleepRealTime(double ms) {
 }
 
 void SetTickSource(TickSource source, TickSleeper sleeper) {
-    gTickSource = source;
-    gTickSleeper = source ? sleeper : nullptr;
+    gBase.tickSource = source;
+    gBase.tickSleeper = source ? sleeper : nullptr;
 }
 
-void SetTickFilter(TickFilter filter) { gTickFilter = filter; }
+void SetTickFilter(TickFilter filter) { gBase.tickFilter = filter; }

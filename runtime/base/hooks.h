@@ -13,9 +13,8 @@ struct RuntimeHooks {
     void (*showScreen)() = nullptr;      // core: ends the frame (the line editor's own frames)
 };
 
-extern RuntimeHooks gHooks;  // all null until the providing files register at static initialisation
-
-// Registers a step at static initialisation: `const HookRegistration kHook(gHooks.showScreen, ShowScreen);`
+// The table is gBase.hooks (base/state.h): all null until the providing files register at static
+// initialisation, e.g. `const HookRegistration kHook(gBase.hooks.showScreen, ShowScreen);`
 struct HookRegistration {
     template <typename Step>
     HookRegistration(Step*& slot, Step* step) { slot = step; }

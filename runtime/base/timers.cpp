@@ -4,23 +4,22 @@
 #include <cmath>
 
 #include "base/clock.h"
-
-FrameTimers gTimers;
+#include "base/state.h"
 
 void ResetFrameTimers() {
     double now = GetTicks();
-    gTimers.startTime = now;
-    gTimers.previousFrameTime = now;
-    gTimers.currentFrameTime = now;
+    gBase.timers.startTime = now;
+    gBase.timers.previousFrameTime = now;
+    gBase.timers.currentFrameTime = now;
 }
 
 double GetTimer() {
-    double t = double(GetTicks()) - gTimers.previousFrameTime;
+    double t = double(GetTicks()) - gBase.timers.previousFrameTime;
     return t <= 0 ? 1.0 : t;
 }
 
-double GetTimerAll() { return double(GetTicks()) - gTimers.startTime; }
+double GetTimerAll() { return double(GetTicks()) - gBase.timers.startTime; }
 
-void AllowEscape(double on) { gTimers.allowEscape = (on != 0 || std::isnan(on)) ? 1 : 0; }
+void AllowEscape(double on) { gBase.timers.allowEscape = (on != 0 || std::isnan(on)) ? 1 : 0; }
 
 void SleepMs(uint32_t ms) { SleepRealTime(double(ms)); }

@@ -13,6 +13,4 @@ struct FrameTimers {
     uint8_t allowEscape = 1;       // nonzero: holding Escape at ShowScreen ends the program
 };
 
-extern FrameTimers gTimers;
-
 void ResetFrameTimers();   // all three times = now

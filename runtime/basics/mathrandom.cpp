@@ -9,9 +9,9 @@
 #include "basics/arguments.h"
 #include "voxa/basics.h"
 
-namespace {
+BasicsState gBasics;
 
-IsaacState gRandom;
+namespace {
 
 #define ISAAC_MIX(a, b, c, d, e, f, g, h) \
     {                                     \
@@ -117,7 +117,7 @@ void IsaacInit(IsaacState& s, bool useResults) {
 }
 
 void SeedRandom(uint32_t seed) {
-    IsaacState& s = gRandom;
+    IsaacState& s = gBasics.random;
     s.randa = s.randb = s.randc = 0;
     // The results of earlier draws would enter the state below; at start-up they are all zero,
     // and clearing them makes a later reseed give the same sequence as the first seeding.
@@ -134,14 +134,12 @@ void SeedRandom(uint32_t seed) {
     IsaacFill(s, w, true);
 }
 
-IsaacState& RandomState() { return gRandom; }
-
 double Rnd(double max) {
     // A negative max has no whole numbers from 0 to it; the result is 0, which also avoids the
     // division by zero that max = -1 would cause.
     if (!(max >= 0)) return 0;
-    IsaacPass(gRandom);
-    uint32_t r = gRandom.randrsl[0];
+    IsaacPass(gBasics.random);
+    uint32_t r = gBasics.random.randrsl[0];
     int64_t t = max >= 9.2e18 ? INT64_MAX : static_cast<int64_t>(max);
     uint32_t n = static_cast<uint32_t>(t) + 1u;
     if (n == 0) return r; // max = 2^32 - 1 and its aliases: the whole 32-bit range

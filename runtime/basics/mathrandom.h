@@ -11,6 +11,14 @@ struct IsaacState {
     uint32_t randmem[256] = {};  // internal state
     uint32_t randa = 0, randb = 0, randc = 0;
 };
-IsaacState& RandomState();                     // the generator Rnd draws from
+
+// The state of the basics folder (DynString, DynArray and the string commands share none): the
+// generator, seeded by RuntimeStart and by SeedRandom; the input recorder saves it into a
+// recording and a replay puts it back. Nothing else resets it.
+struct BasicsState {
+    IsaacState random; // the generator Rnd draws from
+};
+extern BasicsState gBasics;
+
 void IsaacPass(IsaacState& s);                 // one complete ISAAC pass
 void IsaacInit(IsaacState& s, bool useResults); // ISAAC's own initialisation (with randrsl as seed when useResults)

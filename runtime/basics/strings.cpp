@@ -39,8 +39,6 @@ constexpr int64_t kMaxFormatWidth = 511;
 constexpr int64_t kMaxFormatDecimals = 511;
 constexpr size_t kMaxFormatText = 511;
 
-char gFormatScratch[32]; // the format text "%W.Df"; FormatNumber is main-thread only
-
 } // namespace
 
 double Len(const DynString& text) { return text.Length(); }
@@ -93,13 +91,14 @@ DynString FormatNumber(double width, double decimals, double value) {
     if (w < -kMaxFormatWidth) w = -kMaxFormatWidth;
     if (d < 0) d = 0;
     if (d > kMaxFormatDecimals) d = kMaxFormatDecimals;
-    std::snprintf(gFormatScratch, sizeof gFormatScratch, "%%%d.%df", static_cast<int>(w),
+    char format[32]; // "%W.Df"
+    std::snprintf(format, sizeof format, "%%%d.%df", static_cast<int>(w),
                   static_cast<int>(d));
     DynString r;
     char* out = r.GetBuffer(kMaxFormatText + 1);
     {
         CLocaleScope cLocale;
-        std::snprintf(out, kMaxFormatText + 1, gFormatScratch, value);
+        std::snprintf(out, kMaxFormatText + 1, format, value);
     }
     r.UpdateLength();
     return r;

@@ -2,8 +2,7 @@
 // input, the 3D engine's shadow pass, the window's presentation and pacing, the 2D state.
 #include "base/clock.h"
 #include "base/errors.h"
-#include "base/hooks.h"
-#include "base/timers.h"
+#include "base/state.h"
 #include "devices/lifecycle.h"
 #include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
@@ -22,15 +21,15 @@ constexpr int kScancodeF4 = 62;
 }
 
 // The line editor (devices/) runs frames of its own.
-const HookRegistration kShowScreenHook(gHooks.showScreen, ShowScreen);
+const HookRegistration kShowScreenHook(gBase.hooks.showScreen, ShowScreen);
 
 } // namespace
 
 void ShowScreen() {
-    gTimers.previousFrameTime = gTimers.currentFrameTime;
-    gTimers.currentFrameTime = GetTicks();
+    gBase.timers.previousFrameTime = gBase.timers.currentFrameTime;
+    gBase.timers.currentFrameTime = GetTicks();
     UpdateInputDevices();
-    if (gTimers.allowEscape != 0 && ScancodeHeld(kScancodeEscape)) QuitByUser();
+    if (gBase.timers.allowEscape != 0 && ScancodeHeld(kScancodeEscape)) QuitByUser();
     if (ScancodeHeld(kScancodeLeftAlt) && ScancodeHeld(kScancodeF4)) QuitByUser();
     EndShadowPass();
     WindowContext& window = Window();

@@ -41,7 +41,13 @@
 namespace {
 
 enum class Phase { NotEnded, ShuttingDown, Exiting };
-Phase gPhase = Phase::NotEnded;
+
+// The state of the core folder (the thread_local guard below is a registration, not state). It
+// is set once per process and never reset: the phase only moves forward.
+struct CoreState {
+    Phase phase = Phase::NotEnded; // how far EndProgram has come
+};
+CoreState gCore;
 
 // The program's own directory: the path in "_" resolved by realpath and cut at its last
 // separator (index 0 is never examined, so "/voxa" stays whole). Empty when "_" is unset or
@@ -65,8 +71,8 @@ void WriteNumber(double value) { WriteErrorLog(DynString(value).CStr()); }
 
 // Steps 1..8 of the shutdown. Returns false when the shutdown had already begun.
 bool ShutDownStores() {
-    if (gPhase != Phase::NotEnded) return false;
-    gPhase = Phase::ShuttingDown;
+    if (gCore.phase != Phase::NotEnded) return false;
+    gCore.phase = Phase::ShuttingDown;
     StopMusicForExit();
     if (gSettings.debugMode != 0) {
         WriteErrorLog("-End On Line");
@@ -113,9 +119,9 @@ void ShutDownFirstWhenMainReturns() {
 } // namespace
 
 void EndProgram() {
-    if (gPhase == Phase::NotEnded) ShutDownStores();
-    if (gPhase == Phase::Exiting) _exit(0); // re-entered from an exit handler: exit may not run twice
-    gPhase = Phase::Exiting;
+    if (gCore.phase == Phase::NotEnded) ShutDownStores();
+    if (gCore.phase == Phase::Exiting) _exit(0); // re-entered from an exit handler: exit may not run twice
+    gCore.phase = Phase::Exiting;
     std::fflush(nullptr);
     std::exit(0);
 }

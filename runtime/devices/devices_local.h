@@ -1,5 +1,5 @@
 // Internals of the input and sound folder: the input-devices object and the helpers its files
-// share. Other folders use devices.h.
+// share (the folder's state is gDevices, devices/state.h). Other folders use devices.h.
 #pragma once
 
 #include <SDL/SDL.h>
@@ -36,7 +36,6 @@ struct InputMemory {
     double waitLeft = 0;
     double waitRight = 0;
 };
-extern InputMemory gInputMemory;
 
 // One read of SDL's mouse state, as ReadMouse takes it.
 struct MouseReading {

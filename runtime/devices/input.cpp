@@ -6,28 +6,25 @@
 
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
+#include "devices/state.h"
 #include "voxa/devices.h"
 
-InputMemory gInputMemory;
+DevicesState gDevices;
 
-namespace {
-InputDevices* gDevices = nullptr;  // owned; lives from CreateInputDevices to DestroyInputDevices
-}
-
-InputDevices* Devices() { return gDevices; }
+InputDevices* Devices() { return gDevices.input; }
 
 void CreateInputDevices() {
     SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-    delete gDevices;
-    gDevices = new InputDevices();
+    delete gDevices.input;
+    gDevices.input = new InputDevices();
 }
 
 void StartInputDevices() {
-    if (gDevices == nullptr) return;
-    gDevices->cursorVisible = 0;
+    if (gDevices.input == nullptr) return;
+    gDevices.input->cursorVisible = 0;
     SDL_ShowCursor(SDL_DISABLE);
-    gDevices->joystickCount = std::min(SDL_NumJoysticks(), kMaxJoysticks);
-    for (int j = 0; j < gDevices->joystickCount; ++j) gDevices->joysticks[j] = SDL_JoystickOpen(j);
+    gDevices.input->joystickCount = std::min(SDL_NumJoysticks(), kMaxJoysticks);
+    for (int j = 0; j < gDevices.input->joystickCount; ++j) gDevices.input->joysticks[j] = SDL_JoystickOpen(j);
     WatchWheel();
 }
 
@@ -35,23 +32,23 @@ void StartInputDevices() {
 // input recording is closed here, with the frame the program ended in.
 void DestroyInputDevices() {
     StopInputRecording();
-    if (gDevices == nullptr) return;
+    if (gDevices.input == nullptr) return;
     StopWatchingWheel();
-    if (gDevices->cursorVisible != 1) {
-        gDevices->cursorVisible = 1;
+    if (gDevices.input->cursorVisible != 1) {
+        gDevices.input->cursorVisible = 1;
         SDL_ShowCursor(SDL_ENABLE);
     }
     int count = std::min(SDL_NumJoysticks(), kMaxJoysticks);
     for (int j = 0; j < count; ++j) {
-        if (SDL_JoystickOpened(j) && gDevices->joysticks[j] != nullptr) {
-            SDL_JoystickClose(gDevices->joysticks[j]);
+        if (SDL_JoystickOpened(j) && gDevices.input->joysticks[j] != nullptr) {
+            SDL_JoystickClose(gDevices.input->joysticks[j]);
         }
     }
-    delete gDevices;
-    gDevices = nullptr;
+    delete gDevices.input;
+    gDevices.input = nullptr;
 }
 
 void UpdateInputDevices() {
     SDL_PumpEvents();
-    if (gDevices != nullptr) gDevices->mouseStale = 1;
+    if (gDevices.input != nullptr) gDevices.input->mouseStale = 1;
 }

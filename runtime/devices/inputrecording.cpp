@@ -24,16 +24,13 @@
 
 #include "base/clock.h"
 #include "base/errors.h"
-#include "base/hooks.h"
-#include "base/timers.h"
+#include "base/state.h"
 #include "devices/lifecycle.h"
 #include "devices/recordformat.h"
 #include "devices/recording.h"
 #include "files/lookup.h"
 #include "voxa/devices.h"
 #include "window/window.h"
-
-InputMode gInputMode = InputMode::Live;
 
 namespace {
 
@@ -81,12 +78,6 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes, std::string& why) 
     return failed ? Refuse("cannot be read", why) : true;
 }
 
-RecordWriter gWriter;
-RecordReader gReader;
-std::string gFile;              // the file being recorded or replayed, for messages
-uint32_t gClockOffset = 0;      // added to the tick source once a replay has ended
-uint32_t gLastReplayedTick = 0;
-
 // One message on standard error and one line in the error log.
 void Report(const char* command, const std::string& file, const std::string& what) {
     const std::string line = std::string(command) + ": " + file + ": " + what;
@@ -97,17 +88,17 @@ void Report(const char* command, const std::string& file, const std::string& wha
 // Live input from here; the clock goes on from the last replayed reading, so no timer sees
 // time run backward. `source` is the tick source's reading now.
 void EndReplay(uint32_t source) {
-    gInputMode = InputMode::Live;
-    gClockOffset = gLastReplayedTick - source;
-    gReader = RecordReader();
+    gDevices.recorder.mode = InputMode::Live;
+    gDevices.recorder.clockOffset = gDevices.recorder.lastReplayedTick - source;
+    gDevices.recorder.reader = RecordReader();
 }
 
 // The replayed program read something the recording does not hold at this point.
 void LeaveReplay(uint32_t source) {
-    const std::string what = gReader.RanOut()
-        ? "ends after frame " + std::to_string(gReader.FrameCount()) + "; live input from here"
-        : "does not match this program at frame " + std::to_string(gReader.FrameNumber()) + "; live input from here";
-    Report("PlayInputRecording", gFile, what);
+    const std::string what = gDevices.recorder.reader.RanOut()
+        ? "ends after frame " + std::to_string(gDevices.recorder.reader.FrameCount()) + "; live input from here"
+        : "does not match this program at frame " + std::to_string(gDevices.recorder.reader.FrameNumber()) + "; live input from here";
+    Report("PlayInputRecording", gDevices.recorder.file, what);
     EndReplay(source);
 }
 
@@ -118,20 +109,20 @@ T LeaveWith(T live) {
 }
 
 void StopRecording() {
-    const bool written = gWriter.Close();
-    gInputMode = InputMode::Live;
-    if (!written) Report("StartInputRecording", gFile, "cannot be written; the recording is incomplete");
+    const bool written = gDevices.recorder.writer.Close();
+    gDevices.recorder.mode = InputMode::Live;
+    if (!written) Report("StartInputRecording", gDevices.recorder.file, "cannot be written; the recording is incomplete");
 }
 
 uint32_t FilterTicks(uint32_t source) {
-    const uint32_t ticks = source + gClockOffset;
-    if (gInputMode == InputMode::Recording) {
-        gWriter.Ticks(ticks);
-    } else if (gInputMode == InputMode::Replaying) {
+    const uint32_t ticks = source + gDevices.recorder.clockOffset;
+    if (gDevices.recorder.mode == InputMode::Recording) {
+        gDevices.recorder.writer.Ticks(ticks);
+    } else if (gDevices.recorder.mode == InputMode::Replaying) {
         uint32_t replayed;
-        if (gReader.Ticks(replayed)) return gLastReplayedTick = replayed;
+        if (gDevices.recorder.reader.Ticks(replayed)) return gDevices.recorder.lastReplayedTick = replayed;
         LeaveReplay(source);
-        return source + gClockOffset;
+        return source + gDevices.recorder.clockOffset;
     }
     return ticks;
 }
@@ -139,12 +130,12 @@ uint32_t FilterTicks(uint32_t source) {
 StartState CaptureStart() {
     StartState s;
     s.clock = GetTicks();
-    s.startTime = gTimers.startTime;
-    s.previousFrameTime = gTimers.previousFrameTime;
-    s.currentFrameTime = gTimers.currentFrameTime;
+    s.startTime = gBase.timers.startTime;
+    s.previousFrameTime = gBase.timers.previousFrameTime;
+    s.currentFrameTime = gBase.timers.currentFrameTime;
     s.nextFrameTime = Window().nextFrameTime;
     s.frameInterval = Window().frameInterval;
-    s.random = RandomState();
+    s.random = gBasics.random;
     if (const InputDevices* d = Devices()) {
         s.mouseX = d->mouseX;
         s.mouseY = d->mouseY;
@@ -154,18 +145,18 @@ StartState CaptureStart() {
         s.lastRelY = d->lastRelY;
         s.lastWheel = d->lastWheel;
     }
-    s.memory = gInputMemory;
+    s.memory = gDevices.memory;
     for (int j = 0; j < JoystickCount(); ++j) s.joystickNames.emplace_back(GetJoyName(j).CStr());
     return s;
 }
 
 void RestoreStart(const StartState& s) {
-    gTimers.startTime = s.startTime;
-    gTimers.previousFrameTime = s.previousFrameTime;
-    gTimers.currentFrameTime = s.currentFrameTime;
+    gBase.timers.startTime = s.startTime;
+    gBase.timers.previousFrameTime = s.previousFrameTime;
+    gBase.timers.currentFrameTime = s.currentFrameTime;
     Window().nextFrameTime = s.nextFrameTime;
     Window().frameInterval = s.frameInterval;
-    RandomState() = s.random;
+    gBasics.random = s.random;
     if (InputDevices* d = Devices()) {
         ShowMouse(s.cursorVisible);
         d->mouseX = s.mouseX;
@@ -175,8 +166,8 @@ void RestoreStart(const StartState& s) {
         d->lastRelY = s.lastRelY;
         d->lastWheel = s.lastWheel;
     }
-    gInputMemory = s.memory;
-    gLastReplayedTick = s.clock;
+    gDevices.memory = s.memory;
+    gDevices.recorder.lastReplayedTick = s.clock;
 }
 
 void PutI32(uint8_t* p, int32_t v) {
@@ -190,12 +181,12 @@ double StartInputRecording(const DynString& file) {
     const StartState start = CaptureStart();
     // The file exactly as named (no match without regard to case): nothing else is written.
     FILE* f = RegularOrMissing(file.CStr()) ? std::fopen(file.CStr(), "wb") : nullptr;
-    if (f == nullptr || !gWriter.Open(f, start)) {
+    if (f == nullptr || !gDevices.recorder.writer.Open(f, start)) {
         Report("StartInputRecording", file.CStr(), f ? "cannot be written" : "cannot be created");
         return 0;
     }
-    gFile = file.CStr();
-    gInputMode = InputMode::Recording;
+    gDevices.recorder.file = file.CStr();
+    gDevices.recorder.mode = InputMode::Recording;
     SetTickFilter(FilterTicks);
     return 1;
 }
@@ -209,102 +200,102 @@ double PlayInputRecording(const DynString& file) {
         return 0;
     }
     StopInputRecording();
-    gReader = std::move(reader);
-    RestoreStart(gReader.Start());
-    gFile = file.CStr();
-    gInputMode = InputMode::Replaying;
+    gDevices.recorder.reader = std::move(reader);
+    RestoreStart(gDevices.recorder.reader.Start());
+    gDevices.recorder.file = file.CStr();
+    gDevices.recorder.mode = InputMode::Replaying;
     SetTickFilter(FilterTicks);
     return 1;
 }
 
 void StopInputRecording() {
-    if (gInputMode == InputMode::Recording) StopRecording();
-    if (gInputMode == InputMode::Replaying) EndReplay(GetSourceTicks());
+    if (gDevices.recorder.mode == InputMode::Recording) StopRecording();
+    if (gDevices.recorder.mode == InputMode::Replaying) EndReplay(GetSourceTicks());
 }
 
 void ResetInputRecorderForTesting() {
     StopInputRecording();
-    gClockOffset = 0;
+    gDevices.recorder.clockOffset = 0;
     SetTickFilter(nullptr);
 }
 
 void EndInputFrame() {
-    if (gInputMode == InputMode::Recording && !gWriter.EndFrame()) {
+    if (gDevices.recorder.mode == InputMode::Recording && !gDevices.recorder.writer.EndFrame()) {
         StopRecording();
-    } else if (gInputMode == InputMode::Replaying && !gReader.EndFrame()) {
+    } else if (gDevices.recorder.mode == InputMode::Replaying && !gDevices.recorder.reader.EndFrame()) {
         LeaveReplay(GetSourceTicks());
     }
 }
 
 bool QuitReplayed() {
     uint8_t tag;
-    return gInputMode == InputMode::Replaying && gReader.Take(kQuit, kQuit, tag) != nullptr;
+    return gDevices.recorder.mode == InputMode::Replaying && gDevices.recorder.reader.Take(kQuit, kQuit, tag) != nullptr;
 }
 
 void NoteQuitRequest() {
-    if (gInputMode == InputMode::Recording) gWriter.Sample(kQuit, nullptr);
+    if (gDevices.recorder.mode == InputMode::Recording) gDevices.recorder.writer.Sample(kQuit, nullptr);
 }
 
 namespace {
 // The window's PollQuit (window/) asks these two.
-const HookRegistration kQuitReplayedHook(gHooks.quitReplayed, QuitReplayed);
-const HookRegistration kNoteQuitHook(gHooks.noteQuitRequest, NoteQuitRequest);
+const HookRegistration kQuitReplayedHook(gBase.hooks.quitReplayed, QuitReplayed);
+const HookRegistration kNoteQuitHook(gBase.hooks.noteQuitRequest, NoteQuitRequest);
 } // namespace
 
 int ReplayedJoystickCount() {
-    return gInputMode == InputMode::Replaying ? int(gReader.Start().joystickNames.size()) : -1;
+    return gDevices.recorder.mode == InputMode::Replaying ? int(gDevices.recorder.reader.Start().joystickNames.size()) : -1;
 }
 
-const char* ReplayedJoystickName(int j) { return gReader.Start().joystickNames[size_t(j)].c_str(); }
+const char* ReplayedJoystickName(int j) { return gDevices.recorder.reader.Start().joystickNames[size_t(j)].c_str(); }
 
 bool SampleKeyRecorded(int scancode, bool live) {
-    if (gInputMode == InputMode::Recording) {
+    if (gDevices.recorder.mode == InputMode::Recording) {
         const uint8_t s = uint8_t(scancode);
-        gWriter.Sample(live ? kKeyDown : kKeyUp, &s);
+        gDevices.recorder.writer.Sample(live ? kKeyDown : kKeyUp, &s);
         return live;
     }
     uint8_t tag;
-    const uint8_t* p = gReader.Take(kKeyUp, kKeyDown, tag);
+    const uint8_t* p = gDevices.recorder.reader.Take(kKeyUp, kKeyDown, tag);
     if (p == nullptr || p[0] != scancode) return LeaveWith(live);
     return tag == kKeyDown;
 }
 
 bool SampleAnyKeyRecorded(bool live) {
-    if (gInputMode == InputMode::Recording) {
+    if (gDevices.recorder.mode == InputMode::Recording) {
         const uint8_t held = live ? 1 : 0;
-        gWriter.Sample(kAnyKey, &held);
+        gDevices.recorder.writer.Sample(kAnyKey, &held);
         return live;
     }
     uint8_t tag;
-    const uint8_t* p = gReader.Take(kAnyKey, kAnyKey, tag);
+    const uint8_t* p = gDevices.recorder.reader.Take(kAnyKey, kAnyKey, tag);
     return p ? p[0] != 0 : LeaveWith(live);
 }
 
 int SampleCharRecorded(int live) {
-    if (gInputMode == InputMode::Recording) {
+    if (gDevices.recorder.mode == InputMode::Recording) {
         const uint8_t c = uint8_t(live);
-        gWriter.Sample(kChar, &c);
+        gDevices.recorder.writer.Sample(kChar, &c);
         return live;
     }
     uint8_t tag;
-    const uint8_t* p = gReader.Take(kChar, kChar, tag);
+    const uint8_t* p = gDevices.recorder.reader.Take(kChar, kChar, tag);
     return p ? p[0] : LeaveWith(live);
 }
 
 MouseReading SampleMouseRecorded(bool fresh, const MouseReading& live) {
     const uint8_t kind = fresh ? kMouseFresh : kMouseCached;
-    if (gInputMode == InputMode::Recording) {
+    if (gDevices.recorder.mode == InputMode::Recording) {
         uint8_t b[18] = {live.mask};
         PutI32(b + 1, live.relX);
         PutI32(b + 5, live.relY);
         PutI32(b + 9, live.x);
         PutI32(b + 13, live.y);
         b[17] = uint8_t(live.wheel);
-        gWriter.Sample(kind, b);
+        gDevices.recorder.writer.Sample(kind, b);
         return live;
     }
     uint8_t tag;
-    const uint8_t* p = gReader.Take(kind, kind, tag);
+    const uint8_t* p = gDevices.recorder.reader.Take(kind, kind, tag);
     if (p == nullptr) return LeaveWith(live);
     MouseReading m;
     m.mask = p[0];
@@ -319,18 +310,18 @@ MouseReading SampleMouseRecorded(bool fresh, const MouseReading& live) {
 }
 
 JoystickState SampleJoystickRecorded(int j, const JoystickState& live) {
-    if (gInputMode == InputMode::Recording) {
+    if (gDevices.recorder.mode == InputMode::Recording) {
         std::vector<uint8_t> b{uint8_t(j)};
         for (int axis : live.axes) PutU16(b, uint16_t(axis));
         uint32_t buttons = 0;
         for (int k = 0; k < kJoyButtons; ++k) buttons |= uint32_t(live.buttons[k] != 0) << k;
         PutU32(b, buttons);
         PutU16(b, uint16_t(live.hatAngle));
-        gWriter.Sample(kJoystick, b.data());
+        gDevices.recorder.writer.Sample(kJoystick, b.data());
         return live;
     }
     uint8_t tag;
-    const uint8_t* p = gReader.Take(kJoystick, kJoystick, tag);
+    const uint8_t* p = gDevices.recorder.reader.Take(kJoystick, kJoystick, tag);
     if (p == nullptr || p[0] != j) return LeaveWith(live);
     JoystickState s;
     for (int a = 0; a < kJoyAxes; ++a) s.axes[a] = int16_t(GetU16(p + 1 + 2 * a));

@@ -87,9 +87,7 @@ constexpr std::array<uint16_t, kScancodeCount> BuildKeyTable() {
 constexpr std::array<uint16_t, kScancodeCount> kKeyTable = BuildKeyTable();
 static_assert(kKeySymbolCount == SDLK_LAST, "the test key table must cover every SDL key symbol");
 
-const uint8_t* gTestKeyState = nullptr; // a test's key table, or null for SDL's
-
-const uint8_t* KeyState() { return gTestKeyState ? gTestKeyState : SDL_GetKeyState(nullptr); }
+const uint8_t* KeyState() { return gDevices.testKeyState ? gDevices.testKeyState : SDL_GetKeyState(nullptr); }
 
 bool SymbolHeld(const uint8_t* state, int scancode) {
     uint16_t symbol = kKeyTable[scancode];
@@ -115,7 +113,7 @@ int CharOf(int scancode) {
 
 } // namespace
 
-void SetKeyStateSourceForTesting(const uint8_t* table) { gTestKeyState = table; }
+void SetKeyStateSourceForTesting(const uint8_t* table) { gDevices.testKeyState = table; }
 
 int ScancodeKeySymbol(int scancode) {
     return IdInRange(scancode, kScancodeCount) ? kKeyTable[scancode] : kNoKey;
@@ -156,8 +154,8 @@ int ReadKeyChar() {
     }
     if (c >= 'a' && c <= 'z' && (SymbolHeld(state, 42) || SymbolHeld(state, 54))) c -= 32;
     c = SampleChar(c);
-    if (c == gInputMemory.lastChar) return 0;
-    gInputMemory.lastChar = static_cast<uint8_t>(c);
+    if (c == gDevices.memory.lastChar) return 0;
+    gDevices.memory.lastChar = static_cast<uint8_t>(c);
     return c;
 }
 

@@ -1,7 +1,7 @@
 // The line editor InputText and the two commands built on it. The screen under the edited
 // line is saved once into background layer 3 and drawn again every frame, so the text can
 // shrink (Backspace) and the cursor blink without leaving marks.
-#include "base/hooks.h"
+#include "base/state.h"
 #include "devices/devices_local.h"
 #include "gfx2d/renderer.h"
 #include "voxa/basics.h"
@@ -18,7 +18,7 @@ void InputText(DynString& text, double x, double y) {
     DrawText(CurrentFont(), text.CStr(), x, y, 0);
     int blink = 0, idle = 0;
     for (;;) {
-        if (gHooks.showScreen != nullptr) gHooks.showScreen(); // ShowScreen (core/, above devices)
+        if (gBase.hooks.showScreen != nullptr) gBase.hooks.showScreen(); // ShowScreen (core/, above devices)
         int c = ReadKeyChar();
         if (c == 10) {
             ReleaseLayer(kEditLayer);

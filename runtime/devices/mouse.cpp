@@ -24,15 +24,12 @@
 
 namespace {
 
-std::atomic<int> gPendingWheel{0};        // +1/-1: the latest wheel press since the last fresh sample
-SDL_EventFilter gChainedFilter = nullptr; // a filter that was in place before ours
-
 int NoteWheel(const SDL_Event* event) {
     if (event->type == SDL_MOUSEBUTTONDOWN) {
-        if (event->button.button == SDL_BUTTON_WHEELUP) gPendingWheel = 1;
-        if (event->button.button == SDL_BUTTON_WHEELDOWN) gPendingWheel = -1;
+        if (event->button.button == SDL_BUTTON_WHEELUP) gDevices.pendingWheel = 1;
+        if (event->button.button == SDL_BUTTON_WHEELDOWN) gDevices.pendingWheel = -1;
     }
-    return gChainedFilter ? gChainedFilter(event) : 1;  // the event stays queued
+    return gDevices.chainedFilter ? gDevices.chainedFilter(event) : 1;  // the event stays queued
 }
 
 // Position plus motion, kept inside the int range whatever position a program has set.
@@ -62,7 +59,7 @@ MouseReading ReadSdlMouse(bool fresh, bool pointerShown) {
         r.x = x;
         r.y = y;
     }
-    r.wheel = static_cast<int8_t>(gPendingWheel.exchange(0));
+    r.wheel = static_cast<int8_t>(gDevices.pendingWheel.exchange(0));
     return r;
 }
 
@@ -71,14 +68,14 @@ MouseReading ReadSdlMouse(bool fresh, bool pointerShown) {
 void WatchWheel() {
     SDL_EventFilter current = SDL_GetEventFilter();
     if (current == NoteWheel) return;
-    gChainedFilter = current;
+    gDevices.chainedFilter = current;
     SDL_SetEventFilter(NoteWheel);
 }
 
 void StopWatchingWheel() {
-    if (SDL_GetEventFilter() == NoteWheel) SDL_SetEventFilter(gChainedFilter);
-    gChainedFilter = nullptr;
-    gPendingWheel = 0;
+    if (SDL_GetEventFilter() == NoteWheel) SDL_SetEventFilter(gDevices.chainedFilter);
+    gDevices.chainedFilter = nullptr;
+    gDevices.pendingWheel = 0;
 }
 
 MouseSample ReadMouse() {

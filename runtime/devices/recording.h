@@ -6,10 +6,7 @@
 
 #include <cstdint>
 
-#include "devices/devices_local.h"
-
-enum class InputMode : uint8_t { Live, Recording, Replaying };
-extern InputMode gInputMode;
+#include "devices/state.h"
 
 bool SampleKeyRecorded(int scancode, bool live);
 bool SampleAnyKeyRecorded(bool live);
@@ -18,16 +15,16 @@ MouseReading SampleMouseRecorded(bool fresh, const MouseReading& live);
 JoystickState SampleJoystickRecorded(int j, const JoystickState& live);
 
 inline bool SampleKey(int scancode, bool live) {
-    return gInputMode == InputMode::Live ? live : SampleKeyRecorded(scancode, live);
+    return gDevices.recorder.mode == InputMode::Live ? live : SampleKeyRecorded(scancode, live);
 }
-inline bool SampleAnyKey(bool live) { return gInputMode == InputMode::Live ? live : SampleAnyKeyRecorded(live); }
-inline int SampleChar(int live) { return gInputMode == InputMode::Live ? live : SampleCharRecorded(live); }
+inline bool SampleAnyKey(bool live) { return gDevices.recorder.mode == InputMode::Live ? live : SampleAnyKeyRecorded(live); }
+inline int SampleChar(int live) { return gDevices.recorder.mode == InputMode::Live ? live : SampleCharRecorded(live); }
 // fresh: the first read after ShowScreen (motion, position, wheel); else the buttons alone.
 inline MouseReading SampleMouse(bool fresh, const MouseReading& live) {
-    return gInputMode == InputMode::Live ? live : SampleMouseRecorded(fresh, live);
+    return gDevices.recorder.mode == InputMode::Live ? live : SampleMouseRecorded(fresh, live);
 }
 inline JoystickState SampleJoystick(int j, const JoystickState& live) {
-    return gInputMode == InputMode::Live ? live : SampleJoystickRecorded(j, live);
+    return gDevices.recorder.mode == InputMode::Live ? live : SampleJoystickRecorded(j, live);
 }
 
 // Quit requests seen by the window's PollQuit (registered with it as hooks).

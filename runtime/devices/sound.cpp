@@ -15,21 +15,13 @@
 #include "base/errors.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
+#include "devices/state.h"
 #include "files/lookup.h"
 #include "voxa/devices.h"
 
 namespace {
 
-constexpr int kSoundSlots = 128;
 constexpr int kMixChannels = 16;
-
-struct SoundState {
-    uint8_t opened = 0;                           // 1 while the audio device is open
-    std::array<Mix_Chunk*, kSoundSlots> slots{};  // loaded samples; null = empty slot
-    Mix_Music* currentMusic = nullptr;            // the playing track, or null
-};
-
-SoundState gSound;
 
 // Slot of a program's id: ids above 127 are 127; negative ids (and not-a-number, which
 // std::min passes on) are refused with -1, so they never index the table.
@@ -87,23 +79,23 @@ bool RiffLooksSound(const char* path) {
 // ---- Audio device and slots
 
 void CreateAudioDevice() {
-    gSound.opened = 0;
+    gDevices.sound.opened = 0;
     if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) != 0) return; // no device: the program runs silent
     Mix_AllocateChannels(kMixChannels);
-    gSound.opened = 1;
+    gDevices.sound.opened = 1;
 }
 
 void DestroyAudioDevice() {
-    if (gSound.opened) Mix_CloseAudio();
-    gSound.opened = 0;
+    if (gDevices.sound.opened) Mix_CloseAudio();
+    gDevices.sound.opened = 0;
 }
 
-void CreateSoundSlots() { gSound.slots.fill(nullptr); }
+void CreateSoundSlots() { gDevices.sound.slots.fill(nullptr); }
 
 void FreeSoundSlots() {
     for (int i = kSoundSlots - 1; i >= 0; --i) {
-        if (gSound.slots[i] != nullptr) Mix_FreeChunk(gSound.slots[i]);
-        gSound.slots[i] = nullptr;
+        if (gDevices.sound.slots[i] != nullptr) Mix_FreeChunk(gDevices.sound.slots[i]);
+        gDevices.sound.slots[i] = nullptr;
     }
 }
 
@@ -114,10 +106,10 @@ double LoadSound(const DynString& file, double id, double) {
     if (!ResolveFile(file.CStr(), path)) return 0;
     int slot = SlotOf(id);
     if (slot < 0) return 0;
-    if (gSound.slots[slot] != nullptr) Mix_FreeChunk(gSound.slots[slot]);
-    gSound.slots[slot] = nullptr;
+    if (gDevices.sound.slots[slot] != nullptr) Mix_FreeChunk(gDevices.sound.slots[slot]);
+    gDevices.sound.slots[slot] = nullptr;
     if (RiffLooksSound(path.CStr())) {
-        if (SDL_RWops* rw = SDL_RWFromFile(path.CStr(), "rb")) gSound.slots[slot] = Mix_LoadWAV_RW(rw, 1);
+        if (SDL_RWops* rw = SDL_RWFromFile(path.CStr(), "rb")) gDevices.sound.slots[slot] = Mix_LoadWAV_RW(rw, 1);
     }
     return 1;
 }
@@ -128,8 +120,8 @@ double PlaySound(double id, double, double volume) {
     int v = TruncOr(scaled, 0);
     if (v < 0) v = 0;
     int slot = SlotOf(id);
-    if (!gSound.opened || slot < 0 || gSound.slots[slot] == nullptr) return 1;
-    Mix_Chunk* chunk = gSound.slots[slot];
+    if (!gDevices.sound.opened || slot < 0 || gDevices.sound.slots[slot] == nullptr) return 1;
+    Mix_Chunk* chunk = gDevices.sound.slots[slot];
     Mix_VolumeChunk(chunk, v * MIX_MAX_VOLUME / 100);
     Mix_PlayChannelTimed(-1, chunk, 0, -1); // refused when all 16 channels are busy
     return 1;
@@ -138,27 +130,27 @@ double PlaySound(double id, double, double volume) {
 // SDL_mixer keeps its channel count after the device closes but frees the channels, so its
 // channel calls are made only while the device is open.
 void StopAllSounds() {
-    if (gSound.opened) Mix_HaltChannel(-1);
+    if (gDevices.sound.opened) Mix_HaltChannel(-1);
 }
 
 // ---- Music
 
 void StopMusic() {
-    if (gSound.currentMusic != nullptr) Mix_FreeMusic(gSound.currentMusic);
-    gSound.currentMusic = nullptr;
+    if (gDevices.sound.currentMusic != nullptr) Mix_FreeMusic(gDevices.sound.currentMusic);
+    gDevices.sound.currentMusic = nullptr;
 }
 
 void StopMusicForExit() { StopMusic(); }
 
 void PlayMusic(const DynString& file) {
     StopMusic();
-    gSound.currentMusic = Mix_LoadMUS(file.CStr());
-    if (gSound.currentMusic == nullptr) {
+    gDevices.sound.currentMusic = Mix_LoadMUS(file.CStr());
+    if (gDevices.sound.currentMusic == nullptr) {
         WriteErrorLog("PLAYMUSIC:");
         WriteErrorLog(SDL_GetError());
         return;
     }
-    Mix_PlayMusic(gSound.currentMusic, -1);
+    Mix_PlayMusic(gDevices.sound.currentMusic, -1);
     Mix_VolumeMusic(MIX_MAX_VOLUME);
 }
 

@@ -2,9 +2,10 @@
 // no wait on key state) and keep the window's event queue drained, so a close request or an
 // Escape press ends the program while a program waits.
 #include "base/errors.h"
-#include "base/timers.h"
+#include "base/state.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
+#include "devices/state.h"
 #include "voxa/devices.h"
 #include "window/window.h"
 
@@ -13,11 +14,11 @@ namespace {
 constexpr int kWaitPasses = 8;
 constexpr uint32_t kWaitPassMs = 30;
 
-// Compares the mouse with what the previous call saw (gInputMemory) and remembers it.
+// Compares the mouse with what the previous call saw (gDevices.memory) and remembers it.
 bool MouseChanged() {
     double x, y, left, right;
     GetMouseState(x, y, left, right);
-    InputMemory& seen = gInputMemory;
+    InputMemory& seen = gDevices.memory;
     if (x == seen.waitX && y == seen.waitY && left == seen.waitLeft && right == seen.waitRight) return false;
     seen.waitX = x;
     seen.waitY = y;
@@ -51,7 +52,7 @@ void WaitForInputChange() {
     for (int pass = 0; pass < kWaitPasses; ++pass) {
         if (!Window().PollQuit()) EndProgram();
         UpdateInputDevices();
-        if (gTimers.allowEscape && KeyHeld(1)) EndProgram();
+        if (gBase.timers.allowEscape && KeyHeld(1)) EndProgram();
         if (AnyKeyHeld() || MouseChanged() || AnyJoystickActive()) return;
         SleepMs(kWaitPassMs);
     }

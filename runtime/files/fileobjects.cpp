@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -41,6 +42,8 @@ void WriteBack(const std::string& path, const std::string& content) {
     std::string existing = ExistingPathNoCase(path);
     ReplaceFileContents(existing.empty() ? path : existing, content);
 }
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Text-file object
@@ -102,10 +105,15 @@ struct TextFileObject {
     }
 };
 
+namespace {
+
+// Made on first use, so a program that never touches text files holds none of its 256 KB.
 TextFileObject& TextFile() {
-    static TextFileObject object;
-    return object;
+    if (!gFiles.textFile) gFiles.textFile = std::make_unique<TextFileObject>();
+    return *gFiles.textFile;
 }
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // INI object
@@ -210,9 +218,13 @@ struct IniObject {
     }
 };
 
+FilesState gFiles;
+
+namespace {
+
 IniObject& Ini() {
-    static IniObject object;
-    return object;
+    if (!gFiles.ini) gFiles.ini = std::make_unique<IniObject>();
+    return *gFiles.ini;
 }
 
 } // namespace

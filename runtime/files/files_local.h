@@ -1,7 +1,25 @@
 // Internals of the files folder shared between its source files and its tests.
 #pragma once
 
+#include <memory>
 #include <string>
+
+struct PackState;
+struct TextFileObject;
+struct IniObject;
+
+// The state of the files folder. The pack states live from RuntimeStart (CreatePackStates) to
+// EndProgram (ReleasePackStates); SetPackFiles sets their paths, and every lookup replaces the
+// primary one's temporary file. The text-file and INI objects are made on their first command
+// and live to process exit, which writes back what is dirty; each command that names another
+// file writes the old one back first and starts over. A test may empty them
+// (DiscardFileObjectsForTesting).
+struct FilesState {
+    PackState* packs[2] = {nullptr, nullptr};  // primary and secondary pack; null outside the run
+    std::unique_ptr<TextFileObject> textFile;  // the text file of ReadTextLine and WriteTextLine
+    std::unique_ptr<IniObject> ini;            // the INI file of IniOpen, IniGet and IniPut
+};
+extern FilesState gFiles;
 
 // The path of the file that path names: path itself when it exists as typed, else the entry of
 // its (case-exact) directory that matches its last component without regard to case, else "".

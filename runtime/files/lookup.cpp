@@ -29,6 +29,7 @@
 #include <string>
 
 #include "base/openfile.h"
+#include "files/files_local.h"
 #include "files/packfile.h"
 
 struct PackState {
@@ -37,8 +38,6 @@ struct PackState {
 };
 
 namespace {
-
-PackState* gPacks[2] = {nullptr, nullptr};
 
 void DeleteTemp(PackState* pack) {
     if (!pack->tempPath.empty()) {
@@ -176,13 +175,13 @@ int ReadLine(FILE** stream, char* buf, int size) {
 }
 
 void CreatePackStates() {
-    for (PackState*& p : gPacks) {
+    for (PackState*& p : gFiles.packs) {
         if (p == nullptr) p = new PackState();
     }
 }
 
 void ReleasePackStates() {
-    for (PackState*& p : gPacks) {
+    for (PackState*& p : gFiles.packs) {
         if (p == nullptr) continue;
         DeleteTemp(p);
         delete p;
@@ -193,13 +192,13 @@ void ReleasePackStates() {
 void SetPackFiles(const DynString& primary, const DynString& secondary) {
     const DynString* paths[2] = {&primary, &secondary};
     for (int i = 0; i < 2; ++i) {
-        if (gPacks[i] == nullptr) continue;
-        DeleteTemp(gPacks[i]);
-        gPacks[i]->packPath = paths[i]->CStr();
+        if (gFiles.packs[i] == nullptr) continue;
+        DeleteTemp(gFiles.packs[i]);
+        gFiles.packs[i]->packPath = paths[i]->CStr();
     }
 }
 
-PackState* PrimaryPack() { return gPacks[0]; }
+PackState* PrimaryPack() { return gFiles.packs[0]; }
 
 bool ResolveFile(const char* name, DynString& resolved) {
     std::string copy(name ? name : ""); // name may point into resolved's own buffer

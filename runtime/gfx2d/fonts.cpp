@@ -16,8 +16,6 @@ namespace {
 
 int ClampFont(double n) { return std::clamp(TruncToInt(n), 0, kFontSlots - 1); }
 
-int32_t gCurrentFont = 0;  // font used by text output; LoadFont and SetFont set it, RuntimeStart sets 0
-
 // The cell grid of a font as drawn by DrawText.
 struct FontGrid {
     int cellWidth = 0, cellHeight = 0;
@@ -66,11 +64,11 @@ void AddGlyph(std::vector<QuadCorner>& out, const FontGrid& g, char c, const dou
 
 } // namespace
 
-int CurrentFont() { return std::clamp(gCurrentFont, 0, kFontSlots - 1); }
+int CurrentFont() { return std::clamp(gRenderer2D.currentFont, 0, kFontSlots - 1); }
 
 void LoadFont(const DynString& file, double n) {
     const int slot = ClampFont(n);
-    gCurrentFont = slot;
+    gRenderer2D.currentFont = slot;
     DynString path;
     if (!ResolveFile(file.CStr(), path)) {
         MakeBuiltinFont(slot);
@@ -82,7 +80,7 @@ void LoadFont(const DynString& file, double n) {
     }
 }
 
-void SetFont(double n) { gCurrentFont = ClampFont(n); }
+void SetFont(double n) { gRenderer2D.currentFont = ClampFont(n); }
 
 void DrawText(int font, const char* text, double x, double y, double z) {
     if (!IdInRange(font, kFontSlots) || text == nullptr || !Window().ready) return;

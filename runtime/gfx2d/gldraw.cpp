@@ -5,7 +5,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include "window/glext.h"
+#include "window/state.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/local.h"
 
@@ -88,7 +88,7 @@ void DeleteTextureName(uint32_t& name) {
 }
 
 void BindTextureUnits(bool hasFirst, uint32_t first, bool hasSecond, uint32_t second) {
-    if (glMultiTexCoord2fARBPtr == nullptr || glActiveTextureARBPtr == nullptr) {
+    if (gWindow.gl.multiTexCoord2f == nullptr || gWindow.gl.activeTexture == nullptr) {
         if (!hasFirst) {
             glDisable(GL_TEXTURE_2D);
             glEnable(GL_COLOR_MATERIAL);
@@ -98,14 +98,14 @@ void BindTextureUnits(bool hasFirst, uint32_t first, bool hasSecond, uint32_t se
         }
         return;
     }
-    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
     if (!hasFirst || !hasSecond) {
         glDisable(GL_TEXTURE_2D);
     } else {
         glBindTexture(GL_TEXTURE_2D, first);
         glEnable(GL_TEXTURE_2D);
     }
-    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     if (!hasFirst) {
         glDisable(GL_TEXTURE_2D);
         return;
@@ -217,7 +217,7 @@ void DrawPolygonFan(const float* vertices, size_t count, bool textured, float sc
     glShadeModel(GL_SMOOTH);
     // The arrays live in client memory: a buffer object left bound by the 3D engine would turn
     // the pointers into offsets.
-    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+    if (gWindow.gl.bindBuffer != nullptr) gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 32, vertices);
     if (textured) {
@@ -267,10 +267,10 @@ void SetFaceCulling(bool on) {
 }
 
 void TextureUnitsForLayers() {
-    if (glMultiTexCoord2fARBPtr != nullptr && glActiveTextureARBPtr != nullptr) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    if (gWindow.gl.multiTexCoord2f != nullptr && gWindow.gl.activeTexture != nullptr) {
+        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
         glDisable(GL_TEXTURE_2D);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     }
     glEnable(GL_TEXTURE_2D);
 }

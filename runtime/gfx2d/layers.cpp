@@ -10,7 +10,7 @@
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
 #include "gfx2d/renderer.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace {

@@ -7,33 +7,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "base/hooks.h"
+#include "base/state.h"
 #include "gfx2d/gldraw.h"
 #include "gfx2d/local.h"
 #include "gfx2d/renderer.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace {
-
-// The polygon under construction: its texture and vertices of eight floats each (x, GL y,
-// u, v, red, green, blue, alpha). The array grows to 512 vertices at first use, then by 128.
-struct Polygon {
-    int32_t textureId = -1;
-    bool refused = false;         // a texture id beyond the store: EndPoly draws nothing
-    std::vector<float> vertices;  // 8 floats per vertex the array holds
-    size_t count = 0;
-
-    void EnsureRoom(size_t needed) {
-        size_t capacity = vertices.size() / 8;
-        if (capacity >= needed) return;
-        if (capacity == 0) capacity = 512;
-        while (capacity < needed) capacity += 128;
-        vertices.resize(capacity * 8);
-    }
-};
-
-Polygon gPolygon;
 
 struct Rgb {
     int red, green, blue;
@@ -115,14 +96,14 @@ void DrawRect(double x1Arg, double y1Arg, double x2Arg, double y2Arg, double col
 
 void StartPoly(double textureId) {
     const int32_t id = TruncToInt(textureId);
-    gPolygon.refused = id >= kTextureIds;
-    gPolygon.textureId = id < 0 ? -1 : id;
-    gPolygon.EnsureRoom(9);
-    gPolygon.count = 0;
+    gRenderer2D.polygon.refused = id >= kTextureIds;
+    gRenderer2D.polygon.textureId = id < 0 ? -1 : id;
+    gRenderer2D.polygon.EnsureRoom(9);
+    gRenderer2D.polygon.count = 0;
 }
 
 void PolyVector(double x, double y, double tx, double ty, double colour) {
-    Polygon& poly = gPolygon;
+    Polygon& poly = gRenderer2D.polygon;
     poly.EnsureRoom(poly.count + 1);
     const float s = gRenderer2D.colourScale;
     const Rgb c = Split(colour);
@@ -142,13 +123,13 @@ void PolyVector(double x, double y, double tx, double ty, double colour) {
 }
 
 void EndPoly() {
-    const Polygon& poly = gPolygon;
+    const Polygon& poly = gRenderer2D.polygon;
     if (!Window().ready || poly.refused || poly.count == 0) return;
     BindTextures(poly.textureId, -1, 0);
     DrawPolygonFan(poly.vertices.data(), poly.count, poly.textureId >= 0, gRenderer2D.colourScale);
 }
 
 void SetViewport(double x, double y, double w, double h) {
-    if (gHooks.endShadowPass != nullptr) gHooks.endShadowPass(); // the 3D engine lies above 2D
+    if (gBase.hooks.endShadowPass != nullptr) gBase.hooks.endShadowPass(); // the 3D engine lies above 2D
     Window().Setup2D(TruncToInt(x), TruncToInt(y), TruncToInt(w), TruncToInt(h));
 }

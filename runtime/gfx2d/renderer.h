@@ -1,6 +1,6 @@
 // The 2D renderer OpenGLZovovezi and its stores: the texture store and the background layers,
 // on top of the window (window/window.h). One static object, gRenderer2D, constructed before
-// the program's entry and destroyed at process exit. The 3D engine binds store textures through
+// the program's entry and destroyed at process exit, holds all of the gfx2d folder's state. The 3D engine binds store textures through
 // TextureStore::Bind (BindTextures) and reads the store's entries and colourScale.
 #pragma once
 
@@ -87,6 +87,27 @@ struct BackgroundLayer {
     LayerTile& Tile(int column, int row) { return tiles[size_t(column) * kLayerGrid + size_t(row)]; }
 };
 
+// The polygon under construction: its texture and vertices of eight floats each (x, GL y,
+// u, v, red, green, blue, alpha). The array grows to 512 vertices at first use, then by 128.
+struct Polygon {
+    int32_t textureId = -1;
+    bool refused = false;         // a texture id beyond the store: EndPoly draws nothing
+    std::vector<float> vertices;  // 8 floats per vertex the array holds
+    size_t count = 0;
+
+    void EnsureRoom(size_t needed) {
+        size_t capacity = vertices.size() / 8;
+        if (capacity >= needed) return;
+        if (capacity == 0) capacity = 512;
+        while (capacity < needed) capacity += 128;
+        vertices.resize(capacity * 8);
+    }
+};
+
+// The 2D renderer, which is the state of the gfx2d folder. Everything starts empty (fonts,
+// textures, layers, no polygon), colourScale 1 and font 0, before the program's entry. Loads and
+// releases change single slots; RuntimeStart sets font 0 (the built-in font, then smalfont.bmp);
+// EndProgram resets nothing (the process ends, and GL objects go with the context).
 class OpenGLZovovezi {
 public:
     OpenGLZovovezi();
@@ -94,7 +115,10 @@ public:
 
     TextureStore textures;         // ids 0..65535
     float colourScale = 1.0f;      // strength of the alpha mode, 0..1
-    BackgroundLayer layers[kLayers];
+    BackgroundLayer layers[kLayers]; // background layers 0..15
+    int32_t currentFont = 0;       // font used by text output: LoadFont and SetFont set it
+    int32_t textureVariant = 0;    // nonzero: 3D objects use the mipmapped twins (SetTextureVariant)
+    Polygon polygon;               // the polygon StartPoly and PolyVector build, EndPoly draws
 };
 
 extern OpenGLZovovezi gRenderer2D;

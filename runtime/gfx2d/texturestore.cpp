@@ -14,14 +14,8 @@
 #include "gfx2d/local.h"
 #include "gfx2d/picture.h"
 #include "gfx2d/renderer.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
-
-namespace {
-
-int32_t gTextureVariant = 0; // runtime-wide; nonzero makes 3D objects use the mipmapped twins
-
-} // namespace
 
 // ---- Reading and uploading
 
@@ -148,8 +142,8 @@ double LoadSprite(const DynString& file, double id) { return LoadStoreTexture(fi
 
 double LoadBumpTexture(const DynString& file, double id) { return LoadStoreTexture(file, id, true); }
 
-void SetTextureVariant(double n) { gTextureVariant = TruncToInt(n); }
+void SetTextureVariant(double n) { gRenderer2D.textureVariant = TruncToInt(n); }
 
-int32_t TextureVariant() { return gTextureVariant; }
+int32_t TextureVariant() { return gRenderer2D.textureVariant; }
 
 void BindTextures(int id, int secondId, int mipmapped) { gRenderer2D.textures.Bind(id, secondId, mipmapped); }

@@ -7,12 +7,9 @@
 #include "files/lookup.h"
 #include "gfx3d/objectstore.h"
 #include "voxa/gfx3d.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 Zovovezi3D gRenderer3D;
-int32_t gBuildingObject = -1;
-
-Zovovezi3D::Zovovezi3D(OpenGLZovovezi* renderer) : renderer2D(renderer) {}
 
 Zovovezi3D::~Zovovezi3D() {
     for (int i = kSlotCount - 1; i >= 0; --i) objects[i].ClearSlot(true);
@@ -42,7 +39,7 @@ bool LoadObject(DynString& file, double id) {
     DynString name(file);
     if (!ResolveFile(name.CStr(), file)) return false;
     // A load replaces an object being built in this slot; later vertices must not mix into it.
-    if (slot == gRenderer3D.Slot(gBuildingObject)) gBuildingObject = -1;
+    if (slot == gRenderer3D.Slot(gRenderer3D.buildingObject)) gRenderer3D.buildingObject = -1;
     slot->ClearSlot(true);
     if (!slot->ReadModel(file.CStr())) return false;
     if (slot->frames.Empty() || slot->frames[0].items.Empty()) return false;
@@ -59,8 +56,8 @@ bool SaveObject(const DynString& file, double id) {
 // The frame the procedural commands append to; null when nothing is being built (or the slot
 // was emptied meanwhile, e.g. by a load).
 static ModelFrame* BuildingFrame() {
-    if (gBuildingObject < 0) return nullptr;
-    MeshObjectX& slot = gRenderer3D.objects[gBuildingObject];
+    if (gRenderer3D.buildingObject < 0) return nullptr;
+    MeshObjectX& slot = gRenderer3D.objects[gRenderer3D.buildingObject];
     return slot.frames.Empty() ? nullptr : &slot.frames[0];
 }
 
@@ -74,10 +71,10 @@ static uint32_t PackedColour(double colour) {
 
 void StartObject(double id) {
     MeshObjectX* slot = gRenderer3D.Slot(id);
-    gBuildingObject = -1;
+    gRenderer3D.buildingObject = -1;
     if (slot == nullptr) return;
     slot->ClearSlot(false);
-    gBuildingObject = int32_t(slot - gRenderer3D.objects);
+    gRenderer3D.buildingObject = int32_t(slot - gRenderer3D.objects);
     ModelFrame* frame = slot->frames.Append(ModelFrame());
     if (frame != nullptr) frame->records.Append(MarkerRecord(kStripMarker));
 }
@@ -94,11 +91,11 @@ void NewObjectStrip() {
 void EndObject() {
     ModelFrame* frame = BuildingFrame();
     if (frame == nullptr) {
-        gBuildingObject = -1;
+        gRenderer3D.buildingObject = -1;
         return;
     }
-    MeshObjectX& slot = gRenderer3D.objects[gBuildingObject];
-    gBuildingObject = -1;
+    MeshObjectX& slot = gRenderer3D.objects[gRenderer3D.buildingObject];
+    gRenderer3D.buildingObject = -1;
     // More than 256 colour-table entries cannot be indexed: refused like a too-short object.
     if (frame->records.Count() <= 2 || !FinishModel(slot, gRenderer3D.normalSmoothing == 2))
         slot.ClearSlot(false);

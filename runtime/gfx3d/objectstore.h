@@ -8,8 +8,6 @@
 
 #include "gfx3d/model.h"
 
-class OpenGLZovovezi;
-
 // Edge e of triangle t joins its vertices e and (e + 1) mod 3.
 struct EdgeLink {
     int32_t neighbour = -1;  // triangle across this edge, -1 when none
@@ -27,6 +25,7 @@ public:
 
     uint32_t staticBuffer = 0;  // GL buffer holding frame 0's triangles; 0 = none
     uint32_t streamBuffer = 0;  // GL buffer for the per-draw vertex array; 0 = none
+    int64_t streamBytes = 0;    // bytes allocated for streamBuffer, so a larger upload reallocates
     uint32_t hasColours = 0;    // 1 when the colour table holds a colour other than white
     uint32_t rampTexture = 0;   // GL texture of the toon ramp; 0 = none
     float rampStep = 0;         // 1 / number of ramp rows
@@ -59,6 +58,23 @@ enum class LightingMode : uint8_t {
     shadow = 3,  // a draw adds the object's shadow volume to the stencil buffer
 };
 
+namespace scene3d {
+
+// Column-major 4 x 4 matrices, as OpenGL stores them.
+struct Mat4 {
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+
+// What the 3D commands keep of the GL state they set, for the draws and queries that follow.
+struct SceneState {
+    int8_t cullModeCopy = 0;   // the cull mode last given to SetCullMode (restored by DrawSprite3D)
+    Mat4 projection;           // the projection last set by Enter3DMode or Enter2DMode
+    Mat4 modelview;            // the modelview left by the last mode change or camera
+    int32_t viewport[4] = {0, 0, 0, 0}; // GL viewport: x, y from the bottom, width, height
+};
+
+} // namespace scene3d
+
 struct TransformLevel {
     int32_t rotationCount = 0;         // rotations in use, 0..16
     float rotations[16][4] = {};       // angle in degrees, axis x, y, z
@@ -66,11 +82,15 @@ struct TransformLevel {
     float translation[3] = {0, 0, 0};
 };
 
+// The 3D renderer, which is the state of the gfx3d folder. Everything starts empty or at the
+// values below before the program's entry; the commands change it (LoadObject and ClearObject a
+// slot, EndObject ends the object being built, the camera, light and transform commands their
+// fields) and nothing resets it as a whole: the destructor clears every slot at process exit.
 class Zovovezi3D {
 public:
     static constexpr int kSlotCount = 4096;
 
-    explicit Zovovezi3D(OpenGLZovovezi* renderer2D = nullptr);
+    Zovovezi3D() = default;
     virtual ~Zovovezi3D();  // every slot, last to first: cleared, GL objects released
     Zovovezi3D(const Zovovezi3D&) = delete;
     Zovovezi3D& operator=(const Zovovezi3D&) = delete;
@@ -78,7 +98,7 @@ public:
     // The slot of a command's id (truncated toward zero); null outside 0..4095 or for NaN.
     MeshObjectX* Slot(double id);
 
-    MeshObjectX objects[kSlotCount];
+    MeshObjectX objects[kSlotCount];   // the object slots, ids 0..4095
     uint8_t shadowPassActive = 0;      // a shadow pass is open
     int8_t cullMode = 0;               // -1, 0, 1
     TransformLevel levels[16];         // transform stack
@@ -86,7 +106,6 @@ public:
     float cameraMatrix[16] = {};       // modelview read back after the camera was set
     float textureOffset[2] = {0, 0};   // du, dv added to texture coordinates while drawing
     uint8_t enabledLights = 0;         // bit i set while GL light i is on
-    OpenGLZovovezi* renderer2D;        // the 2D renderer
     uint8_t lightingModeOn = 0;        // a special lighting mode is active
     LightingMode lightingMode = LightingMode::none; // used while lightingModeOn
     float modeLight[6] = {};           // the lighting mode's light: position, colour r, g, b
@@ -96,7 +115,9 @@ public:
     float cullConeTan = 0;             // tangent of the visibility cone's half-angle
     float nearPlane = 0, farPlane = 0; // projection planes
     int32_t normalSmoothing = 2;       // 2: EndObject smooths normals by position
+    int32_t buildingObject = -1;       // slot the procedural commands write to; -1 when none
+    scene3d::SceneState scene;         // projection, modelview, viewport and cull mode last set
+    bool shadowShortcuts = true;       // the shadow volumes' shortcuts; a test may turn them off
 };
 
 extern Zovovezi3D gRenderer3D;    // the one 3D renderer, from static initialisation to exit
-extern int32_t gBuildingObject;   // slot the procedural commands write to; -1 when none

@@ -60,9 +60,9 @@ Mat4 ViewProjection(int32_t viewport[4]) {
     if (GlReady()) {
         ReadGlTransforms(viewport, projection, modelview);
     } else {
-        std::copy(gScene.viewport, gScene.viewport + 4, viewport);
-        projection = gScene.projection;
-        modelview = gScene.modelview;
+        std::copy(gRenderer3D.scene.viewport, gRenderer3D.scene.viewport + 4, viewport);
+        projection = gRenderer3D.scene.projection;
+        modelview = gRenderer3D.scene.modelview;
     }
     return Multiply(projection, modelview);
 }

@@ -15,7 +15,7 @@
 #include "gfx3d/render.h"
 #include "gfx3d/scene.h"
 #include "voxa/gfx3d.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 using namespace scene3d;
 
@@ -25,17 +25,9 @@ namespace {
 
 constexpr GLsizei kStride = sizeof(VertexRecord); // 88 bytes, 22 words
 
-// Bytes allocated for each slot's stream buffer, so a later upload that needs more
-// reallocates instead of writing beyond the buffer.
-struct StreamSize {
-    uint32_t name = 0;
-    int64_t bytes = 0;
-};
-StreamSize gStreamSizes[Zovovezi3D::kSlotCount];
-
 bool HasBuffers() {
-    return glGenBuffersARBPtr != nullptr && glBindBufferARBPtr != nullptr && glBufferDataARBPtr != nullptr &&
-           glDeleteBuffersARBPtr != nullptr;
+    return gWindow.gl.genBuffers != nullptr && gWindow.gl.bindBuffer != nullptr && gWindow.gl.bufferData != nullptr &&
+           gWindow.gl.deleteBuffers != nullptr;
 }
 
 // Word offset of a vertex attribute: into the bound buffer, or into the data itself.
@@ -83,22 +75,22 @@ GLuint TextureName(int id, int mipmapped) {
 }
 
 void TexCoordArray(GLenum unit, const VertexRecord* base, int word) {
-    if (glClientActiveTextureARBPtr != nullptr) glClientActiveTextureARBPtr(unit);
+    if (gWindow.gl.clientActiveTexture != nullptr) gWindow.gl.clientActiveTexture(unit);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, kStride, At(base, word));
 }
 
 void DisableArrays() {
-    if (glClientActiveTextureARBPtr != nullptr) {
-        glClientActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    if (gWindow.gl.clientActiveTexture != nullptr) {
+        gWindow.gl.clientActiveTexture(GL_TEXTURE1_ARB);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        glClientActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        gWindow.gl.clientActiveTexture(GL_TEXTURE0_ARB);
     }
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
-    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+    if (gWindow.gl.bindBuffer != nullptr) gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
 }
 
 } // namespace
@@ -106,35 +98,34 @@ void DisableArrays() {
 const VertexRecord* UploadVertices(MeshObjectX& s, bool useStatic, const VertexRecord* data, int32_t count) {
     if (!HasBuffers() || count <= 0) return data;
     const int64_t bytes = int64_t(count) * kStride;
-    StreamSize& known = gStreamSizes[&s - gRenderer3D.objects];
     if (useStatic) {
         if (s.staticBuffer == 0) {
-            glGenBuffersARBPtr(1, &s.staticBuffer);
-            glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.staticBuffer);
-            glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STATIC_DRAW_ARB);
+            gWindow.gl.genBuffers(1, &s.staticBuffer);
+            gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, s.staticBuffer);
+            gWindow.gl.bufferData(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STATIC_DRAW_ARB);
         } else {
-            glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.staticBuffer);
+            gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, s.staticBuffer);
         }
         return nullptr;
     }
     // The stream buffer is rewritten in place through a mapping while it is known to be large
     // enough; otherwise it is made anew with the data.
-    const bool sizeKnown = s.streamBuffer != 0 && known.name == s.streamBuffer && known.bytes >= bytes;
-    if (sizeKnown && glMapBufferARBPtr != nullptr && glUnmapBufferARBPtr != nullptr) {
-        glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
-        void* mapped = glMapBufferARBPtr(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB);
+    const bool sizeKnown = s.streamBuffer != 0 && s.streamBytes >= bytes;
+    if (sizeKnown && gWindow.gl.mapBuffer != nullptr && gWindow.gl.unmapBuffer != nullptr) {
+        gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
+        void* mapped = gWindow.gl.mapBuffer(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB);
         if (mapped != nullptr) {
             std::memcpy(mapped, data, size_t(bytes));
-            if (glUnmapBufferARBPtr(GL_ARRAY_BUFFER_ARB)) return nullptr;
+            if (gWindow.gl.unmapBuffer(GL_ARRAY_BUFFER_ARB)) return nullptr;
         }
         // A lost mapping: the contents are undefined, so they are given again below.
     } else {
-        if (s.streamBuffer != 0) glDeleteBuffersARBPtr(1, &s.streamBuffer);
-        glGenBuffersARBPtr(1, &s.streamBuffer);
-        glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
+        if (s.streamBuffer != 0) gWindow.gl.deleteBuffers(1, &s.streamBuffer);
+        gWindow.gl.genBuffers(1, &s.streamBuffer);
+        gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, s.streamBuffer);
     }
-    glBufferDataARBPtr(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
-    known = StreamSize{s.streamBuffer, bytes};
+    gWindow.gl.bufferData(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, GL_STREAM_DRAW_ARB);
+    s.streamBytes = bytes;
     return nullptr;
 }
 
@@ -321,7 +312,7 @@ const VertexRecord* PoseRecords(MeshObjectX& s, const DrawPlan& p, bool& useStat
 // coordinates, and the colour table's colours when the model has any.
 void PlainArrays(const MeshObjectX& s, const VertexRecord* arrays, const TextureBinding& binding) {
     if (IdInRange(binding.id, kTextureIds)) {
-        if (IdInRange(binding.secondId, kTextureIds) && glClientActiveTextureARBPtr != nullptr) {
+        if (IdInRange(binding.secondId, kTextureIds) && gWindow.gl.clientActiveTexture != nullptr) {
             TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
         }
         TexCoordArray(GL_TEXTURE0_ARB, arrays, 6);
@@ -335,10 +326,10 @@ void PlainArrays(const MeshObjectX& s, const VertexRecord* arrays, const Texture
 // Bump mapping: unit 1 modulates the colour texture, unit 0 takes the DOT3 product of the
 // normal map and the per-vertex light vector given as the primary colour.
 void BumpArrays(const VertexRecord* arrays) {
-    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     TexCoordArray(GL_TEXTURE1_ARB, arrays, 6);
-    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_DOT3_RGB_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GL_PRIMARY_COLOR_ARB);
@@ -352,11 +343,11 @@ void BumpArrays(const VertexRecord* arrays) {
 
 // Toon shading: the ramp texture on unit 1, the store texture (if any) on unit 0.
 void ToonArrays(const MeshObjectX& s, const VertexRecord* arrays, const TextureBinding& binding) {
-    glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
     glBindTexture(GL_TEXTURE_2D, s.rampTexture);
     glEnable(GL_TEXTURE_2D);
     TexCoordArray(GL_TEXTURE1_ARB, arrays, 14);
-    glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+    gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     if (IdInRange(binding.id, kTextureIds)) {
         glBindTexture(GL_TEXTURE_2D, TextureName(binding.id, binding.mipmapped));
         glEnable(GL_TEXTURE_2D);
@@ -367,8 +358,8 @@ void ToonArrays(const MeshObjectX& s, const VertexRecord* arrays, const TextureB
 // The texture units and arrays of the mode. Without the client texture unit switch every
 // mode draws plain; bump and toon need both multitexture entry points.
 void ModeArrays(const MeshObjectX& s, LightingMode mode, const VertexRecord* arrays, const TextureBinding& binding) {
-    const bool multi = glActiveTextureARBPtr != nullptr && glClientActiveTextureARBPtr != nullptr;
-    if (mode == LightingMode::none || glClientActiveTextureARBPtr == nullptr || mode == LightingMode::shadow) {
+    const bool multi = gWindow.gl.activeTexture != nullptr && gWindow.gl.clientActiveTexture != nullptr;
+    if (mode == LightingMode::none || gWindow.gl.clientActiveTexture == nullptr || mode == LightingMode::shadow) {
         PlainArrays(s, arrays, binding);
     } else if (mode == LightingMode::bump && multi) {
         BumpArrays(arrays);
@@ -396,10 +387,10 @@ void DrawToonOutline(MeshObjectX& s, const DrawPlan& p, const VertexRecord* data
     const VertexRecord* outline = UploadVertices(s, false, out, p.count);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, kStride, At(outline, 0));
-    if (glActiveTextureARBPtr != nullptr) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    if (gWindow.gl.activeTexture != nullptr) {
+        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
         glDisable(GL_TEXTURE_2D);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     }
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_COLOR_MATERIAL);
@@ -421,10 +412,10 @@ void RestoreTexturing(LightingMode mode, const TextureBinding& binding) {
     if (mode != LightingMode::none && mode != LightingMode::shadow) {
         BindTextures(binding.id, binding.secondId, binding.mipmapped);
     }
-    if (glActiveTextureARBPtr != nullptr) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    if (gWindow.gl.activeTexture != nullptr) {
+        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     }
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
@@ -448,7 +439,7 @@ void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate
     if (s.workVertices.Empty()) s.BuildDrawData();
     p.count = RecordsToDraw(s, p);
     if (p.count <= 0) return;
-    p.perVertexLight = p.mode != LightingMode::none && glMultiTexCoord2fARBPtr != nullptr;
+    p.perVertexLight = p.mode != LightingMode::none && gWindow.gl.multiTexCoord2f != nullptr;
     if (p.perVertexLight) {
         p.lightObject = TransformPoint(RigidInverse(TransformStackMatrix(r)), FromArray(r.modeLight));
         if (p.mode == LightingMode::shadow) {
@@ -484,12 +475,13 @@ void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate
 
 // The slot's GL objects are made by its draws (UploadVertices, BuildRamp) and deleted here.
 void MeshObjectX::ReleaseGpu() {
-    if (glDeleteBuffersARBPtr != nullptr) {
-        if (staticBuffer != 0) glDeleteBuffersARBPtr(1, &staticBuffer);
-        if (streamBuffer != 0) glDeleteBuffersARBPtr(1, &streamBuffer);
+    if (gWindow.gl.deleteBuffers != nullptr) {
+        if (staticBuffer != 0) gWindow.gl.deleteBuffers(1, &staticBuffer);
+        if (streamBuffer != 0) gWindow.gl.deleteBuffers(1, &streamBuffer);
     }
     if (rampTexture != 0) glDeleteTextures(1, &rampTexture);
     staticBuffer = streamBuffer = rampTexture = 0;
+    streamBytes = 0;
 }
 
 void DrawObject(double id, double frame) {
@@ -521,7 +513,7 @@ void SetTextureOffset(double u, double v) {
 void DrawSprite3D(double id, double x, double y, double z, double scale) {
     ApplyCullMode(-1);
     DrawSpriteBillboard(id, x, y, z, scale);
-    ApplyCullMode(gScene.cullModeCopy);
+    ApplyCullMode(gRenderer3D.scene.cullModeCopy);
 }
 
 void PrintText3D(const DynString& text, double x, double y, double z, double size) {

@@ -12,12 +12,10 @@
 #include "gfx3d/glscene.h"
 #include "voxa/gfx3d.h"
 #include "voxa/window.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace scene3d {
-
-SceneState gScene;
 
 namespace {
 
@@ -258,25 +256,25 @@ void Enter3DMode(double nearArg, double farArg, double fov) {
     r.farPlane = float(farArg);
     r.cameraUp[0] = 0, r.cameraUp[1] = 1, r.cameraUp[2] = 0;
 
-    ViewportFromWindow(gScene.viewport);
-    const double aspect = gScene.viewport[3] != 0 ? double(gScene.viewport[2]) / gScene.viewport[3] : 1.0;
+    ViewportFromWindow(gRenderer3D.scene.viewport);
+    const double aspect = gRenderer3D.scene.viewport[3] != 0 ? double(gRenderer3D.scene.viewport[2]) / gRenderer3D.scene.viewport[3] : 1.0;
     bool ok = false;
     if (fov > 0) {
         const double h = std::tan(fov * kPi / 360) * nearArg;
-        gScene.projection = Frustum(-h * aspect, h * aspect, -h, h, nearArg, farArg, ok);
+        gRenderer3D.scene.projection = Frustum(-h * aspect, h * aspect, -h, h, nearArg, farArg, ok);
     } else {
         const double h = std::tan(-fov * kPi / 360) * nearArg * 100;
-        gScene.projection = Ortho(-h * aspect, h * aspect, -h, h, nearArg, farArg, ok);
+        gRenderer3D.scene.projection = Ortho(-h * aspect, h * aspect, -h, h, nearArg, farArg, ok);
         r.cullConeTan = float(std::tan(89 / double(kDegreesPerRadian)));
     }
-    gScene.modelview = Mat4();
+    gRenderer3D.scene.modelview = Mat4();
 
-    if (GlReady()) Load3DState(gScene.viewport, gScene.projection);
-    for (int i = 0; i < 16; ++i) r.cameraMatrix[i] = gScene.modelview.m[i];
+    if (GlReady()) Load3DState(gRenderer3D.scene.viewport, gRenderer3D.scene.projection);
+    for (int i = 0; i < 16; ++i) r.cameraMatrix[i] = gRenderer3D.scene.modelview.m[i];
     ApplyCullMode(0);
     r.textureOffset[0] = r.textureOffset[1] = 0;
     r.currentLevel = 0;
-    gScene.cullModeCopy = 0;
+    gRenderer3D.scene.cullModeCopy = 0;
     r.enabledLights = 0;
     r.lightingModeOn = 0;
 }
@@ -284,10 +282,10 @@ void Enter3DMode(double nearArg, double farArg, double fov) {
 void scene3d::Set2DState() {
     WindowContext& w = Window();
     w.Setup2D(0, 0, 0, 0);
-    ViewportFromWindow(gScene.viewport);
+    ViewportFromWindow(gRenderer3D.scene.viewport);
     bool ok = false;
-    gScene.projection = Ortho(0, w.viewportWidth, -w.viewportHeight, 0, -1, 1, ok);
-    gScene.modelview = Mat4();
+    gRenderer3D.scene.projection = Ortho(0, w.viewportWidth, -w.viewportHeight, 0, -1, 1, ok);
+    gRenderer3D.scene.modelview = Mat4();
 }
 
 void Enter2DMode() {
@@ -315,9 +313,9 @@ void SetCamera(double x, double y, double z, double tx, double ty, double tz) {
         look.m[4 + row] = rows[row].y;
         look.m[8 + row] = rows[row].z;
     }
-    gScene.modelview = Multiply(look, Translation(-e.x, -e.y, -e.z));
-    if (GlReady()) LoadModelview(gScene.modelview);
-    for (int i = 0; i < 16; ++i) r.cameraMatrix[i] = gScene.modelview.m[i];
+    gRenderer3D.scene.modelview = Multiply(look, Translation(-e.x, -e.y, -e.z));
+    if (GlReady()) LoadModelview(gRenderer3D.scene.modelview);
+    for (int i = 0; i < 16; ++i) r.cameraMatrix[i] = gRenderer3D.scene.modelview.m[i];
     r.currentLevel = 0;
     ResetLevel(r.levels[0]);
 }
@@ -359,7 +357,7 @@ void PopTransform() {
 
 void SetCullMode(double mode) {
     const int m = mode > 0 ? 1 : (mode == 0 ? 0 : -1); // NaN compares false both ways: -1
-    gScene.cullModeCopy = int8_t(m);
+    gRenderer3D.scene.cullModeCopy = int8_t(m);
     ApplyCullMode(m);
 }
 

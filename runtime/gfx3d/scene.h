@@ -1,6 +1,6 @@
 // Internals shared by the scene state, object rendering, shadows and queries of the 3D engine:
-// small vector and matrix helpers, the transform stack as a matrix, and the state the 3D
-// commands keep besides the renderer's own fields. Every command updates this state even when
+// small vector and matrix helpers and the transform stack as a matrix (the state of the 3D
+// commands is gRenderer3D, gfx3d/objectstore.h). Every command updates this state even when
 // no GL context exists (the 2D renderer's window is not ready); GL calls are made only when it is.
 #pragma once
 
@@ -34,10 +34,7 @@ inline Vec3 NormalisedIfLong(Vec3 v) {
     return v;
 }
 
-// Column-major 4 x 4 matrices, as OpenGL stores them.
-struct Mat4 {
-    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-};
+// Mat4, column-major 4 x 4 matrices as OpenGL stores them, is in gfx3d/objectstore.h.
 Mat4 Multiply(const Mat4& a, const Mat4& b);               // a * b
 Mat4 Translation(float x, float y, float z);
 Mat4 Rotation(float degrees, float x, float y, float z);   // as glRotatef (the axis is normalised)
@@ -58,15 +55,6 @@ inline int RotationCount(const TransformLevel& level) { return std::clamp(level.
 Mat4 TransformStackMatrix(const Zovovezi3D& r);
 // glTranslatef, glRotatef (last stored first) and glScalef of every level; GL must be ready.
 void ApplyTransforms(const Zovovezi3D& r);
-
-// What the 3D commands keep besides the renderer's fields.
-struct SceneState {
-    int8_t cullModeCopy = 0;   // the cull mode last given to SetCullMode (restored by DrawSprite3D)
-    Mat4 projection;           // the projection last set by Enter3DMode or Enter2DMode
-    Mat4 modelview;            // the modelview left by the last mode change or camera
-    int32_t viewport[4] = {0, 0, 0, 0}; // GL viewport: x, y from the bottom, width, height
-};
-extern SceneState gScene;
 
 bool GlReady();                                 // the 2D renderer's window has a GL context
 void ApplyCullMode(int mode);                   // stores it in cullMode and sets GL's front face

@@ -8,17 +8,15 @@
 
 #include <vector>
 
-#include "base/hooks.h"
+#include "base/state.h"
 #include "gfx2d/renderer.h"
 #include "gfx3d/render.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace scene3d {
 
 namespace {
-
-bool gShortcuts = true;
 
 // True when the current modelview turns space inside out (a negative scale factor), so that a
 // triangle wound clockwise in the model appears counter-clockwise.
@@ -32,7 +30,7 @@ bool MirrorsWinding() {
 
 } // namespace
 
-void SetShadowShortcutsForTesting(bool on) { gShortcuts = on; }
+void SetShadowShortcutsForTesting(bool on) { gRenderer3D.shadowShortcuts = on; }
 
 void ShadowPass(bool on) {
     Zovovezi3D& r = gRenderer3D;
@@ -63,7 +61,7 @@ void ShadowPass(bool on) {
     // to zero and every other one holds zero already, so it leaves the stencil buffer clear
     // without a pass of its own over the screen.
     const WindowContext& w = Window();
-    const GLenum reset = gShortcuts && w.screenWidth <= 3000 && w.screenHeight <= 2000 ? GL_ZERO : GL_KEEP;
+    const GLenum reset = gRenderer3D.shadowShortcuts && w.screenWidth <= 3000 && w.screenHeight <= 2000 ? GL_ZERO : GL_KEEP;
     glStencilOp(GL_KEEP, reset, reset);
     DrawRect(0, 0, 3000, 2000, 0);
     SetAlphaMode(0);
@@ -136,7 +134,7 @@ void BuildVolume(const MeshObjectX& s, const VertexRecord* tri, int32_t triangle
         // (orthographic, or the identity when the frustum is refused). Either way |z| > w or
         // w = 0 holds for every point of a triangle spanned by three of them, so the whole
         // triangle lies outside the clip volume and is culled without reaching a pixel.
-        if (!caps || (!facing && gShortcuts)) continue;
+        if (!caps || (!facing && gRenderer3D.shadowShortcuts)) continue;
         for (int k = 2; k >= 0; --k) {
             const Vec3 v = FromArray(tri[3 * t + k].position);
             if (facing) Put(g.ends, v, 1);
@@ -155,15 +153,15 @@ void DrawVolumePasses(const VolumeGeometry& g) {
     glGetIntegerv(GL_FRONT_FACE, &frontFace);
     glGetIntegerv(GL_CULL_FACE_MODE, &culledFace);
     glDisable(GL_CULL_FACE);
-    if (glActiveTextureARBPtr != nullptr) {
-        glActiveTextureARBPtr(GL_TEXTURE1_ARB);
+    if (gWindow.gl.activeTexture != nullptr) {
+        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
         glDisable(GL_TEXTURE_2D);
-        glActiveTextureARBPtr(GL_TEXTURE0_ARB);
+        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
     }
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glStencilFunc(GL_ALWAYS, 0, ~0u);
-    if (glBindBufferARBPtr != nullptr) glBindBufferARBPtr(GL_ARRAY_BUFFER_ARB, 0);
+    if (gWindow.gl.bindBuffer != nullptr) gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
     glEnableClientState(GL_VERTEX_ARRAY);
     // The volume is wound as models are, clockwise seen from outside; a modelview that mirrors
     // turns that over on screen.
@@ -204,5 +202,5 @@ void EndShadowPass() { scene3d::ShadowPass(false); }
 
 namespace {
 // SetViewport (gfx2d/) closes an open pass through the hook table before it sets the 2D state.
-const HookRegistration kEndShadowPassHook(gHooks.endShadowPass, EndShadowPass);
+const HookRegistration kEndShadowPassHook(gBase.hooks.endShadowPass, EndShadowPass);
 } // namespace

@@ -100,6 +100,11 @@ struct ClientLink {
     std::optional<Arrived> held;  // a text read while the queues were too full, routed first once they are not
 };
 
+// The network object, which is the state of the net folder: one per program (TheNetGame), made
+// on first use and never destroyed. Reset: CreateNetGame (RuntimeStart) and ShutdownNetGame
+// (EndProgram) stop the thread and close the game (CloseGame: sockets, players, queues and
+// counters back to none); a command that hosts or joins a game closes the one before. The
+// limits and the key counter are never reset.
 class NetGame {
 public:
     NetGame();
@@ -110,7 +115,7 @@ public:
     bool initialised = false;                 // set up on first use
     std::shared_ptr<PacketConnection> socket; // client: its connection to the host; host: none
     std::deque<Message> hostInbox;            // host: its program's messages, waiting for the thread
-    size_t hostInboxBytes = 0;
+    size_t hostInboxBytes = 0;                // bytes of the messages in hostInbox
     std::vector<LocalPlayer> localPlayers;    // players created by this program, in creation order
     std::vector<PlayerRecordWire> players;    // host: every player; connection = its connection's fd or kHostProgram
     uint32_t networkType = 3;                 // IPv4
@@ -120,11 +125,11 @@ public:
     std::deque<Message> replies;              // answers to this program's requests
     // Requests of each kind (101..104) sent and not answered yet, and how many of those their
     // commands gave up on: that many answers of the kind are late and thrown away on arrival.
-    std::array<uint32_t, 4> unanswered{};
-    std::array<uint32_t, 4> givenUp{};
+    std::array<uint32_t, 4> unanswered{};     // requests sent and not answered, by kind
+    std::array<uint32_t, 4> givenUp{};        // of those, the ones their commands gave up on
     uint64_t nextKey = 1;                     // for LocalPlayer::key
-    NetLimits limits;
-    std::mutex lock;
+    NetLimits limits;                         // the host's time limits for its clients
+    std::mutex lock;                          // guards the fields above
     std::condition_variable changed;          // an id or an answer arrived, the inbox has room, or the thread ended
 
     // Owned by the thread while it runs; by the commands while it does not.
@@ -166,15 +171,15 @@ private:
     void WaitForTraffic(bool busy);
     void ReturnFreedMemory(size_t queued);
 
-    std::thread thread_;
+    std::thread thread_;          // the network thread while a game is hosted or joined
     int wakeFd_ = -1;             // eventfd: commands wake the thread through it
     // The thread's own, kept from pass to pass.
     std::shared_ptr<PacketConnection> own_; // client: `socket`, for the thread's life (or until it closes)
     std::vector<Arrived> arrived_;          // this pass: read and taken
     std::vector<Outgoing> out_;             // this pass: to be queued
-    std::vector<uint8_t> packet_;
-    std::vector<pollfd> pollSet_;
-    std::vector<ClientLink*> polled_;
+    std::vector<uint8_t> packet_;           // the packet last read from a socket
+    std::vector<pollfd> pollSet_;           // the sockets of this pass's poll
+    std::vector<ClientLink*> polled_;       // host: the client of each polled socket
     NetLimits limits_;                      // host: `limits`, as of this pass
     bool listenerReady_ = true;             // host: connections may be waiting to be accepted
     Clock::time_point acceptPausedUntil_;   // host: accepting waits after the system refused (then listenerReady_ stays set)

@@ -297,29 +297,55 @@ void AStarPlanner::Reset() {
     reached_ = openCount_ = 1;
 }
 
-void AStarPlanner::Search() {
-    ++searches_;
-    if (!ready_) {
-        finished_ = true;
-        return;
+// One search's working state: copies of the planner's members, which the compiler keeps in
+// registers across the stores into the nodes and the open list (every step below is inlined
+// into the loop of Search), and the steps of the loop.
+struct AStarPlanner::Run {
+    explicit Run(AStarPlanner& planner)
+        : diagonal(planner.params_.diagonalFactor ? kDiagonalStep : 1.0f),
+          diagonals(planner.params_.allowDiagonal != 0),
+          w(planner.params_.width),
+          h(planner.params_.height),
+          n(w * h),
+          goalX(planner.params_.goalX),
+          goalY(planner.params_.goalY),
+          goal(uint32_t(goalY) * w + uint32_t(goalX)),
+          weight(planner.params_.weight),
+          top(planner.top_),
+          map(planner.params_.map),
+          reachLimit(planner.reachLimit_),
+          openLimit(planner.openLimit_),
+          reached(planner.reached_),
+          openCount(planner.openCount_),
+          nodes(planner.nodes_.get()),
+          open(planner.open_) {}
+
+    // The entry now on top is likely the next one out: start fetching its node and the rows
+    // above and below it, so that those cache misses overlap with this node's work.
+    [[gnu::always_inline]] void PrefetchNext() const {
+        if (open.Empty()) return;
+        const uint32_t next = open.TopCell();
+        const uint32_t above = next >= w ? next - w : next;
+        const uint32_t below = next < n - w ? next + w : next;
+        __builtin_prefetch(nodes + next);
+        __builtin_prefetch(nodes + above);
+        __builtin_prefetch(nodes + below);
+        __builtin_prefetch(map + above);
+        __builtin_prefetch(map + below);
     }
-    // The loop works on local copies of the members, which the compiler can keep in registers
-    // across the stores into the nodes and the open list.
-    const float diagonal = params_.diagonalFactor ? kDiagonalStep : 1.0f;
-    const bool diagonals = params_.allowDiagonal != 0;
-    const uint32_t w = params_.width, h = params_.height, n = w * h;
-    const int64_t goalX = params_.goalX, goalY = params_.goalY;
-    const uint32_t goal = uint32_t(goalY) * w + uint32_t(goalX);
-    const float weight = params_.weight, top = top_;
-    const double* map = params_.map;
-    const uint32_t reachLimit = reachLimit_, openLimit = openLimit_;
-    uint32_t reached = reached_, openCount = openCount_;
-    NodeCell* nodes = nodes_.get();
-    OpenList& open = open_;
+
+    // Closes the node of a popped entry; false when a cheaper entry has superseded it.
+    [[gnu::always_inline]] bool Close(const OpenList::Entry& e) {
+        NodeCell& node = nodes[e.cell];
+        if (e.g != node.g || (node.word & kOpen) == 0) return false;
+        node.word &= ~kOpen;
+        --openCount;
+        return true;
+    }
 
     // Relaxes the step from a node of path cost fromG to (nx, ny): a cell reached before gets a
     // new entry only when the step makes it cheaper; a new cell counts against the reach limit.
-    auto visit = [&](float fromG, uint32_t nx, uint32_t ny, float step, uint32_t direction) __attribute__((always_inline)) {
+    [[gnu::always_inline]] void Visit(float fromG, uint32_t nx, uint32_t ny, float step, uint32_t direction) {
         const uint32_t cell = ny * w + nx;
         NodeCell& node = nodes[cell];
         const uint32_t word = node.word;
@@ -347,42 +373,53 @@ void AStarPlanner::Search() {
         reached += (word & kReached) == 0;
         openCount += !isOpen;
         node = NodeCell{g, CodeOfCost(cost) << 8 | kReached | kOpen | direction};
-    };
+    }
 
-    while (!open.Empty()) {
-        const OpenList::Entry e = open.Pop();
-        // The entry now on top is likely the next one out: start fetching its node and the rows
-        // above and below it, so that those cache misses overlap with this node's work.
-        if (!open.Empty()) {
-            const uint32_t next = open.TopCell();
-            const uint32_t above = next >= w ? next - w : next;
-            const uint32_t below = next < n - w ? next + w : next;
-            __builtin_prefetch(nodes + next);
-            __builtin_prefetch(nodes + above);
-            __builtin_prefetch(nodes + below);
-            __builtin_prefetch(map + above);
-            __builtin_prefetch(map + below);
-        }
-        NodeCell& node = nodes[e.cell];
-        if (e.g != node.g || (node.word & kOpen) == 0) continue; // superseded by a cheaper entry
-        node.word &= ~kOpen;
-        --openCount;
-        if (e.cell == goal) {
-            goal_ = goal;
+    // Visits the neighbours of a closed node in the neighbour order.
+    [[gnu::always_inline]] void Expand(uint32_t cell, float g) {
+        const uint32_t x = cell % w, y = cell / w;
+        const bool left = x > 0, right = x + 1 < w, up = y > 0, down = y + 1 < h;
+        if (diagonals && up && left) Visit(g, x - 1, y - 1, diagonal, 0);
+        if (up) Visit(g, x, y - 1, 1.0f, 1);
+        if (diagonals && up && right) Visit(g, x + 1, y - 1, diagonal, 2);
+        if (right) Visit(g, x + 1, y, 1.0f, 3);
+        if (left) Visit(g, x - 1, y, 1.0f, 4);
+        if (diagonals && down && left) Visit(g, x - 1, y + 1, diagonal, 5);
+        if (down) Visit(g, x, y + 1, 1.0f, 6);
+        if (diagonals && down && right) Visit(g, x + 1, y + 1, diagonal, 7);
+    }
+
+    const float diagonal;         // cost factor of a diagonal step
+    const bool diagonals;         // the four diagonal neighbours are considered
+    const uint32_t w, h, n;       // map size in cells, and their count
+    const int64_t goalX, goalY;   // goal cell
+    const uint32_t goal;          // its index
+    const float weight, top;      // heuristic weight; the largest map value as a float
+    const double* const map;
+    const uint32_t reachLimit, openLimit;
+    uint32_t reached, openCount;  // written back to the planner when the search ends
+    NodeCell* const nodes;
+    OpenList& open;
+};
+
+void AStarPlanner::Search() {
+    ++searches_;
+    if (!ready_) {
+        finished_ = true;
+        return;
+    }
+    Run run(*this);
+    while (!open_.Empty()) {
+        const OpenList::Entry e = open_.Pop();
+        run.PrefetchNext();
+        if (!run.Close(e)) continue;
+        if (e.cell == run.goal) {
+            goal_ = run.goal;
             break;
         }
-        const uint32_t x = e.cell % w, y = e.cell / w;
-        const bool left = x > 0, right = x + 1 < w, up = y > 0, down = y + 1 < h;
-        if (diagonals && up && left) visit(e.g, x - 1, y - 1, diagonal, 0);
-        if (up) visit(e.g, x, y - 1, 1.0f, 1);
-        if (diagonals && up && right) visit(e.g, x + 1, y - 1, diagonal, 2);
-        if (right) visit(e.g, x + 1, y, 1.0f, 3);
-        if (left) visit(e.g, x - 1, y, 1.0f, 4);
-        if (diagonals && down && left) visit(e.g, x - 1, y + 1, diagonal, 5);
-        if (down) visit(e.g, x, y + 1, 1.0f, 6);
-        if (diagonals && down && right) visit(e.g, x + 1, y + 1, diagonal, 7);
+        run.Expand(e.cell, e.g);
     }
-    reached_ = reached;
-    openCount_ = openCount;
+    reached_ = run.reached;
+    openCount_ = run.openCount;
     finished_ = true;
 }

@@ -154,4 +154,7 @@ class AStarPlanner : public Planner {
 public:
     void Reset() override;         // base Reset, then the start node (g 0) on the open list
     void Search() override;
+
+private:
+    struct Run; // one search's working copies and the steps of its loop
 };

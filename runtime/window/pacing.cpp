@@ -31,7 +31,7 @@
 #include <cmath>
 
 #include "base/clock.h"
-#include "base/hooks.h"
+#include "base/state.h"
 #include "voxa/window.h"
 #include "window/window.h"
 
@@ -50,11 +50,11 @@ constexpr double kSpinMs = 0.5;     // the stretch before the release tick that 
 // request (the viewer closing the window) still ends a replay. The input recorder (devices/)
 // lies above the window, so it hands its two steps over through the hook table.
 bool WindowContext::PollQuit() {
-    if (gHooks.quitReplayed != nullptr && gHooks.quitReplayed()) return false;
+    if (gBase.hooks.quitReplayed != nullptr && gBase.hooks.quitReplayed()) return false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT || (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE)) {
-            if (gHooks.noteQuitRequest != nullptr) gHooks.noteQuitRequest();
+            if (gBase.hooks.noteQuitRequest != nullptr) gBase.hooks.noteQuitRequest();
             return false;
         }
     }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <dlfcn.h>
@@ -66,15 +66,15 @@ void Probe(Pointer& slot, const char* name) {
 void ProbeExtensions() {
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     if (extensions == nullptr || std::strstr(extensions, "GL_ARB_multitexture") == nullptr) return;
-    Probe(glActiveTextureARBPtr, "glActiveTextureARB");
-    Probe(glMultiTexCoord2fARBPtr, "glMultiTexCoord2fARB");
-    Probe(glClientActiveTextureARBPtr, "glClientActiveTextureARB");
-    Probe(glGenBuffersARBPtr, "glGenBuffersARB");
-    Probe(glBindBufferARBPtr, "glBindBufferARB");
-    Probe(glBufferDataARBPtr, "glBufferDataARB");
-    Probe(glDeleteBuffersARBPtr, "glDeleteBuffersARB");
-    Probe(glMapBufferARBPtr, "glMapBufferARB");
-    Probe(glUnmapBufferARBPtr, "glUnmapBufferARB");
+    Probe(gWindow.gl.activeTexture, "glActiveTextureARB");
+    Probe(gWindow.gl.multiTexCoord2f, "glMultiTexCoord2fARB");
+    Probe(gWindow.gl.clientActiveTexture, "glClientActiveTextureARB");
+    Probe(gWindow.gl.genBuffers, "glGenBuffersARB");
+    Probe(gWindow.gl.bindBuffer, "glBindBufferARB");
+    Probe(gWindow.gl.bufferData, "glBufferDataARB");
+    Probe(gWindow.gl.deleteBuffers, "glDeleteBuffersARB");
+    Probe(gWindow.gl.mapBuffer, "glMapBufferARB");
+    Probe(gWindow.gl.unmapBuffer, "glUnmapBufferARB");
     std::fflush(stdout);
 }
 
@@ -88,12 +88,11 @@ void ToggleFullscreen() {
     if (surface != nullptr) SDL_WM_ToggleFullScreen(surface);
 }
 
-// The one window of the program.
-WindowContext gWindow;
-
 } // namespace
 
-WindowContext& Window() { return gWindow; }
+WindowState gWindow;
+
+WindowContext& Window() { return gWindow.context; }
 
 void PrintExtensionLine(const char* name, bool found) {
     std::printf("ext: %.35s   [%s]\n", name, found ? " OK " : "FAIL");

@@ -1,8 +1,8 @@
 // The window part of the 2D renderer: the SDL window and its GL context, the optional GL
 // extension entry points, full screen, the default 2D drawing state (Setup2D) and the frame
-// pacing of PresentFrame. There is one WindowContext, a static object of this folder; the 2D
-// renderer's stores (gfx2d/renderer.h) are built on top of it, and Window() reaches it from
-// every layer above.
+// pacing of PresentFrame. There is one WindowContext, part of this folder's state (gWindow,
+// window/state.h, with the extension entry points); the 2D renderer's stores (gfx2d/renderer.h)
+// are built on top of it, and Window() reaches it from every layer above.
 #pragma once
 
 #include <cstdint>

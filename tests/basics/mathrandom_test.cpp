@@ -80,20 +80,20 @@ TEST(Isaac, SeedingRunsTheSeedThenIsaacsOwnInitialisation) {
     // Seeding is a pure function of the seed, even after draws have changed the results, and
     // ends with exactly one pass. Different seeds give different states.
     SeedRandom(7);
-    IsaacState seven = RandomState();
+    IsaacState seven = gBasics.random;
     for (int i = 0; i < 3; ++i) Rnd(10);
     SeedRandom(7);
     EXPECT_EQ(std::vector<uint32_t>(seven.randmem, seven.randmem + 256),
-              std::vector<uint32_t>(RandomState().randmem, RandomState().randmem + 256));
-    EXPECT_EQ(RandomState().randcnt, 256u);
-    EXPECT_EQ(RandomState().randc, 1u); // exactly one pass after the initialisation
+              std::vector<uint32_t>(gBasics.random.randmem, gBasics.random.randmem + 256));
+    EXPECT_EQ(gBasics.random.randcnt, 256u);
+    EXPECT_EQ(gBasics.random.randc, 1u); // exactly one pass after the initialisation
     SeedRandom(8);
-    EXPECT_NE(seven.randrsl[0], RandomState().randrsl[0]);
+    EXPECT_NE(seven.randrsl[0], gBasics.random.randrsl[0]);
 }
 
 TEST(Rnd, FirstWordOfAFreshPassModuloMaxPlusOne) {
     SeedRandom(99);
-    IsaacState copy = RandomState();
+    IsaacState copy = gBasics.random;
     struct Case {
         double max;
         uint64_t modulus; // 2^32: the whole word

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/timers.h"
+#include "base/state.h"
 #include "voxa/core.h"
 #include "voxa/testing.h"
 #include "window/window.h"
@@ -152,9 +152,9 @@ TEST(FrameTimers, GetTimerIsNeverZeroOrNegativeAndGetTimerAllCountsFromStart) {
     SetTickSource(StoppedClock);
     ResetFrameTimers();
     EXPECT_EQ(GetTimer(), 1.0);  // called in the same millisecond
-    gTimers.previousFrameTime = 1005;
+    gBase.timers.previousFrameTime = 1005;
     EXPECT_EQ(GetTimer(), 1.0);
-    gTimers.previousFrameTime = 983;
+    gBase.timers.previousFrameTime = 983;
     EXPECT_EQ(GetTimer(), 17.0);
     gNow = 1250;
     EXPECT_EQ(GetTimerAll(), 250.0);

@@ -158,7 +158,7 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
         {"endless varint", appended({6, 0, 0, 0, vxr::kTicks, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), "is damaged at byte"},
         {"scancode 255", appended({2, 0, 0, 0, vxr::kKeyDown, 255}), "is damaged at byte"},
     };
-    const uint32_t seeded = RandomState().randmem[7];
+    const uint32_t seeded = gBasics.random.randmem[7];
     int n = 0;
     auto expectRefused = [&](const std::string& path, const std::string& reason, const char* what) {
         Hold(30);
@@ -169,7 +169,7 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
         EXPECT_EQ(voxatest::ReadLogLines(log_).size(), size_t(++n)) << what;
         EXPECT_EQ(KeyDown(30), 1) << what << ": live keys";
         EXPECT_EQ(GetTicks(), gNow) << what << ": live clock";
-        EXPECT_EQ(RandomState().randmem[7], seeded) << what;
+        EXPECT_EQ(gBasics.random.randmem[7], seeded) << what;
     };
     for (const Case& c : cases) {
         const std::string path = dir_ + "/damaged.vxr";
@@ -273,7 +273,7 @@ TEST_F(RecordingTest, ARecordingWritesTheNamedFileAndNothingElse) {
     signal(SIGXFSZ, SIG_DFL);
     EXPECT_NE(err.find("StartInputRecording: " + full + ": cannot be written; the recording is incomplete"),
               std::string::npos) << err;
-    EXPECT_EQ(gInputMode, InputMode::Live);
+    EXPECT_EQ(gDevices.recorder.mode, InputMode::Live);
     Hold(30);
     EXPECT_EQ(KeyDown(30), 1) << "live input after a failed start";
 }

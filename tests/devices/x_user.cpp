@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "base/timers.h"
+#include "base/state.h"
 #include "support/within.h"
 
 namespace {
@@ -28,7 +28,7 @@ std::vector<uint8_t> PumpedKeys() {
 
 double FrameStart() {
     double t = 0;
-    __atomic_load(&gTimers.currentFrameTime, &t, __ATOMIC_RELAXED);
+    __atomic_load(&gBase.timers.currentFrameTime, &t, __ATOMIC_RELAXED);
     return t;
 }
 

@@ -15,7 +15,7 @@
 #include "gfx2d/bmp.h"
 #include "gfx2d/renderer.h"
 #include "voxa/runtime.h"
-#include "window/glext.h"
+#include "window/state.h"
 #include "window/window.h"
 
 namespace gltest {

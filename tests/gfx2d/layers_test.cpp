@@ -150,8 +150,8 @@ TEST_F(Layers, TheProbePrintsOneLinePerEntryPoint) {
     EXPECT_EQ(names, (std::vector<std::string>{"glActiveTextureARB", "glMultiTexCoord2fARB", "glClientActiveTextureARB",
                                                "glGenBuffersARB", "glBindBufferARB", "glBufferDataARB",
                                                "glDeleteBuffersARB", "glMapBufferARB", "glUnmapBufferARB"}));
-    EXPECT_NE(glMultiTexCoord2fARBPtr, nullptr);
-    EXPECT_NE(glGenBuffersARBPtr, nullptr);
+    EXPECT_NE(gWindow.gl.multiTexCoord2f, nullptr);
+    EXPECT_NE(gWindow.gl.genBuffers, nullptr);
     ::testing::internal::CaptureStdout();
     PrintExtensionLine("glAVeryLongEntryPointNameOfMoreThan35Characters", false);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ext: glAVeryLongEntryPointNameOfMoreThan   [FAIL]\n");

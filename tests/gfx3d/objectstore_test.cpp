@@ -6,7 +6,7 @@
 
 #include "fixtures.h"
 #include "voxa/gfx3d.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 namespace {
 
@@ -22,10 +22,10 @@ void Build(double id, const std::vector<int>& strips) {
 
 TEST(ProceduralTest, FourVerticesMakeTwoTrianglesFacingOneWay) {
     StartObject(5);
-    EXPECT_EQ(gBuildingObject, 5);
+    EXPECT_EQ(gRenderer3D.buildingObject, 5);
     for (int i = 0; i < 4; ++i) AddObjectVertex(i % 2, i / 2, 0, i % 2, i / 2, i < 2 ? 0xFFFFFF : 0x00FF00);
     EndObject();
-    EXPECT_EQ(gBuildingObject, -1);
+    EXPECT_EQ(gRenderer3D.buildingObject, -1);
     MeshObjectX& m = gRenderer3D.objects[5];
     ASSERT_EQ(m.frames[0].items.Count(), 5);
     EXPECT_EQ(m.ItemValue(m.frames[0].items[0]), kStripMarker);
@@ -59,7 +59,7 @@ TEST(ProceduralTest, StripsTrianglesAndRefusedCommands) {
     EXPECT_EQ(gRenderer3D.objects[6].frames[0].records.Count(), 0);
     for (double id : {-1.0, 4096.0, 1e12, std::nan("")}) {
         StartObject(id);
-        EXPECT_EQ(gBuildingObject, -1) << id;
+        EXPECT_EQ(gRenderer3D.buildingObject, -1) << id;
     }
     // A bad id also ends an object that was being built, rather than adding to it.
     StartObject(9);
@@ -68,7 +68,7 @@ TEST(ProceduralTest, StripsTrianglesAndRefusedCommands) {
     AddObjectVertex(1, 0, 0, 0, 0, 0);
     EXPECT_EQ(gRenderer3D.objects[9].frames[0].records.Count(), 2); // the marker and one vertex
     StartObject(4095.7);
-    EXPECT_EQ(gBuildingObject, 4095);
+    EXPECT_EQ(gRenderer3D.buildingObject, 4095);
     EndObject();
     // 255 colours and the strip marker fill the 8-bit colour index; one more leaves no model.
     for (int colours : {255, 256}) {
@@ -88,11 +88,11 @@ class GpuNamesTest : public ModelDirTest {
 protected:
     void SetUp() override {
         ModelDirTest::SetUp();
-        saved_ = glDeleteBuffersARBPtr;
+        saved_ = gWindow.gl.deleteBuffers;
         gDeleted.clear();
     }
     void TearDown() override {
-        glDeleteBuffersARBPtr = saved_;
+        gWindow.gl.deleteBuffers = saved_;
         ModelDirTest::TearDown();
     }
     PFNGLDELETEBUFFERSARBPROC saved_ = nullptr;
@@ -101,10 +101,10 @@ protected:
 TEST_F(GpuNamesTest, LoadingStartingAndDestroyingReleaseTheOldBuffersAndEdges) {
     MeshObjectX& m = gRenderer3D.objects[11];
     m.staticBuffer = 4; // without the entry point the names are only forgotten
-    glDeleteBuffersARBPtr = nullptr;
+    gWindow.gl.deleteBuffers = nullptr;
     m.ReleaseGpu();
     EXPECT_EQ(m.staticBuffer, 0u);
-    glDeleteBuffersARBPtr = RecordDelete;
+    gWindow.gl.deleteBuffers = RecordDelete;
     Build(11, {4});
     m.BuildEdges();
     EXPECT_EQ(m.edges.Count(), 6);
@@ -132,7 +132,7 @@ TEST_F(GpuNamesTest, LoadingTheSlotBeingBuiltEndsTheBuild) {
     AddObjectVertex(0, 0, 0, 0, 0, 0);
     DynString name(Write("s.ddd", SampleBinary().str()).c_str());
     ASSERT_TRUE(LoadObject(name, 12));
-    EXPECT_EQ(gBuildingObject, -1);
+    EXPECT_EQ(gRenderer3D.buildingObject, -1);
     for (int i = 0; i < 4; ++i) AddObjectVertex(i, 0, 0, 0, 0, 0);
     EndObject();
     MeshObjectX& m = gRenderer3D.objects[12];

@@ -12,7 +12,7 @@
 #include "shapes.h"
 #include "voxa/gfx3d.h"
 #include "voxa/window.h"
-#include "window/glext.h"
+#include "window/state.h"
 
 namespace {
 

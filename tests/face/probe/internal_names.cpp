@@ -11,10 +11,10 @@ int UsesLayerNumber() { return LoadLayer(0, "x.bmp"); }     // layers by number
 void UsesBuiltinFont() { MakeBuiltinFont(0); }              // the built-in font's maker
 int UsesRandomState() { IsaacState s; return int(s.randcnt); } // the generator's state
 int UsesClock() { return int(GetTicks()); }                 // the clock inside
-int UsesTimers() { return int(gTimers.startTime); }         // the frame timers' state
+int UsesTimers() { return int(gBase.timers.startTime); }   // the frame timers' state
 int UsesLookup() { return int(FindFile(nullptr, "x", nullptr)); } // the lookup on a pack state
 void UsesStartStep() { CreateInputDevices(); }              // a start-up step
 void UsesFrameStep() { EndShadowPass(); }                   // a per-frame step
-int UsesHooks() { return gHooks.showScreen != nullptr; }    // the hook table
+int UsesHooks() { return gBase.hooks.showScreen != nullptr; } // the hook table
 
 int main() { return 0; }
