@@ -1,23 +1,272 @@
 // Every example program run as its user runs it, checked for what it must show: its last frame,
-// the lines it prints, the files and sound it makes. Input examples get real X events.
+// the lines it prints, the files and sound it makes. Input examples get real X events (xdotool)
+// in their window. The pictures the runs produce become the gallery of examples/README.md.
 #include <gtest/gtest.h>
+// After gtest: Xlib's macros (None, Bool, Status) would clash with its names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "example_run.h"
-#include "files/files_test_util.h"
-#include "support/disk_audio.h"
 #include "support/free_port.h"
-
-using namespace example;
+#include "support/within.h"
 
 namespace {
 
-// The runtime's colour numbers in the examples' terms: red + green * 256 + blue * 65536.
+// The longest wait for any state of a run (a line, a picture, the end): generous, since the
+// machine may be loaded; a healthy run reaches each state long before.
+constexpr int kWaitMs = 120000;
+
+std::string Env(const char* name, const char* fallback) { return std::getenv(name) ? std::getenv(name) : fallback; }
+std::string ExamplePath(const std::string& name) { return Env("VOXA_EXAMPLES_DIR", "build/examples") + "/" + name; }
+std::string BinDir() { return Env("VOXA_BIN_DIR", "build/bin"); }
+bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+std::string ReadFile(const std::string& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// A fresh directory under /tmp, removed with its content at the end of the test.
+struct Scratch {
+    std::string path;
+    Scratch() {
+        char dir[] = "/tmp/voxa_example_XXXXXX";
+        path = mkdtemp(dir) ? dir : "/tmp";
+    }
+    ~Scratch() { Run("rm -rf '" + path + "'"); }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+// A picture as the runtime's colour numbers, red + green * 256 + blue * 65536, rows from the top.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
 constexpr uint32_t Rgb(int r, int g, int b) { return uint32_t(r + g * 256 + b * 65536); }
+int Red(uint32_t c) { return int(c & 255); }
+int Green(uint32_t c) { return int((c >> 8) & 255); }
+int Blue(uint32_t c) { return int((c >> 16) & 255); }
+int Brightness(uint32_t c) { return Red(c) + Green(c) + Blue(c); }
+bool Near(uint32_t c, uint32_t wanted, int tolerance) {
+    return std::abs(Red(c) - Red(wanted)) <= tolerance && std::abs(Green(c) - Green(wanted)) <= tolerance &&
+           std::abs(Blue(c) - Blue(wanted)) <= tolerance;
+}
+
+// Any picture file (the BMP files the runtime writes, the game's bitmaps) through ImageMagick;
+// empty when unreadable.
+Picture ReadPicture(const std::string& path) {
+    Picture p;
+    FILE* f = popen(("/usr/bin/convert '" + path + "' -depth 8 ppm:- 2>/dev/null").c_str(), "r");
+    if (!f) return p;
+    if (std::fscanf(f, "P6 %d %d 255%*c", &p.width, &p.height) == 2) {
+        for (int i = 0, rgb[3]; i < p.width * p.height; ++i) {
+            for (int& c : rgb) c = std::fgetc(f);
+            p.pixels.push_back(Rgb(rgb[0], rgb[1], rgb[2]));
+        }
+    }
+    pclose(f);
+    return p;
+}
+
+// The picture, scaled to 320 x 240, as examples/images/<name>.png for the gallery. Written beside
+// the target and renamed over it, so runs side by side never leave half a file; without dates in
+// the file, an unchanged picture gives unchanged bytes.
+void AddToGallery(const Picture& picture, const std::string& name) {
+    ASSERT_GT(picture.width, 0) << name << ": no picture for the gallery";
+    Scratch scratch;
+    std::string ppm = "P6\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
+    for (uint32_t c : picture.pixels) ppm += {char(Red(c)), char(Green(c)), char(Blue(c))};
+    WriteFile(scratch / "shot.ppm", ppm);
+    const std::string dir = Env("VOXA_EXAMPLE_GALLERY", "examples/images");
+    EXPECT_TRUE(Run("/usr/bin/convert '" + scratch / "shot.ppm" + "' -resize 320x240 -strip -define png:exclude-chunks=date,time '" +
+                    scratch / "shot.png" + "' && mkdir -p '" + dir + "' && mv '" + scratch / "shot.png" + "' '" + dir + "/" +
+                    name + ".png'"));
+}
+
+// One run of an example program: its standard input and output are pipes, standard error is the
+// test's. The shell variable "_" names the program, as when a user starts it from a shell, so
+// the runtime makes the example's directory the working directory.
+class Program {
+public:
+    Program(const std::string& name, std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+        const std::string path = ExamplePath(name);
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            setenv("_", path.c_str(), 1);
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+            args.insert(args.begin(), path);
+            std::vector<char*> argv;
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(path.c_str(), argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        input_ = in[1];
+        output_ = out[0];
+    }
+    ~Program() {
+        close(input_);
+        if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+        close(output_);
+    }
+    // Waits for the next line starting with prefix (earlier lines are skipped); false on timeout
+    // or when the program ended first. The whole line goes to *line.
+    bool WaitForLine(const std::string& prefix, std::string* line = nullptr) {
+        for (;;) {
+            for (; next_ < lines_.size(); ++next_) {
+                if (lines_[next_].compare(0, prefix.size(), prefix) != 0) continue;
+                if (line) *line = lines_[next_];
+                ++next_;
+                return true;
+            }
+            if (!ReadMore()) return false;
+        }
+    }
+    const std::vector<std::string>& Lines() const { return lines_; } // every line read so far
+    bool Write(const std::string& text) { return write(input_, text.data(), text.size()) == ssize_t(text.size()); }
+    // Waits for the end, reading the rest of the output: the exit status, -1 when killed.
+    int Finish() {
+        while (ReadMore()) {
+        }
+        int status = 0;
+        if (pid_ <= 0 || !voxatest::Within([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, kWaitMs, 10)) return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    bool ReadMore() { // false when the output ended or nothing came in time
+        pollfd p{output_, POLLIN, 0};
+        char buffer[4096];
+        ssize_t n = poll(&p, 1, kWaitMs) > 0 ? read(output_, buffer, sizeof buffer) : 0;
+        if (n <= 0) return false;
+        pending_.append(buffer, size_t(n));
+        for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1))
+            lines_.push_back(pending_.substr(0, end));
+        return true;
+    }
+    pid_t pid_ = -1;
+    int input_ = -1, output_ = -1;
+    std::string pending_;
+    std::vector<std::string> lines_;
+    size_t next_ = 0; // first line not yet matched by WaitForLine
+};
+
+// Runs an example for `frames` frames with the examples' screenshot convention (EXAMPLE_FRAMES,
+// EXAMPLE_SCREENSHOT), puts its last frame in the gallery and returns it; the output lines go
+// to *output. The run must end with status 0.
+Picture RunFrames(const std::string& name, int frames, const std::vector<std::string>& args = {},
+                  std::vector<std::string> env = {}, std::vector<std::string>* output = nullptr) {
+    Scratch scratch;
+    env.push_back("EXAMPLE_FRAMES=" + std::to_string(frames));
+    env.push_back("EXAMPLE_SCREENSHOT=" + scratch / "shot.bmp");
+    Program run(name, args, env);
+    EXPECT_EQ(run.Finish(), 0) << name << " did not end well";
+    if (output) *output = run.Lines();
+    Picture shot = ReadPicture(scratch / "shot.bmp");
+    EXPECT_EQ(shot.width, 640) << name << ": no screenshot";
+    if (shot.width > 0) AddToGallery(shot, name);
+    return shot;
+}
+
+// The example creates and destroys windows while it starts: a window met in the tree may be gone
+// by the next request about it. Such an error only means "not this one".
+int IgnoreError(Display*, XErrorEvent*) { return 0; }
+
+// A depth-first search below `parent` for a window named `caption`.
+::Window FindNamed(Display* d, ::Window parent, const std::string& caption) {
+    char* name = nullptr;
+    ::Window root, up, *children = nullptr, found = 0;
+    if (XFetchName(d, parent, &name) && name) {
+        found = caption == name ? parent : 0;
+        XFree(name);
+    }
+    unsigned count = 0;
+    if (!found && XQueryTree(d, parent, &root, &up, &children, &count)) {
+        for (unsigned i = 0; i < count && !found; ++i) found = FindNamed(d, children[i], caption);
+        if (children) XFree(children);
+    }
+    return found;
+}
+
+// The top-level window of a running example on the X display (found by its caption), its pixels,
+// and input through xdotool at window coordinates.
+class ExampleWindow {
+public:
+    explicit ExampleWindow(const std::string& caption) : display_(XOpenDisplay(nullptr)) {
+        if (!display_) return;
+        XSetErrorHandler(IgnoreError);
+        XWindowAttributes a;
+        voxatest::Within([&] {
+            ::Window w = FindNamed(display_, DefaultRootWindow(display_), caption);
+            return w && XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable && (window_ = w);
+        }, kWaitMs, 20);
+        if (!window_) return;
+        ::Window child;
+        XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &originX_, &originY_, &child);
+        width_ = a.width;
+        height_ = a.height;
+        // The keyboard goes where the user would have clicked: the example's window.
+        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XSync(display_, False);
+    }
+    ~ExampleWindow() {
+        if (display_) XCloseDisplay(display_);
+    }
+    bool Found() const { return window_ != 0; }
+    Picture Grab() {
+        Picture p;
+        XImage* image = window_ ? XGetImage(display_, window_, 0, 0, unsigned(width_), unsigned(height_), AllPlanes, ZPixmap) : nullptr;
+        if (!image) return p;
+        p.width = width_;
+        p.height = height_;
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                unsigned long v = XGetPixel(image, x, y); // 0xRRGGBB on the 24-bit server
+                p.pixels.push_back(uint32_t(((v >> 16) & 255) | (v & 0xFF00) | ((v & 255) << 16)));
+            }
+        }
+        XDestroyImage(image);
+        return p;
+    }
+    // Grabs, a moment apart, until the picture satisfies `done`; the last one goes to *last.
+    template <class Done> bool WaitFor(Done done, Picture* last) {
+        return voxatest::Within([&] { return (*last = Grab()).width > 0 && done(*last); }, kWaitMs, 20);
+    }
+    void MoveMouse(int x, int y) {
+        EXPECT_TRUE(Run("xdotool mousemove --sync " + std::to_string(originX_ + x) + " " + std::to_string(originY_ + y)));
+    }
+    void Key(const std::string& keysym, bool down) { EXPECT_TRUE(Run((down ? "xdotool keydown " : "xdotool keyup ") + keysym)); }
+    void Button(int button, bool down) { EXPECT_TRUE(Run((down ? "xdotool mousedown " : "xdotool mouseup ") + std::to_string(button))); }
+    void Click(int button) { EXPECT_TRUE(Run("xdotool click " + std::to_string(button))); } // press and release, as a wheel notch
+
+private:
+    Display* display_;
+    ::Window window_ = 0;
+    int originX_ = 0, originY_ = 0, width_ = 0, height_ = 0;
+};
 
 int CountColour(const Picture& p, uint32_t colour, int tolerance, int x0, int y0, int x1, int y1) {
     int n = 0;
@@ -267,13 +516,15 @@ TEST(Example, model_code) {
 // The sound device's output, heard through SDL's disk driver: the tone alone first, whole and
 // at the amplitude the program wrote (volume 1 mixes a lone sound unchanged), then the music.
 TEST(Example, sound) {
-    ScratchDir scratch;
+    Scratch scratch;
     std::vector<std::string> out;
     Picture shot = RunFrames("sound", 150, {BinDir()},
                              {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + scratch / "out.raw", "SDL_DISKAUDIODELAY=10"}, &out);
     ASSERT_EQ(shot.width, 640);
     EXPECT_EQ(After(out, "frame "), (std::vector<std::string>{"10: tone", "60: music on"}));
-    const std::vector<int16_t> samples = voxatest::ReadSamples(scratch / "out.raw");
+    const std::string raw = ReadFile(scratch / "out.raw"); // 16-bit stereo samples
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     size_t first = 0;
     while (first < samples.size() && samples[first] == 0) ++first;
     size_t tone = first;
@@ -288,10 +539,10 @@ TEST(Example, sound) {
 // program asks for (in any letter case) comes out of the pack, the missing one does not, and the
 // frame shows the packed background, the greeting and an arrow beside each entry found.
 TEST(Example, pack) {
-    ScratchDir scratch;
+    Scratch scratch;
     WriteFile(scratch / "greeting.txt", "Hello from inside the pack\r\n");
     const std::string pack = scratch / "demo.pak";
-    const std::string command = BinDir() + "/voxapack create '" + pack + "' -C '" + scratch.Path() + "' greeting.txt -C '" +
+    const std::string command = BinDir() + "/voxapack create '" + pack + "' -C '" + scratch.path + "' greeting.txt -C '" +
                                 BinDir() + "' start.bmp font_mid.bmp pfeil_rechts.bmp click.wav";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     std::vector<std::string> out;
@@ -312,7 +563,7 @@ TEST(Example, pack) {
     EXPECT_EQ(After(out, "loaded: "), std::vector<std::string>{"sprite 1, sound 1"});
     EXPECT_EQ(After(out, "greeting: "), std::vector<std::string>{"Hello from inside the pack"});
 
-    Picture background = ReadBmp(BinDir() + "/start.bmp");
+    Picture background = ReadPicture(BinDir() + "/start.bmp");
     ASSERT_EQ(background.width, 640);
     for (auto [x, y] : {std::pair{320, 20}, {10, 470}, {630, 150}, {100, 170}})
         EXPECT_TRUE(Near(shot.At(x, y), background.At(x, y), 2)) << "start.bmp as the background at " << x << ", " << y;
@@ -327,7 +578,7 @@ TEST(Example, pack) {
 // floor cell a wall, which no path can enter, and a second click makes it floor again.
 TEST(Example, pathfinding) {
     Program run("pathfinding", {});
-    Screen screen("FindPath on a grid");
+    ExampleWindow screen("FindPath on a grid");
     ASSERT_TRUE(screen.Found());
     std::string line;
     for (const std::string now : {"wall", "floor"}) {
@@ -360,7 +611,7 @@ TEST(Example, pathfinding) {
 // the pointer is, and a wheel notch that resizes the marks.
 TEST(Example, input) {
     Program run("input", {BinDir()});
-    Screen screen("Keyboard, mouse and the line editor");
+    ExampleWindow screen("Keyboard, mouse and the line editor");
     ASSERT_TRUE(screen.Found());
     ASSERT_TRUE(run.WaitForLine("line editor:"));
     // The editor samples the keys once a frame: each key is held until its character shows.
@@ -415,7 +666,7 @@ TEST(Example, input) {
 // A textured cube written as OBJ + MTL + PNG, converted by voxamodel as a user would, then drawn:
 // the texture's red fills the middle of the screen.
 TEST(Example, imported_model) {
-    ScratchDir scratch;
+    Scratch scratch;
     ASSERT_EQ(std::system(("convert -size 16x16 xc:'#e02020' " + scratch / "red.png").c_str()), 0);
     WriteFile(scratch / "cube.mtl", "newmtl paint\nmap_Kd red.png\n");
     WriteFile(scratch / "cube.obj",
