@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "app.h"
@@ -269,31 +271,30 @@ TEST(ProgramEntry, ArgumentsSettingsAndLaunchOptions) {
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     const std::string here = std::string(cwd) + "/";
     const struct {
-        std::vector<std::string> args;
+        const char* args;
         const char* replayVariable; // VOXA_REPLAY, or null for unset
-        LaunchOptions expected;
+        std::string expected;       // record|replay|snapshots
     } cases[] = {
-        {{}, nullptr, {}},
-        {{"--record", "run.vxr"}, nullptr, {here + "run.vxr", "", ""}},
-        {{"x", "--replay", "/r/a.vxr", "--snapshots", "shots"}, nullptr, {"", "/r/a.vxr", here + "shots"}},
-        {{"--record", "run.vxr", "--replay", "/r/a.vxr"}, nullptr, {"", "/r/a.vxr", ""}}, // a replay wins
-        {{"--record"}, nullptr, {}},                                                     // no name: nothing
-        {{}, "/e/b.vxr", {"", "/e/b.vxr", ""}},
-        {{"--replay", "/r/a.vxr"}, "/e/b.vxr", {"", "/r/a.vxr", ""}}, // the command line wins
+        {"", nullptr, "||"},
+        {"--record run.vxr", nullptr, here + "run.vxr||"},
+        {"x --replay /r/a.vxr --snapshots shots", nullptr, "|/r/a.vxr|" + here + "shots"},
+        {"--record run.vxr --replay /r/a.vxr", nullptr, "|/r/a.vxr|"}, // a replay wins
+        {"--record", nullptr, "||"},                                  // no name: nothing
+        {"", "/e/b.vxr", "|/e/b.vxr|"},
+        {"--replay /r/a.vxr", "/e/b.vxr", "|/r/a.vxr|"}, // the command line wins
     };
     unsetenv("VOXA_RECORD");
     unsetenv("VOXA_SNAPSHOTS");
     for (const auto& c : cases) {
-        std::vector<std::string> storage = c.args;
-        storage.insert(storage.begin(), "voxa");
+        std::istringstream words(std::string("voxa ") + c.args);
+        std::vector<std::string> storage{std::istream_iterator<std::string>(words), {}};
         std::vector<char*> args;
         for (std::string& a : storage) args.push_back(a.data());
         if (c.replayVariable) setenv("VOXA_REPLAY", c.replayVariable, 1); else unsetenv("VOXA_REPLAY");
         ::testing::internal::CaptureStderr();
         const LaunchOptions o = ReadLaunchOptions(int(args.size()), args.data());
         ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(o.record + "|" + o.replay + "|" + o.snapshots,
-                  c.expected.record + "|" + c.expected.replay + "|" + c.expected.snapshots);
+        EXPECT_EQ(o.record + "|" + o.replay + "|" + o.snapshots, c.expected) << c.args;
     }
     unsetenv("VOXA_REPLAY");
 }
