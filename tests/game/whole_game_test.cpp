@@ -1,13 +1,9 @@
-// A whole game, played in a real GL window with the generated assets and real X key events: the
-// player chooses 20 balls on the options page, starts, shoots at the target balls from the base
-// in their way, scores, loses the rest to the spikes, sees "Game Over" and the restart into the
-// menu. The game is recorded as it is played, then played again from the recording alone,
-// without a key event: every frame must come out with the same state, every drawn frame with the
-// same pixels.
-//
-// The game's frames run here one by one (RunFrame, as GameMain runs them) on a test clock that
-// advances 20 ms per frame. Only the checkpoint frames are drawn: in between GL is switched off,
-// so the 20 balls take seconds on a software renderer while every rule runs as in the game.
+// A whole game in a real GL window with the generated assets and real X key events: 20 balls
+// chosen on the options page, shots at the target balls from the base in their way, a score, the
+// rest lost to the spikes, "Game Over" and the restart into the menu. Recorded as it is played,
+// then replayed from the recording alone: every frame with the same state, every drawn frame with
+// the same pixels. Frames run one by one (RunFrame, as GameMain runs them) on a test clock of
+// 20 ms a frame; only checkpoints are drawn (GL is off in between), so 20 balls take seconds.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -46,14 +42,15 @@ int CountGold(int x0, int y0, int x1, int y1) {
     return n;
 }
 
-// The band of the menu page's title and subtitle (a still picture over the starry sky).
+// The band of the menu page's title and subtitle (a still picture over the starry sky), and the
+// share of equal pixels in two of them.
 std::vector<double> TitleBand() {
     std::vector<double> band;
     for (int y = 40; y < 150; ++y)
         for (int x = 0; x < 640; ++x) band.push_back(GetPixel(x, y));
     return band;
 }
-double Alike(const std::vector<double>& a, const std::vector<double>& b) { // the share of equal pixels
+double Alike(const std::vector<double>& a, const std::vector<double>& b) {
     size_t same = 0;
     for (size_t i = 0; i < a.size(); ++i) same += a[i] == b[i];
     return double(same) / double(a.size());
@@ -73,8 +70,7 @@ uint64_t StateHash() {
     return h;
 }
 
-// What a run of the game shows: the state after every frame and the pixels of every drawn one.
-struct GameTrace {
+struct GameTrace { // the state after every frame and the pixels of every drawn one
     std::vector<uint64_t> states;
     std::vector<std::vector<uint8_t>> shots;
 };
@@ -135,7 +131,7 @@ protected:
         EXPECT_EQ(chdir(cwd_), 0);
     }
 
-    // One frame of the game; `draw` makes it a checkpoint drawn for real.
+    // One frame; `draw` makes it a checkpoint drawn for real.
     FrameEnd Frame(bool draw = false) {
         gNow += kStep;
         Window().ready = draw;
