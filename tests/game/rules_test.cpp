@@ -1,13 +1,22 @@
 // The game's rules, driven without a display: keys through the key-state seam, time through the
-// replaceable clock, and the routines called one at a time as the scene passes call them.
+// replaceable clock, the routines called one at a time as the scene passes call them; and the
+// restart of the game's variables, the program's arguments and its launch options.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <vector>
 
+#include "app.h"
 #include "base/timers.h"
 #include "game.h"
 #include "support/errorlog_lines.h"
-#include "voxa/runtime.h"
 #include "voxa/testing.h"
 
 namespace {
@@ -16,111 +25,97 @@ uint8_t gKeys[kKeySymbolCount];
 uint32_t gNow = 0;
 uint32_t TestClock() { return gNow; }
 
+void Hold(double scancode, bool down) { gKeys[ScancodeKeySymbol(int(scancode))] = down ? 1 : 0; }
+// A press and a release, each seen by one call of the routine.
+void Tap(double scancode, const std::function<void()>& call) {
+    Hold(scancode, true);
+    call();
+    Hold(scancode, false);
+    call();
+}
+// Calls until done holds; the number of calls (1000 when it never does).
+int CallsUntil(const std::function<void()>& call, const std::function<bool()>& done) {
+    int n = 0;
+    while (!done() && n < 1000) call(), ++n;
+    return n;
+}
+
 class GameRules : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The music cannot start here (no sound device, no music file): its failure lines go to
-        // a log of this test's own, not to the log other programs' tests are reading.
-        log_ = voxatest::PrivateLogPath("game_rules");
+        // The music cannot start here (no sound device): its failure lines go to a log of the test's own.
         SetErrorLogPathForTesting(log_.c_str());
         std::memset(gKeys, 0, sizeof gKeys);
         SetKeyStateSourceForTesting(gKeys);
         SetTickSource(TestClock);
         gNow = 1000;
         ResetFrameTimers();
-        ResetGameGlobals(gGame);
+        gGame = GameGlobals(); // the program's start, kept fields too
         DimGameArrays(gGameArrays);
+        gGame.frameStep = 10;
     }
     void TearDown() override {
         SetKeyStateSourceForTesting(nullptr);
         SetTickSource(nullptr);
         std::remove(log_.c_str());
     }
-    std::string log_;
-    static void Hold(double scancode, bool down) { gKeys[ScancodeKeySymbol(scancode)] = down ? 1 : 0; }
-    // One call of the player's routines in the scene's order.
-    static void PlayerCall() {
-        UpdateTubes(-160, 0, 160, gGame.activeBase);
-        UpdateStriker();
-        UpdateRod();
-        UpdateBall();
-        UpdateSpikes();
-        UpdatePointers(-160, 0, 160, gGame.activeBase);
-    }
-    static void StartPlay(double step) {
-        gGame.gameState = 1;
-        gGame.frameStep = step;
-    }
+    static void Play() { gGame.gameState = 1; }
+    static void Tubes() { UpdateTubes(-160, 0, 160, 1); }
+    std::string log_ = voxatest::PrivateLogPath("game_rules");
 };
 
 TEST_F(GameRules, ShotCycleRecoilsFiresTurnsAndStopsAtZero) {
-    StartPlay(10);
+    Play();
     Hold(KEY_SPACE, true);
-    UpdateTubes(-160, 0, 160, 1);
+    Tubes();
     Hold(KEY_SPACE, false);
-    EXPECT_EQ(gGame.tubeRecoilState, 1);
     // 1 unit back per call at a 10 ms step: the 30th call reaches 30 units and snaps forward.
-    int backCalls = 0;
-    while (gGame.tubeRecoilState == 1 && backCalls < 100) {
-        UpdateTubes(-160, 0, 160, 1);
-        ++backCalls;
-    }
-    EXPECT_EQ(backCalls, 29) << "the first call after the press already moved it by 1";
-    int calls = 0;
-    while (gGame.strikerState == 0 && calls++ < 100) UpdateTubes(-160, 0, 160, 1);
+    EXPECT_EQ(CallsUntil(Tubes, [] { return gGame.tubeRecoilState != 1; }), 29);
+    CallsUntil(Tubes, [] { return gGame.strikerState != 0; });
     EXPECT_EQ(gGame.strikerState, 1) << "the striker fires when the tube is home";
     EXPECT_EQ(gGame.tubeRecoilZ, 0);
     EXPECT_EQ(gGame.tubeRecoilState, 0);
-    // Flight at 6 units per call: the 20th call reaches 120 and turns back in the same call.
-    int outCalls = 0;
-    while (gGame.strikerState == 1 && outCalls < 100) {
-        UpdateStriker();
-        ++outCalls;
-    }
-    EXPECT_EQ(outCalls, 20);
+    // 6 units per call: the 20th call reaches 120 and turns back in the same call.
+    EXPECT_EQ(CallsUntil(UpdateStriker, [] { return gGame.strikerState != 1; }), 20);
     EXPECT_EQ(gGame.strikerState, 2);
     EXPECT_NEAR(gGame.strikerZ, 119, 1e-9);
-    calls = 0;
-    while (gGame.strikerState != 0 && calls++ < 1000) UpdateStriker();
-    EXPECT_EQ(gGame.strikerState, 0);
+    CallsUntil(UpdateStriker, [] { return gGame.strikerState == 0; });
     EXPECT_EQ(gGame.strikerZ, 0) << "stops at exactly 0 with aim 0";
     EXPECT_EQ(gGame.strikerX, gGame.baseX);
 }
 
 TEST_F(GameRules, StrikerContactMovesTheBallWithCollideBallsNumbers) {
-    StartPlay(10);
+    Play();
     gGame.strikerState = 1;
     gGame.strikerZ = 61; // close enough to touch the resting ball at z -500
     UpdateBall();
     EXPECT_EQ(gGame.ballReady, 0);
-    // The striker is first put where it touches a ball resting 100 units ahead: reach 60.
-    EXPECT_NEAR(gGame.strikerZ, 60, 1e-9);
+    EXPECT_NEAR(gGame.strikerZ, 60, 1e-9) << "put where it touches a ball resting 100 units ahead";
     BallPair r = CollideBalls(20, -500, 0, 0, 0, 60 - 600, 0, 6, 0);
     EXPECT_EQ(gGame.ballZ, r.z1);
     EXPECT_EQ(gGame.ballVZ, r.vz1);
     EXPECT_GT(gGame.ballVZ, 0) << "the ball rolls up the table";
 }
 
-TEST_F(GameRules, CollideBallsIsTheGamesOwnResponse) {
-    BallPair r = CollideBalls(20, 0, 0, 0, 0, 40, 0, -3, 0);
+TEST_F(GameRules, CollisionBounceAndTheIdleAnimations) {
     // Straight along z: ball 1 takes the whole normal difference, ball 2 gains it back.
+    BallPair r = CollideBalls(20, 0, 0, 0, 0, 40, 0, -3, 0);
     EXPECT_NEAR(r.vz1, -3, 1e-12);
     EXPECT_NEAR(r.vz2, 0, 1e-12);
     EXPECT_NEAR(r.z1, -2, 1e-6);
     EXPECT_NEAR(r.z2, 42, 1e-6);
     BallPair same = CollideBalls(20, 5, 5, 1, 2, 5, 5, 3, 4);
-    EXPECT_EQ(same.vz1, 1);
-    EXPECT_EQ(same.vx2, 4) << "coinciding centres are left alone";
-}
-
-TEST_F(GameRules, SideWallsReverseOnEveryCallWhileOutside) {
+    EXPECT_TRUE(same.vz1 == 1 && same.vx2 == 4) << "coinciding centres are left alone";
     EXPECT_EQ(BounceSide(296, 2), -2);
     EXPECT_EQ(BounceSide(-300, -2), 2);
     EXPECT_EQ(BounceSide(295.9, 2), 2);
+    gGame.frameStep = 0; // the menu state: the idle animations stand still
+    EXPECT_EQ(PulseValue(0, 1.0, 0.9), 0.9);
+    EXPECT_EQ(SpinAngle(1, 0.01, 180), 180);
 }
 
 TEST_F(GameRules, ReleasingDownArrowLosesTheBallEvenAtRest) {
-    StartPlay(10);
+    Play();
     Hold(KEY_DOWN, true);
     UpdateBall();
     EXPECT_EQ(gGame.ballLost, 0) << "the press alone does nothing";
@@ -130,28 +125,22 @@ TEST_F(GameRules, ReleasingDownArrowLosesTheBallEvenAtRest) {
 }
 
 TEST_F(GameRules, RodFetchesTheLostBallAndBringsItHome) {
-    StartPlay(10);
+    Play();
     gGame.ballLost = 1;
     gGame.ballX = 100;
     gGame.ballZ = 300;
     gGame.lastFrameTime = 5000;
-    gGame.ballLostTime = 0;
-    int calls = 0;
-    while (gGame.ballLost == 1 && calls++ < 2000) UpdateRod();
-    EXPECT_EQ(gGame.ballLost, 0);
+    CallsUntil(UpdateRod, [] { return gGame.ballLost == 0; });
     EXPECT_EQ(gGame.ballReady, 1);
     EXPECT_EQ(gGame.ballX, gGame.baseX);
     EXPECT_EQ(gGame.ballZ, -500);
     EXPECT_EQ(gGame.ballLift, 0);
-    calls = 0;
-    while ((gGame.rodX != 280 || gGame.rodZ != 0) && calls++ < 2000) UpdateRod();
-    EXPECT_EQ(gGame.rodX, 280);
-    EXPECT_EQ(gGame.rodZ, 0);
+    CallsUntil(UpdateRod, [] { return gGame.rodX == 280 && gGame.rodZ == 0; });
+    EXPECT_TRUE(gGame.rodX == 280 && gGame.rodZ == 0) << "the rod is home";
 }
 
 TEST_F(GameRules, FirstTargetRollsAtMinus128AndScoresPast840) {
-    StartPlay(10);
-    EXPECT_EQ(gGameArrays.targetVZ.At(0), -1.28);
+    Play();
     UpdateTarget(0);
     EXPECT_DOUBLE_EQ(gGameArrays.targetZ.At(0), 700 - 1.28);
     gGameArrays.targetZ.At(0) = 841;
@@ -164,63 +153,44 @@ TEST_F(GameRules, FirstTargetRollsAtMinus128AndScoresPast840) {
 }
 
 TEST_F(GameRules, SpikesRiseIn20CallsSinkBy02AndTheCrushedBallRespawnsBelow2) {
-    StartPlay(10);
+    Play();
     gGameArrays.targetZ.At(0) = -449;
     gGameArrays.targetVZ.At(0) = -2;
     UpdateTarget(0);
     EXPECT_EQ(gGame.spikeRising, 1);
     EXPECT_EQ(gGameArrays.targetZ.At(0), -450);
-    for (int i = 0; i < 19; ++i) UpdateSpikes();
-    EXPECT_EQ(gGame.spikeRising, 1);
-    UpdateSpikes();
-    EXPECT_EQ(gGame.spikeRising, 0) << "up after 20 calls";
+    EXPECT_EQ(CallsUntil(UpdateSpikes, [] { return gGame.spikeRising == 0; }), 20);
     EXPECT_NEAR(gGame.spikeHeight, 19.8, 1e-9);
-    int calls = 0;
-    while (gGame.ballsPlayed == 0 && calls++ < 200) {
-        UpdateTarget(0);
-        UpdateSpikes();
-    }
+    CallsUntil([] { UpdateTarget(0), UpdateSpikes(); }, [] { return gGame.ballsPlayed != 0; });
     EXPECT_EQ(gGame.ballsPlayed, 1);
     EXPECT_EQ(gGame.score, 0);
     EXPECT_EQ(gGameArrays.targetZ.At(0), 840);
 }
 
 TEST_F(GameRules, StepRuleFreezesTheStepForAGame) {
-    gGame.lastFrameTime = 0;
-    gNow = 1000 + 7;   // menu frame measuring 7 ms
+    gGame.frameStep = 0;
+    gNow = 1000 + 7; // a menu frame measuring 7 ms
     ApplyStepRule();
     EXPECT_EQ(gGame.frameStep, 0);
     EXPECT_EQ(gGame.previousStep, 7);
-    gGame.gameState = 1;
-    gGame.lastFrameTime = 7;
-    gNow = 1000 + 7 + 12; // a 12 ms frame in play keeps the 7
-    ApplyStepRule();
-    EXPECT_EQ(gGame.frameStep, 7);
-    gGame.lastFrameTime = 19;
-    gNow = 1000 + 19 + 7;
-    ApplyStepRule();
-    EXPECT_EQ(gGame.frameStep, 7);
+    Play();
+    for (double last : {7, 19}) { // a 12 ms frame, then a 7 ms one, in play: the step stays 7
+        gGame.lastFrameTime = last;
+        gNow = 1000 + 19 + (last == 7 ? 0 : 7);
+        ApplyStepRule();
+        EXPECT_EQ(gGame.frameStep, 7);
+    }
 }
 
 TEST_F(GameRules, MenuCursorClampsAndOptionsSetTheGameLength) {
-    Hold(KEY_DOWN, true);
-    MenuCursor(1);
-    Hold(KEY_DOWN, false);
-    EXPECT_EQ(MenuCursor(1), 1);
-    for (int i = 0; i < 3; ++i) {
-        Hold(KEY_DOWN, true);
-        MenuCursor(1);
-        Hold(KEY_DOWN, false);
-        MenuCursor(1);
-    }
+    auto options = [] { MenuCursor(1); };
+    for (int i = 0; i < 4; ++i) Tap(KEY_DOWN, options);
     EXPECT_EQ(gGameArrays.menuCursor.At(1), 2) << "no wrap below the last row";
     gGameArrays.menuCursor.At(0) = 1;
     gGame.subMenuOpen = 1;
     DrawMenus();
     EXPECT_EQ(gGame.ballsPerGame, 30);
-    Hold(KEY_UP, true);
-    MenuCursor(1);
-    Hold(KEY_UP, false);
+    Tap(KEY_UP, options);
     DrawMenus();
     EXPECT_EQ(gGame.ballsPerGame, 20);
 }
@@ -230,12 +200,10 @@ TEST_F(GameRules, MusicStartsOnFirstFrameAndTheKeyTogglesIt) {
     EXPECT_EQ(gGame.musicState, 2) << "the latch starts the music in the first frame";
     Hold(KEY_M, true);
     ToggleMusic();
-    EXPECT_EQ(gGame.musicState, 0) << "pressing M stops it at once";
     ToggleMusic();
-    EXPECT_EQ(gGame.musicState, 0) << "held: nothing more";
+    EXPECT_EQ(gGame.musicState, 0) << "pressing M stops it at once, holding it does nothing more";
     Hold(KEY_M, false);
     ToggleMusic();
-    EXPECT_EQ(gGame.musicKeyLock, 0);
     Hold(KEY_M, true);
     ToggleMusic();
     EXPECT_EQ(gGame.musicState, 1);
@@ -244,9 +212,91 @@ TEST_F(GameRules, MusicStartsOnFirstFrameAndTheKeyTogglesIt) {
     EXPECT_EQ(gGame.musicState, 2) << "starts on release";
 }
 
-TEST_F(GameRules, IdleAnimationsStandStillInTheMenu) {
-    EXPECT_EQ(PulseValue(0, 1.0, 0.9), 0.9);
-    EXPECT_EQ(SpinAngle(1, 0.01, 180), 180);
+// The struct's initialisers are the starting values; what a restart must do is return every
+// field to them but the kept ones, which survive (spikes up, the rod carrying the ball, ...).
+TEST(GameGlobals, RestartReturnsEveryFieldButTheKeptOnes) {
+    constexpr size_t kCount = sizeof(GameGlobals) / sizeof(double);
+    static_assert(sizeof(GameGlobals) == kCount * sizeof(double), "GameGlobals holds doubles only");
+#define K(field) offsetof(GameGlobals, field) / sizeof(double)
+    const std::set<size_t> kept = {K(previousStep), K(ballLostTime), K(strikerSounded), K(targetRoll),
+                                   K(spikeHeight),  K(spikeRising),  K(rodHasBall),     K(rodXHome),
+                                   K(rodZHome),     K(keyWasDown),   K(keyWasReleased)};
+#undef K
+    double scrambled[kCount], start[kCount], after[kCount];
+    for (size_t i = 0; i < kCount; ++i) scrambled[i] = 1000.5 + double(i);
+    const GameGlobals fresh;
+    GameGlobals g;
+    std::memcpy(static_cast<void*>(&g), scrambled, sizeof g);
+    ResetGameGlobals(g);
+    std::memcpy(after, &g, sizeof g);
+    std::memcpy(start, &fresh, sizeof fresh);
+    for (size_t i = 0; i < kCount; ++i) EXPECT_EQ(after[i], kept.count(i) ? scrambled[i] : start[i]) << "field " << i;
+}
+
+TEST(GameArrays, StartValuesWhateverTheGeneratorYields) {
+    GameArrays a;
+    double lowest = 1e9, highest = -1e9;
+    for (uint32_t seed = 0; seed < 400; ++seed) {
+        if (seed > 0) a.menuGlow.At(2) = a.targetZ.At(0) = 33; // what the previous round left
+        SeedRandom(seed);
+        DimGameArrays(a);
+        const double x = a.targetX.At(0);
+        ASSERT_EQ(a.targetVZ.At(0), -1.28) << "seed " << seed;
+        ASSERT_TRUE(x == std::floor(x) && x >= -280 && x <= 280) << x;
+        ASSERT_TRUE(a.targetZ.At(0) == 700 && a.menuGlow.At(2) == 0 && a.pulseScale.At(1) == 0.9);
+        lowest = std::min(lowest, x);
+        highest = std::max(highest, x);
+    }
+    EXPECT_TRUE(lowest < -200 && highest > 200) << "the start position spreads across the table";
+    EXPECT_EQ(a.tubeLaneX.DimCount(), -1) << "the lanes are dimensioned where they are used";
+    DimLaneArray(a.tubeLaneX);
+    EXPECT_TRUE(a.tubeLaneX.At(0) == -160 && a.tubeLaneX.At(1) == 0 && a.tubeLaneX.At(2) == 160);
+}
+
+TEST(ProgramEntry, ArgumentsSettingsAndLaunchOptions) {
+    char prog[] = "./voxa", one[] = "-x", two[] = "two words";
+    char* argv[] = {prog, one, two};
+    for (int argc : {0, 1, 3}) {
+        DynString line;
+        JoinArguments(argc, argv, line);
+        EXPECT_STREQ(line.CStr(), argc == 0 ? "" : argc == 1 ? "./voxa " : "./voxa -x two words ");
+    }
+    gSettings.debugMode = gSettings.grabInput = 1;
+    ApplyAppSettings("Test");
+    EXPECT_STREQ(gSettings.commandLine.CStr(), "Test") << "the joined arguments are replaced";
+    EXPECT_TRUE(gSettings.screenWidth == 640 && gSettings.screenHeight == 480 && gSettings.fullscreen == 1 &&
+                gSettings.framesPerSecond == 60 && gSettings.debugMode == 0 && gSettings.grabInput == 0);
+
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string here = std::string(cwd) + "/";
+    const struct {
+        const char* args;
+        const char* replayVariable; // VOXA_REPLAY, or null for unset
+        std::string expected;       // record|replay|snapshots
+    } cases[] = {
+        {"", nullptr, "||"},
+        {"--record run.vxr", nullptr, here + "run.vxr||"},
+        {"x --replay /r/a.vxr --snapshots shots", nullptr, "|/r/a.vxr|" + here + "shots"},
+        {"--record run.vxr --replay /r/a.vxr", nullptr, "|/r/a.vxr|"}, // a replay wins
+        {"--record", nullptr, "||"},                                  // no name: nothing
+        {"", "/e/b.vxr", "|/e/b.vxr|"},
+        {"--replay /r/a.vxr", "/e/b.vxr", "|/r/a.vxr|"}, // the command line wins
+    };
+    unsetenv("VOXA_RECORD");
+    unsetenv("VOXA_SNAPSHOTS");
+    for (const auto& c : cases) {
+        std::istringstream words(std::string("voxa ") + c.args);
+        std::vector<std::string> storage{std::istream_iterator<std::string>(words), {}};
+        std::vector<char*> args;
+        for (std::string& a : storage) args.push_back(a.data());
+        if (c.replayVariable) setenv("VOXA_REPLAY", c.replayVariable, 1); else unsetenv("VOXA_REPLAY");
+        ::testing::internal::CaptureStderr();
+        const LaunchOptions o = ReadLaunchOptions(int(args.size()), args.data());
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(o.record + "|" + o.replay + "|" + o.snapshots, c.expected) << c.args;
+    }
+    unsetenv("VOXA_REPLAY");
 }
 
 } // namespace

@@ -1,14 +1,9 @@
-// A whole game, played in a real GL window with the generated assets and real X key events:
-// the player chooses 20 balls on the options page, starts, shoots at the target balls from the
-// base in their way, scores, loses the rest to the spikes, sees "Game Over" and the restart
-// into the menu. The game is recorded as it is played, then played again from the recording
-// alone, without a key event: every frame must come out with the same state, and every drawn
-// frame with the same pixels.
-//
-// The game's frames run here one by one (RunFrame, as GameMain runs them) on a test clock that
-// advances 20 ms per frame. Only the checkpoint frames are drawn: in between, GL is switched off,
-// so the 20 balls (tens of thousands of routine calls) take seconds on a software renderer while
-// every rule runs exactly as in the game. Checkpoints read the frame back through GetPixel.
+// A whole game in a real GL window with the generated assets and real X key events: 20 balls
+// chosen on the options page, shots at the target balls from the base in their way, a score, the
+// rest lost to the spikes, "Game Over" and the restart into the menu. Recorded as it is played,
+// then replayed from the recording alone: every frame with the same state, every drawn frame with
+// the same pixels. Frames run one by one (RunFrame, as GameMain runs them) on a test clock of
+// 20 ms a frame; only checkpoints are drawn (GL is off in between), so 20 balls take seconds.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -18,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "base/clock.h"
 #include "base/timers.h"
 #include "devices/lifecycle.h"
 #include "devices/recording.h"
@@ -27,7 +21,6 @@
 #include "support/bin_dir.h"
 #include "support/errorlog_lines.h"
 #include "support/within.h"
-#include "voxa/runtime.h"
 #include "voxa/testing.h"
 #include "window/window.h"
 
@@ -37,92 +30,93 @@ constexpr uint32_t kStep = 20;
 uint32_t gNow = 1000;
 uint32_t TestClock() { return gNow; }
 
-using voxatest::BinDir;
-
-// Gold as the large font draws its letters (the title and "Game Over").
+// Gold as the large font draws its letters (the title, "OPTIONS" and "Game Over").
 int CountGold(int x0, int y0, int x1, int y1) {
     int n = 0;
     for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
             const auto c = static_cast<uint32_t>(GetPixel(x, y));
-            const uint32_t r = c & 255, g = (c >> 8) & 255, b = c >> 16;
-            if (r > 170 && g > 110 && b < 110) ++n;
+            n += (c & 255) > 170 && ((c >> 8) & 255) > 110 && (c >> 16) < 110;
         }
     }
     return n;
 }
 
-// What a run of the game shows: the state after every frame (a hash of the game's variables
-// and arrays) and the pixels of every drawn frame.
-struct GameTrace {
-    std::vector<uint64_t> states;
-    std::vector<std::vector<uint8_t>> shots;
-};
+// The band of the menu page's title and subtitle (a still picture over the starry sky), and the
+// share of equal pixels in two of them.
+std::vector<double> TitleBand() {
+    std::vector<double> band;
+    for (int y = 40; y < 150; ++y)
+        for (int x = 0; x < 640; ++x) band.push_back(GetPixel(x, y));
+    return band;
+}
+double Alike(const std::vector<double>& a, const std::vector<double>& b) {
+    size_t same = 0;
+    for (size_t i = 0; i < a.size(); ++i) same += a[i] == b[i];
+    return double(same) / double(a.size());
+}
 
+// The state after a frame: a hash of the game's variables and arrays.
 uint64_t StateHash() {
     uint64_t h = 1469598103934665603ull;
     auto add = [&h](const void* data, size_t size) {
         for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
     };
     add(&gGame, sizeof gGame);
-    for (const DynArray* a : {&gGameArrays.targetX, &gGameArrays.targetZ, &gGameArrays.targetVX, &gGameArrays.targetVZ,
-                              &gGameArrays.menuGlow, &gGameArrays.menuGlowRising, &gGameArrays.menuCursor,
-                              &gGameArrays.menuKeyPending, &gGameArrays.spinAngle, &gGameArrays.idleAngle,
-                              &gGameArrays.pulseScale, &gGameArrays.tubeLaneX, &gGameArrays.pointerLaneX}) {
-        add(a->Data(), size_t(a->Bounds(0)) * sizeof(double));
-    }
+    const GameArrays& a = gGameArrays;
+    for (const DynArray* d : {&a.targetX, &a.targetZ, &a.targetVX, &a.targetVZ, &a.menuGlow, &a.menuGlowRising, &a.menuCursor,
+                              &a.menuKeyPending, &a.spinAngle, &a.idleAngle, &a.pulseScale, &a.tubeLaneX, &a.pointerLaneX})
+        add(d->Data(), size_t(d->Bounds(0)) * sizeof(double));
     return h;
 }
 
+struct GameTrace { // the state after every frame and the pixels of every drawn one
+    std::vector<uint64_t> states;
+    std::vector<std::vector<uint8_t>> shots;
+};
 // The recording of the played game, made once per test program and shared by both tests.
 struct PlayedGame {
     std::string file = "/tmp/voxa_whole_game_" + std::to_string(getpid()) + ".vxr";
     GameTrace trace;
     bool made = false;
     ~PlayedGame() { std::remove(file.c_str()); }
-};
-PlayedGame gPlayed;
+} gPlayed;
 
-// The band of the menu page's title and subtitle (a still picture over the starry sky), pixel by
-// pixel.
-std::vector<uint32_t> TitleBand() {
-    std::vector<uint32_t> band;
-    for (int y = 40; y < 150; ++y)
-        for (int x = 0; x < 640; ++x) band.push_back(static_cast<uint32_t>(GetPixel(x, y)));
-    return band;
-}
-
-// The share of pixels two bands have in common, 0..1.
-double Alike(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-    size_t same = 0;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) same += a[i] == b[i];
-    return a.empty() ? 0 : double(same) / double(a.size());
+// The base whose straight shot meets the target ball, or -1. The shot takes about 24 routine calls
+// to leave the tube, then the ball runs at 12 units per call (a 20 ms step) toward the target
+// ball; both move, two calls a frame.
+int BaseInTheWay() {
+    const double tz = gGameArrays.targetZ.At(0), tx = gGameArrays.targetX.At(0);
+    const double vz = gGameArrays.targetVZ.At(0), vx = gGameArrays.targetVX.At(0);
+    if (vz >= 0 || gGame.spikeHeight != 0) return -1;
+    const double calls = (tz + vz * 24 + 500 - 40) / (12 - vz);
+    const double x = tx + vx * (24 + calls);
+    if (calls < 4 || calls > 40 || std::fabs(x) > 290) return -1;
+    for (int b = 0; b < 3; ++b)
+        if (std::fabs(x - (b - 1) * 160) < 22) return b; // activeBase 0, 1, 2 at x -160, 0, 160
+    return -1;
 }
 
 class WholeGame : public ::testing::Test {
 protected:
     void SetUp() override {
-        log_ = voxatest::PrivateLogPath("whole_game");
         SetErrorLogPathForTesting(log_.c_str());
         ASSERT_NE(getcwd(cwd_, sizeof cwd_), nullptr);
-        ASSERT_EQ(chdir(BinDir().c_str()), 0);
+        ASSERT_EQ(chdir(voxatest::BinDir().c_str()), 0);
         gSettings.screenWidth = 640;
         gSettings.screenHeight = 480;
         ::testing::internal::CaptureStdout(); // the extension probe
         const bool opened = Window().OpenWindow(640, 480, 0, -1);
         ::testing::internal::GetCapturedStdout();
         ASSERT_TRUE(opened);
-        PresentStartFrame();  // as RuntimeStart does: the first frame's buffers start cleared
-        audioFile_ = "/tmp/voxa_whole_game_" + std::to_string(getpid()) + ".raw";
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", audioFile_.c_str(), 1);
+        PresentStartFrame(); // as RuntimeStart does: the first frame's buffers start cleared
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         CreateAudioDevice();
         CreateSoundSlots();
         ASSERT_TRUE(user_.Connect());
         SetTickSource(TestClock);
-        // The window took its first frame deadline from SDL's clock, which may be past the test
-        // clock's start when opening took long: the pacing grid starts on the test clock instead.
-        Window().nextFrameTime = GetTicks();
+        // The pacing grid starts on the test clock, not on SDL's, which opening may have moved on.
+        Window().nextFrameTime = gNow;
         ResetFrameTimers();
         SeedRandom(7);
     }
@@ -132,49 +126,34 @@ protected:
         Window().ready = 1;
         FreeSoundSlots();
         DestroyAudioDevice();
-        std::remove(audioFile_.c_str());
         EXPECT_TRUE(voxatest::ReadLogLines(log_).empty()) << "the game wrote to the error log";
         std::remove(log_.c_str());
         EXPECT_EQ(chdir(cwd_), 0);
     }
 
-    // One frame of the game; `draw` makes it a checkpoint drawn for real.
+    // One frame; `draw` makes it a checkpoint drawn for real.
     FrameEnd Frame(bool draw = false) {
         gNow += kStep;
-        Window().ready = draw ? 1 : 0;
+        Window().ready = draw;
         const FrameEnd end = RunFrame();
         Window().ready = 1;
         trace_.states.push_back(StateHash());
-        if (draw) {
-            const uint8_t* shown = Window().ShownFrame();
-            trace_.shots.emplace_back(shown, shown + 640 * 480 * 3);
-        }
+        if (draw) trace_.shots.emplace_back(Window().ShownFrame(), Window().ShownFrame() + 640 * 480 * 3);
         return end;
     }
-    // At least one frame, then more until `done` holds.
-    template <typename Done>
-    bool RunUntil(Done done, int limit = 3000) {
-        for (int k = 0; k < limit; ++k) {
-            if (Frame() != FrameEnd::Shown || done()) return done();
-        }
-        return false;
-    }
-    // Waits, without running the game, until SDL's key table shows the key as wanted (KeyDown
-    // takes in the X events that have arrived; in a replay it reads the recorded answers, so the
-    // wait ends after as many reads as it took when the game was recorded).
-    static bool KeySeen(double scancode, double held) {
-        return voxatest::Within([&] { return KeyDown(scancode) == held; });
-    }
-    // A key held until the game has seen it down and `effect` holds, then released, and one
-    // frame with it up. The game runs no frame while the X events are on their way, so the
-    // frames of a game are the same however slowly they arrive. A replay sends no key at all:
-    // the game reads its keys from the recording.
-    template <typename Effect>
-    bool Press(unsigned long keysym, double scancode, Effect effect) {
+    // A key held until the game has seen it down and `effect` holds, then released, and one frame
+    // with it up. The game runs no frame while the X events are on their way, so the frames are
+    // the same however slowly they arrive. In a replay KeyDown reads the recorded answers, so the
+    // waits end after as many reads as they took when the game was recorded, and no key is sent.
+    template <typename Effect> bool Press(unsigned long keysym, double scancode, Effect effect) {
+        auto seen = [&](double held) { return voxatest::Within([&] { return KeyDown(scancode) == held; }); };
         if (!replaying_) user_.Key(keysym, true);
-        const bool down = KeySeen(scancode, 1) && RunUntil(effect);
+        bool down = seen(1);
+        for (int k = 0; k < 3000 && down; ++k)
+            if (Frame() != FrameEnd::Shown || effect()) break;
+        down = down && effect();
         if (!replaying_) user_.Key(keysym, false);
-        const bool up = KeySeen(scancode, 0);
+        const bool up = seen(0);
         Frame();
         return down && up;
     }
@@ -198,61 +177,38 @@ protected:
 
     bool replaying_ = false;
     GameTrace trace_;
-    std::string log_, audioFile_;
+    std::string log_ = voxatest::PrivateLogPath("whole_game");
     char cwd_[4096] = {};
     XUser user_;
 };
-
-// The base whose straight shot meets the target ball, or -1. The shot takes about 24 routine
-// calls to leave the tube (recoil and striker), then the ball runs at 12 units per call (a 20 ms
-// step) toward the target ball; both move, two calls a frame.
-int BaseInTheWay() {
-    const double tz = gGameArrays.targetZ.At(0), tx = gGameArrays.targetX.At(0);
-    const double vz = gGameArrays.targetVZ.At(0), vx = gGameArrays.targetVX.At(0);
-    if (vz >= 0 || gGame.spikeHeight != 0) return -1;
-    const double delay = 24;
-    const double zAtFire = tz + vz * delay;
-    const double calls = (zAtFire + 500 - 40) / (12 - vz);
-    if (calls < 4 || calls > 40) return -1;
-    const double x = tx + vx * (delay + calls);
-    if (std::fabs(x) > 290) return -1;
-    const double bases[3] = {-160, 0, 160}; // activeBase 0, 1, 2
-    for (int b = 0; b < 3; ++b) {
-        if (std::fabs(x - bases[b]) < 22) return b;
-    }
-    return -1;
-}
 
 void WholeGame::PlayWholeGame() {
     StartRound();
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(CountGold(255, 70, 383, 102), 100) << "the title is shown";
-    const std::vector<uint32_t> menuBand = TitleBand();
+    const std::vector<double> menuBand = TitleBand();
 
-    // Options page: down to OPTIONS, right into the page, down to "20 Balls", left back out,
-    // up to START, right to play, and up to centre the pointer the right arrow turned.
+    // Down to OPTIONS, right into the page, down to "20 Balls", left back out, up to START, right
+    // to play, and up to centre the pointer the right arrow turned.
     ASSERT_TRUE(Press(XK_Down, KEY_DOWN, Always));
-    ASSERT_EQ(gGameArrays.menuCursor.At(0), 1);
     ASSERT_TRUE(Press(XK_Right, KEY_RIGHT, [] { return gGame.subMenuOpen == 1; }));
     ASSERT_TRUE(Press(XK_Down, KEY_DOWN, Always));
-    EXPECT_EQ(gGameArrays.menuCursor.At(1), 1);
     EXPECT_EQ(gGame.ballsPerGame, 20);
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(CountGold(200, 40, 424, 72), 100) << "the OPTIONS heading";
     ASSERT_TRUE(Press(XK_Left, KEY_LEFT, [] { return gGame.subMenuOpen == 0; }));
     ASSERT_TRUE(Press(XK_Up, KEY_UP, Always));
-    ASSERT_EQ(gGameArrays.menuCursor.At(0), 0);
     ASSERT_TRUE(Press(XK_Right, KEY_RIGHT, [] { return gGame.gameState == 1; }));
     ASSERT_TRUE(Press(XK_Up, KEY_UP, [] { return gGame.aimAngle == 0; }));
     EXPECT_EQ(gGame.ballsPerGame, 20) << "the choice holds in play";
     EXPECT_EQ(gGame.frameStep, kStep);
 
-    // Play: the even-numbered target balls are shot at as soon as a base has them in its way;
-    // the odd ones (and any missed) roll on into the spikes.
+    // Play: the even-numbered target balls are shot at as soon as a base has them in its way; the
+    // odd ones (and any missed) roll on into the spikes.
     const unsigned long baseKeys[3] = {XK_d, XK_s, XK_a};
     const double baseScancodes[3] = {KEY_D, KEY_S, KEY_A};
     int shots = 0, crushed = 0;
-    double lastBalls = gGame.ballsPlayed, lastScore = gGame.score;
+    double lastBalls = 0, lastScore = 0;
     bool playChecked = false;
     for (int frame = 0; frame < 200000 && gGame.ballsPlayed < gGame.ballsPerGame; ++frame) {
         if (!playChecked && gGame.tubeHeight == 20) {
@@ -263,17 +219,16 @@ void WholeGame::PlayWholeGame() {
         }
         const bool idle = gGame.ballReady == 1 && gGame.strikerState == 0 && gGame.tubeRecoilState == 0 &&
                           int(gGame.ballsPlayed) % 2 == 0;
-        const int base = idle ? BaseInTheWay() : -1;
-        if (base >= 0) {
+        if (const int base = idle ? BaseInTheWay() : -1; base >= 0) {
             if (gGame.activeBase != base) {
                 ASSERT_TRUE(Press(baseKeys[base], baseScancodes[base], [base] { return gGame.activeBase == base; }));
             }
-            if (Press(XK_space, KEY_SPACE, [] { return gGame.tubeRecoilState != 0 || gGame.ballReady == 0; })) ++shots;
+            shots += Press(XK_space, KEY_SPACE, [] { return gGame.tubeRecoilState != 0 || gGame.ballReady == 0; });
             continue;
         }
         ASSERT_EQ(Frame(), FrameEnd::Shown);
         if (gGame.ballsPlayed != lastBalls) {
-            if (gGame.score == lastScore) ++crushed;
+            crushed += gGame.score == lastScore;
             lastBalls = gGame.ballsPlayed;
             lastScore = gGame.score;
         }
@@ -284,26 +239,19 @@ void WholeGame::PlayWholeGame() {
     EXPECT_GE(crushed, 1) << "a target ball was lost to the spikes";
     std::printf("shots %d, score %g, crushed %d of %g balls\n", shots, gGame.score, crushed, gGame.ballsPlayed);
 
-    // "Game Over" for 3000 ms of play time: 150 frames of 20 ms from the frame that ended the
-    // last ball, this checkpoint the second of them; the 150th restarts.
+    // "Game Over" for 3000 ms of play time: 150 frames of 20 ms from the frame that ended the last
+    // ball, this checkpoint the second of them; the 150th restarts, the score standing till then.
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(CountGold(200, 200, 488, 232), 150) << "Game Over is shown";
     const double score = gGame.score;
     int gameOverFrames = 2;
-    FrameEnd end = FrameEnd::Shown;
-    while (end == FrameEnd::Shown && gameOverFrames < 1000) {
-        end = Frame();
-        ++gameOverFrames;
+    while (++gameOverFrames < 1000 && Frame() == FrameEnd::Shown) {
     }
-    EXPECT_EQ(end, FrameEnd::Restart);
     EXPECT_EQ(gameOverFrames, 150);
-    EXPECT_EQ(gGame.score, score) << "the score stands until the restart";
+    EXPECT_EQ(gGame.score, score);
 
     StartRound();
-    EXPECT_EQ(gGame.gameState, 0);
-    EXPECT_EQ(gGame.score, 0);
-    EXPECT_EQ(gGame.ballsPlayed, 0);
-    EXPECT_EQ(gGame.ballsPerGame, 10);
+    EXPECT_TRUE(gGame.gameState == 0 && gGame.score == 0 && gGame.ballsPlayed == 0 && gGame.ballsPerGame == 10);
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(Alike(TitleBand(), menuBand), 0.9) << "the title page is back";
 }
@@ -311,7 +259,7 @@ void WholeGame::PlayWholeGame() {
 TEST_F(WholeGame, ChooseTwentyBallsScoreLoseToTheSpikesGameOverAndRestart) { RecordPlayedGame(); }
 
 TEST_F(WholeGame, ReplayedFromItsRecordingTheGameShowsTheSameFramesAndState) {
-    if (!gPlayed.made) RecordPlayedGame();  // run on its own
+    if (!gPlayed.made) RecordPlayedGame(); // run on its own
     ASSERT_TRUE(gPlayed.made);
     PlayFromTheStart(true);
     const GameTrace& played = gPlayed.trace;
@@ -320,10 +268,7 @@ TEST_F(WholeGame, ReplayedFromItsRecordingTheGameShowsTheSameFramesAndState) {
     while (frame < played.states.size() && trace_.states[frame] == played.states[frame]) ++frame;
     EXPECT_EQ(frame, played.states.size()) << "the state differs from frame " << frame + 1;
     ASSERT_EQ(trace_.shots.size(), played.shots.size());
-    EXPECT_GE(played.shots.size(), 5u);
-    for (size_t k = 0; k < played.shots.size(); ++k) {
-        EXPECT_TRUE(trace_.shots[k] == played.shots[k]) << "drawn frame " << k + 1 << " differs";
-    }
+    for (size_t k = 0; k < played.shots.size(); ++k) EXPECT_TRUE(trace_.shots[k] == played.shots[k]) << "drawn frame " << k + 1;
     EXPECT_NE(played.shots.front(), played.shots[2]) << "the checkpoints show different moments";
 }
 
