@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "peer.h"
@@ -25,45 +23,27 @@ long MsSince(Wall::time_point start) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Wall::now() - start).count());
 }
 
-std::vector<long> Numbers(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<long> numbers;
-    for (long n; in >> n;) numbers.push_back(n);
-    return numbers;
-}
-
 long RssKb(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
+    long kb = -1;
+    ProcWords(pid, "status", "VmRSS:") >> kb;
+    return kb;
 }
 
-// User and system CPU time of a process so far.
-long CpuMs(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(all.substr(all.rfind(')') + 2)); // the name may hold blanks
+long CpuMs(pid_t pid) { // user and system time so far
+    std::istringstream fields = ProcWords(pid, "stat", ") "); // after the name, which may hold blanks
     std::string skip;
-    long utime = 0, stime = 0;
-    for (int i = 3; i < 14; ++i) fields >> skip;
-    fields >> utime >> stime;
-    return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
+    long user = 0, system = 0;
+    for (int field = 3; field < 14; ++field) fields >> skip;
+    fields >> user >> system;
+    return (user + system) * 1000 / sysconf(_SC_CLK_TCK);
 }
 
-// Connections waiting in the accept queue of the socket listening on port (from /proc/net/tcp).
-long PendingAccepts(uint16_t port) {
-    std::ifstream tcp("/proc/net/tcp");
-    char wanted[8];
-    std::snprintf(wanted, sizeof wanted, ":%04X", port);
-    for (std::string line; std::getline(tcp, line);) {
-        std::istringstream fields(line);
-        std::string slot, local, remote, state, queues;
-        fields >> slot >> local >> remote >> state >> queues;
-        if (state == "0A" && local.size() > 5 && local.substr(local.size() - 5) == wanted)
-            return std::stol(queues.substr(queues.find(':') + 1), nullptr, 16);
-    }
-    return -1;
+long PendingAccepts(uint16_t port) { // connections waiting to be accepted by the socket listening on port
+    char local[16];
+    std::snprintf(local, sizeof local, "00000000:%04X", port);
+    std::string remote, state, queues;
+    ProcWords(getpid(), "net/tcp", local) >> remote >> state >> queues;
+    return state == "0A" ? std::stol(queues.substr(queues.find(':') + 1), nullptr, 16) : -1;
 }
 
 } // namespace
@@ -90,20 +70,16 @@ TEST(NetLoad, FloodsArriveExactlyOnceInOrderAndTheHostStaysInItsGame) {
         const long toEachClient = c.target == kAll ? c.clients * c.texts : c.target == kNextClient ? c.texts : 0;
         const long toHost = c.target == kNextClient ? 0 : c.clients * c.texts;
         for (int i = 0; i < c.clients; ++i) {
-            int to = c.target == kHostPlayer ? 101 : c.target == kAll ? 0 : game.ids[(i + 1) % c.clients];
+            const int to = c.target == kHostPlayer ? 101 : c.target == kAll ? 0 : game.ids[(i + 1) % c.clients];
             ASSERT_TRUE(game.clients[i].Send(Cmd("flood", game.ids[i], to, c.texts, c.size, toEachClient)));
         }
-        // What one program's flood answered: SENT RECEIVED BAD SENDERS FEWEST MOST.
         auto check = [&](const std::string& who, const std::string& answer, long sent, long expect) {
-            const long senders = expect / c.texts, each = senders > 0 ? c.texts : 0;
-            EXPECT_EQ(Numbers(answer), (std::vector<long>{sent, expect, 0, senders, each, each}))
-                << who << ": sent, received, damaged or out of order, senders, fewest and most texts of a sender";
+            EXPECT_EQ(answer, Cmd(std::to_string(sent), expect, 0, expect / c.texts)) << who << ": sent, received, bad, senders";
         };
         const std::string host = game.host.Do(Cmd("flood", 101, 0, 0, c.size, toHost));
         check("the host", host, 0, toHost);
-        for (int i = 0; i < c.clients; ++i) check("client " + std::to_string(i), game.clients[i].Answer(), c.texts, toEachClient);
-        std::printf("[ measured ] %s: host's player got %s (sent received bad senders fewest most), %ld ms\n", c.what,
-                    host.c_str(), MsSince(start));
+        for (int i = 0; i < c.clients; ++i) check(Cmd("client", i), game.clients[i].Answer(), c.texts, toEachClient);
+        std::printf("[ measured ] %s: the host's player got %s, %ld ms\n", c.what, host.c_str(), MsSince(start));
         EXPECT_EQ(game.host.Do("count"), std::to_string(c.clients + 1));
         EXPECT_EQ(game.host.Do("name 101"), "Host");
         EXPECT_EQ(game.host.Do("create Another"), std::to_string(101 + 2 * c.clients + 1));
@@ -117,8 +93,7 @@ TEST(NetLoad, FloodsArriveExactlyOnceInOrderAndTheHostStaysInItsGame) {
 TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     constexpr int kConnections = 99, kTexts = 64;
     Peer host;
-    uint16_t port = host.Host();
-    ASSERT_NE(port, 0);
+    const uint16_t port = host.Host();
     std::vector<std::unique_ptr<PacketConnection>> peers;
     std::vector<int32_t> ids(kConnections);
     for (int i = 0; i < kConnections; ++i) {
@@ -128,13 +103,14 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     const long startKb = RssKb(host.Pid());
     for (int i = 0; i < kConnections; ++i)
         for (int t = 0; t < kTexts; ++t) {
-            std::vector<uint8_t> bytes = EncodeMessage(MakeMessage(kText, kAllPlayers, ids[i], std::string(kMaxPayload, 'a' + t % 26)));
+            const auto bytes = EncodeMessage(MakeMessage(kText, kAllPlayers, ids[i], std::string(kMaxPayload, 'a' + t % 26)));
             peers[i]->Queue(MakePacket(bytes.data(), bytes.size()));
         }
     const long expected = static_cast<long>(kConnections) * kTexts * (kPacketHeader + kHeaderSize + kMaxPayload);
     std::vector<long> received(kConnections, 0);
     long peakKb = startKb;
     std::vector<char> buffer(1 << 18);
+    std::string framing; // of the first packet one connection got: 'N' 'L' and 17 + 2048 big-endian
     auto start = Wall::now(), lastProgress = start;
     while (MsSince(lastProgress) < 20000 && std::count(received.begin(), received.end(), expected) < kConnections) {
         std::vector<pollfd> set;
@@ -145,25 +121,23 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
             if (set[i].revents & POLLOUT) peers[i]->Flush();
             ssize_t n = set[i].revents & POLLIN ? recv(peers[i]->Fd(), buffer.data(), buffer.size(), MSG_DONTWAIT) : 0;
             if (n > 0) received[i] += n, lastProgress = Wall::now();
+            if (i == 0 && n > 0 && framing.size() < 4) framing.append(buffer.data(), std::min<size_t>(n, 4 - framing.size()));
         }
         peakKb = std::max(peakKb, RssKb(host.Pid()));
     }
     const long floodMs = MsSince(start);
     EXPECT_EQ(std::count(received.begin(), received.end(), expected), kConnections) << "some connection missed texts";
+    EXPECT_EQ(framing, "NL\x08\x11");
     EXPECT_LT(peakKb - startKb, 64 * 1024);
     long afterKb = 0; // the queues drain, then the memory goes back
     EXPECT_TRUE(Within([&] { return (afterKb = RssKb(host.Pid())) - startKb < 16 * 1024; }, kPatienceMs, 50));
     std::printf("[ measured ] host memory: %ld MB at the start, %ld MB at the peak, %ld MB afterwards; flood %ld ms\n",
                 startKb / 1024, peakKb / 1024, afterKb / 1024, floodMs);
-    Message count;
-    ASSERT_TRUE(SendMessage(*peers[0], MakeMessage(kCountRequest, 0, ids[0])));
-    ASSERT_TRUE(ReadMessageWithin(*peers[0], kCountRequest, kPatienceMs, &count));
-    EXPECT_EQ(GetU32(count.payload.data()), static_cast<uint32_t>(kConnections)) << "every player is still there";
 }
 
 // 30 peers that never read while a client floods texts to all: the host's and another client's
-// requests are still answered (their latency is measured by bench/net_bench); the deaf peers
-// are dropped when their queues pass the bound, the honest programs are not.
+// requests are still answered (bench/net_bench measures how fast); the deaf peers are dropped
+// when their queues pass the bound, the honest programs are not.
 TEST(NetLoad, DeafPeersDelayNobodysRequests) {
     constexpr int kDeaf = 30;
     Game game(2);
@@ -174,36 +148,29 @@ TEST(NetLoad, DeafPeersDelayNobodysRequests) {
         ASSERT_TRUE(deaf.back());
     }
     ASSERT_TRUE(game.clients[0].Send(Cmd("flood", game.ids[0], 0, 5000, 2048, 0)));
-    long slowest = 0;
     for (int round = 0; round < 20; ++round)
         for (Peer* asker : {&game.host, &game.clients[1]}) {
-            const auto start = Wall::now();
             const long count = std::stol(asker->Do("count"));
-            slowest = std::max(slowest, MsSince(start));
-            EXPECT_GE(count, 3) << "not answered";
-            EXPECT_LE(count, 3 + kDeaf);
+            EXPECT_TRUE(count >= 3 && count <= 3 + kDeaf) << count << " (0: not answered)";
         }
-    std::printf("[ measured ] slowest of 40 counts beside %d deaf peers and a flood: %ld ms\n", kDeaf, slowest);
-    EXPECT_EQ(Numbers(game.clients[0].Answer()).at(0), 5000) << "the flooding client could not send";
+    EXPECT_EQ(game.clients[0].Answer().substr(0, 5), "5000 ") << "the flooding client could not send";
     EXPECT_TRUE(game.clients[1].Eventually("count", "3"));
-    for (auto& peer : deaf) EXPECT_TRUE(ClosedWithin(*peer, kPatienceMs)); // read only once let go
+    for (auto& peer : deaf) EXPECT_TRUE(ClosedWithin(*peer)); // read only once let go
 }
 
 // Connections that create no player, or leave a packet half sent, lose their places once their
 // time limit passes (shortened here), and an honest program can then join.
 TEST(NetLoad, IdleAndHalfSentConnectionsAreClosedAndAJoinThenSucceeds) {
     Peer host, late;
-    uint16_t port = host.Host();
-    ASSERT_NE(port, 0);
+    const uint16_t port = host.Host();
     std::vector<std::unique_ptr<PacketConnection>> crowd;
     for (int i = 0; i < 99; ++i) { // the last two with a player, then half a packet
         crowd.push_back(i < 97 ? RawConnect(port) : RawPlayer(port));
-        ASSERT_TRUE(crowd.back()) << i;
-        ASSERT_TRUE(i < 97 || RawWrite(crowd.back()->Fd(), std::string("NL\0\x40", 4) + "QMTK"));
+        ASSERT_TRUE(crowd.back() && (i < 97 || RawWrite(crowd.back()->Fd(), std::string("NL\0\x40", 4) + "QMTK"))) << i;
     }
     EXPECT_EQ(late.Join(port), "0") << "every place is taken";
     ASSERT_EQ(host.Do("limits 300 300 5000"), "1");
-    for (size_t i = 0; i < crowd.size(); ++i) EXPECT_TRUE(ClosedWithin(*crowd[i], kPatienceMs)) << i;
+    for (size_t i = 0; i < crowd.size(); ++i) EXPECT_TRUE(ClosedWithin(*crowd[i])) << i;
     ASSERT_EQ(host.Do("limits 5000 5000 5000"), "1");
     EXPECT_EQ(late.Join(port), "1");
     EXPECT_NE(late.Do("create Late"), "-1");
@@ -216,12 +183,10 @@ TEST(NetLoad, RunningOutOfDescriptorsDoesNotSpinTheHost) {
     ASSERT_TRUE(game.Ready());
     ASSERT_EQ(game.host.Do("fdlimit 2"), "1");
     std::vector<std::unique_ptr<PacketConnection>> accepted, waiting;
-    for (int i = 0; i < 2; ++i) {
-        accepted.push_back(RawPlayer(game.port));
-        ASSERT_TRUE(accepted.back());
-    }
+    for (int i = 0; i < 2; ++i) accepted.push_back(RawPlayer(game.port));
     for (int i = 0; i < 4; ++i) waiting.push_back(RawConnect(game.port)); // queued by the system, not accepted
-    ASSERT_EQ(game.clients[0].Do("count"), "4");   // answered in a pass after they came
+    ASSERT_TRUE(accepted[0] && accepted[1]);
+    ASSERT_EQ(game.clients[0].Do("count"), "4"); // answered in a pass after they came
     ASSERT_EQ(PendingAccepts(game.port), 4) << "the host has no descriptor for them";
     const long cpuBefore = CpuMs(game.host.Pid());
     const auto start = Wall::now();

@@ -1,6 +1,13 @@
-// The network tests' helpers: the peer program and its driver, and raw connections. The test
-// program is its own peer: started with --peer it runs the network commands read on standard
-// input instead of the tests.
+// The network tests' helpers. Started with --peer, the test program is a peer instead: it reads
+// one command a line, runs the matching network command and answers "=" and the result:
+//   host PORT | join ADDRESS PORT | create NAME ("-" for none) | destroy ID | send FROM TO TEXT
+//   get ID | collect ID COUNT (up to COUNT texts, space-separated after their count) | count
+//   id INDEX | name ID | addresses | quit (leaves the game, then ends) | vanish (ends without a word)
+//   flood FROM TO COUNT SIZE EXPECT: sends COUNT texts of SIZE bytes from FROM to TO (0: all)
+//     while it takes what comes for FROM, then takes until EXPECT came (or none for 20 s);
+//     answers "SENT RECEIVED BAD SENDERS": BAD counts texts damaged, out of their sender's order
+//     or repeated
+//   limits NOPLAYER MIDPACKET STALLED (the host's time limits, ms) | fdlimit N (N more descriptors)
 #include "peer.h"
 
 #include <dirent.h>
@@ -13,8 +20,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -41,131 +48,97 @@ int LeftMs(Wall::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// ---- The peer's side
-
-DynString Arg(const std::string& word) { return DynString(word == "-" ? "" : word.c_str()); }
-
-// A flood text: "SENDER:SEQ:" and then letters that depend on both, SIZE bytes in all.
+// "SENDER:SEQ:" and then letters that depend on both, SIZE bytes in all.
 std::string FloodText(int sender, int seq, size_t size) {
     std::string text = std::to_string(sender) + ":" + std::to_string(seq) + ":";
     for (size_t i = text.size(); i < size; ++i) text.push_back(static_cast<char>('a' + (sender * 31 + seq * 7 + i) % 26));
     return text;
 }
 
-// Sends COUNT texts of SIZE bytes from player FROM to TO (0: all) while it takes what arrives
-// for FROM, then takes until EXPECT texts came (or none came for 20 s). Answers "SENT RECEIVED
-// BAD SENDERS FEWEST MOST": BAD counts texts not byte-exact or out of their sender's order,
-// FEWEST and MOST are per-sender counts.
 std::string Flood(int from, int to, int count, size_t size, int expect) {
     std::map<int, int> next; // per sender: the sequence number due next
     int sent = 0, received = 0, bad = 0;
     auto take = [&] {
         int before = received;
-        for (DynString text = NetGetMessage(from); text.Length() > 0; text = NetGetMessage(from)) {
-            std::string got(text.CStr(), text.Length());
+        for (DynString text = NetGetMessage(from); text.Length() > 0; text = NetGetMessage(from), ++received) {
+            const std::string got(text.CStr(), text.Length());
             int sender = 0, seq = -1;
-            ++received;
-            bad += std::sscanf(got.c_str(), "%d:%d:", &sender, &seq) != 2 || got != FloodText(sender, seq, size) ||
-                   seq != next[sender];
+            bad += std::sscanf(got.c_str(), "%d:%d:", &sender, &seq) != 2 || got != FloodText(sender, seq, size);
+            bad += seq != next[sender];
             next[sender] = seq + 1;
         }
         return received > before;
     };
-    for (int i = 0; i < count; ++i) {
-        sent += NetSendMessage(from, to, DynString(FloodText(from, i, size).c_str())) == 1.0;
-        take();
-    }
-    for (auto last = Wall::now(); received < expect && Wall::now() - last < std::chrono::seconds(20);) {
-        if (take()) last = Wall::now();
-        else std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    int fewest = next.empty() ? 0 : INT_MAX, most = 0;
-    for (const auto& entry : next) fewest = std::min(fewest, entry.second), most = std::max(most, entry.second);
-    std::ostringstream out;
-    out << sent << ' ' << received << ' ' << bad << ' ' << next.size() << ' ' << fewest << ' ' << most;
-    return out.str();
+    for (int i = 0; i < count; ++i, take()) sent += NetSendMessage(from, to, DynString(FloodText(from, i, size).c_str())) == 1.0;
+    for (auto last = Wall::now(); received < expect && Wall::now() - last < std::chrono::seconds(20);)
+        if (take()) last = Wall::now(); else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Cmd(std::to_string(sent), received, bad, next.size());
 }
 
-// Lets this process open only `more` descriptors: the limit goes just above the `more` lowest
-// free numbers (descriptors open above it stay usable).
+// The limit goes just above the `more` lowest free descriptor numbers (open ones above stay usable).
 std::string LimitDescriptors(int more) {
     std::vector<int> open;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != dirfd(dir)) open.push_back(std::atoi(entry->d_name));
-        closedir(dir);
-    }
+    DIR* dir = opendir("/proc/self/fd");
+    for (dirent* entry; dir && (entry = readdir(dir));) open.push_back(entry->d_name[0] == '.' ? -1 : std::atoi(entry->d_name));
     int limit = 0;
-    for (int free = 0; free < more; ++limit) free += std::find(open.begin(), open.end(), limit) == open.end();
+    for (int free = 0; free < more; ++limit) free += limit == dirfd(dir) || std::count(open.begin(), open.end(), limit) == 0;
+    closedir(dir);
     rlimit current{};
     getrlimit(RLIMIT_NOFILE, &current);
     current.rlim_cur = static_cast<rlim_t>(limit);
     return setrlimit(RLIMIT_NOFILE, &current) == 0 ? "1" : "0";
 }
 
-// Up to `count` texts of a player within kPatienceMs: the count, then the texts.
 std::string Collect(double id, int count) {
     std::string out;
     int got = 0;
-    for (auto deadline = After(kPatienceMs); got < count && Wall::now() < deadline;) {
-        DynString text = NetGetMessage(id);
-        if (text.Length() == 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
-        }
-        out += std::string(" ") + text.CStr();
-        ++got;
-    }
+    Within([&] {
+        for (DynString text; got < count && (text = NetGetMessage(id)).Length() > 0; ++got) out += std::string(" ") + text.CStr();
+        return got == count;
+    }, kPatienceMs, 2);
     return std::to_string(got) + out;
 }
 
 std::string Run(const std::string& line) {
     std::istringstream in(line);
     std::string command, a, b, c, d, e;
-    in >> command >> a >> b;
-    auto text = [&] { return DynString(line.substr(std::min(line.size(), command.size() + a.size() + b.size() + 3)).c_str()); };
-    if (command == "send") return DynString(NetSendMessage(std::stod(a), std::stod(b), text())).CStr();
-    in >> c >> d >> e;
-    if (command == "host") return DynString(NetHostGame(Arg(a))).CStr();
-    if (command == "join") return DynString(NetJoinGame(Arg(a), Arg(b))).CStr();
-    if (command == "create") return NetCreatePlayer(Arg(a)).CStr();
-    if (command == "destroy") return DynString(NetDestroyPlayer(std::stod(a))).CStr();
+    in >> command >> a >> b >> c >> d >> e;
+    auto text = [&](const std::string& word) { return DynString(word == "-" ? "" : word.c_str()); };
+    auto number = [](double value) { return std::string(DynString(value).CStr()); }; // as "%g"
+    if (command == "send") return number(NetSendMessage(std::stod(a), std::stod(b), text(line.substr(7 + a.size() + b.size()))));
+    if (command == "host") return number(NetHostGame(text(a)));
+    if (command == "join") return number(NetJoinGame(text(a), text(b)));
+    if (command == "create") return NetCreatePlayer(text(a)).CStr();
+    if (command == "destroy") return number(NetDestroyPlayer(std::stod(a)));
     if (command == "get") return NetGetMessage(std::stod(a)).CStr();
     if (command == "collect") return Collect(std::stod(a), std::stoi(b));
-    if (command == "count") return DynString(NetCountPlayers()).CStr();
+    if (command == "count") return number(NetCountPlayers());
     if (command == "id") return NetGetPlayerId(std::stod(a)).CStr();
     if (command == "name") return NetGetPlayerName(std::stod(a)).CStr();
+    if (command == "addresses") return NetGetLocalAddresses().CStr();
     if (command == "flood") return Flood(std::stoi(a), std::stoi(b), std::stoi(c), std::stoul(d), std::stoi(e));
     if (command == "fdlimit") return LimitDescriptors(std::stoi(a));
-    if (command == "limits") { // the host's time limits, shortened so that tests need not wait them out
-        std::lock_guard<std::mutex> guard(TheNetGame().lock);
-        TheNetGame().limits = NetLimits{std::stoi(a), std::stoi(b), std::stoi(c)};
-        return "1";
-    }
-    return "unknown command";
+    if (command != "limits") return "unknown command";
+    std::lock_guard<std::mutex> guard(TheNetGame().lock);
+    TheNetGame().limits = NetLimits{std::stoi(a), std::stoi(b), std::stoi(c)};
+    return "1";
 }
 
 } // namespace
 
-int PeerMain() {
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--peer") != 0) {
+        testing::InitGoogleTest(&argc, argv);
+        return RUN_ALL_TESTS();
+    }
     CreateNetGame();
-    for (std::string line; std::getline(std::cin, line);) {
-        if (line == "vanish") _exit(0); // without a word
-        if (line == "quit") break;      // says goodbye first
+    for (std::string line; std::getline(std::cin, line) && line != "quit";) {
+        if (line == "vanish") _exit(0);
         std::cout << "=" << Run(line) << std::endl;
     }
     ShutdownNetGame();
     std::cout << "=bye" << std::endl;
-    return 0;
 }
-
-int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--peer") == 0) return PeerMain();
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
-// ---- The tests' side
 
 Peer::Peer() {
     char* argv[] = {const_cast<char*>("net_peer"), const_cast<char*>("--peer"), nullptr};
@@ -176,12 +149,12 @@ Peer::Peer() {
 }
 
 Peer::~Peer() {
-    if (toPeer_ >= 0) close(toPeer_); // the peer leaves its game and ends
+    close(toPeer_); // the peer leaves its game and ends
     if (pid_ > 0 && !Within([&] { return waitpid(pid_, nullptr, WNOHANG) != 0; }, 3000, 5)) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    if (fromPeer_ >= 0) close(fromPeer_);
+    close(fromPeer_);
 }
 
 bool Peer::Send(const std::string& command) {
@@ -190,25 +163,24 @@ bool Peer::Send(const std::string& command) {
 }
 
 std::string Peer::Answer(int timeoutMs) {
-    auto deadline = After(timeoutMs);
-    size_t end;
-    while ((end = pending_.find('\n')) == std::string::npos) {
+    const auto deadline = After(timeoutMs);
+    for (size_t end; (end = pending_.find('\n')) == std::string::npos;) {
         pollfd p{fromPeer_, POLLIN, 0};
-        if (poll(&p, 1, LeftMs(deadline)) <= 0) return "<timeout>";
         char buffer[65536];
+        if (poll(&p, 1, LeftMs(deadline)) <= 0) return "<timeout>";
         ssize_t n = read(fromPeer_, buffer, sizeof buffer);
         if (n <= 0) return "<gone>";
         pending_.append(buffer, static_cast<size_t>(n));
     }
-    std::string answer = pending_.substr(0, end);
-    pending_.erase(0, end + 1);
+    std::string answer = pending_.substr(0, pending_.find('\n'));
+    pending_.erase(0, answer.size() + 1);
     return answer.empty() || answer[0] != '=' ? "<garbled>" : answer.substr(1);
 }
 
 uint16_t Peer::Host() {
     for (int i = 0; i < 5; ++i) { // another program may take the free port meanwhile
         uint16_t port = FreePort();
-        if (port != 0 && Do("host " + std::to_string(port)) == "1") return port;
+        if (port != 0 && Do(Cmd("host", port)) == "1") return port;
     }
     return 0;
 }
@@ -216,10 +188,15 @@ uint16_t Peer::Host() {
 Game::Game(size_t count) : clients(count) {
     port = host.Host();
     if (port == 0 || host.Do("create Host") != "101") return;
-    for (size_t i = 0; i < count; ++i) {
-        if (clients[i].Join(port) != "1") return;
+    for (size_t i = 0; i < count && clients[i].Join(port) == "1"; ++i)
         ids.push_back(std::stoi(clients[i].Do("create C" + std::to_string(i))));
-    }
+}
+
+std::istringstream ProcWords(pid_t pid, const char* file, const std::string& after) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t at = all.find(after);
+    return std::istringstream(at == std::string::npos ? std::string() : all.substr(at + after.size()));
 }
 
 std::unique_ptr<PacketConnection> RawConnect(uint16_t port) {
@@ -231,7 +208,7 @@ std::unique_ptr<PacketConnection> RawPlayer(uint16_t port, int32_t* id) {
     std::unique_ptr<PacketConnection> c = RawConnect(port);
     Message message;
     if (!c || !SendMessage(*c, MakeMessage(kCreatePlayer, 0, 0, EncodePlayerRecord(PlayerRecordWire()))) ||
-        !ReadMessageWithin(*c, kPlayerId, kPatienceMs, &message))
+        !ReadMessageWithin(*c, kPlayerId, &message))
         return nullptr;
     if (id) *id = message.a;
     return c;
@@ -247,28 +224,25 @@ bool SendMessage(PacketConnection& connection, const Message& message) {
 }
 
 NetStatus ReadWithin(PacketConnection& connection, int timeoutMs, std::vector<uint8_t>* packet) {
-    auto deadline = After(timeoutMs);
-    for (;;) {
-        NetStatus status = connection.ReadPacket(packet);
-        if (status != NetStatus::NoPending || LeftMs(deadline) == 0) return status;
-        std::vector<int> ready;
+    const auto deadline = After(timeoutMs);
+    std::vector<int> ready;
+    NetStatus status;
+    while ((status = connection.ReadPacket(packet)) == NetStatus::NoPending && LeftMs(deadline) > 0)
         PollReadable({connection.Fd()}, LeftMs(deadline), &ready);
-    }
+    return status;
 }
 
-bool ReadMessageWithin(PacketConnection& connection, uint8_t type, int timeoutMs, Message* message) {
-    auto deadline = After(timeoutMs);
+bool ReadMessageWithin(PacketConnection& connection, uint8_t type, Message* message) {
     std::vector<uint8_t> packet;
-    while (ReadWithin(connection, LeftMs(deadline), &packet) == NetStatus::Ok)
+    while (ReadWithin(connection, kPatienceMs, &packet) == NetStatus::Ok)
         if (DecodeMessage(packet.data(), packet.size(), message) == DecodeResult::Ok && message->type == type) return true;
     return false;
 }
 
-bool ClosedWithin(PacketConnection& connection, int timeoutMs) {
-    auto deadline = After(timeoutMs);
+bool ClosedWithin(PacketConnection& connection) {
     std::vector<uint8_t> packet;
     NetStatus status;
-    while ((status = ReadWithin(connection, LeftMs(deadline), &packet)) == NetStatus::Ok) {
+    while ((status = ReadWithin(connection, kPatienceMs, &packet)) == NetStatus::Ok) {
     }
     return status == NetStatus::Closed;
 }

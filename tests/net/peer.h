@@ -1,12 +1,13 @@
 // Helpers of the network tests: peer programs (this test program started again with --peer,
-// playing one side of a game, driven through pipes) and raw connections that speak, or break,
-// the wire format by hand.
+// driven through pipes) and raw connections that speak, or break, the wire format by hand.
+// Waits end as soon as what they wait for comes; only a fault waits kPatienceMs out.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,44 +17,36 @@
 #include "support/within.h"
 
 using voxatest::FreePort;
-using voxatest::kPatienceMs; // only a fault waits this long
+using voxatest::kPatienceMs;
 using voxatest::Within;
 
-// Milliseconds that f takes, to tell a command that fails at once from one that waited the whole
-// kNetAnswerWaitMs for an answer.
 template <typename F>
-long long MsTaken(F f) {
+long long MsTaken(F f) { // a command that fails at once takes far less than kNetAnswerWaitMs
     const auto start = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-// A command line: the name, then the numbers.
 template <typename... Numbers>
-std::string Cmd(const std::string& name, Numbers... numbers) {
+std::string Cmd(const std::string& name, Numbers... numbers) { // "name 1 2 3"
     return (name + ... + (" " + std::to_string(numbers)));
 }
 
-// One peer process. Commands (one line each, answered with one line; see PeerMain):
-//   host PORT | join ADDRESS PORT | create NAME | destroy ID | send FROM TO TEXT | get ID
-//   collect ID COUNT | count | id INDEX | name ID | quit | vanish
-//   flood FROM TO COUNT SIZE EXPECT | limits NOPLAYER MIDPACKET STALLED | fdlimit N
+std::istringstream ProcWords(pid_t pid, const char* file, const std::string& after); // of /proc/PID/FILE, after `after`
+
+// One peer process; its commands are listed in peer.cpp.
 class Peer {
 public:
     Peer();
     ~Peer(); // ends the process if it still runs
-    Peer(const Peer&) = delete;
-    Peer& operator=(const Peer&) = delete;
-    bool Send(const std::string& command);                // without waiting for the answer
-    std::string Answer(int timeoutMs = 2 * kPatienceMs);  // the next answer, "<timeout>" or "<gone>"
-    std::string Do(const std::string& command, int timeoutMs = 2 * kPatienceMs) {
-        return Send(command) ? Answer(timeoutMs) : "<gone>";
-    }
+    bool Send(const std::string& command);               // without waiting for the answer
+    std::string Answer(int timeoutMs = 2 * kPatienceMs); // the next answer, "<timeout>" or "<gone>"
+    std::string Do(const std::string& command) { return Send(command) ? Answer() : "<gone>"; }
     bool Eventually(const std::string& command, const std::string& expected) { // while a goodbye travels
         return Within([&] { return Do(command) == expected; }, kPatienceMs, 20);
     }
-    uint16_t Host();                                      // hosts on a free port; 0 on failure
-    std::string Join(uint16_t port) { return Do("join 127.0.0.1 " + std::to_string(port)); }
+    uint16_t Host(); // on a free port; 0 on failure
+    std::string Join(uint16_t port) { return Do(Cmd("join -", port)); } // the address "": this machine
     pid_t Pid() const { return pid_; }
 
 private:
@@ -62,10 +55,7 @@ private:
     std::string pending_;
 };
 
-int PeerMain(); // the peer's side: reads commands on standard input until it ends
-
-// A host with one player (101, "Host") and `count` joined client programs with one player each
-// ("C0", "C1", ...).
+// A host with one player (101, "Host") and `count` joined programs with one player each ("C0"...).
 struct Game {
     Peer host;
     std::vector<Peer> clients;
@@ -75,14 +65,12 @@ struct Game {
     bool Ready() const { return ids.size() == clients.size(); }
 };
 
-// Raw connections to 127.0.0.1:port (null when the connection fails); RawPlayer also creates a
-// player and gives its id.
+// Raw connections to 127.0.0.1:port (null on failure); RawPlayer also creates a player.
 std::unique_ptr<net::PacketConnection> RawConnect(uint16_t port);
 std::unique_ptr<net::PacketConnection> RawPlayer(uint16_t port, int32_t* id = nullptr);
-bool RawWrite(int fd, const std::string& bytes); // bytes the packet layer would refuse to write
+bool RawWrite(int fd, const std::string& bytes); // what the packet layer would refuse to write
 bool SendMessage(net::PacketConnection& connection, const net::Message& message);
-// Waits up to timeoutMs: Ok with a packet, Closed, or NoPending when none came.
+// Ok with a packet, Closed, or NoPending when none came in time.
 net::NetStatus ReadWithin(net::PacketConnection& connection, int timeoutMs, std::vector<uint8_t>* packet);
-// Skips other packets until a message of the type arrives.
-bool ReadMessageWithin(net::PacketConnection& connection, uint8_t type, int timeoutMs, net::Message* message);
-bool ClosedWithin(net::PacketConnection& connection, int timeoutMs); // skips what still arrives
+bool ReadMessageWithin(net::PacketConnection& connection, uint8_t type, net::Message* message); // skips others
+bool ClosedWithin(net::PacketConnection& connection);                                           // skips what comes
