@@ -1,6 +1,5 @@
-// Network games between separate programs on 127.0.0.1: players are counted, listed and named
-// everywhere, texts reach their targets only and texts to all every player once, programs that
-// leave take their players with them, and a program without a game fails at once.
+// Network games between programs on 127.0.0.1: players seen everywhere, texts only where they are
+// sent, programs that leave take their players along; without a game every command fails at once.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

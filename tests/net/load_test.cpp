@@ -1,8 +1,6 @@
-// Network games under real load and hostile peers, with separate programs on 127.0.0.1: floods
-// of texts arrive exactly once, in order and whole, and leave the host in its game; a hundred
-// connections flooding texts to all keep the host's memory bounded; deaf peers delay nobody's
-// requests; idle and half-sent connections lose their places; running out of descriptors does
-// not spin the host. Each prints what it measured, for the record.
+// Network games under real load and hostile peers, with separate programs on 127.0.0.1: floods,
+// memory, deaf, idle and half-sent peers, running out of descriptors. Each prints what it
+// measured, for the record.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>

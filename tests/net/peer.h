@@ -1,6 +1,5 @@
-// Helpers of the network tests: peer programs (this test program started again with --peer,
-// driven through pipes) and raw connections that speak, or break, the wire format by hand.
-// Waits end as soon as what they wait for comes; only a fault waits kPatienceMs out.
+// Peer programs (this test program started again with --peer, driven through pipes) and raw
+// connections that speak, or break, the wire format. Only a fault waits kPatienceMs out.
 #pragma once
 
 #include <sys/types.h>

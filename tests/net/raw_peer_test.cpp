@@ -151,8 +151,7 @@ TEST(HostilePeers, AFloodOfPlayersIsRefusedBeyondEachShareAndTheTable) {
         given += mine;
     }
     EXPECT_EQ(given, 4096 - 2);
-    Peer& client = game.clients[0];
-    EXPECT_LT(MsTaken([&] { EXPECT_EQ(client.Do("create Late"), "-1"); }), kNetAnswerWaitMs) << "refused at once";
+    EXPECT_LT(MsTaken([&] { EXPECT_EQ(game.clients[0].Do("create Late"), "-1"); }), kNetAnswerWaitMs) << "refused at once";
     floods.front().reset();
-    EXPECT_TRUE(Within([&] { return client.Do("create Later") != "-1"; }, kPatienceMs, 20));
+    EXPECT_TRUE(Within([&] { return game.clients[0].Do("create Later") != "-1"; }, kPatienceMs, 20));
 }

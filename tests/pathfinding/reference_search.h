@@ -1,8 +1,6 @@
-// The plain form of the grid search, written for clarity, not speed, that the tests hold the
-// planner to: an open list kept sorted by decreasing f, each new or improved node placed in front
-// of its equals and the next node popped from the back, a scan to find a cell in it, and a
-// closed node re-opened when a cheaper path reaches it. Every cost and key is a 32-bit float,
-// computed in the same order as the planner's.
+// The plain grid search the tests hold the planner to, written for clarity: an open list sorted
+// by decreasing f (new or improved nodes in front of their equals, pops from the back), found by a
+// scan; closed nodes re-opened by a cheaper path; 32-bit float costs in the planner's order.
 #pragma once
 
 #include <algorithm>
