@@ -110,7 +110,7 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     std::vector<char> buffer(1 << 18);
     std::string framing; // of the first packet one connection got: 'N' 'L' and 17 + 2048 big-endian
     auto start = Wall::now(), lastProgress = start;
-    while (MsSince(lastProgress) < 20000 && std::count(received.begin(), received.end(), expected) < kConnections) {
+    while (MsSince(lastProgress) < kPatienceMs && std::count(received.begin(), received.end(), expected) < kConnections) {
         std::vector<pollfd> set;
         for (auto& peer : peers)
             set.push_back(pollfd{peer->Fd(), static_cast<short>(POLLIN | (peer->QueuedBytes() > 0 ? POLLOUT : 0)), 0});

@@ -4,7 +4,7 @@
 //   get ID | collect ID COUNT (up to COUNT texts, space-separated after their count) | count
 //   id INDEX | name ID | addresses | quit (leaves the game, then ends) | vanish (ends without a word)
 //   flood FROM TO COUNT SIZE EXPECT: sends COUNT texts of SIZE bytes from FROM to TO (0: all)
-//     while it takes what comes for FROM, then takes until EXPECT came (or none for 20 s);
+//     while it takes what comes for FROM, then takes until EXPECT came (or none for kPatienceMs);
 //     answers "SENT RECEIVED BAD SENDERS": BAD counts texts damaged, out of their sender's order
 //     or repeated
 //   limits NOPLAYER MIDPACKET STALLED (the host's time limits, ms) | fdlimit N (N more descriptors)
@@ -70,7 +70,7 @@ std::string Flood(int from, int to, int count, size_t size, int expect) {
         return received > before;
     };
     for (int i = 0; i < count; ++i, take()) sent += NetSendMessage(from, to, DynString(FloodText(from, i, size).c_str())) == 1.0;
-    for (auto last = Wall::now(); received < expect && Wall::now() - last < std::chrono::seconds(20);)
+    for (auto last = Wall::now(); received < expect && Wall::now() - last < std::chrono::milliseconds(kPatienceMs);)
         if (take()) last = Wall::now(); else std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return Cmd(std::to_string(sent), received, bad, next.size());
 }
@@ -164,7 +164,7 @@ bool Peer::Send(const std::string& command) {
 
 std::string Peer::Answer(int timeoutMs) {
     const auto deadline = After(timeoutMs);
-    for (size_t end; (end = pending_.find('\n')) == std::string::npos;) {
+    while (pending_.find('\n') == std::string::npos) {
         pollfd p{fromPeer_, POLLIN, 0};
         char buffer[65536];
         if (poll(&p, 1, LeftMs(deadline)) <= 0) return "<timeout>";
