@@ -1,11 +1,12 @@
-// Helpers of the network tests: a peer program driven through pipes, free ports, and a raw
-// packet connection for speaking (or breaking) the wire format by hand.
+// Peer programs (this test program started again with --peer, driven through pipes) and raw
+// connections that speak, or break, the wire format. Only a fault waits kPatienceMs out.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,62 +15,61 @@
 #include "support/free_port.h"
 #include "support/within.h"
 
-// How long a test waits for what should come at once (an answer, a packet, a closed connection,
-// a message): only a fault waits this long, so a loaded machine cannot make a test fail.
+using voxatest::FreePort;
 using voxatest::kPatienceMs;
 using voxatest::Within;
 
-// Milliseconds that f takes. A command that waits for the host's answer takes kNetAnswerWaitMs;
-// one that fails at once takes a few: tests compare one call with that whole wait.
 template <typename F>
-long long MsTaken(F f) {
+long long MsTaken(F f) { // a command that fails at once takes far less than kNetAnswerWaitMs
     const auto start = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-// One net_peer process. Every command waits at most timeoutMs for its one-line answer (a
-// "collect" may itself wait kPatienceMs).
+template <typename... Numbers>
+std::string Cmd(const std::string& name, Numbers... numbers) { // "name 1 2 3"
+    return (name + ... + (" " + std::to_string(numbers)));
+}
+
+std::istringstream ProcWords(pid_t pid, const char* file, const std::string& after); // of /proc/PID/FILE, after `after`
+
+// One peer process; its commands are listed in peer.cpp.
 class Peer {
 public:
     Peer();
-    ~Peer();                                      // ends the process if it still runs
-    Peer(const Peer&) = delete;
-    Peer& operator=(const Peer&) = delete;
-    std::string Do(const std::string& command, int timeoutMs = 2 * kPatienceMs); // Send, then Answer
-    bool Send(const std::string& command);        // without waiting for the answer
-    std::string Answer(int timeoutMs = 2 * kPatienceMs); // the next answer without "=", "<timeout>" or "<gone>"
-    bool Exited(int timeoutMs);                   // waits for the process to end
-    bool Alive();
+    ~Peer(); // ends the process if it still runs
+    bool Send(const std::string& command);               // without waiting for the answer
+    std::string Answer(int timeoutMs = 2 * kPatienceMs); // the next answer, "<timeout>" or "<gone>"
+    std::string Do(const std::string& command) { return Send(command) ? Answer() : "<gone>"; }
+    bool Eventually(const std::string& command, const std::string& expected) { // while a goodbye travels
+        return Within([&] { return Do(command) == expected; }, kPatienceMs, 20);
+    }
+    uint16_t Host(); // on a free port; 0 on failure
+    std::string Join(uint16_t port) { return Do(Cmd("join -", port)); } // the address "": this machine
     pid_t Pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
-    int toPeer_ = -1;
-    int fromPeer_ = -1;
+    int toPeer_ = -1, fromPeer_ = -1;
     std::string pending_;
 };
 
+// A host with one player (101, "Host") and `count` joined programs with one player each ("C0"...).
+struct Game {
+    Peer host;
+    std::vector<Peer> clients;
+    std::vector<int> ids; // the clients' players
+    uint16_t port = 0;
+    explicit Game(size_t count);
+    bool Ready() const { return ids.size() == clients.size(); }
+};
 
-using voxatest::FreePort;
-
-// Hosts on a free port (a few tries, since another test may take the port meanwhile); 0 on failure.
-uint16_t HostOnFreePort(Peer& host);
-
-// A raw connection to 127.0.0.1:port; null when the connection fails.
+// Raw connections to 127.0.0.1:port (null on failure); RawPlayer also creates a player.
 std::unique_ptr<net::PacketConnection> RawConnect(uint16_t port);
-
-// Waits up to timeoutMs for one whole packet. False when none came or the connection closed.
-bool ReadPacketWithin(net::PacketConnection& connection, int timeoutMs, std::vector<uint8_t>* packet);
-
-// Reads packets until a decodable message of the given type arrives (others are skipped).
-bool ReadMessageWithin(net::PacketConnection& connection, uint8_t type, int timeoutMs, net::Message* message);
-
+std::unique_ptr<net::PacketConnection> RawPlayer(uint16_t port, int32_t* id = nullptr);
+bool RawWrite(int fd, const std::string& bytes); // what the packet layer would refuse to write
 bool SendMessage(net::PacketConnection& connection, const net::Message& message);
-
-// Waits up to timeoutMs for the peer to close the connection.
-bool ClosedWithin(net::PacketConnection& connection, int timeoutMs);
-
-// Raw bytes on a plain socket, for what the packet layer would refuse to write.
-int RawSocket(uint16_t port);                     // connected fd or -1
-bool RawWrite(int fd, const std::string& bytes);
+// Ok with a packet, Closed, or NoPending when none came in time.
+net::NetStatus ReadWithin(net::PacketConnection& connection, int timeoutMs, std::vector<uint8_t>* packet);
+bool ReadMessageWithin(net::PacketConnection& connection, uint8_t type, net::Message* message); // skips others
+bool ClosedWithin(net::PacketConnection& connection);                                           // skips what comes
