@@ -4,73 +4,24 @@
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would clash with its names.
 #include <X11/Xlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "support/child_exit.h"
+#include "support/errorlog_lines.h"
+#include "support/within.h"
 
 namespace {
 
-using voxatest::WaitForExit;
-
-std::string Demo() { return std::string(std::getenv("VOXA_TEST_BIN_DIR")) + "/window_demo"; }
-
-std::string TempPath(const std::string& name) {
-    return "/tmp/voxa_e2e_" + std::to_string(getpid()) + "_" + name;
-}
-
-pid_t Start(const std::vector<std::string>& args) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        setenv("_", args[0].c_str(), 1);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
 // A 640 x 480 screenshot: a 24-bit BMP of 54 header bytes and 640 * 480 * 3 pixel bytes.
-constexpr off_t kShotSize = 921654;
-
-// Waits until the program has written the whole screenshot, for at most two minutes (the
-// program starts and opens its window first, which takes long on a loaded machine).
-bool WaitForShot(const std::string& path) {
-    struct stat st;
-    for (int i = 0; i < 6000; ++i) {
-        if (stat(path.c_str(), &st) == 0 && st.st_size >= kShotSize) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-int Shell(const std::string& command) { return std::system(command.c_str()); }
-
-void PressEscape() {
-    // The pointer over the window gives it the keyboard (no window manager under Xvfb).
-    Shell("timeout 120 xdotool search --sync --name 'VOXA window demo' mousemove --window %1 20 20 >/dev/null 2>&1");
-    Shell("xdotool key Escape");
-}
+constexpr size_t kShotSize = 921654;
 
 // Asks the window to close as a window manager would: a WM_DELETE_WINDOW client message.
-bool CloseWindow() {
-    FILE* search = popen("timeout 120 xdotool search --sync --name 'VOXA window demo' 2>/dev/null", "r");
-    if (search == nullptr) return false;
-    unsigned long id = 0;
-    bool found = std::fscanf(search, "%lu", &id) == 1;
-    pclose(search);
-    Display* display = XOpenDisplay(nullptr);
-    if (!found || display == nullptr) return false;
+bool CloseWindow(Display* display, unsigned long id) {
     XEvent event = {};
     event.xclient.type = ClientMessage;
     event.xclient.window = id;
@@ -78,66 +29,61 @@ bool CloseWindow() {
     event.xclient.format = 32;
     event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, id, False, NoEventMask, &event);
-    XCloseDisplay(display);
-    return true;
+    return XSendEvent(display, id, False, NoEventMask, &event) != 0 && XSync(display, False) != 0;
 }
 
 // The test holds its own connection to the X server for its whole run, so the server never
 // sees its last client leave (and resets) between two runs of the program.
-class HoldDisplay : public ::testing::Environment {
-public:
-    void SetUp() override { display_ = XOpenDisplay(nullptr); }
-    void TearDown() override {
-        if (display_ != nullptr) XCloseDisplay(display_);
+Display* gDisplay = XOpenDisplay(nullptr);
+
+// {full screen, closed instead of Escape}
+class WindowEndToEnd : public ::testing::TestWithParam<std::pair<bool, bool>> {};
+
+TEST_P(WindowEndToEnd, ShowsLoadingThenEndsWithStatusZero) {
+    ASSERT_NE(gDisplay, nullptr);
+    const std::string demo = std::string(std::getenv("VOXA_TEST_BIN_DIR")) + "/window_demo";
+    const std::string shot = "/tmp/voxa_e2e_" + std::to_string(getpid()) + ".bmp";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("_", demo.c_str(), 1);
+        execl(demo.c_str(), demo.c_str(), GetParam().first ? "1" : "0", shot.c_str(), nullptr);
+        _exit(127);
     }
-
-private:
-    Display* display_ = nullptr;
-};
-const auto* const gHoldDisplay = ::testing::AddGlobalTestEnvironment(new HoldDisplay);
-
-class WindowEndToEnd : public ::testing::TestWithParam<int> {};
-
-TEST_P(WindowEndToEnd, ShowsLoadingThenEndsWithStatusZeroOnEscape) {
-    const std::string shot = TempPath("loading.bmp");
-    pid_t pid = Start({Demo(), std::to_string(GetParam()), shot});
-    ASSERT_TRUE(WaitForShot(shot));
+    // The program starts and opens its window before it writes the screenshot, which takes
+    // long on a loaded machine.
+    std::string bmp;
+    ASSERT_TRUE(voxatest::Within([&] { return (bmp = voxatest::ReadFileBytes(shot)).size() >= kShotSize; }, 120000, 20));
+    std::remove(shot.c_str());
     // The first screen: "Loading..." centred with the built-in font (70 x 8 pixels at
     // (285, 236)), nothing else.
-    std::ifstream in(shot, std::ios::binary);
-    std::vector<uint8_t> bmp((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_EQ(bmp.size(), size_t(kShotSize));
     int left = 640, right = -1, top = 480, bottom = -1;
-    for (int row = 0; row < 480; ++row) {
-        for (int x = 0; x < 640; ++x) {
-            const uint8_t* p = &bmp[54 + (size_t(row) * 640 + x) * 3];
-            if (p[0] + p[1] + p[2] == 0) continue;
-            int y = 479 - row;
-            left = std::min(left, x), right = std::max(right, x);
-            top = std::min(top, y), bottom = std::max(bottom, y);
-        }
+    for (int i = 0; i < 640 * 480; ++i) {
+        const int x = i % 640, y = 479 - i / 640;
+        if (bmp[54 + size_t(i) * 3] == 0 && bmp[55 + size_t(i) * 3] == 0 && bmp[56 + size_t(i) * 3] == 0) continue;
+        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
     }
     EXPECT_GE(left, 285);
     EXPECT_LE(right, 354);
     EXPECT_GE(top, 236);
     EXPECT_LE(bottom, 243);
     EXPECT_GT(right - left, 60);
-    std::remove(shot.c_str());
 
-    PressEscape();
-    EXPECT_EQ(WaitForExit(pid, 120000), 0);
+    FILE* search = popen("timeout 120 xdotool search --sync --name 'VOXA window demo' 2>/dev/null", "r");
+    ASSERT_NE(search, nullptr);
+    unsigned long id = 0;
+    const bool found = std::fscanf(search, "%lu", &id) == 1;
+    pclose(search);
+    ASSERT_TRUE(found);
+    if (GetParam().second) {
+        ASSERT_TRUE(CloseWindow(gDisplay, id));
+    } else {
+        // The pointer over the window gives it the keyboard (no window manager under Xvfb).
+        ASSERT_EQ(std::system(("xdotool mousemove --window " + std::to_string(id) + " 20 20 key Escape").c_str()), 0);
+    }
+    EXPECT_EQ(voxatest::WaitForExit(pid, 120000), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(WindowedAndFullScreen, WindowEndToEnd, ::testing::Values(0, 1));
+INSTANTIATE_TEST_SUITE_P(WindowedFullScreenAndClosed, WindowEndToEnd,
+                         ::testing::Values(std::pair{false, false}, std::pair{true, false}, std::pair{false, true}));
 
-TEST(WindowEndToEndClose, ClosingTheWindowEndsWithStatusZero) {
-    const std::string shot = TempPath("close.bmp");
-    pid_t pid = Start({Demo(), "0", shot});
-    ASSERT_TRUE(WaitForShot(shot));
-    std::remove(shot.c_str());
-    ASSERT_TRUE(CloseWindow());
-    EXPECT_EQ(WaitForExit(pid, 120000), 0);
-}
-
-} // namespace
+}  // namespace
