@@ -38,9 +38,7 @@ protected:
         char pattern[] = "/tmp/voxa-devx-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         gDir = pattern;
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", (gDir + "/out.raw").c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "10", 1);
+        voxatest::UseDiskAudio(gDir + "/out.raw");
         SetErrorLogPathForTesting((gDir + "/log.txt").c_str());
         gSettings.fullscreen = 0;
         gSettings.screenWidth = 640;

@@ -65,6 +65,14 @@ inline bool WaitForSilence(const std::string& path) {
     return Within([] { return Mix_Playing(-1) == 0; }) && WaitForOutput(path, 4);
 }
 
+// Makes the audio device opened next write to the file at path, a buffer of 4096 stereo frames
+// every 10 ms: about nine times real time.
+inline void UseDiskAudio(const std::string& path) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "10", 1);
+}
+
 // Runs f while the mixer stands still (the mixing thread takes SDL's audio lock for every
 // buffer): a sound started in f still plays at its end however slowly the test runs.
 template <typename F>
@@ -81,9 +89,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         output_ = dir_ + "/out.raw";
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "10", 1);  // ms per 4096-sample buffer: about nine times real time
+        UseDiskAudio(output_);
         SetErrorLogPathForTesting((dir_ + "/log.txt").c_str());
     }
     void TearDown() override {

@@ -4,21 +4,12 @@
 #include <jpeglib.h>
 #include <png.h>
 
-#include <fstream>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 
 namespace voxatest {
-
-namespace {
-
-void AppendPng(png_structp png, png_bytep data, png_size_t n) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-
-} // namespace
 
 std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
     std::vector<uint8_t> out;
@@ -28,31 +19,30 @@ std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
         png_destroy_write_struct(&png, &info);
         throw std::runtime_error("png writer failed");
     }
-    png_set_write_fn(png, &out, AppendPng, nullptr);
+    png_set_write_fn(png, &out, [](png_structp s, png_bytep data, png_size_t n) {
+        auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(s));
+        bytes->insert(bytes->end(), data, data + n);
+    }, nullptr);
     const int channels = palette ? 1 : alpha ? 4 : 3;
     std::vector<uint8_t> rows(size_t(p.w) * p.h * channels);
-    if (palette) {
-        std::map<uint32_t, int> index;
-        std::vector<png_color> colours;
-        std::vector<png_byte> trans;
-        for (size_t i = 0; i < p.at.size(); ++i) {
-            const Rgba c = p.at[i];
-            const uint32_t key = uint32_t(c.r) | uint32_t(c.g) << 8 | uint32_t(c.b) << 16 | uint32_t(c.a) << 24;
-            auto found = index.emplace(key, int(colours.size()));
-            if (found.second) {
-                colours.push_back({c.r, c.g, c.b});
-                trans.push_back(c.a);
-            }
-            rows[i] = uint8_t(found.first->second);
+    std::map<uint32_t, int> index;  // palette: each distinct colour once, its alpha in tRNS
+    std::vector<png_color> colours;
+    std::vector<png_byte> trans;
+    for (size_t i = 0; i < p.at.size(); ++i) {
+        const Rgba c = p.at[i];
+        if (!palette) {
+            std::memcpy(&rows[i * channels], &c, size_t(channels));
+            continue;
         }
-        png_set_IHDR(png, info, p.w, p.h, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
+        const auto found = index.emplace(uint32_t(c.r | c.g << 8 | c.b << 16) | uint32_t(c.a) << 24, int(colours.size()));
+        if (found.second) colours.push_back({c.r, c.g, c.b}), trans.push_back(c.a);
+        rows[i] = uint8_t(found.first->second);
+    }
+    png_set_IHDR(png, info, p.w, p.h, 8, palette ? PNG_COLOR_TYPE_PALETTE : alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (palette) {
         png_set_PLTE(png, info, colours.data(), int(colours.size()));
         png_set_tRNS(png, info, trans.data(), int(trans.size()), nullptr);
-    } else {
-        for (size_t i = 0; i < p.at.size(); ++i) std::memcpy(&rows[i * channels], &p.at[i], size_t(channels));
-        png_set_IHDR(png, info, p.w, p.h, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     }
     png_write_info(png, info);
     for (int y = 0; y < p.h; ++y) png_write_row(png, &rows[size_t(y) * p.w * channels]);
