@@ -114,15 +114,17 @@ protected:
     uint8_t table_[kKeySymbolCount];
 };
 
-TEST_F(RecordingTest, ARecordedRunReplaysReadForReadWithItsClockRandomStateAndMouse) {
+TEST_F(RecordingTest, ARecordedRunReplaysReadForReadThenGoesOnLiveWhereItEndsOrPartsWays) {
     SetMousePosition(250, 50);
+    const uint32_t recordedStart = gNow;
     EXPECT_EQ(StartInputRecording(file_.c_str()), 1);
     const std::vector<double> recorded = Run(6, true);
     StopInputRecording();
+    const uint32_t recordedEnd = gNow;
     EXPECT_LT(voxatest::ReadFileBytes(file_).size(), 2180u + 90000u) << "clock runs and keys stay compact";
     EXPECT_TRUE(OnlyRunVxrInDir()) << "nothing written beside the named file";
 
-    // Everything the recorded run saw is different now.
+    // Everything the recorded run saw is different now: keys, clock, random state, mouse.
     std::memset(table_, 1, sizeof table_);
     gNow += 100000;
     ResetFrameTimers();
@@ -133,8 +135,20 @@ TEST_F(RecordingTest, ARecordedRunReplaysReadForReadWithItsClockRandomStateAndMo
     EXPECT_EQ(recorded[4], 0) << "InKey: nothing in the first frame";
     EXPECT_EQ(recorded[6], 7) << "GetTimerAll";
     EXPECT_EQ(recorded[9], 250) << "the mouse position at the start";
-    StopInputRecording();
     EXPECT_TRUE(voxatest::ReadLogLines(log_).empty());
+
+    // The first read after the replayed frames takes live keys, and the clock goes on from the
+    // last replayed reading instead of jumping to the live one.
+    EXPECT_TRUE(Has(Stderr([] { EXPECT_EQ(KeyDown(57), 1); }), "ends after frame 6; live input from here"));
+    EXPECT_EQ(GetTicks(), recordedEnd);
+    gNow += 5;
+    EXPECT_EQ(GetTicks(), recordedEnd + 5);
+    // A program that reads another key than the recorded one parts ways in its first frame.
+    ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
+    EXPECT_TRUE(Has(Stderr([] { KeyDown(200); }), "does not match this program at frame 1; live input from here"));
+    EXPECT_EQ(KeyDown(200), 1) << "live";
+    EXPECT_EQ(GetTicks(), recordedStart) << "time goes on from the recording's start";
+    EXPECT_EQ(voxatest::ReadLogLines(log_).size(), 2u);
 }
 
 TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
@@ -184,28 +198,6 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
         EXPECT_EQ(GetTicks(), gNow) << "live clock";
         EXPECT_EQ(RandomState().randmem[7], seeded);
     }
-}
-
-TEST_F(RecordingTest, AReplayThatRunsOutOrPartsWaysGoesOnLiveWithTheClockMovingOn) {
-    const uint32_t recordedStart = gNow;
-    Recording(3);
-    const uint32_t recordedEnd = gNow;
-    // Three frames replay; the first read after them takes live keys, and the clock goes on
-    // from the last replayed reading instead of jumping to the live one.
-    ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
-    Run(3, false);
-    Hold(57);
-    gNow += 50000;
-    EXPECT_TRUE(Has(Stderr([] { EXPECT_EQ(KeyDown(57), 1); }), "ends after frame 3; live input from here"));
-    EXPECT_EQ(GetTicks(), recordedEnd);
-    gNow += 5;
-    EXPECT_EQ(GetTicks(), recordedEnd + 5);
-
-    // A program that reads another key than the recorded one parts ways in its first frame.
-    ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
-    EXPECT_TRUE(Has(Stderr([] { EXPECT_EQ(KeyDown(200), 0); }), "does not match this program at frame 1; live input from here"));
-    EXPECT_EQ(GetTicks(), recordedStart) << "time goes on from the recording's start";
-    EXPECT_EQ(voxatest::ReadLogLines(log_).size(), 2u);
 }
 
 TEST_F(RecordingTest, JoysticksComeFromTheRecording) {
