@@ -1,7 +1,7 @@
-// Keyboard, mouse and the waiting commands fed by real X events: the runtime starts with its
-// window on the test's own Xvfb server (sound through the disk driver), and a user on a
-// connection of its own sends key, button and pointer events through XTest. The waiting
-// commands run in the main thread while a second thread plays the user.
+// The runtime's window, keyboard, mouse and waiting commands fed by real X events: the runtime
+// starts with its window on the test's own Xvfb server (sound through the disk driver), and a
+// user on a connection of its own sends key, button and pointer events through XTest. The
+// waiting commands run in the main thread while a second thread plays the user.
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -45,6 +46,7 @@ protected:
         gSettings.screenHeight = 480;
         gSettings.framesPerSecond = 60;
         RuntimeStart(0, nullptr, "", nullptr, "devices");
+        SaveScreenshot(DynString((gDir + "/loading.bmp").c_str()));  // the first screen, shown by the start
         std::atexit([] { std::system(("rm -rf " + gDir).c_str()); });  // also when EndProgram ends a child
         gUser = new XUser();
         ASSERT_TRUE(gUser->Connect());
@@ -83,6 +85,23 @@ protected:
         MouseAxis(0);
     }
 };
+
+TEST_F(XTest, TheStartShowsLoadingCentredAndNothingElse) {
+    // "Loading..." in the built-in font is 70 x 8 pixels at (285, 236); the BMP's rows go up.
+    const std::string bmp = voxatest::ReadFileBytes(gDir + "/loading.bmp");
+    ASSERT_EQ(bmp.size(), 54u + 640 * 480 * 3);
+    int left = 640, right = -1, top = 480, bottom = -1;
+    for (int i = 0; i < 640 * 480; ++i) {
+        if (bmp[54 + size_t(i) * 3] == 0 && bmp[55 + size_t(i) * 3] == 0 && bmp[56 + size_t(i) * 3] == 0) continue;
+        const int x = i % 640, y = 479 - i / 640;
+        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+    EXPECT_GE(left, 285);
+    EXPECT_LE(right, 354);
+    EXPECT_GE(top, 236);
+    EXPECT_LE(bottom, 243);
+    EXPECT_GT(right - left, 60);
+}
 
 TEST_F(XTest, RealKeysAreHeldByTheirNames) {
     const std::pair<unsigned long, double> keys[] = {
