@@ -67,24 +67,10 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
     EXPECT_EQ(BurstPeaks(Output()), (std::vector<int>{12800, 6400, 12800, 12800, 100, 6400, 16000}));
 }
 
-TEST_F(SoundTest, SlotsTakeIdsAboveTheTableAsTheLastAndRefuseNegativeOnes) {
+// Ids above 127 take the last slot, negative ones are refused; a missing file keeps the slot's
+// sample, a file found but not decodable empties the slot.
+TEST_F(SoundTest, SlotsOfEveryIdAndFile) {
     const DynString tone = Wav("tone.wav", 5.0, 1000);
-    Open();
-    EXPECT_EQ(LoadSound(tone, 300, 0), 1);
-    EXPECT_EQ(LoadSound(tone, -1, 0) + LoadSound(tone, std::nan(""), 0), 0);
-    WithMixerHeld([] {
-        for (double id : {0.0, -1.0, -1.5, std::nan(""), 5.0}) EXPECT_EQ(PlaySound(id, 0, 1), 1);
-        EXPECT_EQ(Playing(), 0) << "slots 0 and 5 are empty, the rest refused";
-        PlaySound(127, 0, 1);
-        PlaySound(1e20, 0, 1);
-        EXPECT_EQ(Playing(), 2);
-        StopAllSounds();
-        EXPECT_EQ(Playing(), 0);
-    });
-}
-
-TEST_F(SoundTest, MissingFileKeepsTheSlotAndUndecodableFilesEmptyIt) {
-    const DynString tone = Wav("tone.wav", 0.5, 1000);
     const std::string wav = voxatest::ReadFileBytes(Path("tone.wav"));
     std::string huge = wav.substr(0, 40) + "\xf0\xf0\xf0\xff" + std::string(100, '\0');  // data of ~4 GB
     std::string odd = wav;
@@ -92,12 +78,17 @@ TEST_F(SoundTest, MissingFileKeepsTheSlotAndUndecodableFilesEmptyIt) {
     const std::pair<const char*, std::string> bad[] = {{"noise.wav", std::string(4000, 'Z')}, {"huge.wav", huge}, {"odd.wav", odd}};
     for (const auto& b : bad) std::ofstream(Path(b.first), std::ios::binary) << b.second;
     Open();
-    ASSERT_EQ(LoadSound(tone, 4, 0), 1);
-    EXPECT_EQ(LoadSound(DynString(Path("missing.wav").c_str()), 4, 0), 0);
+    EXPECT_EQ(LoadSound(tone, 300, 0), 1);
+    EXPECT_EQ(LoadSound(tone, -1, 0) + LoadSound(tone, std::nan(""), 0), 0);
+    EXPECT_EQ(LoadSound(DynString(Path("missing.wav").c_str()), 127, 0), 0);
     WithMixerHeld([] {
-        PlaySound(4, 0, 1);
-        EXPECT_EQ(Playing(), 1) << "the old sample is still there";
+        for (double id : {0.0, -1.0, -1.5, std::nan(""), 5.0}) EXPECT_EQ(PlaySound(id, 0, 1), 1);
+        EXPECT_EQ(Playing(), 0) << "slots 0 and 5 are empty, the rest refused";
+        PlaySound(127, 0, 1);
+        PlaySound(1e20, 0, 1);
+        EXPECT_EQ(Playing(), 2) << "the sample of id 300 is still there";
         StopAllSounds();
+        EXPECT_EQ(Playing(), 0);
     });
     for (const auto& b : bad) {
         ASSERT_EQ(LoadSound(tone, 4, 0), 1);
