@@ -135,4 +135,4 @@ TEST(WindowWithoutDisplay, VideoInitialisationFailureEndsWithStatusOne) {
         ::testing::ExitedWithCode(1), "Couldn't initialize SDL: ");
 }
 
-}  // namespace
+} // namespace

@@ -27,7 +27,9 @@ namespace {
 
 std::string gTemp = "/tmp/voxa_exit_probe_" + std::to_string(getpid());
 
-void (*SegvHandler())(int) {
+using SignalHandler = void (*)(int);
+
+SignalHandler SegvHandler() {
     struct sigaction now;
     sigaction(SIGSEGV, nullptr, &now);
     return now.sa_handler;
@@ -50,7 +52,7 @@ int ReturnAfterTextures() {
     return 7;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const std::string how = argc > 1 ? argv[1] : "end";

@@ -117,4 +117,4 @@ TEST_F(StartupTest, ReturningFromMainAlwaysEndsPromptlyWithItsStatus) {
     for (int run = 0; run < 40; ++run) ASSERT_EQ(RunProbe("textures", workDir_, VOXA_STARTUP_PROBE).status, 7) << run;
 }
 
-}  // namespace
+} // namespace

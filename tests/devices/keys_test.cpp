@@ -116,4 +116,4 @@ TEST(InputWithoutDevicesTest, ReadsGiveZeroWithoutDevices) {
     EXPECT_EQ(x + y + l + r + MouseAxis(0) + MouseAxis(3) + GetJoystickCount() + GetJoyX(0), 0);
 }
 
-}  // namespace
+} // namespace

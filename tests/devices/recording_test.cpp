@@ -250,4 +250,4 @@ TEST_F(RecordingTest, ARecordingThatCannotBeWrittenStopsWithAMessageAndNothingEl
     EXPECT_EQ(KeyDown(30), 1) << "live input after a failed start";
 }
 
-}  // namespace
+} // namespace

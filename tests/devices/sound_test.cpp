@@ -140,4 +140,4 @@ TEST_F(SoundTest, WithoutAnAudioDeviceEverythingRunsSilently) {
     EXPECT_EQ(Log().rfind("PLAYMUSIC:\r\n", 0), 0u);
 }
 
-}  // namespace
+} // namespace

@@ -406,4 +406,4 @@ TEST_F(XTest, EscapeOrClosingTheWindowEndsTheProgramWhileItWaits) {
         ::testing::ExitedWithCode(0), "");
 }
 
-}  // namespace
+} // namespace

@@ -43,7 +43,8 @@ bool XUser::Connect() {
     SDL_VERSION(&info.version);
     if (SDL_GetWMInfo(&info) != 1) return false;
     Display* d = XOpenDisplay(nullptr);
-    if ((display_ = d) == nullptr) return false;
+    if (d == nullptr) return false;
+    display_ = d;
     window_ = info.info.x11.window;
     wmWindow_ = info.info.x11.wmwindow;
     ::Window child;
@@ -53,15 +54,17 @@ bool XUser::Connect() {
     return true;
 }
 
+void XUser::Sync() { XSync(AsDisplay(display_), False); }
+
 void XUser::MovePointer(int x, int y) {
     XTestFakeMotionEvent(AsDisplay(display_), -1, originX_ + x, originY_ + y, CurrentTime);
-    XSync(AsDisplay(display_), False);
+    Sync();
 }
 
 void XUser::Key(unsigned long keysym, bool down) {
     Display* d = AsDisplay(display_);
     XTestFakeKeyEvent(d, XKeysymToKeycode(d, keysym), down, CurrentTime);
-    XSync(d, False);
+    Sync();
 }
 
 bool XUser::KeyTakenIn(unsigned long keysym, bool down) {
@@ -89,7 +92,7 @@ bool XUser::Type(unsigned long keysym) {
 
 void XUser::Button(unsigned button, bool down) {
     XTestFakeButtonEvent(AsDisplay(display_), button, down, CurrentTime);
-    XSync(AsDisplay(display_), False);
+    Sync();
 }
 
 void XUser::CloseWindow() {
@@ -102,7 +105,7 @@ void XUser::CloseWindow() {
     e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(d, wmWindow_, False, NoEventMask, &e);
-    XSync(d, False);
+    Sync();
 }
 
 void XUser::Count(int x, int y, int w, int h, int& white, int& blue) {

@@ -16,17 +16,19 @@ public:
     bool Connect();                                  // to SDL's window; takes the keyboard focus, pointer at the centre
     void MovePointer(int x, int y);                  // window coordinates
     void Key(unsigned long keysym, bool down);
-    void Button(unsigned button, bool down);         // 1 left, 2 middle, 3 right, 4/5 wheel up/down
-    void CloseWindow();                              // the window manager's close request
-    void Count(int x, int y, int w, int h, int& white, int& blue); // shown pixels of an area: white-ish, blue
 
     // For a player thread beside a program that runs in the main thread; each waits at most a
     // minute and reports whether what it waited for happened.
     bool KeyTakenIn(unsigned long keysym, bool down); // Key, then wait until the program has pumped it
     static bool WaitFrames(int frames);              // until the program has started that many more frames
     bool Type(unsigned long keysym);                 // a key stroke a program reading one key a frame sees once
+    void Button(unsigned button, bool down);         // 1 left, 2 middle, 3 right, 4/5 wheel up/down
+    void CloseWindow();                              // the window manager's close request
+    void Count(int x, int y, int w, int h, int& white, int& blue); // shown pixels of an area: white-ish, blue
 
 private:
+    void Sync();
+
     void* display_ = nullptr;
     unsigned long window_ = 0;    // SDL's drawing window
     unsigned long wmWindow_ = 0;  // its top-level window, which takes the keyboard focus

@@ -9,4 +9,4 @@ namespace voxatest {
 
 inline std::string BinDir() { return std::getenv("VOXA_BIN_DIR") ? std::getenv("VOXA_BIN_DIR") : "build/bin"; }
 
-}  // namespace voxatest
+} // namespace voxatest

@@ -20,4 +20,4 @@ inline int WaitForExit(pid_t pid, int ms) {
     return -1;
 }
 
-}  // namespace voxatest
+} // namespace voxatest

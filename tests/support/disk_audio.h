@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -123,4 +124,4 @@ protected:
     bool open_ = false;
 };
 
-}  // namespace voxatest
+} // namespace voxatest

@@ -52,4 +52,4 @@ inline std::string PrivateLogPath(const std::string& tag) {
     return path;
 }
 
-}  // namespace voxatest
+} // namespace voxatest

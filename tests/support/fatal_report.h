@@ -37,4 +37,4 @@ inline void ExpectEndWithCode(const std::function<void()>& body, int code, const
     std::remove(log.c_str());
 }
 
-}  // namespace voxatest
+} // namespace voxatest

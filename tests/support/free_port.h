@@ -24,4 +24,4 @@ inline uint16_t FreePort() {
     return bound ? ntohs(sa.sin_port) : 0;
 }
 
-}  // namespace voxatest
+} // namespace voxatest

@@ -21,4 +21,4 @@ bool Within(Done done, int limitMs = kPatienceMs, int pollMs = 1) {
     return true;
 }
 
-}  // namespace voxatest
+} // namespace voxatest
