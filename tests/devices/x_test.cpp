@@ -378,8 +378,8 @@ TEST_F(XTest, WaitingCommandsReturnOnTheUsersInput) {
 
 // The program ends through EndProgram, with status 0, from inside a wait: Escape pressed (with
 // a sound still playing, which the shutdown stops before it frees the sounds) or the window
-// closed. Each runs in a child that starts the runtime afresh (threadsafe death tests re-run
-// the suite's set-up), last: the child takes the keyboard focus.
+// closed while it waits for input or shows frames. Each runs in a child that starts the runtime
+// afresh (threadsafe death tests re-run the suite's set-up), last: the child takes the focus.
 TEST_F(XTest, EscapeOrClosingTheWindowEndsTheProgramWhileItWaits) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
@@ -398,12 +398,14 @@ TEST_F(XTest, EscapeOrClosingTheWindowEndsTheProgramWhileItWaits) {
             _exit(5);
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(
-        {
-            gUser->CloseWindow();
-            for (;;) WaitForInputChange();  // only the close request ends this
-        },
-        ::testing::ExitedWithCode(0), "");
+    for (void (*wait)() : {WaitForInputChange, ShowScreen}) {
+        EXPECT_EXIT(
+            {
+                gUser->CloseWindow();
+                for (;;) wait();  // only the close request ends this
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
 }
 
 } // namespace
