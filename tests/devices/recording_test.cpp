@@ -11,7 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <functional>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -34,6 +34,16 @@ uint32_t gNow = 5000;
 uint32_t TestClock() { return gNow; }
 
 using Bytes = std::string;
+
+// Runs f and returns what it wrote to standard error.
+template <typename F>
+std::string Stderr(F f) {
+    ::testing::internal::CaptureStderr();
+    f();
+    return ::testing::internal::GetCapturedStderr();
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class RecordingTest : public ::testing::Test {
 protected:
@@ -62,13 +72,9 @@ protected:
         EXPECT_EQ(std::system(("rm -rf " + dir_).c_str()), 0);
     }
 
-    void Hold(int scancode, bool held = true) { table_[ScancodeKeySymbol(scancode)] = held ? 1 : 0; }
-    void Write(const std::string& path, const Bytes& bytes) {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    void Hold(int scancode) { table_[ScancodeKeySymbol(scancode)] = 1; }
+    static void Write(const std::string& path, const Bytes& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+    bool OnlyRunVxrInDir() const { return std::system(("test \"$(ls -A " + dir_ + ")\" = run.vxr").c_str()) == 0; }
 
     // A small program, frame by frame: every kind of read, its results in the trace. `live`
     // holds keys and a quit request as a user would; a replay runs it with live = false.
@@ -78,26 +84,20 @@ protected:
             gNow += 7 + f;
             if (live) {
                 std::memset(table_, 0, sizeof table_);
-                if (f % 2 == 1) Hold(30);              // a
-                if (f == 2) Hold(42), Hold(48);        // Shift+b
+                if (f % 2 == 1) Hold(30);        // a
+                if (f == 2) Hold(42), Hold(48);  // Shift+b
             }
             for (int s : {30, 48, 57, 1}) trace.push_back(KeyDown(s));
-            trace.push_back(InKey().CStr()[0]);
-            trace.push_back(AnyKeyHeld());
-            trace.push_back(GetTimerAll());
-            trace.push_back(GetTimer());
-            trace.push_back(Rnd(1000));
             double x, y, l, r;
             GetMouseState(x, y, l, r);
-            trace.insert(trace.end(), {x, y, l, r, MouseAxis(0), MouseAxis(3)});
-            trace.push_back(GetJoystickCount());
+            trace.insert(trace.end(), {double(InKey().CStr()[0]), double(AnyKeyHeld()), GetTimerAll(), GetTimer(),
+                                       Rnd(1000), x, y, l, r, MouseAxis(0), MouseAxis(3), GetJoystickCount()});
             if (f == 3) {  // more samples than one record holds
                 double held = 0;
                 for (int k = 0; k < 40000; ++k) held += KeyDown(30);
                 trace.push_back(held);
             }
-            const bool quit = QuitReplayed() || (live && f == 4 && (NoteQuitRequest(), true));
-            trace.push_back(quit);
+            trace.push_back(QuitReplayed() || (live && f == 4 && (NoteQuitRequest(), true)));
             EndInputFrame();
         }
         return trace;
@@ -114,14 +114,17 @@ protected:
     uint8_t table_[kKeySymbolCount];
 };
 
-TEST_F(RecordingTest, ARecordedRunReplaysReadForReadWithItsClockRandomStateAndMouse) {
+TEST_F(RecordingTest, ARecordedRunReplaysReadForReadThenGoesOnLiveWhereItEndsOrPartsWays) {
     SetMousePosition(250, 50);
+    const uint32_t recordedStart = gNow;
     EXPECT_EQ(StartInputRecording(file_.c_str()), 1);
     const std::vector<double> recorded = Run(6, true);
     StopInputRecording();
+    const uint32_t recordedEnd = gNow;
     EXPECT_LT(voxatest::ReadFileBytes(file_).size(), 2180u + 90000u) << "clock runs and keys stay compact";
+    EXPECT_TRUE(OnlyRunVxrInDir()) << "nothing written beside the named file";
 
-    // Everything the recorded run saw is different now.
+    // Everything the recorded run saw is different now: keys, clock, random state, mouse.
     std::memset(table_, 1, sizeof table_);
     gNow += 100000;
     ResetFrameTimers();
@@ -132,8 +135,20 @@ TEST_F(RecordingTest, ARecordedRunReplaysReadForReadWithItsClockRandomStateAndMo
     EXPECT_EQ(recorded[4], 0) << "InKey: nothing in the first frame";
     EXPECT_EQ(recorded[6], 7) << "GetTimerAll";
     EXPECT_EQ(recorded[9], 250) << "the mouse position at the start";
-    StopInputRecording();
     EXPECT_TRUE(voxatest::ReadLogLines(log_).empty());
+
+    // The first read after the replayed frames takes live keys, and the clock goes on from the
+    // last replayed reading instead of jumping to the live one.
+    EXPECT_TRUE(Has(Stderr([] { EXPECT_EQ(KeyDown(57), 1); }), "ends after frame 6; live input from here"));
+    EXPECT_EQ(GetTicks(), recordedEnd);
+    gNow += 5;
+    EXPECT_EQ(GetTicks(), recordedEnd + 5);
+    // A program that reads another key than the recorded one parts ways in its first frame.
+    ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
+    EXPECT_TRUE(Has(Stderr([] { KeyDown(200); }), "does not match this program at frame 1; live input from here"));
+    EXPECT_EQ(KeyDown(200), 1) << "live";
+    EXPECT_EQ(GetTicks(), recordedStart) << "time goes on from the recording's start";
+    EXPECT_EQ(voxatest::ReadLogLines(log_).size(), 2u);
 }
 
 TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
@@ -141,7 +156,8 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
     ASSERT_GT(good.size(), 2184u);
     auto at = [&](size_t offset, char value) { Bytes b = good; b[offset] = value; return b; };
     auto appended = [&](std::initializer_list<unsigned char> extra) { return good + Bytes(extra.begin(), extra.end()); };
-    struct Case { const char* what; Bytes bytes; const char* reason; };
+    const std::string damaged = dir_ + "/damaged.vxr", huge = dir_ + "/huge.vxr", pipe = dir_ + "/pipe.vxr";
+    struct Case { const char* what; Bytes bytes; const char* reason; std::string path = ""; };
     const Case cases[] = {
         {"empty", "", "is cut short"},
         {"cut in the header", good.substr(0, 100), "is cut short"},
@@ -157,105 +173,64 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
         {"joystick read without joysticks", appended({20, 0, 0, 0, vxr::kJoystick, 0}) + Bytes(18, 0), "is damaged at byte"},
         {"endless varint", appended({6, 0, 0, 0, vxr::kTicks, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), "is damaged at byte"},
         {"scancode 255", appended({2, 0, 0, 0, vxr::kKeyDown, 255}), "is damaged at byte"},
+        {"a directory", "", "is not a file", dir_},
+        {"a pipe (opening it would wait)", "", "is not a file", pipe},
+        {"a device without end", "", "is not a file", "/dev/zero"},
+        {"a missing file", "", "cannot be opened", dir_ + "/missing.vxr"},
+        {"a file too large to load", "", "is larger than 256 MiB", huge},
     };
-    const uint32_t seeded = gBasics.random.randmem[7];
-    int n = 0;
-    auto expectRefused = [&](const std::string& path, const std::string& reason, const char* what) {
-        Hold(30);
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(PlayInputRecording(path.c_str()), 0) << what;
-        const std::string err = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("PlayInputRecording: " + path + ": " + reason), std::string::npos) << what << ": " << err;
-        EXPECT_EQ(voxatest::ReadLogLines(log_).size(), size_t(++n)) << what;
-        EXPECT_EQ(KeyDown(30), 1) << what << ": live keys";
-        EXPECT_EQ(GetTicks(), gNow) << what << ": live clock";
-        EXPECT_EQ(gBasics.random.randmem[7], seeded) << what;
-    };
-    for (const Case& c : cases) {
-        const std::string path = dir_ + "/damaged.vxr";
-        Write(path, c.bytes);
-        expectRefused(path, c.reason, c.what);
-    }
-    expectRefused(dir_, "is not a file", "a directory");
-    ASSERT_EQ(mkfifo((dir_ + "/pipe.vxr").c_str(), 0600), 0);
-    expectRefused(dir_ + "/pipe.vxr", "is not a file", "a pipe (opening it would wait)");
-    expectRefused("/dev/zero", "is not a file", "a device without end");
-    expectRefused(dir_ + "/missing.vxr", "cannot be opened", "a missing file");
-    const std::string huge = dir_ + "/huge.vxr";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     Write(huge, good);
     ASSERT_EQ(truncate(huge.c_str(), off_t(257) << 20), 0);  // sparse: nothing is written
-    expectRefused(huge, "is larger than 256 MiB", "a file too large to load");
-}
-
-TEST_F(RecordingTest, AReplayThatRunsOutOrPartsWaysGoesOnLiveWithTheClockMovingOn) {
-    const uint32_t recordedStart = gNow;
-    Recording(3);
-    const uint32_t recordedEnd = gNow;
-    // Three frames replay; the first read after them takes live keys, and the clock goes on
-    // from the last replayed reading instead of jumping to the live one.
-    ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
-    Run(3, false);
-    Hold(57);
-    gNow += 50000;
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(KeyDown(57), 1);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("ends after frame 3; live input from here"), std::string::npos);
-    EXPECT_EQ(GetTicks(), recordedEnd);
-    gNow += 5;
-    EXPECT_EQ(GetTicks(), recordedEnd + 5);
-
-    // A program that reads another key than the recorded one parts ways in its first frame.
-    ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(KeyDown(200), 0);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("does not match this program at frame 1; live input from here"),
-              std::string::npos);
-    EXPECT_EQ(GetTicks(), recordedStart) << "time goes on from the recording's start";
-    EXPECT_EQ(voxatest::ReadLogLines(log_).size(), 2u);
+    const uint32_t seeded = gBasics.random.randmem[7];
+    size_t n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = c.path.empty() ? damaged : c.path;
+        if (c.path.empty()) Write(path, c.bytes);
+        Hold(30);
+        int played = -1;
+        const std::string err = Stderr([&] { played = PlayInputRecording(path.c_str()); });
+        EXPECT_EQ(played, 0);
+        EXPECT_TRUE(Has(err, "PlayInputRecording: " + path + ": " + c.reason)) << err;
+        EXPECT_EQ(voxatest::ReadLogLines(log_).size(), ++n);
+        EXPECT_EQ(KeyDown(30), 1) << "live keys";
+        EXPECT_EQ(GetTicks(), gNow) << "live clock";
+        EXPECT_EQ(gBasics.random.randmem[7], seeded);
+    }
 }
 
 TEST_F(RecordingTest, JoysticksComeFromTheRecording) {
     // A recording without frames ends with the joystick count; one joystick and a frame that
     // reads it are put in by hand.
-    EXPECT_EQ(StartInputRecording(file_.c_str()), 1);
-    StopInputRecording();
-    Bytes bytes = voxatest::ReadFileBytes(file_);
+    Bytes bytes = Recording(0);
     ASSERT_EQ(bytes.back(), 0);
     bytes.back() = 1;
-    bytes += Bytes("\x03Pad", 4);
     const unsigned char frame[] = {20, 0, 0, 0, vxr::kJoystick, 0,
-                                   0xFF, 0x7F, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0, 0,   // axes: 32767, -32768
-                                   0x08, 0, 0, 0,                                    // button 3
-                                   0x28, 0x23};                                      // hat 9000: right
-    bytes += Bytes(reinterpret_cast<const char*>(frame), sizeof frame);
-    Write(file_, bytes);
+                                   0xFF, 0x7F, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0, 0,  // axes: 32767, -32768
+                                   0x08, 0, 0, 0,                                   // button 3
+                                   0x28, 0x23};                                     // hat 9000: right
+    Write(file_, bytes + Bytes("\x03Pad", 4) + Bytes(reinterpret_cast<const char*>(frame), sizeof frame));
     ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
     EXPECT_EQ(GetJoystickCount(), 1);
     EXPECT_STREQ(GetJoyName(0).CStr(), "Pad");
     EXPECT_STREQ(GetJoyName(1).CStr(), "");
     double x, y, b1, b2;
     GetJoystickDigital(x, y, b1, b2);
-    EXPECT_EQ(x, 1);
-    EXPECT_EQ(y, -1);
-    EXPECT_EQ(b1 + b2, 0);
+    EXPECT_EQ(std::vector<double>({x, y, b1, b2}), std::vector<double>({1, -1, 0, 0}));
     EndInputFrame();
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(GetJoyX(0), 0) << "the first read past the only frame ends the replay";
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("ends after frame 1"), std::string::npos);
+    EXPECT_TRUE(Has(Stderr([] { EXPECT_EQ(GetJoyX(0), 0) << "the first read past the only frame ends the replay"; }),
+                    "ends after frame 1"));
     EXPECT_EQ(GetJoystickCount(), 0) << "the machine's own joysticks again";
 }
 
-TEST_F(RecordingTest, ARecordingWritesTheNamedFileAndNothingElse) {
-    Recording(2);
-    EXPECT_EQ(std::system(("test \"$(ls -A " + dir_ + ")\" = run.vxr").c_str()), 0);
-    const std::string targets[] = {dir_, dir_ + "/no/such/dir/run.vxr"};
-    for (const std::string& target : targets) {
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(StartInputRecording(target.c_str()), 0) << target;
-        EXPECT_NE(::testing::internal::GetCapturedStderr().find("StartInputRecording: " + target + ": cannot be created"),
-                  std::string::npos);
+TEST_F(RecordingTest, ARecordingThatCannotBeWrittenStopsWithAMessageAndNothingElseWritten) {
+    Recording(0);
+    for (const std::string& target : {dir_, dir_ + "/no/such/dir/run.vxr"}) {
+        EXPECT_TRUE(Has(Stderr([&] { EXPECT_EQ(StartInputRecording(target.c_str()), 0); }),
+                        "StartInputRecording: " + target + ": cannot be created"));
     }
-    EXPECT_EQ(std::system(("test \"$(ls -A " + dir_ + ")\" = run.vxr").c_str()), 0);
+    EXPECT_TRUE(OnlyRunVxrInDir());
     // A disk that fills up: the header fits, the frame of 80 KB does not. The recording stops
     // with a message and the program goes on live.
     signal(SIGXFSZ, SIG_IGN);
@@ -266,13 +241,10 @@ TEST_F(RecordingTest, ARecordingWritesTheNamedFileAndNothingElse) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const std::string full = dir_ + "/full.vxr";
     EXPECT_EQ(StartInputRecording(full.c_str()), 1);
-    ::testing::internal::CaptureStderr();
-    Run(5, true);
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string err = Stderr([&] { Run(5, true); });
     setrlimit(RLIMIT_FSIZE, &unlimited);
     signal(SIGXFSZ, SIG_DFL);
-    EXPECT_NE(err.find("StartInputRecording: " + full + ": cannot be written; the recording is incomplete"),
-              std::string::npos) << err;
+    EXPECT_TRUE(Has(err, "StartInputRecording: " + full + ": cannot be written; the recording is incomplete")) << err;
     EXPECT_EQ(gDevices.recorder.mode, InputMode::Live);
     Hold(30);
     EXPECT_EQ(KeyDown(30), 1) << "live input after a failed start";

@@ -7,9 +7,6 @@
 
 namespace voxatest {
 
-inline std::string BinDir() {
-    const char* dir = std::getenv("VOXA_BIN_DIR");
-    return dir ? dir : "build/bin";
-}
+inline std::string BinDir() { return std::getenv("VOXA_BIN_DIR") ? std::getenv("VOXA_BIN_DIR") : "build/bin"; }
 
 } // namespace voxatest

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "base/errors.h"
 #include "devices/lifecycle.h"
 #include "support/errorlog_lines.h"
 #include "support/within.h"
@@ -28,52 +27,51 @@ namespace voxatest {
 // A 16-bit mono WAV at 44.1 kHz: a square wave of the given amplitude with a period of 100
 // samples, or a constant level when square is false.
 inline void WriteWav(const std::string& path, double seconds, int amplitude, bool square = true) {
-    const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
-    const uint32_t dataBytes = frames * 2;
-    std::string out;
-    auto u32 = [&out](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i))); };
-    auto u16 = [&out](uint16_t v) { out.push_back(char(v)); out.push_back(char(v >> 8)); };
-    out += "RIFF";
-    u32(36 + dataBytes);
+    const uint32_t frames = uint32_t(seconds * 44100);
+    std::string out = "RIFF";
+    auto put = [&out](uint32_t v, int bytes) { for (int i = 0; i < bytes; ++i) out.push_back(char(v >> (8 * i))); };
+    put(36 + frames * 2, 4);
     out += "WAVEfmt ";
-    u32(16); u16(1); u16(1); u32(44100); u32(88200); u16(2); u16(16);
+    for (uint32_t v : {16u, 0x10001u, 44100u, 88200u, 0x100002u}) put(v, 4);  // PCM, mono, 2 bytes a frame, 16 bits
     out += "data";
-    u32(dataBytes);
-    for (uint32_t i = 0; i < frames; ++i) {
-        int v = (!square || (i % 100) < 50) ? amplitude : -amplitude;
-        u16(static_cast<uint16_t>(static_cast<int16_t>(v)));
-    }
+    put(frames * 2, 4);
+    for (uint32_t i = 0; i < frames; ++i) put(uint16_t((!square || i % 100 < 50) ? amplitude : -amplitude), 2);
     std::ofstream(path, std::ios::binary) << out;
 }
 
 // Samples of a raw 16-bit output file in machine byte order.
 inline std::vector<int16_t> ReadSamples(const std::string& path) {
-    std::string raw = ReadFileBytes(path);
+    const std::string raw = ReadFileBytes(path);
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     return samples;
 }
 
-// The disk driver writes the mix a buffer at a time, 4096 stereo frames of 16-bit samples,
-// about every SDL_DISKAUDIODELAY ms. Tests wait for buffers written, not for time passed, so a
-// loaded machine only makes them slower.
-constexpr long kOutputBufferBytes = 4096 * 4;
-
-inline long FileBytes(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
-}
-
-// Waits until the output file has grown by `buffers` buffers from its size now.
+// Waits until the output file has grown by `buffers` buffers from its size now. The disk driver
+// writes the mix a buffer at a time (4096 stereo frames of 16-bit samples) about every
+// SDL_DISKAUDIODELAY ms: tests wait for buffers written, not for time passed, so a loaded
+// machine only makes them slower.
 inline bool WaitForOutput(const std::string& path, int buffers) {
-    const long target = FileBytes(path) + buffers * kOutputBufferBytes;
-    return Within([&] { return FileBytes(path) >= target; });
+    auto size = [&path] {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0 ? long(st.st_size) : 0L;
+    };
+    const long target = size() + buffers * 4096L * 4;
+    return Within([&] { return size() >= target; });
 }
 
 // Waits until no channel plays, then until the silence after the last sound has reached the
 // file: the buffer in which the sound ended and at least two whole silent ones (over 0.18 s).
 inline bool WaitForSilence(const std::string& path) {
     return Within([] { return Mix_Playing(-1) == 0; }) && WaitForOutput(path, 4);
+}
+
+// Makes the audio device opened next write to the file at path, a buffer of 4096 stereo frames
+// every 10 ms: about nine times real time.
+inline void UseDiskAudio(const std::string& path) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "10", 1);
 }
 
 // Runs f while the mixer stands still (the mixing thread takes SDL's audio lock for every
@@ -92,9 +90,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         output_ = dir_ + "/out.raw";
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "10", 1);  // ms per 4096-sample buffer: about nine times real time
+        UseDiskAudio(output_);
         SetErrorLogPathForTesting((dir_ + "/log.txt").c_str());
     }
     void TearDown() override {

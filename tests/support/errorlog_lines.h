@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -22,14 +23,11 @@ inline std::string ReadFileBytes(const std::string& path) {
 // The log's entries, each without its "\r\n". A final piece without "\r\n" is returned as an
 // entry of its own prefixed with "<unterminated>", so a missing line end fails the comparison.
 inline std::vector<std::string> ReadLogLines(const std::string& path) {
-    std::string bytes = ReadFileBytes(path);
+    const std::string bytes = ReadFileBytes(path);
     std::vector<std::string> lines;
     size_t pos = 0;
-    for (;;) {
-        size_t end = bytes.find("\r\n", pos);
-        if (end == std::string::npos) break;
+    for (size_t end; (end = bytes.find("\r\n", pos)) != std::string::npos; pos = end + 2) {
         lines.push_back(bytes.substr(pos, end - pos));
-        pos = end + 2;
     }
     if (pos < bytes.size()) lines.push_back("<unterminated>" + bytes.substr(pos));
     return lines;
@@ -41,17 +39,15 @@ inline std::vector<std::string> ReadLogLines(const std::string& path) {
 // run's "Current Dir" entry and directory line dirLine and no other program's "Current Dir"
 // entry follows; otherwise (another program started during or after the run) nothing.
 inline std::optional<std::vector<std::string>> LogOfOneRun(const std::string& path, const std::string& dirLine) {
-    std::vector<std::string> lines = ReadLogLines(path);
-    if (lines.size() < 2 || lines[0] != "Current Dir" || lines[1] != dirLine) return std::nullopt;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i] == "Current Dir") return std::nullopt;
-    }
-    return lines;
+    const std::vector<std::string> lines = ReadLogLines(path);
+    const bool alone = lines.size() >= 2 && lines[0] == "Current Dir" && lines[1] == dirLine &&
+                       std::count(lines.begin() + 1, lines.end(), "Current Dir") == 0;
+    return alone ? std::optional(lines) : std::nullopt;
 }
 
 // A log path that no other test process uses; the file is removed.
 inline std::string PrivateLogPath(const std::string& tag) {
-    std::string path = "/tmp/voxa_test_" + tag + "_" + std::to_string(getpid()) + ".log";
+    const std::string path = "/tmp/voxa_test_" + tag + "_" + std::to_string(getpid()) + ".log";
     std::remove(path.c_str());
     return path;
 }

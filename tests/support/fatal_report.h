@@ -17,28 +17,22 @@
 
 namespace voxatest {
 
-// The source position the child reports through SetLinePosition before running the body.
-constexpr int kReportModule = 4;
-constexpr int kReportLine = 120;
-
-// body runs in debug mode in a forked child; it must end the process with status 0 and leave
-// exactly the end-of-line report for runtime error code `code`.
+// body runs in debug mode in a forked child, after reporting source line 120 of module 4; it
+// must end the process with status 0 and leave exactly the end-of-line report for runtime
+// error code `code`.
 inline void ExpectEndWithCode(const std::function<void()>& body, int code, const std::string& tag) {
-    std::string log = PrivateLogPath(tag);
+    const std::string log = PrivateLogPath(tag);
     EXPECT_EXIT(
         {
             SetErrorLogPathForTesting(log.c_str());
             gSettings.debugMode = 1;
-            SetLinePosition(kReportModule, kReportLine);
+            SetLinePosition(4, 120);
             body();
             std::fputs("the body returned instead of ending the program\n", stderr);
             std::_Exit(42);
         },
         ::testing::ExitedWithCode(0), "");
-    std::vector<std::string> expected = {"-End On Line", std::to_string(code),
-                                         std::to_string(kReportLine - 1),
-                                         std::to_string(kReportLine),
-                                         std::to_string(kReportModule)};
+    const std::vector<std::string> expected = {"-End On Line", std::to_string(code), "119", "120", "4"};
     EXPECT_EQ(ReadLogLines(log), expected) << tag << ": error code " << code;
     std::remove(log.c_str());
 }

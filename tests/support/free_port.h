@@ -13,17 +13,15 @@
 namespace voxatest {
 
 inline uint16_t FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof sa;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
-        port = ntohs(sa.sin_port);
+    auto* any = reinterpret_cast<sockaddr*>(&sa);
+    const bool bound = bind(fd, any, sizeof sa) == 0 && getsockname(fd, any, &length) == 0;
     close(fd);
-    return port;
+    return bound ? ntohs(sa.sin_port) : 0;
 }
 
 } // namespace voxatest

@@ -4,20 +4,12 @@
 #include <jpeglib.h>
 #include <png.h>
 
-#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 
 namespace voxatest {
-
-namespace {
-
-void AppendPng(png_structp png, png_bytep data, png_size_t n) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-
-} // namespace
 
 std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
     std::vector<uint8_t> out;
@@ -27,34 +19,30 @@ std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
         png_destroy_write_struct(&png, &info);
         throw std::runtime_error("png writer failed");
     }
-    png_set_write_fn(png, &out, AppendPng, nullptr);
+    png_set_write_fn(png, &out, [](png_structp s, png_bytep data, png_size_t n) {
+        auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(s));
+        bytes->insert(bytes->end(), data, data + n);
+    }, nullptr);
     const int channels = palette ? 1 : alpha ? 4 : 3;
     std::vector<uint8_t> rows(size_t(p.w) * p.h * channels);
-    if (palette) {
-        std::map<uint32_t, int> index;
-        std::vector<png_color> colours;
-        std::vector<png_byte> trans;
-        for (size_t i = 0; i < p.at.size(); ++i) {
-            const Rgba c = p.at[i];
-            const uint32_t key = uint32_t(c.r) | uint32_t(c.g) << 8 | uint32_t(c.b) << 16 | uint32_t(c.a) << 24;
-            auto found = index.emplace(key, int(colours.size()));
-            if (found.second) {
-                colours.push_back({c.r, c.g, c.b});
-                trans.push_back(c.a);
-            }
-            rows[i] = uint8_t(found.first->second);
+    std::map<uint32_t, int> index;  // palette: each distinct colour once, its alpha in tRNS
+    std::vector<png_color> colours;
+    std::vector<png_byte> trans;
+    for (size_t i = 0; i < p.at.size(); ++i) {
+        const Rgba c = p.at[i];
+        if (!palette) {
+            std::memcpy(&rows[i * channels], &c, size_t(channels));
+            continue;
         }
-        png_set_IHDR(png, info, p.w, p.h, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
+        const auto found = index.emplace(uint32_t(c.r | c.g << 8 | c.b << 16) | uint32_t(c.a) << 24, int(colours.size()));
+        if (found.second) colours.push_back({c.r, c.g, c.b}), trans.push_back(c.a);
+        rows[i] = uint8_t(found.first->second);
+    }
+    png_set_IHDR(png, info, p.w, p.h, 8, palette ? PNG_COLOR_TYPE_PALETTE : alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (palette) {
         png_set_PLTE(png, info, colours.data(), int(colours.size()));
         png_set_tRNS(png, info, trans.data(), int(trans.size()), nullptr);
-    } else {
-        for (size_t i = 0; i < p.at.size(); ++i) {
-            const uint8_t c[4] = {p.at[i].r, p.at[i].g, p.at[i].b, p.at[i].a};
-            for (int k = 0; k < channels; ++k) rows[i * channels + k] = c[k];
-        }
-        png_set_IHDR(png, info, p.w, p.h, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     }
     png_write_info(png, info);
     for (int y = 0; y < p.h; ++y) png_write_row(png, &rows[size_t(y) * p.w * channels]);
@@ -78,11 +66,12 @@ std::vector<uint8_t> JpegBytes(const Pixels& p, int quality) {
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(size_t(p.w) * 3);
+    std::vector<uint8_t> row;
     while (cinfo.next_scanline < cinfo.image_height) {
+        row.clear();
         for (int x = 0; x < p.w; ++x) {
             const Rgba c = p.at[size_t(cinfo.next_scanline) * p.w + x];
-            row[size_t(x) * 3] = c.r, row[size_t(x) * 3 + 1] = c.g, row[size_t(x) * 3 + 2] = c.b;
+            row.insert(row.end(), {c.r, c.g, c.b});
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);
@@ -95,24 +84,17 @@ std::vector<uint8_t> JpegBytes(const Pixels& p, int quality) {
 }
 
 std::vector<uint8_t> TgaBytes(const Pixels& p, int bits, bool rle) {
-    std::vector<uint8_t> out(18, 0);
-    out[2] = rle ? 10 : 2;
-    out[12] = uint8_t(p.w), out[13] = uint8_t(p.w >> 8);
-    out[14] = uint8_t(p.h), out[15] = uint8_t(p.h >> 8);
-    out[16] = uint8_t(bits);
-    out[17] = bits == 32 ? 8 : 0;
-    const int bytes = bits / 8;
+    std::vector<uint8_t> out = {0, 0, uint8_t(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(p.w), uint8_t(p.w >> 8),
+                                uint8_t(p.h), uint8_t(p.h >> 8), uint8_t(bits), uint8_t(bits == 32 ? 8 : 0)};
     auto same = [](Rgba a, Rgba b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; };
     for (int y = p.h - 1; y >= 0; --y) {
-        for (int x = 0; x < p.w;) {
-            const Rgba c = p.at[size_t(y) * p.w + x];
-            int run = 1;
-            while (rle && run < 128 && x + run < p.w && same(p.at[size_t(y) * p.w + x + run], c)) ++run;
+        for (int x = 0, run = 1; x < p.w; x += run, run = 1) {
+            const Rgba* row = &p.at[size_t(y) * p.w];
+            while (rle && run < 128 && x + run < p.w && same(row[x + run], row[x])) ++run;
             // A run packet for equal neighbours, else a raw packet of one pixel.
             if (rle) out.push_back(uint8_t(run > 1 ? 0x80 | (run - 1) : 0));
-            const uint8_t pixel[4] = {c.b, c.g, c.r, c.a};
-            out.insert(out.end(), pixel, pixel + bytes);
-            x += run;
+            const uint8_t pixel[4] = {row[x].b, row[x].g, row[x].r, row[x].a};
+            out.insert(out.end(), pixel, pixel + bits / 8);
         }
     }
     return out;
@@ -130,10 +112,10 @@ std::vector<uint8_t> ScrambledPng(std::vector<uint8_t> png) {
 }
 
 void WriteBytesTo(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) throw std::runtime_error("cannot write " + path);
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path);
+    std::ofstream out(path, std::ios::binary);
+    if (!out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())).flush()) {
+        throw std::runtime_error("cannot write " + path);
+    }
 }
 
 } // namespace voxatest

@@ -15,9 +15,8 @@ constexpr int kPatienceMs = 60000;  // the usual limit: a minute
 template <typename Done>
 bool Within(Done done, int limitMs = kPatienceMs, int pollMs = 1) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
+    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(pollMs))) {
         if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
     }
     return true;
 }
