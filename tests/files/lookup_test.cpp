@@ -271,29 +271,6 @@ TEST_F(LookupTest, DamagedPacksGiveNotFoundOrAShortFile) {
     EXPECT_LT(got.size(), text.size());
     EXPECT_EQ(ToBytes(got), Bytes(text.begin(), text.begin() + long(got.size())));
     EXPECT_LE(Got(other).size(), text.size());
-
-    // Random damage never crashes, and never unpacks more than the stream can hold.
-    std::vector<RawEntry> entries;
-    std::vector<std::string> names;
-    for (int i = 0; i < 4; ++i) {
-        names.push_back(Unique("fz"));
-        Bytes stored = Compress(Bytes(text.begin(), text.begin() + 3000), i != 0);
-        entries.push_back({names.back(), EntryData(3000, stored)});
-    }
-    Bytes fromStart = BuildPack(entries, false), fromEnd = BuildPack(entries, true);
-    std::mt19937 rng(12345);
-    int found = 0;
-    for (int round = 0; round < 600; ++round) {
-        Bytes p = round % 2 ? fromEnd : fromStart;
-        for (int k = 0, flips = 1 + int(rng() % 6); k < flips; ++k) p[rng() % p.size()] = uint8_t(rng());
-        if (round % 7 == 0) p.resize(rng() % p.size());
-        UsePack(p);
-        if (Find(names[rng() % names.size()]) == 1) {
-            ++found;
-            EXPECT_LE(ReadFileBytes(resolved).size(), MaxUnpackedSize(p.size()));
-        }
-    }
-    EXPECT_GT(found, 0); // most corruptions hit data, not the directory
 }
 
 TEST_F(LookupTest, ReadLineStripsLineEndsAndLooksOnlyAtWhatWasRead) {
