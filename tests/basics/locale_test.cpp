@@ -66,11 +66,9 @@ TEST(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
     std::remove(log.c_str());
 
     DynString file((dir + "/numbers.txt").c_str()); // a number written into a text file, and read back
-    DiscardFileObjectsForTesting();
     WriteTextLine(file, 0, 2.5);
     WriteBackFileObjects();
     EXPECT_EQ(voxatest::ReadFileBytes(file.CStr()), "2.5\r\n");
-    DiscardFileObjectsForTesting();
     double number = 0;
     ReadTextLine(file, 0, number);
     EXPECT_EQ(number, 2.5);

@@ -64,7 +64,7 @@ TEST_F(FileObjectsTest, TextLinesAreReadWithoutLineEndsAndMissingOnesSayWhy) {
         EXPECT_EQ(Error(), c.error) << c.line;
     }
     double n = -1;
-    for (auto [line, value] : {std::pair<double, double>{4, 42.5}, {0, 0}, {9, 0}}) {
+    for (auto [line, value] : {std::pair<double, double>{4, 42.5}, {9, 0}}) { // NO_DATA holds no number
         ReadTextLine(S(four), line, n);
         EXPECT_EQ(n, value) << line;
     }
