@@ -1,5 +1,4 @@
-// DynArray and DynStringArray: storage sizes, index layout, Dim/Redim reuse, copies, and the fatal
-// errors 7, 8 and 9 (run in child processes).
+// DynArray and DynStringArray, and their fatal errors 7, 8 and 9 (run in child processes).
 #include <gtest/gtest.h>
 
 #include <cmath>

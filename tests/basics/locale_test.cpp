@@ -1,6 +1,5 @@
-// Number texts stay in the C locale (point as decimal separator) even when the program has
-// selected a locale whose decimal separator is a comma: strings, the debug report, the
-// text-file object's number form and the text model reader.
+// Number texts keep the decimal point when the program has selected a locale with a decimal comma:
+// strings, the debug report, the text-file object's numbers and the text model reader.
 #include <gtest/gtest.h>
 
 #include <locale.h>

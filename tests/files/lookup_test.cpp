@@ -100,8 +100,7 @@ TEST_F(LookupTest, PlainFileComesBeforeThePackAndResolvesToTheNameAsGiven) {
 }
 
 TEST_F(LookupTest, FifosDevicesAndDirectoriesAreNotFoundAndNeverBlock) {
-    // Opening a FIFO waits for its other end, which never comes here: a lookup that opened one
-    // as fopen does would hang until the test's time limit.
+    // A lookup that opened a FIFO as fopen does would wait for a writer that never comes.
     ASSERT_EQ(mkfifo((dir / "pipe.bmp").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo((dir / "Fifo.BMP").c_str(), 0600), 0);
     ASSERT_EQ(mkdir((dir / "folder.bmp").c_str(), 0700), 0);
@@ -290,9 +289,8 @@ TEST_F(LookupTest, ReadLineStripsLineEndsAndLooksOnlyAtWhatWasRead) {
     std::fclose(f);
 }
 
-// Reading an entry in the middle of a directory walk leaves the walk where it stood, also when
-// an entry's data offset points back at the directory (which once made the walk read the
-// directory again without end).
+// Reading an entry mid-walk leaves the walk where it stood, also when an entry's data offset points
+// back at the directory (which once made the walk read the directory again without end).
 TEST_F(LookupTest, ReadingAnEntryDuringTheWalkKeepsTheWalkPosition) {
     Bytes one = EntryData(3, LiteralStream("one")), two = EntryData(3, LiteralStream("two"));
     RawEntry loop{"loop", {}, true, int32_t(16 + one.size() + two.size()), true, 8};
