@@ -80,24 +80,24 @@ TEST_F(FileObjectsTest, TextWriteBackFormat) {
     Switch();
     std::string tenLines;
     for (int i = 0; i < 10; ++i) tenLines += "\r\n";
-    EXPECT_EQ(ReadFileBytes(fresh), tenLines + "ten\r\n");
+    EXPECT_EQ(ReadFile(fresh), tenLines + "ten\r\n");
 
     WriteFile(range, "keep\n");
     WriteTextLine(S(range), 256, DynString("x"));
     EXPECT_EQ(Error(), 7);
     WriteTextLine(S(range), -3, DynString("x"));
     Switch();
-    EXPECT_EQ(ReadFileBytes(range), "keep\n"); // nothing changed, nothing written
+    EXPECT_EQ(ReadFile(range), "keep\n"); // nothing changed, nothing written
 
     WriteTextLine(S(cut), 0, DynString(std::string(3000, 'z').c_str()));
     EXPECT_EQ(Read(cut, 0).size(), 1023u);
     Switch();
-    EXPECT_EQ(ReadFileBytes(cut), std::string(1023, 'z') + "\r\n");
+    EXPECT_EQ(ReadFile(cut), std::string(1023, 'z') + "\r\n");
 
     WriteFile(same, "a\nb\n");
     WriteTextLine(S(same), 1, DynString("B"));
     EXPECT_EQ(Read(same, 1), "B"); // the same file again keeps unsaved lines
-    EXPECT_EQ(ReadFileBytes(same), "a\nb\n");
+    EXPECT_EQ(ReadFile(same), "a\nb\n");
 
     std::string content, expect;
     for (int i = 0; i < 300; ++i) content += "line" + std::to_string(i) + "\n";
@@ -106,7 +106,7 @@ TEST_F(FileObjectsTest, TextWriteBackFormat) {
     WriteTextLine(S(dir / "big.txt"), 3, DynString("changed"));
     Switch();
     EXPECT_FALSE(Exists(dir / "big.txt")); // written back to the file it was read from
-    EXPECT_EQ(ReadFileBytes(dir / "Big.TXT"), expect + content.substr(content.find("line256"))); // lines past 256 kept
+    EXPECT_EQ(ReadFile(dir / "Big.TXT"), expect + content.substr(content.find("line256"))); // lines past 256 kept
 }
 
 TEST_F(FileObjectsTest, WriteBackReplacesTheFileInsteadOfWritingIntoIt) {
@@ -117,8 +117,8 @@ TEST_F(FileObjectsTest, WriteBackReplacesTheFileInsteadOfWritingIntoIt) {
     ASSERT_EQ(link(file.c_str(), (dir / "backup.txt").c_str()), 0);
     WriteTextLine(S(file), 0, DynString("new"));
     Read(dir / "other-missing.txt", 0);
-    EXPECT_EQ(ReadFileBytes(file), "new\r\n");
-    EXPECT_EQ(ReadFileBytes(dir / "backup.txt"), "old\n");
+    EXPECT_EQ(ReadFile(file), "new\r\n");
+    EXPECT_EQ(ReadFile(dir / "backup.txt"), "old\n");
     struct stat st;
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -129,7 +129,7 @@ TEST_F(FileObjectsTest, WriteBackReplacesTheFileInsteadOfWritingIntoIt) {
     EXPECT_FALSE(ReplaceFileContents(dir / "no/such/dir.txt", "x"));
     ASSERT_EQ(symlink(file.c_str(), (dir / "link.txt").c_str()), 0);
     EXPECT_TRUE(ReplaceFileContents(dir / "link.txt", "via link")); // a link keeps pointing at its file
-    EXPECT_EQ(ReadFileBytes(file), "via link");
+    EXPECT_EQ(ReadFile(file), "via link");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
 }
 
@@ -161,11 +161,11 @@ TEST_F(FileObjectsTest, IniParsesSectionsKeysAndValues) {
     EXPECT_EQ(IniGet(DynString(""), DynString(std::string(100000, 'q').c_str())).Length(), 5000u);
     Put("zz", "k", "v"); // once written back, the file reads and writes back to itself
     Switch();
-    std::string first = ReadFileBytes(dir / "junk.ini");
+    std::string first = ReadFile(dir / "junk.ini");
     Open(dir / "junk.ini");
     Put("zz", "k", "v");
     Switch();
-    EXPECT_EQ(ReadFileBytes(dir / "junk.ini"), first);
+    EXPECT_EQ(ReadFile(dir / "junk.ini"), first);
 }
 
 TEST_F(FileObjectsTest, IniChangesAreWrittenInTheStoredOrderWithCrLf) {
@@ -176,7 +176,7 @@ TEST_F(FileObjectsTest, IniChangesAreWrittenInTheStoredOrderWithCrLf) {
     Put("B", "new", "n"); // appended to its section
     Put("D", "d", "4");   // new section at the end
     Switch();
-    EXPECT_EQ(ReadFileBytes(rt), "[A]\r\na=1\r\nb=20\r\nc=3\r\n[B]\r\nx=9\r\nnew=n\r\n[C]\r\ny=8\r\n[D]\r\nd=4\r\n");
+    EXPECT_EQ(ReadFile(rt), "[A]\r\na=1\r\nb=20\r\nc=3\r\n[B]\r\nx=9\r\nnew=n\r\n[C]\r\ny=8\r\n[D]\r\nd=4\r\n");
     Open(rt);
     EXPECT_EQ(Get("b", "NEW"), "n");
     Put("A", "a", "");       // removed: the section's last key takes its place
@@ -186,13 +186,13 @@ TEST_F(FileObjectsTest, IniChangesAreWrittenInTheStoredOrderWithCrLf) {
     Put("b", "", "");        // removed: the last section takes its place
     Put("nothing", "", "");  // removing a missing section changes nothing
     Switch();
-    EXPECT_EQ(ReadFileBytes(rt), "[A]\r\nc=3\r\nb=20\r\n[D]\r\nd=4\r\n[C]\r\ny=8\r\n");
+    EXPECT_EQ(ReadFile(rt), "[A]\r\nc=3\r\nb=20\r\n[D]\r\nd=4\r\n[C]\r\ny=8\r\n");
     Open(rt);
     Put("A", "b", "");
     Put("A", "c", ""); // the last key, then the last section
     Put("C", "", "");
     Switch();
-    EXPECT_EQ(ReadFileBytes(rt), "[A]\r\n[D]\r\nd=4\r\n");
+    EXPECT_EQ(ReadFile(rt), "[A]\r\n[D]\r\nd=4\r\n");
 
     struct Case {
         const char *name, *before, *section, *key, *after;
@@ -207,7 +207,7 @@ TEST_F(FileObjectsTest, IniChangesAreWrittenInTheStoredOrderWithCrLf) {
         if (c.section) Put(c.section, c.key, "1");
         EXPECT_FALSE(!c.before && Exists(dir / c.name)); // nothing is written before the switch
         Switch();
-        EXPECT_EQ(ReadFileBytes(dir / c.name), c.after);
+        EXPECT_EQ(ReadFile(dir / c.name), c.after);
     }
 }
 
@@ -221,15 +221,15 @@ TEST_F(FileObjectsTest, DirtyObjectsAreWrittenBackAtProcessExit) {
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadFileBytes(text), "\r\n\r\nat exit\r\n");
-    EXPECT_EQ(ReadFileBytes(ini), "[Game]\r\nballs=20\r\n");
+    EXPECT_EQ(ReadFile(text), "\r\n\r\nat exit\r\n");
+    EXPECT_EQ(ReadFile(ini), "[Game]\r\nballs=20\r\n");
     EXPECT_EXIT(
         {
             WriteTextLine(S(viaEnd), 0, DynString("ended"));
             EndProgram();
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadFileBytes(viaEnd), "ended\r\n");
+    EXPECT_EQ(ReadFile(viaEnd), "ended\r\n");
 }
 
 TEST_F(FileObjectsTest, FilesInThePackAreReadAndWrittenBesideTheProgram) {
@@ -243,7 +243,7 @@ TEST_F(FileObjectsTest, FilesInThePackAreReadAndWrittenBesideTheProgram) {
     EXPECT_EQ(Get("pk", "k"), "pak");
     Put("Pk", "k", "plain");
     Switch();
-    EXPECT_EQ(ReadFileBytes(dir / ini), "[Pk]\r\nk=plain\r\n");
+    EXPECT_EQ(ReadFile(dir / ini), "[Pk]\r\nk=plain\r\n");
     ReleasePackStates();
 }
 

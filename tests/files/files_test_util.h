@@ -1,37 +1,19 @@
-// Helpers for the files tests: a private scratch directory per test, whole-file writes, and pack
-// archives assembled byte by byte so that every field can be set to a damaged value.
+// Helpers for the files tests: the tool tests' scratch files, and pack archives assembled byte by
+// byte so that every field can be set to a damaged value.
 #pragma once
 
 #include <lzo/lzo1x.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "support/errorlog_lines.h"
+#include "tools/tool_files.h" // ScratchDir, WriteFile, ReadFile, Exists
 
 using Bytes = std::vector<unsigned char>;
-using voxatest::ReadFileBytes; // "" when missing
-
-// A fresh directory under /tmp, removed with its content when the object dies. Its name holds
-// the process id, so test executables running side by side never share it.
-struct ScratchDir {
-    std::string path = "/tmp/voxa_files_" + std::to_string(getpid()) + "_XXXXXX";
-    ScratchDir() {
-        if (mkdtemp(path.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    const std::string& Path() const { return path; }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
 
 // Changes the working directory for the life of the object.
 struct ChangeDir {
@@ -43,16 +25,8 @@ struct ChangeDir {
     }
 };
 
-inline void WriteFile(const std::string& path, const std::string& content) {
-    if (!(std::ofstream(path, std::ios::binary) << content)) throw std::runtime_error("cannot write " + path);
-}
 inline void WriteBytes(const std::string& path, const Bytes& b) { WriteFile(path, std::string(b.begin(), b.end())); }
 inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-inline bool Exists(const std::string& path) { // lstat: a dangling link exists too
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
 
 // stem + pid + a counter: a name no other test uses, also in /tmp, which other executables share.
 inline std::string Unique(const std::string& stem) {

@@ -32,7 +32,7 @@ protected:
         return FindFile(PrimaryPack(), name.c_str(), resolved);
     }
     // The content the lookup resolves name to; "<none>" when it is not found.
-    std::string Got(const std::string& name) { return Find(name) ? ReadFileBytes(resolved) : "<none>"; }
+    std::string Got(const std::string& name) { return Find(name) ? ReadFile(resolved) : "<none>"; }
     // The usual temporary name of the first entry of a pack laid out by BuildPack.
     static std::string UsualTemp(const std::string& name, size_t dataSize, int32_t offset = 16) {
         return "/tmp/~dud" + std::string(1, char('A' + uint32_t(offset) % 26)) + char('A' + dataSize % 26) + name;
@@ -207,7 +207,7 @@ TEST_F(LookupTest, HostileEntryNamesAndPlantedFilesNeverLeaveOrTouchTmp) {
         std::string usual = UsualTemp(name, data.size());
         asLink ? std::filesystem::create_symlink(victim, usual) : WriteFile(usual, "planted");
         auto intact = [&] {
-            return ReadFileBytes(usual) == (asLink ? "precious" : "planted") && ReadFileBytes(victim) == "precious";
+            return ReadFile(usual) == (asLink ? "precious" : "planted") && ReadFile(victim) == "precious";
         };
         UsePack(BuildPack({{name, data}}));
         ASSERT_EQ(Got(name), "payload") << asLink;

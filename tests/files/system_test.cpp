@@ -42,12 +42,12 @@ TEST_F(SystemTest, CopyFileCopiesOrFailsAndRemovesOnlyTheFileItWrote) {
     WriteFile(dir / "Src.bin", data);
     WriteFile(dir / "empty", "");
     EXPECT_EQ(CopyFile(S(dir / "src.bin"), S(dir / "dst.bin")) + CopyFile(S(dir / "empty"), S(dir / "empty2")), 2);
-    EXPECT_EQ(ReadFileBytes(dir / "dst.bin"), data);
+    EXPECT_EQ(ReadFile(dir / "dst.bin"), data);
     EXPECT_TRUE(Exists(dir / "empty2"));
     // Onto itself, by another case or through a hard link: refused, the file kept.
     ASSERT_EQ(link((dir / "Src.bin").c_str(), (dir / "hard.bin").c_str()), 0);
     for (const char* to : {"Src.bin", "SRC.BIN", "hard.bin"}) EXPECT_EQ(CopyFile(S(dir / "Src.bin"), S(dir / to)), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "Src.bin"), data);
+    EXPECT_EQ(ReadFile(dir / "Src.bin"), data);
 
     mkdir((dir / "adir").c_str(), 0700);
     EXPECT_EQ(CopyFile(S(dir / "missing"), S(dir / "d1")) + CopyFile(S(dir / "adir"), S(dir / "d2")), 0);
@@ -106,7 +106,7 @@ TEST_F(SystemTest, FilesAndDirectories) {
 TEST_F(SystemTest, ShellCommandLineSlashesAndPlatform) {
     EXPECT_EQ(ShellCommand(S("exit 3")), 3 * 256);
     EXPECT_EQ(ShellCommand(S("echo hi > '" + (dir / "out.txt") + "'")), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "hi\n");
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "hi\n");
     gSettings.commandLine = "voxa -window ";
     DynString line = GetCommandLine();
     EXPECT_STREQ(line.CStr(), "voxa -window ");
