@@ -1,6 +1,5 @@
-// Number texts stay in the C locale (point as decimal separator) even when the program has
-// selected a locale whose decimal separator is a comma: strings, the debug report, the
-// text-file object's number form and the text model reader.
+// Number texts keep the decimal point when the program has selected a locale with a decimal comma:
+// strings, the debug report, the text-file object's numbers and the text model reader.
 #include <gtest/gtest.h>
 
 #include <locale.h>
@@ -66,11 +65,9 @@ TEST(CLocaleNumbers, ConversionsIgnoreTheProgramsLocale) {
     std::remove(log.c_str());
 
     DynString file((dir + "/numbers.txt").c_str()); // a number written into a text file, and read back
-    DiscardFileObjectsForTesting();
     WriteTextLine(file, 0, 2.5);
     WriteBackFileObjects();
     EXPECT_EQ(voxatest::ReadFileBytes(file.CStr()), "2.5\r\n");
-    DiscardFileObjectsForTesting();
     double number = 0;
     ReadTextLine(file, 0, number);
     EXPECT_EQ(number, 2.5);

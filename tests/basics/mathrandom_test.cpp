@@ -1,5 +1,4 @@
-// Degree math, Mod, BoxCollision, the ISAAC generator behind Rnd, and command arguments as
-// whole numbers and table ids.
+// Degree math, Mod, BoxCollision, the generator behind Rnd, and command arguments as numbers and ids.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// DynString (growth rule, number texts, concatenation, comparisons, the members the loaders rely
-// on) and the string commands: Len, Asc, Chr, MidText, case, FormatNumber, HexBytes, ReplaceText,
-// SplitText, ToNumber and End.
+// DynString, the members the loaders rely on, and the string commands.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -54,9 +54,8 @@ TEST_F(SystemTest, CopyFileCopiesOrFailsAndRemovesOnlyTheFileItWrote) {
     EXPECT_EQ(CopyFile(S(dir / "empty"), S(dir / "no/such/dir")), 0);
     EXPECT_FALSE(Exists(dir / "d1") || Exists(dir / "d2")); // a folder is no file to copy
 
-    // A source that opens but fails its first read (address 0 of the process's memory): a
-    // regular file the copy created or truncated is deleted; a FIFO (like a device node, which
-    // is what /dev/full is) or a link at the destination stays.
+    // A source that fails its first read (address 0 of the process's memory): a regular file the
+    // copy created or truncated is deleted; a FIFO (standing in for a device node) or a link stays.
     WriteFile(dir / "old", "old content");
     WriteFile(dir / "victim", "kept");
     ASSERT_EQ(symlink((dir / "victim").c_str(), (dir / "link").c_str()), 0);
@@ -116,7 +115,6 @@ TEST_F(SystemTest, ShellCommandLineSlashesAndPlatform) {
     DynString p("C:\\games\\voxa\\");
     ToSlashes(p);
     EXPECT_STREQ(p.CStr(), "C:/games/voxa/");
-    EXPECT_EQ(p.Length(), 14u);
     EXPECT_STREQ(PlatformInfo(S("")).CStr(), "LINUX");
     EXPECT_STREQ(PlatformInfo(S("DEVICE")).CStr(), "DESKTOP");
     EXPECT_STREQ(PlatformInfo(S("OS")).CStr(), "NO_DATA");
