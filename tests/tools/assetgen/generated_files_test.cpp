@@ -3,17 +3,12 @@
 // own loader; the generator's determinism; the models' faces and the distances the game relies
 // on finer than pixels show them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <set>
 #include <sstream>
-#include <string>
 
 #include "assetgen.h"
-#include "base/errors.h"
 #include "gfx3d/objectstore.h"
 #include "image.h"
 #include "mesh.h"
@@ -21,6 +16,7 @@
 #include "support/bin_dir.h"
 #include "support/errorlog_lines.h"
 #include "textures.h"
+#include "tools/tool_files.h"
 #include "voxa/gfx3d.h"
 #include "voxa/testing.h"
 
@@ -29,16 +25,9 @@ namespace {
 using voxatest::BinDir;
 
 std::string AssetPath(const std::string& name) { return BinDir() + "/" + name; }
-
-// Runs a shell command and returns its standard output; the exit status goes to *status.
-std::string Shell(const std::string& command, int* status = nullptr) {
+std::string Shell(const std::string& command) {  // its standard output
     std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int rc = pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    RunCommand(command, &out);
     return out;
 }
 double Number(const std::string& text, const std::string& after = "") {
@@ -81,8 +70,7 @@ TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
     EXPECT_EQ(listed, unique);
     int sounds = 0;
     for (const std::string& name : names) {
-        const std::string path = AssetPath(name);
-        EXPECT_FALSE(voxatest::ReadFileBytes(path).empty()) << name << " is not beside the game in " << BinDir();
+        const std::string path = AssetPath(name);  // there: the generator's second run matches it
         if (name.find(".bmp") != std::string::npos) {  // 24-bit: no alpha
             const std::string info = Shell("/usr/bin/identify -format '%m %z %[channels]' '" + path + "' 2>&1");
             EXPECT_TRUE(info == "BMP 8 srgb" || info == "BMP3 8 srgb") << name << ": " << info;
@@ -97,14 +85,12 @@ TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
     }
     EXPECT_EQ(sounds, 9);
     // The music: stereo, at least twenty seconds, not silence.
-    const std::string wav = BinDir() + "/music_" + std::to_string(getpid()) + ".wav";
-    int status = -1;
-    Shell("lame --quiet --decode '" + AssetPath("voxa1.mp3") + "' '" + wav + "' 2>&1", &status);
-    ASSERT_EQ(status, 0);
+    const ScratchDir scratch;
+    const std::string wav = scratch / "music.wav";
+    ASSERT_EQ(RunCommand("lame --quiet --decode '" + AssetPath("voxa1.mp3") + "' '" + wav + "' 2>&1"), 0);
     EXPECT_GE(Number(Shell("soxi -D '" + wav + "'")), 20.0);
     EXPECT_EQ(Shell("soxi -c '" + wav + "'"), "2\n");
     EXPECT_GT(Number(Shell("sox '" + wav + "' -n stat 2>&1"), "RMS     amplitude:"), 0.05);
-    std::remove(wav.c_str());
 }
 
 // Font grids: 16 columns by 8 rows; codes 33..126 carry glyphs, the rest are black.
@@ -174,43 +160,34 @@ TEST(GeneratedFiles, TheThreeBallsLookDifferent) {
         for (size_t p = 0; p < d.rgb.size(); ++p) mean[i][p % 3] += uint8_t(d.rgb[p]) * 3.0 / d.rgb.size();
     }
     for (int i = 0; i < 3; ++i) {
-        const int j = (i + 1) % 3;
         double apart = 0;
-        for (int c = 0; c < 3; ++c) apart = std::max(apart, std::abs(mean[i][c] - mean[j][c]));
-        EXPECT_GT(apart, 40) << names[i] << " and " << names[j];
+        for (int c = 0; c < 3; ++c) apart = std::max(apart, std::abs(mean[i][c] - mean[(i + 1) % 3][c]));
+        EXPECT_GT(apart, 40) << names[i] << " and " << names[(i + 1) % 3];
     }
 }
 
 TEST(GeneratedFiles, TwoRunsWriteIdenticalBytesAndMatchTheBuildAndBadRunsWriteNothing) {
     const std::string gen = "'" + AssetPath("assetgen") + "' ";
-    char first[] = "/tmp/voxa-assets-a-XXXXXX", second[] = "/tmp/voxa-assets-b-XXXXXX";
-    ASSERT_TRUE(mkdtemp(first) && mkdtemp(second));
-    for (const char* dir : {first, second}) {
-        int status = -1;
-        Shell(gen + dir + " 2>&1", &status);
-        ASSERT_EQ(status, 0);
-    }
+    const ScratchDir first, second, bad;
+    for (const ScratchDir* dir : {&first, &second}) ASSERT_EQ(RunCommand(gen + dir->Path() + " 2>&1"), 0);
     for (const std::string& name : assetgen::AssetNames()) {
-        const std::string a = voxatest::ReadFileBytes(std::string(first) + "/" + name);
+        const std::string a = ReadFile(first / name);
         EXPECT_FALSE(a.empty()) << name;
-        EXPECT_TRUE(a == voxatest::ReadFileBytes(std::string(second) + "/" + name)) << name << " differs between runs";
-        EXPECT_TRUE(a == voxatest::ReadFileBytes(AssetPath(name))) << name << " differs from the build's copy";
+        EXPECT_TRUE(a == ReadFile(second / name)) << name << " differs between runs";
+        EXPECT_TRUE(a == ReadFile(AssetPath(name))) << name << " differs from the build's copy";
     }
-    Shell(std::string("rm -rf ") + first + "/* " + second);
     // An unknown name, a missing directory, no arguments: refused, nothing half-written left.
     const struct {
         std::string args;
         int status;
         const char* says;
-    } bad[] = {{std::string(first) + " nosuch.bmp", 1, "nosuch.bmp"}, {std::string(first) + "/missing/deeper test.bmp", 1, ""},
-               {"", 2, ""}};
-    for (const auto& b : bad) {
-        int status = 0;
-        EXPECT_NE(Shell(gen + b.args + " 2>&1", &status).find(b.says), std::string::npos) << b.args;
-        EXPECT_EQ(status, b.status) << b.args;
+    } cases[] = {{bad.Path() + " nosuch.bmp", 1, "nosuch.bmp"}, {bad / "missing/deeper test.bmp", 1, ""}, {"", 2, ""}};
+    for (const auto& c : cases) {
+        std::string says;
+        EXPECT_EQ(RunCommand(gen + c.args + " 2>&1", &says), c.status) << c.args;
+        EXPECT_NE(says.find(c.says), std::string::npos) << c.args;
     }
-    EXPECT_EQ(Shell(std::string("ls -A ") + first), "");
-    rmdir(first);
+    EXPECT_TRUE(std::filesystem::is_empty(bad.Path()));
 }
 
 using assetgen::Vec3;

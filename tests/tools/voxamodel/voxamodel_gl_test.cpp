@@ -2,7 +2,6 @@
 // quadrants, upright and unmirrored, where ProjectPoint puts the face; an animation's in-between
 // pose draws between its two frames.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "fixtures.h"
 #include "gfx2d/gl_fixture.h"
@@ -24,10 +23,11 @@ protected:
         SetCamera(0, 0, 10, 0, 0, 0);
     }
     void TearDown() override { Enter2DMode(); }
-    void Convert(const std::string& source, const std::string& out, const std::string& flags = "") {
-        const std::string command = voxatest::BinDir() + "/voxamodel import " + source + " " + out + flags + " > /dev/null";
-        const int status = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+    // Converts source with the model tool and loads the model into slot.
+    static void Load(const std::string& source, const std::string& model, double slot, const std::string& flags = "") {
+        ASSERT_EQ(RunCommand(voxatest::BinDir() + "/voxamodel import " + source + " " + model + flags + " > /dev/null"), 0);
+        DynString file(model.c_str());
+        ASSERT_TRUE(LoadObject(file, slot));
     }
     static std::pair<int, int> Screen(double x, double y, double z) {
         double sx = -1, sy = -1, sz = -1;
@@ -54,9 +54,7 @@ TEST_F(ConvertedModels, TexturedCubesShowTheirTextureWhereTheProjectionSays) {
     for (const std::string& source : {fixtures::CubeObj(dir.Path(), "cube.png"), fixtures::CubeGltf(dir.Path(), true)}) {
         SCOPED_TRACE(source);
         Clear();
-        Convert(source, dir / "cube.ddd");
-        DynString model((dir / "cube.ddd").c_str());
-        ASSERT_TRUE(LoadObject(model, 20));
+        Load(source, dir / "cube.ddd", 20);
         ASSERT_EQ(LoadSprite(DynString((dir / "cube.bmp").c_str()), 21), 1.0);
         SetCullMode(-1);  // counter-clockwise faces, as the sources wind their outsides
         SetTexture(21, -1);
@@ -74,9 +72,7 @@ TEST_F(ConvertedModels, TexturedCubesShowTheirTextureWhereTheProjectionSays) {
 }
 
 TEST_F(ConvertedModels, AnInBetweenPoseDrawsBetweenItsTwoFrames) {
-    Convert(fixtures::AnimatedGltf(dir.Path(), fixtures::Motion::node), dir / "moving.ddd", " --frames 2 --fps 1");
-    DynString model((dir / "moving.ddd").c_str());
-    ASSERT_TRUE(LoadObject(model, 22));
+    Load(fixtures::AnimatedGltf(dir.Path(), fixtures::Motion::node), dir / "moving.ddd", 22, " --frames 2 --fps 1");
     const struct {
         double from, to, t, x;  // the pose t of the way from one frame to the other, and its centre
     } poses[] = {{0, 0, 0, 0}, {1, 1, 0, 4}, {0, 1, 0.5, 2}, {0, 1, 0.25, 1}};

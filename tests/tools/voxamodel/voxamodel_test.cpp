@@ -7,7 +7,6 @@
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <functional>
 
@@ -30,9 +29,8 @@ class VoxamodelTest : public ::testing::Test {
 protected:
     // Runs the tool; its standard output and error land in output.
     int Run(const std::string& args) {
-        const int status = std::system((voxatest::BinDir() + "/voxamodel " + args + " > " + dir / "log" + " 2>&1").c_str());
-        output = ReadFile(dir / "log");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        output.clear();
+        return RunCommand(voxatest::BinDir() + "/voxamodel " + args + " 2>&1", &output);
     }
     // LoadObject into slot 1; the slot's model.
     MeshObjectX& Load(const std::string& path) {

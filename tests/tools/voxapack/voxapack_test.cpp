@@ -1,13 +1,12 @@
 // The pack tool: packs it builds serve the runtime's lookup byte for byte; bad input is refused;
 // extraction never writes outside its directory.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <random>
 
 #include "files/lookup.h"
 #include "packtool.h"
+#include "support/bin_dir.h"
 #include "tools/tool_files.h"
 #include "voxa/files.h"
 
@@ -49,10 +48,7 @@ std::string Mixed(size_t n, unsigned seed) {  // random runs between repeated te
     for (size_t i = 0; i < n; ++i) s += (i / 64) % 3 ? char("pack tool "[i % 10]) : char(rng());
     return s;
 }
-int RunTool(const std::string& args) {
-    const int status = std::system((std::string(std::getenv("VOXA_BIN_DIR")) + "/voxapack " + args).c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int RunTool(const std::string& args) { return RunCommand(voxatest::BinDir() + "/voxapack " + args); }
 
 class VoxapackTest : public ::testing::Test {
 protected:
