@@ -1,7 +1,7 @@
 // The generated files beside the game binary, read back with independent tools (ImageMagick
-// for bitmaps, sox for sounds, LAME's decoder for the music) and the models with the runtime's
-// own loader; the generator's determinism; the models' faces and the distances the game relies
-// on finer than pixels show them.
+// for bitmaps, sox for sounds, LAME's decoder for the music), the models with the runtime's own
+// loader and the sounds and music with its players; the generator's determinism; the models'
+// faces and the distances the game relies on finer than pixels show them.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +14,7 @@
 #include "mesh.h"
 #include "models.h"
 #include "support/bin_dir.h"
+#include "support/disk_audio.h"
 #include "support/errorlog_lines.h"
 #include "textures.h"
 #include "tools/tool_files.h"
@@ -91,6 +92,40 @@ TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
     EXPECT_GE(Number(Shell("soxi -D '" + wav + "'")), 20.0);
     EXPECT_EQ(Shell("soxi -c '" + wav + "'"), "2\n");
     EXPECT_GT(Number(Shell("sox '" + wav + "' -n stat 2>&1"), "RMS     amplitude:"), 0.05);
+}
+
+// The sounds and the music through the runtime's own commands, heard through SDL's disk audio
+// driver: each effect starts and ends, the music plays by its plain name from the game's
+// directory and still plays after three quarters of a second, and both are loud.
+using AssetSound = voxatest::DiskAudioTest;
+TEST_F(AssetSound, EveryEffectAndTheMusicPlayAndAreHeard) {
+    Open();
+    const char* names[] = {"click.wav", "cork_pop.wav", "clong_3.wav", "hit1.wav", "beep.wav",
+                           "zeiger.wav", "punch.wav", "reset.wav", "spiess.wav"};
+    for (int slot = 0; slot < 9; ++slot)
+        ASSERT_EQ(LoadSound(DynString(AssetPath(names[slot]).c_str()), slot, 1), 1) << names[slot];
+    for (int slot = 0; slot < 9; ++slot) {
+        voxatest::WithMixerHeld([&] {
+            PlaySound(slot, 0, 1);
+            EXPECT_EQ(Mix_Playing(-1), 1) << names[slot] << " did not start: its slot is empty";
+        });
+        ASSERT_TRUE(voxatest::Within([] { return Mix_Playing(-1) == 0; })) << names[slot] << " does not end";
+    }
+    ASSERT_TRUE(WaitForSilence());
+    const size_t effects = size_t(voxatest::FileBytes(output_) / 2);  // the samples before the music
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(BinDir().c_str()), 0);
+    PlayMusic(DynString("voxa1.mp3"));
+    ASSERT_TRUE(WaitForOutput(8));
+    EXPECT_EQ(Mix_PlayingMusic(), 1);  // looping, still on
+    StopMusic();
+    ASSERT_EQ(chdir(cwd), 0);
+    const std::vector<int16_t> samples = Output();
+    int peak[2] = {0, 0};  // the effects', the music's
+    for (size_t i = 0; i < samples.size(); ++i) peak[i >= effects] = std::max(peak[i >= effects], std::abs(int{samples[i]}));
+    EXPECT_TRUE(peak[0] > 3000 && peak[1] > 3000) << peak[0] << ", " << peak[1];
+    EXPECT_EQ(Log(), "");  // no failure, "PLAYMUSIC:" or other
 }
 
 // Font grids: 16 columns by 8 rows; codes 33..126 carry glyphs, the rest are black.
