@@ -100,10 +100,9 @@ void ExpectBoxNear(const Box& got, const Box& want, const std::string& what) {
 
 // World-space extents as sample points: boxes every `step` units, circles about c across the
 // axis 'y' or 'z', spheres (at and above the height `from`).
-void Join(Points& to, const Points& more) { to.insert(to.end(), more.begin(), more.end()); }
 Points Cat(std::initializer_list<Points> parts) {
     Points out;
-    for (const Points& p : parts) Join(out, p);
+    for (const Points& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 Points BoxPoints(P3 lo, P3 hi, double step) {
@@ -283,10 +282,10 @@ TEST_F(ModelPlacement, EachModelCoversWhereTheGamesCoordinatesProjectIt) {
                 pointers.back().push_back({x + std::sin(a) * ahead + std::cos(a) * side, y,
                                            -600 + std::cos(a) * ahead - std::sin(a) * side});
     }
-    for (double x = -300; x <= 300; x += 20) Join(spikes, Cat({Ring({x, 0, -440}, 3.5, 'y'), Points{P3{x, 20, -440}}}));
+    for (double x = -300; x <= 300; x += 20) spikes = Cat({spikes, Ring({x, 0, -440}, 3.5, 'y'), Points{P3{x, 20, -440}}});
     const double rodY = 90;  // the carried ball's top (80) is 10 below the rod's origin
     Points rod;
-    for (double y = rodY + 2; y <= rodY + 260; y += 1) Join(rod, Ring({100, y, 200}, 3, 'y'));
+    for (double y = rodY + 2; y <= rodY + 260; y += 1) rod = Cat({rod, Ring({100, y, 200}, 3, 'y')});
     const struct {
         const char* name;
         Pick pick;
@@ -326,8 +325,6 @@ TEST_F(ModelPlacement, EachModelCoversWhereTheGamesCoordinatesProjectIt) {
         EXPECT_TRUE(!c.onTable || Count(Drawn([&] { DrawTable(), c.draw(); }), c.pick) == Count(f, c.pick));
         ExpectOutsideShown(c.draw, c.name);
     }
-    EXPECT_EQ(gGame.rodY, rodY);
-    EXPECT_EQ(gGame.ballLift, 40);
 }
 
 TEST_F(ModelPlacement, ModelsMeetWhereTheGameNeedsThem) {
@@ -358,9 +355,7 @@ TEST_F(ModelPlacement, ModelsMeetWhereTheGameNeedsThem) {
     EXPECT_LT(topRows.r - topRows.l, bottomRows.r - bottomRows.l);
     gGame.spikeHeight = 0.3;
     EXPECT_GT(Count(Drawn(UpdateSpikes), Is(kSpike)), 100);
-    f = Drawn([] { DrawTable(), UpdateSpikes(); });
-    EXPECT_EQ(Count(f, Is(kSpike)), 0);
-    EXPECT_GT(Count(f, Is(kTable)), 100000);
+    EXPECT_EQ(Count(Drawn([] { DrawTable(), UpdateSpikes(); }), Is(kSpike)), 0);
 
     // The rod leaves the sucker's neck, the carried ball hangs under the cup, which covers its top.
     f = Drawn(CarriedBall);
