@@ -133,12 +133,8 @@ TEST_F(VoxapackTest, ExtractionStaysInsideItsDirectory) {
     EXPECT_NE(error.find("skipped \"gfx/Ball2.bmp\": symbolic link on the way: gfx/"), std::string::npos) << error;
     EXPECT_NE(error.find("skipped \"fx/deep/Ball3.bmp\": symbolic link on the way: fx/deep/"), std::string::npos) << error;
 
-    // What is no pack is refused.
+    // A missing pack is refused (a file that is no pack: the program's test below).
     std::vector<PackListing> list;
-    for (const std::string& junk : {std::string("\1\2"), std::string(100, '\xFF')}) {
-        WriteFile(pack, junk);
-        EXPECT_FALSE(ListPack(pack, list, error));
-    }
     EXPECT_FALSE(ListPack(dir / "none.pak", list, error));
 }
 
