@@ -1,9 +1,12 @@
-// Files for the tool tests: a private scratch directory per test, whole-file reads and writes.
+// Files and programs for the tool tests: a private scratch directory per test, whole-file reads
+// and writes, shell commands with their output.
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,4 +38,15 @@ inline std::string ReadFile(const std::string& path) {  // "" when missing
 inline bool Exists(const std::string& path) {  // lstat: a dangling link exists too
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+// Runs a shell command: its exit status (-1 when it did not exit), its standard output in *output.
+inline int RunCommand(const std::string& command, std::string* output = nullptr) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        if (output) output->append(buffer, n);
+    const int rc = pclose(pipe);
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }

@@ -1,26 +1,23 @@
 // The generated files beside the game binary, read back with independent tools (ImageMagick
-// for bitmaps, sox for sounds, LAME's decoder for the music) and the models with the runtime's
-// own loader; the generator's determinism; the models' faces and the distances the game relies
-// on finer than pixels show them.
+// for bitmaps, sox for sounds, LAME's decoder for the music), the models with the runtime's own
+// loader and the sounds and music with its players; the generator's determinism; the models'
+// faces and the distances the game relies on finer than pixels show them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <set>
 #include <sstream>
-#include <string>
 
 #include "assetgen.h"
-#include "base/errors.h"
 #include "gfx3d/objectstore.h"
 #include "image.h"
 #include "mesh.h"
 #include "models.h"
 #include "support/bin_dir.h"
+#include "support/disk_audio.h"
 #include "support/errorlog_lines.h"
 #include "textures.h"
+#include "tools/tool_files.h"
 #include "voxa/gfx3d.h"
 #include "voxa/testing.h"
 
@@ -29,16 +26,9 @@ namespace {
 using voxatest::BinDir;
 
 std::string AssetPath(const std::string& name) { return BinDir() + "/" + name; }
-
-// Runs a shell command and returns its standard output; the exit status goes to *status.
-std::string Shell(const std::string& command, int* status = nullptr) {
+std::string Shell(const std::string& command) {  // its standard output
     std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int rc = pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    RunCommand(command, &out);
     return out;
 }
 double Number(const std::string& text, const std::string& after = "") {
@@ -81,8 +71,7 @@ TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
     EXPECT_EQ(listed, unique);
     int sounds = 0;
     for (const std::string& name : names) {
-        const std::string path = AssetPath(name);
-        EXPECT_FALSE(voxatest::ReadFileBytes(path).empty()) << name << " is not beside the game in " << BinDir();
+        const std::string path = AssetPath(name);  // there: the generator's second run matches it
         if (name.find(".bmp") != std::string::npos) {  // 24-bit: no alpha
             const std::string info = Shell("/usr/bin/identify -format '%m %z %[channels]' '" + path + "' 2>&1");
             EXPECT_TRUE(info == "BMP 8 srgb" || info == "BMP3 8 srgb") << name << ": " << info;
@@ -97,14 +86,46 @@ TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
     }
     EXPECT_EQ(sounds, 9);
     // The music: stereo, at least twenty seconds, not silence.
-    const std::string wav = BinDir() + "/music_" + std::to_string(getpid()) + ".wav";
-    int status = -1;
-    Shell("lame --quiet --decode '" + AssetPath("voxa1.mp3") + "' '" + wav + "' 2>&1", &status);
-    ASSERT_EQ(status, 0);
+    const ScratchDir scratch;
+    const std::string wav = scratch / "music.wav";
+    ASSERT_EQ(RunCommand("lame --quiet --decode '" + AssetPath("voxa1.mp3") + "' '" + wav + "' 2>&1"), 0);
     EXPECT_GE(Number(Shell("soxi -D '" + wav + "'")), 20.0);
     EXPECT_EQ(Shell("soxi -c '" + wav + "'"), "2\n");
     EXPECT_GT(Number(Shell("sox '" + wav + "' -n stat 2>&1"), "RMS     amplitude:"), 0.05);
-    std::remove(wav.c_str());
+}
+
+// The sounds and the music through the runtime's own commands, heard through SDL's disk audio
+// driver: each effect starts and ends, the music plays by its plain name from the game's
+// directory and still plays after three quarters of a second, and both are loud.
+using AssetSound = voxatest::DiskAudioTest;
+TEST_F(AssetSound, EveryEffectAndTheMusicPlayAndAreHeard) {
+    Open();
+    const char* names[] = {"click.wav", "cork_pop.wav", "clong_3.wav", "hit1.wav", "beep.wav",
+                           "zeiger.wav", "punch.wav", "reset.wav", "spiess.wav"};
+    for (int slot = 0; slot < 9; ++slot)
+        ASSERT_EQ(LoadSound(DynString(AssetPath(names[slot]).c_str()), slot, 1), 1) << names[slot];
+    for (int slot = 0; slot < 9; ++slot) {
+        voxatest::WithMixerHeld([&] {
+            PlaySound(slot, 0, 1);
+            EXPECT_EQ(Mix_Playing(-1), 1) << names[slot] << " did not start: its slot is empty";
+        });
+        ASSERT_TRUE(voxatest::Within([] { return Mix_Playing(-1) == 0; })) << names[slot] << " does not end";
+    }
+    ASSERT_TRUE(WaitForSilence());
+    const size_t effects = size_t(voxatest::FileBytes(output_) / 2);  // the samples before the music
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(BinDir().c_str()), 0);
+    PlayMusic(DynString("voxa1.mp3"));
+    ASSERT_TRUE(WaitForOutput(8));
+    EXPECT_EQ(Mix_PlayingMusic(), 1);  // looping, still on
+    StopMusic();
+    ASSERT_EQ(chdir(cwd), 0);
+    const std::vector<int16_t> samples = Output();
+    int peak[2] = {0, 0};  // the effects', the music's
+    for (size_t i = 0; i < samples.size(); ++i) peak[i >= effects] = std::max(peak[i >= effects], std::abs(int{samples[i]}));
+    EXPECT_TRUE(peak[0] > 3000 && peak[1] > 3000) << peak[0] << ", " << peak[1];
+    EXPECT_EQ(Log(), "");  // no failure, "PLAYMUSIC:" or other
 }
 
 // Font grids: 16 columns by 8 rows; codes 33..126 carry glyphs, the rest are black.
@@ -174,85 +195,67 @@ TEST(GeneratedFiles, TheThreeBallsLookDifferent) {
         for (size_t p = 0; p < d.rgb.size(); ++p) mean[i][p % 3] += uint8_t(d.rgb[p]) * 3.0 / d.rgb.size();
     }
     for (int i = 0; i < 3; ++i) {
-        const int j = (i + 1) % 3;
         double apart = 0;
-        for (int c = 0; c < 3; ++c) apart = std::max(apart, std::abs(mean[i][c] - mean[j][c]));
-        EXPECT_GT(apart, 40) << names[i] << " and " << names[j];
+        for (int c = 0; c < 3; ++c) apart = std::max(apart, std::abs(mean[i][c] - mean[(i + 1) % 3][c]));
+        EXPECT_GT(apart, 40) << names[i] << " and " << names[(i + 1) % 3];
     }
 }
 
 TEST(GeneratedFiles, TwoRunsWriteIdenticalBytesAndMatchTheBuildAndBadRunsWriteNothing) {
     const std::string gen = "'" + AssetPath("assetgen") + "' ";
-    char first[] = "/tmp/voxa-assets-a-XXXXXX", second[] = "/tmp/voxa-assets-b-XXXXXX";
-    ASSERT_TRUE(mkdtemp(first) && mkdtemp(second));
-    for (const char* dir : {first, second}) {
-        int status = -1;
-        Shell(gen + dir + " 2>&1", &status);
-        ASSERT_EQ(status, 0);
-    }
+    const ScratchDir first, second, bad;
+    for (const ScratchDir* dir : {&first, &second}) ASSERT_EQ(RunCommand(gen + dir->Path() + " 2>&1"), 0);
     for (const std::string& name : assetgen::AssetNames()) {
-        const std::string a = voxatest::ReadFileBytes(std::string(first) + "/" + name);
+        const std::string a = ReadFile(first / name);
         EXPECT_FALSE(a.empty()) << name;
-        EXPECT_TRUE(a == voxatest::ReadFileBytes(std::string(second) + "/" + name)) << name << " differs between runs";
-        EXPECT_TRUE(a == voxatest::ReadFileBytes(AssetPath(name))) << name << " differs from the build's copy";
+        EXPECT_TRUE(a == ReadFile(second / name)) << name << " differs between runs";
+        EXPECT_TRUE(a == ReadFile(AssetPath(name))) << name << " differs from the build's copy";
     }
-    Shell(std::string("rm -rf ") + first + "/* " + second);
     // An unknown name, a missing directory, no arguments: refused, nothing half-written left.
     const struct {
         std::string args;
         int status;
         const char* says;
-    } bad[] = {{std::string(first) + " nosuch.bmp", 1, "nosuch.bmp"}, {std::string(first) + "/missing/deeper test.bmp", 1, ""},
-               {"", 2, ""}};
-    for (const auto& b : bad) {
-        int status = 0;
-        EXPECT_NE(Shell(gen + b.args + " 2>&1", &status).find(b.says), std::string::npos) << b.args;
-        EXPECT_EQ(status, b.status) << b.args;
+    } cases[] = {{bad.Path() + " nosuch.bmp", 1, "nosuch.bmp"}, {bad / "missing/deeper test.bmp", 1, ""}, {"", 2, ""}};
+    for (const auto& c : cases) {
+        std::string says;
+        EXPECT_EQ(RunCommand(gen + c.args + " 2>&1", &says), c.status) << c.args;
+        EXPECT_NE(says.find(c.says), std::string::npos) << c.args;
     }
-    EXPECT_EQ(Shell(std::string("ls -A ") + first), "");
-    rmdir(first);
+    EXPECT_TRUE(std::filesystem::is_empty(bad.Path()));
 }
 
-using assetgen::Vec3;
-
-const struct {
-    const char* file;
-    assetgen::Mesh (*make)();
-    bool closed;
-} kModels[] = {{"table.ddd", assetgen::MakeTableModel, false}, {"sphere.ddd", assetgen::MakeSphereModel, true},
-               {"zeiger.ddd", assetgen::MakePointerModel, true}, {"back.ddd", assetgen::MakeBackWallModel, true},
-               {"rand.ddd", assetgen::MakeRimModel, true},       {"tube3.ddd", assetgen::MakeTubeModel, true},
-               {"peak.ddd", assetgen::MakeSpikeModel, true},     {"stab.ddd", assetgen::MakeRodModel, true},
-               {"sauger.ddd", assetgen::MakeSuckerModel, true}};
+// Whether each closed model faces outward as a whole is the placement test's: drawn with the
+// game's culling and without, it leaves the same depth.
+using namespace assetgen;
+const std::pair<const char*, Mesh (*)()> kModels[] = {
+    {"table.ddd", MakeTableModel}, {"sphere.ddd", MakeSphereModel}, {"zeiger.ddd", MakePointerModel},
+    {"back.ddd", MakeBackWallModel}, {"rand.ddd", MakeRimModel}, {"tube3.ddd", MakeTubeModel},
+    {"peak.ddd", MakeSpikeModel}, {"stab.ddd", MakeRodModel}, {"sauger.ddd", MakeSuckerModel}};
 
 // The least and greatest distance of a model's vertices from a point.
-std::pair<double, double> Distances(const assetgen::Mesh& mesh, Vec3 from) {
+std::pair<double, double> Distances(const Mesh& mesh, Vec3 from) {
     std::pair<double, double> d{1e9, 0};
-    for (const assetgen::Vertex& v : mesh.Vertices()) {
+    for (const Vertex& v : mesh.Vertices()) {
         const double r = std::sqrt(Dot(v.pos - from, v.pos - from));
         d = {std::min(d.first, r), std::max(d.second, r)};
     }
     return d;
 }
 
-TEST(GeneratedModels, FacesPointOutwardAndLoadObjectReadsEachAsTheGeneratorsMesh) {
+TEST(GeneratedModels, NormalsMatchTheFacesAndLoadObjectReadsEachAsTheGeneratorsMesh) {
     const std::string log = voxatest::PrivateLogPath("asset_models");
     SetErrorLogPathForTesting(log.c_str());
     int slot = 100;
-    for (const auto& m : kModels) {
-        SCOPED_TRACE(m.file);
-        const assetgen::Mesh mesh = m.make();
+    for (const auto& [file, make] : kModels) {
+        SCOPED_TRACE(file);
+        const Mesh mesh = make();
         const auto& want = mesh.Vertices();
-        // Six times the enclosed volume: positive when a closed mesh's triangles face outward.
-        double volume = 0;
-        for (size_t i = 0; i < want.size(); i += 3) {
+        for (size_t i = 0; i < want.size(); i += 3) {  // the vertex normals on the side the triangle faces
             const Vec3 face = Cross(want[i + 1].pos - want[i].pos, want[i + 2].pos - want[i].pos);
             for (int k = 0; k < 3; ++k) ASSERT_GT(Dot(face, want[i + k].normal), 0) << "triangle " << i / 3;
-            volume += Dot(want[i].pos, Cross(want[i + 1].pos, want[i + 2].pos));
         }
-        EXPECT_TRUE(!m.closed || volume > 0) << volume;
-
-        DynString path((voxatest::BinDir() + "/" + m.file).c_str());
+        DynString path(AssetPath(file).c_str());
         ASSERT_TRUE(LoadObject(path, slot));
         const MeshObjectX& obj = *gRenderer3D.Slot(slot++);
         ASSERT_EQ(obj.frames.Count(), 1);
@@ -283,22 +286,22 @@ TEST(GeneratedModels, FacesPointOutwardAndLoadObjectReadsEachAsTheGeneratorsMesh
     // just beyond a ball at the bounce line (x +/-296); the sucker's cup touches the carried
     // ball (30 below the rod's origin).
     double top[5] = {1e9, -1e9, 1e9, -1e9, -1e9};  // x from, to, z from, to; greatest y
-    const assetgen::Mesh table = assetgen::MakeTableModel(), rim = assetgen::MakeRimModel();
-    for (const assetgen::Vertex& v : table.Vertices()) {
+    const Mesh table = MakeTableModel(), rim = MakeRimModel();
+    for (const Vertex& v : table.Vertices()) {
         if (v.normal.y == 1) top[0] = std::min(top[0], v.pos.x), top[1] = std::max(top[1], v.pos.x),
                           top[2] = std::min(top[2], v.pos.z), top[3] = std::max(top[3], v.pos.z);
         top[4] = std::max(top[4], v.pos.y);
     }
     EXPECT_EQ(std::vector<double>(top, top + 5), (std::vector<double>{-340, 340, -700, 900, 0}));
-    const auto ball = Distances(assetgen::MakeSphereModel(), {0, 0, 0});
+    const auto ball = Distances(MakeSphereModel(), {0, 0, 0});
     EXPECT_NEAR(ball.first, 20, 1e-9);
     EXPECT_NEAR(ball.second, 20, 1e-9);
-    EXPECT_GT(Distances(assetgen::MakeTubeModel(), {0, 0, 0}).first, 20);
+    EXPECT_GT(Distances(MakeTubeModel(), {0, 0, 0}).first, 20);
     double innerMost = 1e9;
-    for (const assetgen::Vertex& v : rim.Vertices())
+    for (const Vertex& v : rim.Vertices())
         if (v.pos.z > -688) innerMost = std::min(innerMost, std::fabs(v.pos.x));
     EXPECT_TRUE(innerMost > 296 + 20 && innerMost < 296 + 20 + 5) << innerMost;
-    const auto cup = Distances(assetgen::MakeSuckerModel(), {0, -30, 0});
+    const auto cup = Distances(MakeSuckerModel(), {0, -30, 0});
     EXPECT_TRUE(cup.first >= 20 - 1e-6 && cup.first < 20.5) << cup.first;
 }
 
