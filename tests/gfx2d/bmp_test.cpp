@@ -160,7 +160,7 @@ TEST(BmpDecode, PaddingColourKeysAndPalette) {
     EXPECT_EQ(TexelFromTop(img, 2, 0), (std::vector<int>{0, 0, 0, 0}));
 }
 
-// A 4 x 4 image with all texels transparent black but those set.
+// A 4 x 4 image with all texels transparent black but those set at (x, y from the bottom).
 TextureImage Image4(std::initializer_list<std::array<int, 6>> texels) {
     TextureImage img;
     img.width = img.height = img.regionWidth = img.regionHeight = 4;
@@ -170,20 +170,15 @@ TextureImage Image4(std::initializer_list<std::array<int, 6>> texels) {
     return img;
 }
 
-std::vector<int> At(const TextureImage& img, int x, int y) {
-    const uint8_t* t = &img.rgba[(size_t(y) * 4 + x) * 4];
-    return {t[0], t[1], t[2], t[3]};
-}
-
 TEST(BmpDecode, EdgeFillTakesOnlyOpaqueNeighboursInsideTheArea) {
     // Two interior texels, and one on the outer column and row, which is never counted.
     TextureImage img = Image4({{1, 1, 255, 0, 0, 255}, {2, 1, 0, 0, 255, 255}, {3, 3, 0, 255, 0, 255}});
     FillEdgeColours(img);
-    EXPECT_EQ(At(img, 0, 0), (std::vector<int>{255, 0, 0, 0}));   // one red neighbour
-    EXPECT_EQ(At(img, 1, 2), (std::vector<int>{128, 0, 128, 0})); // 127.5 rounds to even 128
-    EXPECT_EQ(At(img, 3, 0), (std::vector<int>{0, 0, 255, 0}));
-    EXPECT_EQ(At(img, 2, 2), (std::vector<int>{128, 0, 128, 0})); // the green corner does not count
-    EXPECT_EQ(At(img, 3, 3), (std::vector<int>{0, 255, 0, 255})); // opaque texels unchanged
+    EXPECT_EQ(TexelFromTop(img, 0, 3), (std::vector<int>{255, 0, 0, 0}));   // one red neighbour
+    EXPECT_EQ(TexelFromTop(img, 1, 1), (std::vector<int>{128, 0, 128, 0})); // 127.5 rounds to even 128
+    EXPECT_EQ(TexelFromTop(img, 3, 3), (std::vector<int>{0, 0, 255, 0}));
+    EXPECT_EQ(TexelFromTop(img, 2, 1), (std::vector<int>{128, 0, 128, 0})); // the green corner does not count
+    EXPECT_EQ(TexelFromTop(img, 3, 0), (std::vector<int>{0, 255, 0, 255})); // opaque texels unchanged
 }
 
 TEST(BmpDecode, NormalMapOfFlatAndSlopedHeights) {
@@ -192,17 +187,15 @@ TEST(BmpDecode, NormalMapOfFlatAndSlopedHeights) {
     for (size_t i = 0; i < 16; ++i) img.rgba[i * 4 + 2] = 200, img.rgba[i * 4 + 3] = 77;
     TextureImage flat = img;
     ConvertToNormalMap(flat);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(At(flat, i % 4, i / 4), (std::vector<int>{127, 127, 255, 77})) << i;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(TexelFromTop(flat, i % 4, i / 4), (std::vector<int>{127, 127, 255, 77})) << i;
     // At x = 1 the right neighbours are higher, so gx < 0 and red drops below the middle; at
     // x = 3 the left ones are, so red rises. Rows are all alike: green stays.
     for (int y = 0; y < 4; ++y) img.rgba[(size_t(y) * 4 + 2) * 4 + 2] = 255;
     ConvertToNormalMap(img);
     const float gx = -4 * (55 / 255.0f), k = 1.0f / std::sqrt(gx * gx + 1.0f);
-    EXPECT_EQ(At(img, 1, 1), (std::vector<int>{int((gx * k + 1) * 0.5f * 255), 127, int((k + 1) * 0.5f * 255), 77}));
-    EXPECT_EQ(At(img, 3, 1)[0], int((-gx * k + 1) * 0.5f * 255));
+    EXPECT_EQ(TexelFromTop(img, 1, 1), (std::vector<int>{int((gx * k + 1) * 0.5f * 255), 127, int((k + 1) * 0.5f * 255), 77}));
+    EXPECT_EQ(TexelFromTop(img, 3, 1)[0], int((-gx * k + 1) * 0.5f * 255));
 }
-
-namespace {
 
 // The mipmap filter written the plain way, into a new buffer: texel (x, y) of the next level
 // weighs texel (2x, 2y) 4, its right and upper neighbours 2 and the diagonal one 1, leaving out
@@ -246,8 +239,6 @@ int ExpectChainMatchesReference(Bytes buffer, int w, int h) {
     EXPECT_EQ(h, 1);
     return levels;
 }
-
-} // namespace
 
 TEST(BmpDecode, MipChainsMatchThePlainFilterOnOddAndEvenSizes) {
     // Random texels, a quarter of them transparent (alpha 0, some with a colour as the edge

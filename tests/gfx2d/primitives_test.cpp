@@ -32,77 +32,63 @@ TEST_F(Primitives, PixelsLinesRectanglesAndTheViewportHitTheirPixels) {
         const char* what;
         std::function<void()> draw;
         std::vector<int> box;
+        uint32_t colour; // at the box's top-left corner
     } cases[] = {
-        {"pixel", [] { SetPixel(0, 0, 0xFF); }, {0, 0, 1, 1}},
-        {"line, both ends", [] { DrawLine(540, 100, 634, 100, 0xFF00); }, {540, 100, 635, 101}},
-        {"vertical line", [] { DrawLine(10, 10, 10, 30, 0xFF00); }, {10, 10, 11, 31}},
-        {"rectangle given backwards", [] { DrawRect(9, 9, 0, 0, 0x30201); }, {0, 0, 10, 10}},
+        {"pixel", [] { SetPixel(0, 0, 0xFF); }, {0, 0, 1, 1}, Rgb(255, 0, 0)},
+        {"line, both ends", [] { DrawLine(540, 100, 634, 100, 0xFF00); }, {540, 100, 635, 101}, Rgb(0, 255, 0)},
+        {"vertical line", [] { DrawLine(10, 10, 10, 30, 0xFF00); }, {10, 10, 11, 31}, Rgb(0, 255, 0)},
+        {"rectangle given backwards", [] { DrawRect(9, 9, 0, 0, 0x30201); }, {0, 0, 10, 10}, Rgb(1, 2, 3)},
         {"viewport moves the origin and clips", [] {
              SetViewport(100, 50, 200, 100);
              DrawRect(0, 0, 4, 4, 0xFFFFFF);
              DrawRect(300, 0, 304, 4, 0xFFFFFF);
              SetViewport(0, 0, 0, 0);
-         }, {100, 50, 105, 55}},
+         }, {100, 50, 105, 55}, Rgb(255, 255, 255)},
         {"Setup2D of the whole screen keeps the offset", [] {
              Window().Setup2D(10, 20, 0, 100);
              DrawRect(0, 0, 4, 4, 0xFFFFFF);
              Window().Setup2D(0, 0, 0, 0);
-         }, {10, 20, 15, 25}},
+         }, {10, 20, 15, 25}, Rgb(255, 255, 255)},
     };
     for (const auto& c : cases) {
         glClear(GL_COLOR_BUFFER_BIT);
         c.draw();
         EXPECT_EQ(InkBox(BackFrame()), c.box) << c.what;
+        EXPECT_EQ(Back(c.box[0], c.box[1]), c.colour) << c.what;
     }
-    glClear(GL_COLOR_BUFFER_BIT);
-    SetPixel(0, 0, 0xFF);
-    DrawRect(9, 9, 1, 1, 0x30201);
-    EXPECT_EQ(Back(0, 0), Rgb(255, 0, 0));
-    EXPECT_EQ(Back(9, 9), Rgb(1, 2, 3));
 }
 
 TEST_F(Primitives, EachModeBlendsWithItsArithmetic) {
-    // The key colour is invisible only when translucent.
-    DrawRect(0, 0, 19, 19, Rgb(0, 0, 200));
-    SetAlphaMode(-1);
-    DrawRect(0, 0, 9, 9, 0x8000FF);
-    EXPECT_EQ(Back(5, 5), Rgb(0, 0, 200));
-    SetAlphaMode(0);
-    DrawRect(0, 0, 9, 9, 0x8000FF);
-    EXPECT_EQ(Back(5, 5), Rgb(255, 0, 128));
-
-    ASSERT_EQ(LoadGreySprite(), 1.0);
-    const uint32_t below = Rgb(0, 40, 100);
-    DrawRect(0, 0, 99, 99, below);
-    // Translucent -0.5: texel * 0.5 weighted by alpha 0.5, plus half of what is below.
-    SetAlphaMode(-0.5);
-    DrawSprite(50, 0, 0);
-    uint32_t c = Back(2, 2);
-    EXPECT_NEAR(Red(c), 200 * 0.25, 1.5);
-    EXPECT_NEAR(Green(c), 100 * 0.25 + 40 * 0.5, 1.5);
-    EXPECT_NEAR(Blue(c), 40 * 0.25 + 100 * 0.5, 1.5);
-    // Translucent -2: strength 1, opaque texels and primitives fully.
-    SetAlphaMode(-2);
-    DrawSprite(50, 20, 0);
-    EXPECT_EQ(Back(22, 2), Rgb(200, 100, 40));
-    DrawRect(30, 0, 35, 9, Rgb(100, 0, 0));
-    EXPECT_EQ(Back(32, 2), Rgb(100, 0, 0));
-    // Additive 0.25: a quarter of each texel added.
-    SetAlphaMode(0.25);
-    DrawSprite(50, 40, 0);
-    c = Back(42, 2);
-    EXPECT_NEAR(Red(c), 50, 1.5);
-    EXPECT_NEAR(Green(c), 40 + 25, 1.5);
-    EXPECT_NEAR(Blue(c), 100 + 10, 1.5);
-    // A primitive's colour is scaled by the strength, too.
-    SetAlphaMode(0.5);
-    DrawRect(60, 0, 69, 9, Rgb(200, 0, 0));
-    EXPECT_NEAR(Red(Back(62, 2)), 100, 1.5);
-    // Opaque: the texel replaces what is below, after a primitive too (the binding comes back).
-    SetAlphaMode(0);
-    DrawRect(100, 100, 110, 110, Rgb(0, 0, 255));
-    DrawSprite(50, 80, 0);
-    EXPECT_EQ(Back(82, 2), Rgb(200, 100, 40));
+    ASSERT_EQ(LoadGreySprite(), 1.0); // texels (200, 100, 40)
+    DrawRect(0, 0, 199, 19, Rgb(0, 40, 100));
+    const struct {
+        const char* what;
+        double mode;
+        std::function<void()> draw;
+        int x, r, g, b; // the pixel (x, 2) after the draw
+    } cases[] = {
+        {"the key colour is invisible only when translucent", -1, [] { DrawRect(0, 0, 9, 9, 0x8000FF); }, 5, 0, 40, 100},
+        {"opaque key colour", 0, [] { DrawRect(10, 0, 19, 9, 0x8000FF); }, 15, 255, 0, 128},
+        {"texel * 0.5 weighted by alpha 0.5, plus half of what is below", -0.5, [] { DrawSprite(50, 20, 0); }, 22,
+         50, 45, 60},
+        {"-2: strength 1, opaque texels fully", -2, [] { DrawSprite(50, 40, 0); }, 42, 200, 100, 40},
+        {"-2: primitives fully", -2, [] { DrawRect(50, 0, 55, 9, Rgb(100, 0, 0)); }, 52, 100, 0, 0},
+        {"additive 0.25: a quarter of each texel added", 0.25, [] { DrawSprite(50, 60, 0); }, 62, 50, 65, 110},
+        {"a primitive's colour is scaled by the strength", 0.5, [] { DrawRect(70, 0, 79, 9, Rgb(200, 0, 0)); }, 72,
+         100, 40, 100},
+        {"opaque after a primitive: the binding comes back", 0, [] {
+             DrawRect(100, 100, 110, 110, Rgb(0, 0, 255));
+             DrawSprite(50, 80, 0);
+         }, 82, 200, 100, 40},
+    };
+    for (const auto& c : cases) {
+        SetAlphaMode(c.mode);
+        c.draw();
+        const uint32_t got = Back(c.x, 2);
+        EXPECT_NEAR(Red(got), c.r, 1.5) << c.what;
+        EXPECT_NEAR(Green(got), c.g, 1.5) << c.what;
+        EXPECT_NEAR(Blue(got), c.b, 1.5) << c.what;
+    }
 }
 
 TEST_F(Primitives, PolygonsAreGouraudFansAndCulledWhenClockwise) {
