@@ -54,6 +54,9 @@ inline std::string HeaderOnlyBitmap(const std::string& name, int w, int h, int b
 }
 
 inline uint32_t Rgb(int r, int g, int b) { return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16; }
+inline int Red(uint32_t c) { return int(c & 0xFF); }
+inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
+inline int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
 
 // A pixel of the frame being drawn (the back buffer), as a colour integer; y from the top.
 inline uint32_t Back(int x, int y) {

@@ -12,10 +12,6 @@ namespace {
 
 using Primitives = GL;
 
-int Red(uint32_t c) { return int(c & 255); }
-int Green(uint32_t c) { return int((c >> 8) & 255); }
-int Blue(uint32_t c) { return int((c >> 16) & 255); }
-
 double LoadGreySprite() {
     static std::string path = MakeBitmap("grey.bmp", 8, 8, [](int, int) { return Rgb(200, 100, 40); });
     return LoadSprite(DynString(path.c_str()), 50);

@@ -18,11 +18,11 @@ namespace {
 
 using gltest::Back;
 using gltest::BackFrame;
+using gltest::Blue;
+using gltest::Green;
 using gltest::InkBox;
+using gltest::Red;
 
-int Red(uint32_t c) { return int(c & 0xFF); }
-int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
-int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
 int Sum(uint32_t c) { return Red(c) + Green(c) + Blue(c); }
 void Clear() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT); }
 
