@@ -83,6 +83,13 @@ inline std::vector<uint32_t> BackFrame() {
     return out;
 }
 
+// Every pixel of the back buffer after draw on a cleared frame.
+inline std::vector<uint32_t> Drawn(const std::function<void()>& draw) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw();
+    return BackFrame();
+}
+
 // The bounding box of the pixels that are not black: {left, top, right, bottom} exclusive.
 inline std::vector<int> InkBox(const std::vector<uint32_t>& frame) {
     int l = 640, t = 480, r = -1, b = -1;

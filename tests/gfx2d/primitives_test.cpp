@@ -47,9 +47,7 @@ TEST_F(Primitives, PixelsLinesRectanglesAndTheViewportHitTheirPixels) {
          }, {10, 20, 15, 25}, Rgb(255, 255, 255)},
     };
     for (const auto& c : cases) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        c.draw();
-        EXPECT_EQ(InkBox(BackFrame()), c.box) << c.what;
+        EXPECT_EQ(InkBox(Drawn(c.draw)), c.box) << c.what;
         EXPECT_EQ(Back(c.box[0], c.box[1]), c.colour) << c.what;
     }
 }
@@ -100,9 +98,8 @@ TEST_F(Primitives, PolygonsAreGouraudFansAndCulledWhenClockwise) {
     glClear(GL_COLOR_BUFFER_BIT);
     EndPoly(); // the vertex list stays: the same polygon again
     EXPECT_EQ(Back(150, 150), middle);
-    glClear(GL_COLOR_BUFFER_BIT);
-    Poly(-1, {{100, 100, 0, 0, 0xFF}, {200, 100, 0, 0, 0xFF}, {200, 200, 0, 0, 0xFF}}); // clockwise: culled
-    EXPECT_EQ(InkBox(BackFrame())[2], 0);
+    const auto clockwise = [] { Poly(-1, {{100, 100, 0, 0, 0xFF}, {200, 100, 0, 0, 0xFF}, {200, 200, 0, 0, 0xFF}}); };
+    EXPECT_EQ(InkBox(Drawn(clockwise))[2], 0); // culled
     // The image's top-left quarter onto a 64 x 64 square.
     static std::string path = MakeBitmap("quadrants.bmp", 16, 16, [](int x, int y) {
         return x < 8 ? (y < 8 ? Rgb(255, 0, 0) : Rgb(0, 255, 0)) : Rgb(0, 0, 255);

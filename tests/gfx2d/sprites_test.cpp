@@ -56,9 +56,7 @@ TEST_F(Sprites, StretchZoomAndRotationPlaceTheSprite) {
         {"roto-zoom 2 about the centre", [] { RotoZoomSprite(1, 100, 100, 0, 2); }, {95, 95, 115, 115}, -1, -1},
     };
     for (const auto& c : cases) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        c.draw();
-        EXPECT_EQ(InkBox(BackFrame()), c.box) << c.what;
+        EXPECT_EQ(InkBox(Drawn(c.draw)), c.box) << c.what;
         EXPECT_TRUE(c.greenX < 0 || Back(c.greenX, c.greenY) == kGreen) << c.what;
     }
 }
@@ -70,12 +68,10 @@ TEST_F(Sprites, GrabSpriteCopiesTheFrameDrawnSoFar) {
     double w, h;
     GetSpriteSize(7, w, h);
     EXPECT_EQ(w * 100 + h, 4020);
-    glClear(GL_COLOR_BUFFER_BIT);
-    DrawSprite(7, 300, 200);
+    EXPECT_EQ(InkBox(Drawn([] { DrawSprite(7, 300, 200); })), (std::vector<int>{300, 200, 340, 220}));
     EXPECT_EQ(Back(303, 203), Rgb(255, 255, 0));
     EXPECT_EQ(Back(304, 204), Rgb(0, 0, 255));
     EXPECT_EQ(Back(339, 219), Rgb(0, 0, 255));
-    EXPECT_EQ(InkBox(BackFrame()), (std::vector<int>{300, 200, 340, 220}));
     // A grab of no width or height empties the id: nothing to draw, nothing to collide with
     // (the alpha mask fetched before is dropped), and the image keeps the side grabbed.
     const double sizes[][4] = {{0, 0, 0, 0}, {0.9, 40, 0, 40}, {12, 0, 12, 0}, {-5, -3, 0, 0}};
@@ -90,9 +86,7 @@ TEST_F(Sprites, GrabSpriteCopiesTheFrameDrawnSoFar) {
         GetSpriteSize(9, w, h);
         EXPECT_EQ(w, s[2]) << s[0] << " x " << s[1];
         EXPECT_EQ(h, s[3]) << s[0] << " x " << s[1];
-        glClear(GL_COLOR_BUFFER_BIT);
-        DrawSprite(9, 100, 100);
-        EXPECT_EQ(InkBox(BackFrame())[2], 0) << s[0] << " x " << s[1];
+        EXPECT_EQ(InkBox(Drawn([] { DrawSprite(9, 100, 100); }))[2], 0) << s[0] << " x " << s[1];
         EXPECT_EQ(SpriteCollision(9, 0, 0, 9, 0, 0), 0.0);
     }
 }
