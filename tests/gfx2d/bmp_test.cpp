@@ -1,44 +1,20 @@
 // The BMP reader and writer without GL: decoding against an independent encoder (ImageMagick),
 // the colour key, edge fill, normal maps, the mipmap filter, and damaged or hostile headers.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
-#include <string>
-#include <vector>
 
+#include "files.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/renderer.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string TempPath(const std::string& name) {
-    return "/tmp/voxa_bmp_test_" + std::to_string(getpid()) + "_" + name;
-}
-
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs ImageMagick (the Debian one, by full path) and returns its standard output.
-Bytes Magick(const std::string& args) {
-    std::string out = TempPath("magick.out");
-    std::string cmd = "/usr/bin/convert " + args + " > " + out + " 2>/dev/null";
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    Bytes bytes = ReadAll(out);
-    std::remove(out.c_str());
-    return bytes;
-}
+using gltest::Magick;
+using gltest::ReadAll;
+using gltest::TempPath;
 
 // A bitmap built byte by byte: 40-byte info header, optional palette, rows as given.
 Bytes MakeBmp(int32_t width, int32_t height, uint16_t bits, const Bytes& palette, const Bytes& rows) {

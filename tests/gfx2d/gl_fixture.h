@@ -4,7 +4,6 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/renderer.h"
 #include "voxa/runtime.h"
@@ -19,10 +19,6 @@
 #include "window/window.h"
 
 namespace gltest {
-
-inline std::string TempPath(const std::string& name) {
-    return "/tmp/voxa_gl_test_" + std::to_string(getpid()) + "_" + name;
-}
 
 // Writes a 24-bit bitmap whose pixel (x, y from the top) has colour(x, y) (red + green*256 +
 // blue*65536).

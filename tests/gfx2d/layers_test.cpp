@@ -3,11 +3,7 @@
 // the last shown frame, screenshots and sprite dumps read by ImageMagick, the extension probe
 // and quit requests met while waiting for the frame slot.
 #include <SDL/SDL.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <regex>
 
 #include "gfx2d/renderer.h"
@@ -20,21 +16,6 @@ using namespace gltest;
 namespace {
 
 using Layers = GL;
-
-std::vector<uint8_t> MagickRgb(const std::string& path) {
-    std::string out = TempPath("magick.rgb");
-    std::string cmd = "/usr/bin/convert " + path + " -depth 8 rgb:" + out;
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-    std::ifstream in(out, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    std::remove(out.c_str());
-    return bytes;
-}
-
-long FileSize(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? long(st.st_size) : -1;
-}
 
 TEST_F(Layers, LoadedAndGrabbedPicturesLieUnderEveryFrame) {
     std::string path = MakeBitmap("back.bmp", 100, 70, [](int x, int y) {
@@ -85,8 +66,8 @@ TEST_F(Layers, ScreenshotsAndSpriteDumpsAreReadByImageMagick) {
     ShowScreen();
     const std::string shot = TempPath("shot.bmp"), dump = TempPath("dump_out.bmp");
     EXPECT_EQ(SaveScreenshot(DynString(shot.c_str())), 1.0);
-    EXPECT_EQ(FileSize(shot), 921654);
-    std::vector<uint8_t> rgb = MagickRgb(shot);
+    EXPECT_EQ(ReadAll(shot).size(), 921654u);
+    std::vector<uint8_t> rgb = Magick(shot + " -depth 8 rgb:-");
     ASSERT_EQ(rgb.size(), 640u * 480 * 3);
     EXPECT_EQ(Rgb(rgb[0], rgb[1], rgb[2]), Rgb(255, 0, 0));
     EXPECT_EQ(Rgb(rgb[rgb.size() - 3], rgb[rgb.size() - 2], rgb[rgb.size() - 1]), Rgb(0, 0, 255));
@@ -96,8 +77,8 @@ TEST_F(Layers, ScreenshotsAndSpriteDumpsAreReadByImageMagick) {
     std::string path = MakeBitmap("dump.bmp", 5, 3, [](int x, int y) { return Rgb(40 * x, 80 * y, 7); });
     ASSERT_EQ(LoadSprite(DynString(path.c_str()), 61), 1.0);
     EXPECT_EQ(SaveSprite(61, DynString(dump.c_str())), 1.0);
-    EXPECT_EQ(FileSize(dump), 54 + 16 * 3); // rows of 16 bytes (15 rounded up)
-    rgb = MagickRgb(dump);
+    EXPECT_EQ(ReadAll(dump).size(), 54u + 16 * 3); // rows of 16 bytes (15 rounded up)
+    rgb = Magick(dump + " -depth 8 rgb:-");
     ASSERT_EQ(rgb.size(), 45u);
     for (int i = 0; i < 15; ++i)
         EXPECT_EQ(Rgb(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]), Rgb(40 * (i % 5), 80 * (i / 5), 7)) << i;
