@@ -36,12 +36,10 @@ TEST_F(Layers, LoadedAndGrabbedPicturesLieUnderEveryFrame) {
     // The screen grabbed: tiles of 1024 wide and 256, 128, 64 and 32 high cover it exactly.
     DrawRect(600, 470, 639, 479, Rgb(0, 0, 255));
     DrawRect(0, 0, 9, 9, Rgb(255, 0, 0));
+    const std::vector<uint32_t> grabbed = BackFrame();
     UseScreenAsBmp();
     ShowScreen();
-    EXPECT_EQ(Back(5, 5), Rgb(255, 0, 0));
-    EXPECT_EQ(Back(639, 479), Rgb(0, 0, 255));
-    EXPECT_EQ(Back(600, 470), Rgb(0, 0, 255));
-    EXPECT_EQ(Back(300, 300), 0u);
+    EXPECT_TRUE(BackFrame() == grabbed);
     BlackScreen();
 }
 
