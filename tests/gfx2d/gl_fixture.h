@@ -107,6 +107,9 @@ inline std::string& ProbeOutput() {
 class GL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // Death tests re-execute the program rather than fork: a fork would share the parent's X
+        // connection.
+        ::testing::FLAGS_gtest_death_test_style = "threadsafe";
         static bool opened = false;
         if (!opened) {
             gSettings.screenWidth = 640;

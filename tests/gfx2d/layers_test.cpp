@@ -110,8 +110,6 @@ TEST_F(Layers, CrossfadePresentsFiftyTwoFramesAndLeavesThePicture) {
 TEST_F(Layers, DamagedBackgroundEndsTheProgram) {
     // A header that promises 30,000 pixel bytes that are not there.
     const std::string bad = HeaderOnlyBitmap("bad_back.bmp", 100, 100, 24);
-    // The child re-executes rather than forks: a fork would share the parent's X connection.
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(LoadBmp(DynString(bad.c_str())), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(LoadLayer(0, bad.c_str()), 0);
     EXPECT_EQ(LoadLayer(16, bad.c_str()), 0);
@@ -150,8 +148,6 @@ TEST_F(Layers, QuitRequestsWhileWaitingEndThePresent) {
     ASSERT_EQ(SDL_PushEvent(&key), 0);
     EXPECT_GE(Window().PresentFrame(), 1.0);
     // ShowScreen ends the program with status 0 on a close request.
-    // The child re-executes rather than forks: a fork would share the parent's X connection.
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(
         {
             SDL_PushEvent(&quit);

@@ -102,10 +102,8 @@ TEST_F(Text, UnreadableFontFileEndsTheProgramWithCodeThree) {
     FILE* f = std::fopen(bad.c_str(), "wb");
     std::fputs("this is not a bitmap", f);
     std::fclose(f);
-    // The child re-executes rather than forks: a fork would share the parent's X connection.
-    // It re-runs this test from the start in a new process and finds the log path in the
+    // The child re-runs this test from the start in a new process and finds the log path in the
     // environment the parent set.
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     if (std::getenv("VOXA_FONT_TEST_LOG") == nullptr) setenv("VOXA_FONT_TEST_LOG", TempPath("log.txt").c_str(), 1);
     const std::string logPath = std::getenv("VOXA_FONT_TEST_LOG");
     std::remove(logPath.c_str());
