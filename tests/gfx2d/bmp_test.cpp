@@ -1,44 +1,20 @@
 // The BMP reader and writer without GL: decoding against an independent encoder (ImageMagick),
 // the colour key, edge fill, normal maps, the mipmap filter, and damaged or hostile headers.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
-#include <string>
-#include <vector>
 
+#include "files.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/renderer.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string TempPath(const std::string& name) {
-    return "/tmp/voxa_bmp_test_" + std::to_string(getpid()) + "_" + name;
-}
-
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs ImageMagick (the Debian one, by full path) and returns its standard output.
-Bytes Magick(const std::string& args) {
-    std::string out = TempPath("magick.out");
-    std::string cmd = "/usr/bin/convert " + args + " > " + out + " 2>/dev/null";
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    Bytes bytes = ReadAll(out);
-    std::remove(out.c_str());
-    return bytes;
-}
+using gltest::Magick;
+using gltest::ReadAll;
+using gltest::TempPath;
 
 // A bitmap built byte by byte: 40-byte info header, optional palette, rows as given.
 Bytes MakeBmp(int32_t width, int32_t height, uint16_t bits, const Bytes& palette, const Bytes& rows) {
@@ -73,24 +49,7 @@ std::vector<int> TexelFromTop(const TextureImage& img, int x, int y) {
     return {t[0], t[1], t[2], t[3]};
 }
 
-// Decodes an ImageMagick-written file and compares every pixel with ImageMagick's own reading.
-void ExpectSameAsMagick(const std::string& path, int width, int height) {
-    Bytes file = ReadAll(path);
-    TextureImage img;
-    ASSERT_TRUE(DecodeBmp(file.data(), file.size(), NoKey(), 4096, img)) << path;
-    ASSERT_EQ(img.regionWidth, width);
-    ASSERT_EQ(img.regionHeight, height);
-    Bytes rgb = Magick(path + " -depth 8 rgb:-");
-    ASSERT_EQ(rgb.size(), size_t(width * height * 3));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
-            EXPECT_EQ(TexelFromTop(img, x, y), (std::vector<int>{p[0], p[1], p[2], 255}))
-                << path << " at " << x << "," << y;
-        }
-    }
-}
-
+// Each file is decoded and compared, pixel by pixel, with ImageMagick's own reading of it.
 TEST(BmpDecode, FilesWrittenByImageMagickDecodeToTheSamePixels) {
     const std::string noise = TempPath("noise.png");
     Magick("-size 13x7 xc: +noise Random " + noise);
@@ -100,8 +59,18 @@ TEST(BmpDecode, FilesWrittenByImageMagickDecodeToTheSamePixels) {
     for (const auto& [bits, args] : files) {
         const std::string path = TempPath(std::to_string(bits) + ".bmp");
         Magick(noise + " " + args + path);
-        ASSERT_EQ(ReadAll(path)[28], bits);
-        ExpectSameAsMagick(path, 13, 7);
+        const Bytes file = ReadAll(path), rgb = Magick(path + " -depth 8 rgb:-");
+        ASSERT_EQ(file[28], bits);
+        TextureImage img;
+        ASSERT_TRUE(DecodeBmp(file.data(), file.size(), NoKey(), 4096, img)) << bits;
+        ASSERT_EQ(img.regionWidth * 100 + img.regionHeight, 1307) << bits;
+        Bytes decoded; // opaque RGB, rows from the top, as ImageMagick writes them
+        for (int i = 0; i < 13 * 7; ++i) {
+            const std::vector<int> t = TexelFromTop(img, i % 13, i / 13);
+            EXPECT_EQ(t[3], 255) << bits << " at " << i;
+            decoded.insert(decoded.end(), {uint8_t(t[0]), uint8_t(t[1]), uint8_t(t[2])});
+        }
+        EXPECT_EQ(decoded, rgb) << bits;
         std::remove(path.c_str());
     }
     std::remove(noise.c_str());
@@ -160,7 +129,7 @@ TEST(BmpDecode, PaddingColourKeysAndPalette) {
     EXPECT_EQ(TexelFromTop(img, 2, 0), (std::vector<int>{0, 0, 0, 0}));
 }
 
-// A 4 x 4 image with all texels transparent black but those set.
+// A 4 x 4 image with all texels transparent black but those set at (x, y from the bottom).
 TextureImage Image4(std::initializer_list<std::array<int, 6>> texels) {
     TextureImage img;
     img.width = img.height = img.regionWidth = img.regionHeight = 4;
@@ -170,20 +139,15 @@ TextureImage Image4(std::initializer_list<std::array<int, 6>> texels) {
     return img;
 }
 
-std::vector<int> At(const TextureImage& img, int x, int y) {
-    const uint8_t* t = &img.rgba[(size_t(y) * 4 + x) * 4];
-    return {t[0], t[1], t[2], t[3]};
-}
-
 TEST(BmpDecode, EdgeFillTakesOnlyOpaqueNeighboursInsideTheArea) {
     // Two interior texels, and one on the outer column and row, which is never counted.
     TextureImage img = Image4({{1, 1, 255, 0, 0, 255}, {2, 1, 0, 0, 255, 255}, {3, 3, 0, 255, 0, 255}});
     FillEdgeColours(img);
-    EXPECT_EQ(At(img, 0, 0), (std::vector<int>{255, 0, 0, 0}));   // one red neighbour
-    EXPECT_EQ(At(img, 1, 2), (std::vector<int>{128, 0, 128, 0})); // 127.5 rounds to even 128
-    EXPECT_EQ(At(img, 3, 0), (std::vector<int>{0, 0, 255, 0}));
-    EXPECT_EQ(At(img, 2, 2), (std::vector<int>{128, 0, 128, 0})); // the green corner does not count
-    EXPECT_EQ(At(img, 3, 3), (std::vector<int>{0, 255, 0, 255})); // opaque texels unchanged
+    EXPECT_EQ(TexelFromTop(img, 0, 3), (std::vector<int>{255, 0, 0, 0}));   // one red neighbour
+    EXPECT_EQ(TexelFromTop(img, 1, 1), (std::vector<int>{128, 0, 128, 0})); // 127.5 rounds to even 128
+    EXPECT_EQ(TexelFromTop(img, 3, 3), (std::vector<int>{0, 0, 255, 0}));
+    EXPECT_EQ(TexelFromTop(img, 2, 1), (std::vector<int>{128, 0, 128, 0})); // the green corner does not count
+    EXPECT_EQ(TexelFromTop(img, 3, 0), (std::vector<int>{0, 255, 0, 255})); // opaque texels unchanged
 }
 
 TEST(BmpDecode, NormalMapOfFlatAndSlopedHeights) {
@@ -192,17 +156,15 @@ TEST(BmpDecode, NormalMapOfFlatAndSlopedHeights) {
     for (size_t i = 0; i < 16; ++i) img.rgba[i * 4 + 2] = 200, img.rgba[i * 4 + 3] = 77;
     TextureImage flat = img;
     ConvertToNormalMap(flat);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(At(flat, i % 4, i / 4), (std::vector<int>{127, 127, 255, 77})) << i;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(TexelFromTop(flat, i % 4, i / 4), (std::vector<int>{127, 127, 255, 77})) << i;
     // At x = 1 the right neighbours are higher, so gx < 0 and red drops below the middle; at
     // x = 3 the left ones are, so red rises. Rows are all alike: green stays.
     for (int y = 0; y < 4; ++y) img.rgba[(size_t(y) * 4 + 2) * 4 + 2] = 255;
     ConvertToNormalMap(img);
     const float gx = -4 * (55 / 255.0f), k = 1.0f / std::sqrt(gx * gx + 1.0f);
-    EXPECT_EQ(At(img, 1, 1), (std::vector<int>{int((gx * k + 1) * 0.5f * 255), 127, int((k + 1) * 0.5f * 255), 77}));
-    EXPECT_EQ(At(img, 3, 1)[0], int((-gx * k + 1) * 0.5f * 255));
+    EXPECT_EQ(TexelFromTop(img, 1, 1), (std::vector<int>{int((gx * k + 1) * 0.5f * 255), 127, int((k + 1) * 0.5f * 255), 77}));
+    EXPECT_EQ(TexelFromTop(img, 3, 1)[0], int((-gx * k + 1) * 0.5f * 255));
 }
-
-namespace {
 
 // The mipmap filter written the plain way, into a new buffer: texel (x, y) of the next level
 // weighs texel (2x, 2y) 4, its right and upper neighbours 2 and the diagonal one 1, leaving out
@@ -246,8 +208,6 @@ int ExpectChainMatchesReference(Bytes buffer, int w, int h) {
     EXPECT_EQ(h, 1);
     return levels;
 }
-
-} // namespace
 
 TEST(BmpDecode, MipChainsMatchThePlainFilterOnOddAndEvenSizes) {
     // Random texels, a quarter of them transparent (alpha 0, some with a colour as the edge

@@ -4,7 +4,6 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/renderer.h"
 #include "voxa/runtime.h"
@@ -19,10 +19,6 @@
 #include "window/window.h"
 
 namespace gltest {
-
-inline std::string TempPath(const std::string& name) {
-    return "/tmp/voxa_gl_test_" + std::to_string(getpid()) + "_" + name;
-}
 
 // Writes a 24-bit bitmap whose pixel (x, y from the top) has colour(x, y) (red + green*256 +
 // blue*65536).
@@ -54,6 +50,9 @@ inline std::string HeaderOnlyBitmap(const std::string& name, int w, int h, int b
 }
 
 inline uint32_t Rgb(int r, int g, int b) { return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16; }
+inline int Red(uint32_t c) { return int(c & 0xFF); }
+inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
+inline int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
 
 // A pixel of the frame being drawn (the back buffer), as a colour integer; y from the top.
 inline uint32_t Back(int x, int y) {
@@ -80,6 +79,13 @@ inline std::vector<uint32_t> BackFrame() {
     return out;
 }
 
+// Every pixel of the back buffer after draw on a cleared frame.
+inline std::vector<uint32_t> Drawn(const std::function<void()>& draw) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw();
+    return BackFrame();
+}
+
 // The bounding box of the pixels that are not black: {left, top, right, bottom} exclusive.
 inline std::vector<int> InkBox(const std::vector<uint32_t>& frame) {
     int l = 640, t = 480, r = -1, b = -1;
@@ -101,6 +107,9 @@ inline std::string& ProbeOutput() {
 class GL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // Death tests re-execute the program rather than fork: a fork would share the parent's X
+        // connection.
+        ::testing::FLAGS_gtest_death_test_style = "threadsafe";
         static bool opened = false;
         if (!opened) {
             gSettings.screenWidth = 640;

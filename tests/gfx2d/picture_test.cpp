@@ -1,11 +1,9 @@
 // PNG, JPEG and TGA pictures without GL: recognition by the first bytes, the header checks
 // that run before SDL_image allocates, decoding to the expected texels, and BMP files still
 // taking the runtime's own reader.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cstring>
 
+#include "files.h"
 #include "gfx2d/picture.h"
 #include "gfx2d/renderer.h"
 #include "support/picture_files.h"
@@ -33,20 +31,11 @@ Pixels Quadrants() {
     return p;
 }
 
+// The same pixels as a 24-bit BMP, written by ImageMagick.
 Bytes Bmp24(const Pixels& p) {
-    std::vector<uint8_t> bgr(size_t(p.w) * p.h * 3);
-    for (int y = 0; y < p.h; ++y)
-        for (int x = 0; x < p.w; ++x) {
-            const Rgba c = p.at[size_t(y) * p.w + x];
-            uint8_t* o = &bgr[(size_t(p.h - 1 - y) * p.w + x) * 3];
-            o[0] = c.b, o[1] = c.g, o[2] = c.r;
-        }
-    const std::string path = "/tmp/voxa_picture_test_" + std::to_string(getpid()) + ".bmp";
-    EXPECT_EQ(WriteBmp24(path.c_str(), bgr.data(), p.w, p.h, p.w, false), 1);
-    PictureFile file;
-    EXPECT_TRUE(ReadPictureFile(path.c_str(), file));
-    unlink(path.c_str());
-    return file.bytes;
+    const std::string png = gltest::TempPath("bmp24.png");
+    voxatest::WriteBytesTo(png, voxatest::PngBytes(p, false));
+    return gltest::Magick(png + " -type TrueColor -compress None BMP3:-");
 }
 
 // Texel (x, y from the image's top) of a decoded region of h rows.

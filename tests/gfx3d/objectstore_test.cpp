@@ -57,16 +57,15 @@ TEST(ProceduralTest, StripsTrianglesAndRefusedCommands) {
     EndObject();
     EXPECT_EQ(gRenderer3D.objects[6].frames[0].items.Count(), 5);
     EXPECT_EQ(gRenderer3D.objects[6].frames[0].records.Count(), 0);
+    // A bad id is refused, and ends an object that was being built rather than adding to it.
     for (double id : {-1.0, 4096.0, 1e12, std::nan("")}) {
+        StartObject(9);
+        AddObjectVertex(0, 0, 0, 0, 0, 0);
         StartObject(id);
+        AddObjectVertex(1, 0, 0, 0, 0, 0);
         EXPECT_EQ(gRenderer3D.buildingObject, -1) << id;
+        EXPECT_EQ(gRenderer3D.objects[9].frames[0].records.Count(), 2) << id; // the marker and one vertex
     }
-    // A bad id also ends an object that was being built, rather than adding to it.
-    StartObject(9);
-    AddObjectVertex(0, 0, 0, 0, 0, 0);
-    StartObject(-3);
-    AddObjectVertex(1, 0, 0, 0, 0, 0);
-    EXPECT_EQ(gRenderer3D.objects[9].frames[0].records.Count(), 2); // the marker and one vertex
     StartObject(4095.7);
     EXPECT_EQ(gRenderer3D.buildingObject, 4095);
     EndObject();

@@ -18,11 +18,11 @@ namespace {
 
 using gltest::Back;
 using gltest::BackFrame;
+using gltest::Blue;
+using gltest::Green;
 using gltest::InkBox;
+using gltest::Red;
 
-int Red(uint32_t c) { return int(c & 0xFF); }
-int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
-int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
 int Sum(uint32_t c) { return Red(c) + Green(c) + Blue(c); }
 void Clear() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT); }
 
@@ -50,12 +50,20 @@ protected:
         return {int(std::lround(sx)), int(std::lround(sy))};
     }
     static uint32_t At(const std::vector<uint32_t>& f, std::pair<int, int> p) { return f[size_t(p.second) * 640 + p.first]; }
-    // The centre of the ink that draw leaves on a cleared frame.
-    static std::pair<double, double> InkCentre(const std::function<void()>& draw) {
+    // Expects the ink that draw leaves on a cleared frame to be centred on world point (x, y, z).
+    static void ExpectInkAround(const std::function<void()>& draw, double x, double y, double z, double tolerance) {
         Clear();
         draw();
         const std::vector<int> box = InkBox(BackFrame());
-        return {(box[0] + box[2]) / 2.0, (box[1] + box[3]) / 2.0};
+        const auto p = Screen(x, y, z);
+        EXPECT_NEAR((box[0] + box[2]) / 2.0, p.first, tolerance) << x << " " << y << " " << z;
+        EXPECT_NEAR((box[1] + box[3]) / 2.0, p.second, tolerance) << x << " " << y << " " << z;
+    }
+    // Clears, draws frame 0 of object id and reads the pixel at p.
+    static uint32_t DrawnAt(double id, std::pair<int, int> p) {
+        Clear();
+        DrawObject(id, 0);
+        return Back(p.first, p.second);
     }
     static double LoadTexture(int id, const std::function<uint32_t(int, int)>& colour) {
         // 64 texels wide: the cube drawn is smaller on screen, so its texture is minified.
@@ -68,32 +76,28 @@ TEST_F(Render3D, LitTexturedCubeAppearsWhereProjectPointSays) {
     shapes::MakeCube(100, 0.5);
     ASSERT_EQ(LoadTexture(7, [](int, int) { return gltest::Rgb(0, 200, 0); }), 1);
     SetCullMode(1);
-    SetSpotLight(0, 0xFFFFFF, 0, 0, 0, 0, 0, -1, 180); // white light along -z
     MoveObject(2, 1, 0);
-    const auto [sx, sy] = Screen(2, 1, 0);
-    SetTexture(7 + 4294967296.0, -1); // beyond the store, not id 7: untextured white
-    const auto [cx, cy] = InkCentre([] { DrawObject(100, 0); });
-    EXPECT_NEAR(cx, sx, 3);
-    EXPECT_NEAR(cy, sy, 3);
-    EXPECT_GT(Red(Back(sx, sy)), 200);
-    EXPECT_EQ(Back(640 - sx, 480 - sy), 0u);
-    SetTexture(7, -1);
-    Clear();
-    DrawObject(100, 0);
-    EXPECT_GT(Green(Back(sx, sy)), 120);
-    EXPECT_LT(Red(Back(sx, sy)), 10);
-    SetTextureVariant(1); // the mipmapped twin, with every level
-    SetTexture(7, -1);
-    SetTextureVariant(0);
-    Clear();
-    DrawObject(100, 0);
-    EXPECT_GT(Green(Back(sx, sy)), 120);
-    EXPECT_LT(Red(Back(sx, sy)), 10);
-    // A red light leaves a green texture nearly black: the light takes part.
-    SetSpotLight(0, 0x0000FF, 0, 0, 0, 0, 0, -1, 180);
-    Clear();
-    DrawObject(100, 0);
-    EXPECT_LT(Green(Back(sx, sy)), 50);
+    const auto p = Screen(2, 1, 0);
+    // A red light leaves the green texture nearly black (the light takes part); variant 1 is the
+    // mipmapped twin, with every level; id 7 + 2^32 lies beyond the store, not id 7: untextured.
+    const struct {
+        double light, texture, variant;
+        int redLow, redHigh, greenLow, greenHigh;
+    } cases[] = {{0x0000FF, 7, 0, 0, 255, 0, 49},
+                 {0xFFFFFF, 7, 0, 0, 9, 121, 255},
+                 {0xFFFFFF, 7, 1, 0, 9, 121, 255},
+                 {0xFFFFFF, 7 + 4294967296.0, 0, 201, 255, 0, 255}};
+    for (const auto& c : cases) {
+        SetSpotLight(0, c.light, 0, 0, 0, 0, 0, -1, 180); // along -z
+        SetTextureVariant(c.variant);
+        SetTexture(c.texture, -1);
+        SetTextureVariant(0);
+        const uint32_t got = DrawnAt(100, p);
+        EXPECT_TRUE(Red(got) >= c.redLow && Red(got) <= c.redHigh && Green(got) >= c.greenLow && Green(got) <= c.greenHigh)
+            << std::hex << got;
+    }
+    ExpectInkAround([] { DrawObject(100, 0); }, 2, 1, 0, 3);
+    EXPECT_EQ(Back(640 - p.first, 480 - p.second), 0u);
 }
 
 TEST_F(Render3D, TransformOrderOnScreen) {
@@ -102,15 +106,9 @@ TEST_F(Render3D, TransformOrderOnScreen) {
     SetCullMode(0);
     RotateObject(90, 0, 0, 1);
     RotateObject(90, 1, 0, 0);
-    auto [cx, cy] = InkCentre([] { DrawObject(101, 0); });
-    auto expected = Screen(0, 0, 2); // (2, 0, 0) turned about z, then about x
-    EXPECT_NEAR(cx, expected.first, 4);
-    EXPECT_NEAR(cy, expected.second, 4);
+    ExpectInkAround([] { DrawObject(101, 0); }, 0, 0, 2, 4); // (2, 0, 0) turned about z, then about x
     MoveObject(0, 0, 0); // drops the rotations
-    std::tie(cx, cy) = InkCentre([] { DrawObject(101, 0); });
-    expected = Screen(2, 0, 0);
-    EXPECT_NEAR(cx, expected.first, 4);
-    EXPECT_NEAR(cy, expected.second, 4);
+    ExpectInkAround([] { DrawObject(101, 0); }, 2, 0, 0, 4);
 }
 
 // Normals that EndObject computes point to the side from which the triangles run clockwise:
@@ -141,23 +139,19 @@ TEST_F(Render3D, CullModesShowTheSideObjectsFaceAndLightItFromThere) {
     }
 }
 
-TEST_F(Render3D, LinearFogDarkensWithDistance) {
+TEST_F(Render3D, FogDarkensWithDistance) {
     shapes::MakeQuad(104, 0.5);
     SetCullMode(0);
-    DrawObject(104, 0);
-    EXPECT_EQ(Back(320, 240), 0xFFFFFFu);
-    SetFog(0, 1e300, 0.1, 0); // any mode but 0 is exponential, beyond the int range too
-    Clear();
-    DrawObject(104, 0);
-    EXPECT_NEAR(Red(Back(320, 240)), 255 * std::exp(-1.0), 6); // density 0.1 at distance 10
-    SetFog(0, 0, 5, 50);
-    Clear();
-    DrawObject(104, 0);
-    EXPECT_NEAR(Red(Back(320, 240)), 255 * 40 / 45, 6); // distance 10 of 5..50
-    Clear();
-    MoveObject(0, 0, -25);
-    DrawObject(104, 0);
-    EXPECT_NEAR(Red(Back(320, 240)), 255 * 15 / 45, 6); // distance 35
+    EXPECT_EQ(DrawnAt(104, {320, 240}), 0xFFFFFFu);
+    // Any mode but 0 is exponential, beyond the int range too: density 0.1 at distance 10. Linear
+    // fog from 5 to 50 at distances 10 and 35.
+    const double cases[][5] = {{1e300, 0.1, 0, 0, 255 * std::exp(-1.0)}, {0, 5, 50, 0, 255 * 40 / 45.0},
+                               {0, 5, 50, -25, 255 * 15 / 45.0}};
+    for (const auto& c : cases) {
+        SetFog(0, c[0], c[1], c[2]);
+        MoveObject(0, 0, c[3]);
+        EXPECT_NEAR(Red(DrawnAt(104, {320, 240})), c[4], 6) << c[0] << " " << c[3];
+    }
 }
 
 TEST_F(Render3D, ObjectsOutsideTheConeAreSkippedBeforeAnyVertexWork) {
@@ -186,11 +180,8 @@ TEST_F(Render3D, FramesAndInterpolation) {
     } cases[] = {{0, 0, -1, -3},       {-1, 0, -1, -3},      {1, 0, -1, 3},        {0, 1, 0.5, 0},
                  {0, 1, 0.25, -1.5},   {0, 1, 1.25, -1.5},   {1, 0, 0.25, 1.5}};
     for (const auto& c : cases) {
-        const double x = InkCentre([&] {
-                             if (c.t < 0) DrawObject(106, c.from);
-                             else DrawObjectAnim(106, c.from, c.to, c.t, 1);
-                         }).first;
-        EXPECT_NEAR(x, Screen(c.x, 0, 0).first, 2) << c.from << " " << c.to << " " << c.t;
+        SCOPED_TRACE(testing::Message() << c.from << " " << c.to << " " << c.t);
+        ExpectInkAround([&] { c.t < 0 ? DrawObject(106, c.from) : DrawObjectAnim(106, c.from, c.to, c.t, 1); }, c.x, 0, 0, 2);
     }
     // Frames beyond the model, refused slots and an emptied slot draw nothing.
     Clear();
@@ -200,20 +191,15 @@ TEST_F(Render3D, FramesAndInterpolation) {
 }
 
 TEST_F(Render3D, TextureOffsetShiftsWithoutAccumulating) {
-    // Left half red, right half blue.
+    // Left half red, right half blue: an offset of half the width swaps them, however often drawn.
     ASSERT_EQ(LoadTexture(8, [](int x, int) { return x < 32 ? gltest::Rgb(255, 0, 0) : gltest::Rgb(0, 0, 255); }), 1);
     shapes::MakeQuad(108, 2);
     SetCullMode(0);
     SetTexture(8, -1);
-    DrawObject(108, 0);
-    EXPECT_GT(Red(Back(280, 240)), 200);
-    EXPECT_GT(Blue(Back(360, 240)), 200);
-    SetTextureOffset(0.5, 0);
-    for (int i = 0; i < 3; ++i) {
-        Clear();
-        DrawObject(108, 0);
-        EXPECT_GT(Blue(Back(280, 240)), 200) << i;
-        EXPECT_GT(Red(Back(360, 240)), 200) << i;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_GT(Red(DrawnAt(108, {i == 0 ? 280 : 360, 240})), 200) << i;
+        EXPECT_GT(Blue(Back(i == 0 ? 360 : 280, 240)), 200) << i;
+        SetTextureOffset(0.5, 0);
     }
 }
 
