@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -412,12 +413,10 @@ TEST(Example, sound) {
     const std::string raw = ReadFileBytes(scratch / "out.raw"); // 16-bit stereo samples
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
-    size_t first = 0;
-    while (first < samples.size() && samples[first] == 0) ++first;
-    size_t tone = first;
-    while (tone < samples.size() && std::abs(samples[tone]) == 8000) ++tone;
-    EXPECT_GE(tone - first, 26460u) << "0.3 s of the tone in stereo, alone";
-    EXPECT_GT(std::count_if(samples.begin() + long(tone), samples.end(), [](int16_t s) { return s % 8000 != 0; }), 44100)
+    const auto first = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
+    const auto tone = std::find_if(first, samples.end(), [](int16_t s) { return std::abs(s) != 8000; });
+    EXPECT_GE(tone - first, 26460) << "0.3 s of the tone in stereo, alone";
+    EXPECT_GT(std::count_if(tone, samples.end(), [](int16_t s) { return s % 8000 != 0; }), 44100)
         << "half a second of music after the tone";
     EXPECT_TRUE(Near(shot.At(400, 338), Rgb(64, 192, 96), 0)) << "the music's bars";
 }

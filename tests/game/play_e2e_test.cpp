@@ -8,7 +8,6 @@
 // Each key is held until a snapshot shows its effect: the test waits for frames the game has
 // shown, however slowly they come, never for a time.
 #include <gtest/gtest.h>
-#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +16,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -33,11 +33,8 @@ bool Xdotool(const std::string& action) { return std::system(("xdotool " + actio
 
 std::set<std::string> Names(const std::string& dir) {
     std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.insert(e->d_name);
-        closedir(d);
-    }
+    std::error_code missing;
+    for (const auto& e : std::filesystem::directory_iterator(dir, missing)) names.insert(e.path().filename());
     return names;
 }
 
