@@ -211,8 +211,14 @@ public:
         return voxatest::Within([&] { return (*last = ReadPicture("x:" + id_)).width > 0 && done(*last); }, kWaitMs, 20);
     }
     void MoveMouse(int x, int y) { Xdotool("mousemove --window " + id_ + " --sync " + std::to_string(x) + " " + std::to_string(y)); }
-    void Key(const std::string& keysym, bool down) { Xdotool((down ? "keydown " : "keyup ") + keysym); }
-    void Button(int button, bool down) { Xdotool((down ? "mousedown " : "mouseup ") + std::to_string(button)); }
+    // Holds a key or a mouse button ("button 1") down while f runs; f's result.
+    template <class F> auto Holding(const std::string& input, F f) {
+        const bool button = input.rfind("button ", 0) == 0;
+        Xdotool((button ? "mousedown " : "keydown ") + input.substr(button ? 7 : 0));
+        const auto result = f();
+        Xdotool((button ? "mouseup " : "keyup ") + input.substr(button ? 7 : 0));
+        return result;
+    }
     void Click(int button) { Xdotool("click " + std::to_string(button)); } // press and release, as a wheel notch
 
 private:
@@ -464,9 +470,7 @@ TEST(Example, pathfinding) {
         screen.MoveMouse(5 * 20 + 10, 5 * 20 + 10);
         ASSERT_TRUE(run.WaitForLine("path to 5, 5: ", &line));
         EXPECT_EQ(Cells(line) > 0, now == "wall") << line;
-        screen.Button(1, true);
-        EXPECT_TRUE(run.WaitForLine(now + " at 5, 5"));
-        screen.Button(1, false);
+        EXPECT_TRUE(screen.Holding("button 1", [&] { return run.WaitForLine(now + " at 5, 5"); }));
         ASSERT_TRUE(run.WaitForLine("path to 5, 5: ", &line));
         EXPECT_EQ(Cells(line) > 0, now == "floor") << line;
         // The release comes before the motion, so the frame that sees the mouse in the next cell
@@ -480,9 +484,7 @@ TEST(Example, pathfinding) {
     EXPECT_TRUE(screen.WaitFor([&](const Picture& p) { return PathShown(p, 25, 12, Cells(line)); }, &shown)) << line;
     EXPECT_FALSE(Near(shown.At(5 * 20 + 10, 5 * 20 + 10), Rgb(240, 48, 48), 8)) << "the old goal is no goal any more";
     AddToGallery(shown, "pathfinding");
-    screen.Key("Escape", true);
-    EXPECT_EQ(run.Finish(), 0);
-    screen.Key("Escape", false);
+    EXPECT_EQ(screen.Holding("Escape", [&] { return run.Finish(); }), 0);
 }
 
 // Real key and pointer events: a name typed into the line editor (Shift makes a capital), an arrow
@@ -493,34 +495,24 @@ TEST(Example, input) {
     ExampleWindow screen("Keyboard, mouse and the line editor");
     ASSERT_TRUE(screen.Found());
     ASSERT_TRUE(run.WaitForLine("line editor:"));
-    // The editor samples the keys once a frame: each key is held until its character shows.
-    const std::vector<Lines> strokes = {{"Shift_L", "a"}, {"d"}, {"a"}};
+    // The editor samples the keys once a frame: each key is held until its character shows, the
+    // first inside a hold of Shift.
     Picture shown;
-    for (size_t k = 0; k < strokes.size(); ++k) {
-        for (const std::string& key : strokes[k]) screen.Key(key, true);
-        EXPECT_TRUE(screen.WaitFor([k](const Picture& p) { return CharacterShown(p, 40, 90, int(k)); }, &shown)) << k;
-        for (auto key = strokes[k].rbegin(); key != strokes[k].rend(); ++key) screen.Key(*key, false);
+    for (int k = 0; k < 3; ++k) {
+        auto typed = [&, k] { return screen.WaitFor([k](const Picture& p) { return CharacterShown(p, 40, 90, k); }, &shown); };
+        auto stroke = [&] { return screen.Holding(k == 1 ? "d" : "a", typed); };
+        EXPECT_TRUE(k == 0 ? screen.Holding("Shift_L", stroke) : stroke()) << k;
     }
     std::string line;
-    screen.Key("Return", true);
-    ASSERT_TRUE(run.WaitForLine("name: ", &line));
-    screen.Key("Return", false);
+    EXPECT_TRUE(screen.Holding("Return", [&] { return run.WaitForLine("name: ", &line); }));
     EXPECT_EQ(line, "name: Ada");
     // The box moves while the arrow is held, and stops at the screen's edge.
-    screen.Key("Right", true);
-    EXPECT_TRUE(run.WaitForLine("box at 620, 200"));
-    screen.Key("Right", false);
+    EXPECT_TRUE(screen.Holding("Right", [&] { return run.WaitForLine("box at 620, 200"); }));
     EXPECT_EQ(After(run.Lines(), "box at ").size(), 80u) << "4 pixels a frame from 300 to 620";
-    for (const std::string key : {"h", "i"}) {
-        screen.Key(key, true);
-        EXPECT_TRUE(run.WaitForLine("key: " + key));
-        screen.Key(key, false);
-    }
+    for (const std::string key : {"h", "i"}) EXPECT_TRUE(screen.Holding(key, [&] { return run.WaitForLine("key: " + key); }));
     screen.MoveMouse(400, 300);
-    screen.Button(1, true);
-    EXPECT_TRUE(run.WaitForLine("mark at ", &line));
+    EXPECT_TRUE(screen.Holding("button 1", [&] { return run.WaitForLine("mark at ", &line); }));
     EXPECT_EQ(line, "mark at 400, 300");
-    screen.Button(1, false);
     screen.Click(4); // a wheel notch: the press and the release at once
     EXPECT_TRUE(run.WaitForLine("wheel: ", &line));
     EXPECT_EQ(line, "wheel: +1, marks of 15 pixels");
@@ -534,9 +526,7 @@ TEST(Example, input) {
         },
         &shown));
     AddToGallery(shown, "input");
-    screen.Key("Escape", true);
-    EXPECT_EQ(run.Finish(), 0);
-    screen.Key("Escape", false);
+    EXPECT_EQ(screen.Holding("Escape", [&] { return run.Finish(); }), 0);
 }
 
 // A textured cube written as OBJ + MTL + PNG, converted by voxamodel as a user would, then drawn:
