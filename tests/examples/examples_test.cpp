@@ -92,9 +92,10 @@ Picture ReadPicture(const std::string& source) {
 // the target and renamed over it, so runs side by side never leave half a file; without dates in
 // the file, an unchanged picture gives unchanged bytes.
 void AddToGallery(const Picture& picture, const std::string& name) {
-    const std::string dir = Env("VOXA_EXAMPLE_GALLERY", "examples/images"), part = dir + "/." + name + std::to_string(getpid());
-    FILE* convert = popen(("mkdir -p '" + dir + "' && /usr/bin/convert ppm:- -resize 320x240 -strip -define png:exclude-chunks=date,time" +
-                           " 'png:" + part + "' && mv '" + part + "' '" + dir + "/" + name + ".png'").c_str(), "w");
+    const std::string dir = Env("VOXA_EXAMPLE_GALLERY", "examples/images");
+    const std::string part = dir + "/." + name + std::to_string(getpid()), png = dir + "/" + name + ".png";
+    FILE* convert = popen(("mkdir -p '" + dir + "' && /usr/bin/convert ppm:- -resize 320x240 -strip " +
+                           "-define png:exclude-chunks=date,time 'png:" + part + "' && mv '" + part + "' '" + png + "'").c_str(), "w");
     ASSERT_NE(convert, nullptr);
     std::fprintf(convert, "P6 %d %d 255\n", picture.width, picture.height);
     for (uint32_t c : picture.pixels) std::fprintf(convert, "%c%c%c", Red(c), Green(c), Blue(c));

@@ -1,12 +1,7 @@
 // The built game end to end under Xvfb, driven by real key events (xdotool) while it records its
-// input and saves snapshots (the frame and the game's variables) at shown frames 1, 2, 4, 8, ...:
-// the right arrow starts play, space shoots the ball, R restarts into the menu, Escape ends the
-// program with status 0 and the error log holds only its two lines. Then the game replays the
-// recording without a key event, ends by itself at the recorded Escape and writes the same
-// snapshots, byte for byte.
-//
-// Each key is held until a snapshot shows its effect: the test waits for frames the game has
-// shown, however slowly they come, never for a time.
+// input and saves snapshots (the frame and the game's variables) at shown frames 1, 2, 4, 8, ...;
+// then replayed without a key event to the recorded Escape and the same snapshots, byte for byte.
+// Each key is held until a snapshot shows its effect: the test waits for frames shown, never for a time.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -97,7 +92,6 @@ protected:
         for (size_t i = 0; i < sizeof g / sizeof(double); ++i) in >> reinterpret_cast<double*>(&g)[i];
         return in && shows(g);
     }
-    // Holds a key until a snapshot shows its effect.
     bool HoldUntil(const char* key, const std::function<bool(const GameGlobals&)>& effect) {
         Xdotool(std::string("keydown ") + key);
         bool shown = false;

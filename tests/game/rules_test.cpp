@@ -90,10 +90,12 @@ TEST_F(GameRules, StrikerContactMovesTheBallWithCollideBallsNumbers) {
 TEST_F(GameRules, CollisionBounceAndTheIdleAnimations) {
     // Straight along z: ball 1 takes the whole normal difference, ball 2 gains it back.
     const BallPair r = CollideBalls(20, 0, 0, 0, 0, 40, 0, -3, 0);
-    for (auto [got, wanted] : {std::pair{r.vz1, -3.0}, {r.vz2, 0.0}, {r.z1, -2.0}, {r.z2, 42.0}}) EXPECT_NEAR(got, wanted, 1e-6);
+    for (auto [got, wanted] : {std::pair{r.vz1, -3.0}, {r.vz2, 0.0}, {r.z1, -2.0}, {r.z2, 42.0}})
+        EXPECT_NEAR(got, wanted, 1e-6);
     const BallPair same = CollideBalls(20, 5, 5, 1, 2, 5, 5, 3, 4);
     EXPECT_TRUE(same.vz1 == 1 && same.vx2 == 4) << "coinciding centres are left alone";
-    for (auto [x, v, wanted] : {std::tuple{296.0, 2.0, -2.0}, {-300.0, -2.0, 2.0}, {295.9, 2.0, 2.0}}) EXPECT_EQ(BounceSide(x, v), wanted) << x;
+    for (auto [x, v, wanted] : {std::tuple{296.0, 2.0, -2.0}, {-300.0, -2.0, 2.0}, {295.9, 2.0, 2.0}})
+        EXPECT_EQ(BounceSide(x, v), wanted) << x;
     gGame.frameStep = 0; // the menu state: the idle animations stand still
     EXPECT_EQ(PulseValue(0, 1.0, 0.9), 0.9);
     EXPECT_EQ(SpinAngle(1, 0.01, 180), 180);

@@ -242,9 +242,10 @@ TEST_F(WholeGame, ChooseTwentyBallsScoreLoseToTheSpikesGameOverRestartAndReplayT
     ASSERT_FALSE(HasFailure());
     const GameTrace played = trace_;
     PlayFromTheStart(true);
-    const auto differs = std::mismatch(played.states.begin(), played.states.end(), trace_.states.begin(), trace_.states.end()).first;
-    EXPECT_TRUE(differs == played.states.end() && trace_.states.size() == played.states.size())
-        << "the state differs from frame " << differs - played.states.begin() + 1;
+    const std::vector<uint64_t>& states = played.states;
+    const auto differs = std::mismatch(states.begin(), states.end(), trace_.states.begin(), trace_.states.end()).first;
+    EXPECT_TRUE(differs == states.end() && trace_.states.size() == states.size())
+        << "the state differs from frame " << differs - states.begin() + 1;
     EXPECT_TRUE(trace_.shots == played.shots) << "a drawn frame differs";
     EXPECT_NE(played.shots.front(), played.shots[2]) << "the checkpoints show different moments";
 }
