@@ -1,14 +1,8 @@
 // The built game end to end under Xvfb, driven by real key events (xdotool) while it records its
-// input and saves snapshots (the frame and the game's variables) at shown frames 1, 2, 4, 8, ...:
-// the right arrow starts play, space shoots the ball, R restarts into the menu, Escape ends the
-// program with status 0 and the error log holds only its two lines. Then the game replays the
-// recording without a key event, ends by itself at the recorded Escape and writes the same
-// snapshots, byte for byte.
-//
-// Each key is held until a snapshot shows its effect: the test waits for frames the game has
-// shown, however slowly they come, never for a time.
+// input and saves snapshots (the frame and the game's variables) at shown frames 1, 2, 4, 8, ...;
+// then replayed without a key event to the recorded Escape and the same snapshots, byte for byte.
+// Each key is held until a snapshot shows its effect: the test waits for frames shown, never for a time.
 #include <gtest/gtest.h>
-#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +11,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -33,11 +28,8 @@ bool Xdotool(const std::string& action) { return std::system(("xdotool " + actio
 
 std::set<std::string> Names(const std::string& dir) {
     std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.insert(e->d_name);
-        closedir(d);
-    }
+    std::error_code missing;
+    for (const auto& e : std::filesystem::directory_iterator(dir, missing)) names.insert(e.path().filename());
     return names;
 }
 
@@ -100,7 +92,6 @@ protected:
         for (size_t i = 0; i < sizeof g / sizeof(double); ++i) in >> reinterpret_cast<double*>(&g)[i];
         return in && shows(g);
     }
-    // Holds a key until a snapshot shows its effect.
     bool HoldUntil(const char* key, const std::function<bool(const GameGlobals&)>& effect) {
         Xdotool(std::string("keydown ") + key);
         bool shown = false;

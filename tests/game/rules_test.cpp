@@ -26,13 +26,6 @@ uint32_t gNow = 0;
 uint32_t TestClock() { return gNow; }
 
 void Hold(double scancode, bool down) { gKeys[ScancodeKeySymbol(int(scancode))] = down ? 1 : 0; }
-// A press and a release, each seen by one call of the routine.
-void Tap(double scancode, const std::function<void()>& call) {
-    Hold(scancode, true);
-    call();
-    Hold(scancode, false);
-    call();
-}
 // Calls until done holds; the number of calls (1000 when it never does).
 int CallsUntil(const std::function<void()>& call, const std::function<bool()>& done) {
     int n = 0;
@@ -72,16 +65,13 @@ TEST_F(GameRules, ShotCycleRecoilsFiresTurnsAndStopsAtZero) {
     // 1 unit back per call at a 10 ms step: the 30th call reaches 30 units and snaps forward.
     EXPECT_EQ(CallsUntil(Tubes, [] { return gGame.tubeRecoilState != 1; }), 29);
     CallsUntil(Tubes, [] { return gGame.strikerState != 0; });
-    EXPECT_EQ(gGame.strikerState, 1) << "the striker fires when the tube is home";
-    EXPECT_EQ(gGame.tubeRecoilZ, 0);
-    EXPECT_EQ(gGame.tubeRecoilState, 0);
+    EXPECT_TRUE(gGame.strikerState == 1 && gGame.tubeRecoilZ == 0 && gGame.tubeRecoilState == 0)
+        << "the striker fires when the tube is home";
     // 6 units per call: the 20th call reaches 120 and turns back in the same call.
     EXPECT_EQ(CallsUntil(UpdateStriker, [] { return gGame.strikerState != 1; }), 20);
-    EXPECT_EQ(gGame.strikerState, 2);
-    EXPECT_NEAR(gGame.strikerZ, 119, 1e-9);
+    EXPECT_TRUE(gGame.strikerState == 2 && std::fabs(gGame.strikerZ - 119) < 1e-9) << gGame.strikerZ;
     CallsUntil(UpdateStriker, [] { return gGame.strikerState == 0; });
-    EXPECT_EQ(gGame.strikerZ, 0) << "stops at exactly 0 with aim 0";
-    EXPECT_EQ(gGame.strikerX, gGame.baseX);
+    EXPECT_TRUE(gGame.strikerZ == 0 && gGame.strikerX == gGame.baseX) << "stops at exactly 0 with aim 0";
 }
 
 TEST_F(GameRules, StrikerContactMovesTheBallWithCollideBallsNumbers) {
@@ -99,16 +89,13 @@ TEST_F(GameRules, StrikerContactMovesTheBallWithCollideBallsNumbers) {
 
 TEST_F(GameRules, CollisionBounceAndTheIdleAnimations) {
     // Straight along z: ball 1 takes the whole normal difference, ball 2 gains it back.
-    BallPair r = CollideBalls(20, 0, 0, 0, 0, 40, 0, -3, 0);
-    EXPECT_NEAR(r.vz1, -3, 1e-12);
-    EXPECT_NEAR(r.vz2, 0, 1e-12);
-    EXPECT_NEAR(r.z1, -2, 1e-6);
-    EXPECT_NEAR(r.z2, 42, 1e-6);
-    BallPair same = CollideBalls(20, 5, 5, 1, 2, 5, 5, 3, 4);
+    const BallPair r = CollideBalls(20, 0, 0, 0, 0, 40, 0, -3, 0);
+    for (auto [got, wanted] : {std::pair{r.vz1, -3.0}, {r.vz2, 0.0}, {r.z1, -2.0}, {r.z2, 42.0}})
+        EXPECT_NEAR(got, wanted, 1e-6);
+    const BallPair same = CollideBalls(20, 5, 5, 1, 2, 5, 5, 3, 4);
     EXPECT_TRUE(same.vz1 == 1 && same.vx2 == 4) << "coinciding centres are left alone";
-    EXPECT_EQ(BounceSide(296, 2), -2);
-    EXPECT_EQ(BounceSide(-300, -2), 2);
-    EXPECT_EQ(BounceSide(295.9, 2), 2);
+    for (auto [x, v, wanted] : {std::tuple{296.0, 2.0, -2.0}, {-300.0, -2.0, 2.0}, {295.9, 2.0, 2.0}})
+        EXPECT_EQ(BounceSide(x, v), wanted) << x;
     gGame.frameStep = 0; // the menu state: the idle animations stand still
     EXPECT_EQ(PulseValue(0, 1.0, 0.9), 0.9);
     EXPECT_EQ(SpinAngle(1, 0.01, 180), 180);
@@ -131,12 +118,8 @@ TEST_F(GameRules, RodFetchesTheLostBallAndBringsItHome) {
     gGame.ballZ = 300;
     gGame.lastFrameTime = 5000;
     CallsUntil(UpdateRod, [] { return gGame.ballLost == 0; });
-    EXPECT_EQ(gGame.ballReady, 1);
-    EXPECT_EQ(gGame.ballX, gGame.baseX);
-    EXPECT_EQ(gGame.ballZ, -500);
-    EXPECT_EQ(gGame.ballLift, 0);
-    CallsUntil(UpdateRod, [] { return gGame.rodX == 280 && gGame.rodZ == 0; });
-    EXPECT_TRUE(gGame.rodX == 280 && gGame.rodZ == 0) << "the rod is home";
+    EXPECT_TRUE(gGame.ballReady == 1 && gGame.ballX == gGame.baseX && gGame.ballZ == -500 && gGame.ballLift == 0);
+    EXPECT_LT(CallsUntil(UpdateRod, [] { return gGame.rodX == 280 && gGame.rodZ == 0; }), 1000) << "the rod comes home";
 }
 
 TEST_F(GameRules, FirstTargetRollsAtMinus128AndScoresPast840) {
@@ -146,9 +129,7 @@ TEST_F(GameRules, FirstTargetRollsAtMinus128AndScoresPast840) {
     gGameArrays.targetZ.At(0) = 841;
     gGameArrays.targetVZ.At(0) = 1;
     UpdateTarget(0);
-    EXPECT_EQ(gGame.score, 1);
-    EXPECT_EQ(gGame.ballsPlayed, 1);
-    EXPECT_EQ(gGameArrays.targetZ.At(0), 840);
+    EXPECT_TRUE(gGame.score == 1 && gGame.ballsPlayed == 1 && gGameArrays.targetZ.At(0) == 840);
     EXPECT_DOUBLE_EQ(gGameArrays.targetVZ.At(0), 10 * -0.04 * (0.0 / 6 + 1));
 }
 
@@ -157,22 +138,18 @@ TEST_F(GameRules, SpikesRiseIn20CallsSinkBy02AndTheCrushedBallRespawnsBelow2) {
     gGameArrays.targetZ.At(0) = -449;
     gGameArrays.targetVZ.At(0) = -2;
     UpdateTarget(0);
-    EXPECT_EQ(gGame.spikeRising, 1);
-    EXPECT_EQ(gGameArrays.targetZ.At(0), -450);
+    EXPECT_TRUE(gGame.spikeRising == 1 && gGameArrays.targetZ.At(0) == -450);
     EXPECT_EQ(CallsUntil(UpdateSpikes, [] { return gGame.spikeRising == 0; }), 20);
     EXPECT_NEAR(gGame.spikeHeight, 19.8, 1e-9);
     CallsUntil([] { UpdateTarget(0), UpdateSpikes(); }, [] { return gGame.ballsPlayed != 0; });
-    EXPECT_EQ(gGame.ballsPlayed, 1);
-    EXPECT_EQ(gGame.score, 0);
-    EXPECT_EQ(gGameArrays.targetZ.At(0), 840);
+    EXPECT_TRUE(gGame.ballsPlayed == 1 && gGame.score == 0 && gGameArrays.targetZ.At(0) == 840);
 }
 
 TEST_F(GameRules, StepRuleFreezesTheStepForAGame) {
     gGame.frameStep = 0;
     gNow = 1000 + 7; // a menu frame measuring 7 ms
     ApplyStepRule();
-    EXPECT_EQ(gGame.frameStep, 0);
-    EXPECT_EQ(gGame.previousStep, 7);
+    EXPECT_TRUE(gGame.frameStep == 0 && gGame.previousStep == 7);
     Play();
     for (double last : {7, 19}) { // a 12 ms frame, then a 7 ms one, in play: the step stays 7
         gGame.lastFrameTime = last;
@@ -183,33 +160,29 @@ TEST_F(GameRules, StepRuleFreezesTheStepForAGame) {
 }
 
 TEST_F(GameRules, MenuCursorClampsAndOptionsSetTheGameLength) {
-    auto options = [] { MenuCursor(1); };
-    for (int i = 0; i < 4; ++i) Tap(KEY_DOWN, options);
-    EXPECT_EQ(gGameArrays.menuCursor.At(1), 2) << "no wrap below the last row";
     gGameArrays.menuCursor.At(0) = 1;
     gGame.subMenuOpen = 1;
-    DrawMenus();
-    EXPECT_EQ(gGame.ballsPerGame, 30);
-    Tap(KEY_UP, options);
-    DrawMenus();
-    EXPECT_EQ(gGame.ballsPerGame, 20);
+    // Four presses down stop on the last row (30 balls, no wrap), one up goes back a row; each
+    // press and each release seen by one call.
+    for (auto [key, presses, balls] : {std::tuple{KEY_DOWN, 4, 30.0}, {KEY_UP, 1, 20.0}}) {
+        for (int i = 0; i < 2 * presses; ++i) Hold(key, i % 2 == 0), MenuCursor(1);
+        DrawMenus();
+        EXPECT_EQ(gGame.ballsPerGame, balls) << gGameArrays.menuCursor.At(1) << " " << gGame.subMenuOpen;
+    }
 }
 
 TEST_F(GameRules, MusicStartsOnFirstFrameAndTheKeyTogglesIt) {
-    ToggleMusic();
-    EXPECT_EQ(gGame.musicState, 2) << "the latch starts the music in the first frame";
-    Hold(KEY_M, true);
-    ToggleMusic();
-    ToggleMusic();
-    EXPECT_EQ(gGame.musicState, 0) << "pressing M stops it at once, holding it does nothing more";
-    Hold(KEY_M, false);
-    ToggleMusic();
-    Hold(KEY_M, true);
-    ToggleMusic();
-    EXPECT_EQ(gGame.musicState, 1);
-    Hold(KEY_M, false);
-    ToggleMusic();
-    EXPECT_EQ(gGame.musicState, 2) << "starts on release";
+    // The latch starts the music in the first frame; pressing M stops it at once and holding it
+    // does nothing more; the next press starts it on its release.
+    const struct {
+        bool m;
+        double state;
+    } frames[] = {{false, 2}, {true, 0}, {true, 0}, {false, 0}, {true, 1}, {false, 2}};
+    for (const auto& f : frames) {
+        Hold(KEY_M, f.m);
+        ToggleMusic();
+        EXPECT_EQ(gGame.musicState, f.state) << &f - frames;
+    }
 }
 
 // The struct's initialisers are the starting values; what a restart must do is return every
