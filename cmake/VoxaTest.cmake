@@ -15,7 +15,7 @@ set(VOXA_XVFB_RUN ${CMAKE_SOURCE_DIR}/scripts/with-xvfb)
 
 function(voxa_add_test)
   cmake_parse_arguments(T "INTERNALS" "NAME;TIER;TIMEOUT" "SOURCES;LIBS;ENV;RESOURCE_LOCK" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
+  add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/exit_guard.cpp)
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock voxaruntime ${T_LIBS})
   if(T_INTERNALS)
     target_link_libraries(${T_NAME} PRIVATE voxaruntime_internals)

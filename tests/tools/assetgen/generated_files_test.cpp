@@ -112,7 +112,7 @@ TEST_F(AssetSound, EveryEffectAndTheMusicPlayAndAreHeard) {
         ASSERT_TRUE(voxatest::Within([] { return Mix_Playing(-1) == 0; })) << names[slot] << " does not end";
     }
     ASSERT_TRUE(WaitForSilence());
-    const size_t effects = size_t(voxatest::FileBytes(output_) / 2);  // the samples before the music
+    const size_t effects = voxatest::ReadFileBytes(output_).size() / 2;  // the samples before the music
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(BinDir().c_str()), 0);
