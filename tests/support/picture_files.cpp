@@ -12,42 +12,32 @@
 namespace voxatest {
 
 std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("png writer failed");
-    }
-    png_set_write_fn(png, &out, [](png_structp s, png_bytep data, png_size_t n) {
-        auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(s));
-        bytes->insert(bytes->end(), data, data + n);
-    }, nullptr);
-    const int channels = palette ? 1 : alpha ? 4 : 3;
-    std::vector<uint8_t> rows(size_t(p.w) * p.h * channels);
-    std::map<uint32_t, int> index;  // palette: each distinct colour once, its alpha in tRNS
-    std::vector<png_color> colours;
-    std::vector<png_byte> trans;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(p.w);
+    image.height = png_uint_32(p.h);
+    image.format = palette ? PNG_FORMAT_RGBA_COLORMAP : alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    const size_t channels = palette ? 1 : alpha ? 4 : 3;
+    std::vector<uint8_t> rows(p.at.size() * channels);
+    std::map<uint32_t, uint8_t> index;  // palette: each distinct colour once
+    std::vector<Rgba> colours;
     for (size_t i = 0; i < p.at.size(); ++i) {
         const Rgba c = p.at[i];
         if (!palette) {
-            std::memcpy(&rows[i * channels], &c, size_t(channels));
+            std::memcpy(&rows[i * channels], &c, channels);
             continue;
         }
-        const auto found = index.emplace(uint32_t(c.r | c.g << 8 | c.b << 16) | uint32_t(c.a) << 24, int(colours.size()));
-        if (found.second) colours.push_back({c.r, c.g, c.b}), trans.push_back(c.a);
-        rows[i] = uint8_t(found.first->second);
+        const auto found = index.emplace(uint32_t(c.r | c.g << 8 | c.b << 16) | uint32_t(c.a) << 24, colours.size());
+        if (found.second) colours.push_back(c);
+        rows[i] = found.first->second;
     }
-    png_set_IHDR(png, info, p.w, p.h, 8, palette ? PNG_COLOR_TYPE_PALETTE : alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (palette) {
-        png_set_PLTE(png, info, colours.data(), int(colours.size()));
-        png_set_tRNS(png, info, trans.data(), int(trans.size()), nullptr);
+    image.colormap_entries = png_uint_32(colours.size());
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+    std::vector<uint8_t> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rows.data(), 0, colours.data())) {
+        throw std::runtime_error("png writer failed");
     }
-    png_write_info(png, info);
-    for (int y = 0; y < p.h; ++y) png_write_row(png, &rows[size_t(y) * p.w * channels]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
+    out.resize(size);
     return out;
 }
 
