@@ -37,22 +37,6 @@ inline void WriteWav(const std::string& path, double seconds, int amplitude, boo
     std::ofstream(path, std::ios::binary) << out;
 }
 
-// Waits until the output file has grown by `buffers` buffers (of 4096 stereo frames) from its size
-// now: tests wait for the mix written, not for time passed.
-inline bool WaitForOutput(const std::string& path, int buffers) {
-    auto size = [&path] {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0 ? long(st.st_size) : 0L;
-    };
-    const long target = size() + buffers * 4096L * 4;
-    return Within([&] { return size() >= target; });
-}
-
-// Waits until no channel plays, then for the buffer in which the sound ended and two silent ones.
-inline bool WaitForSilence(const std::string& path) {
-    return Within([] { return Mix_Playing(-1) == 0; }) && WaitForOutput(path, 4);
-}
-
 // Makes the audio device opened next write to path, a buffer every 10 ms (nine times real time).
 inline void UseDiskAudio(const std::string& path) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -104,8 +88,18 @@ protected:
         std::memcpy(samples.data(), raw.data(), samples.size() * 2);
         return samples;
     }
-    bool WaitForOutput(int buffers) const { return voxatest::WaitForOutput(output_, buffers); }
-    bool WaitForSilence() const { return voxatest::WaitForSilence(output_); }
+    // Waits until the output has grown by `buffers` buffers (of 4096 stereo frames) from its size
+    // now: tests wait for the mix written, not for time passed.
+    bool WaitForOutput(int buffers) const {
+        auto size = [this] {
+            struct stat st;
+            return stat(output_.c_str(), &st) == 0 ? long(st.st_size) : 0L;
+        };
+        const long target = size() + buffers * 4096L * 4;
+        return Within([&] { return size() >= target; });
+    }
+    // Waits until no channel plays, then for the buffer in which the sound ended and two silent ones.
+    bool WaitForSilence() const { return Within([] { return Mix_Playing(-1) == 0; }) && WaitForOutput(4); }
     std::string Path(const char* name) const { return dir_ + "/" + name; }
     std::string Log() const { return ReadFileBytes(dir_ + "/log.txt"); }
 

@@ -10,6 +10,16 @@
 #include <stdexcept>
 
 namespace voxatest {
+namespace {
+
+// The pixels' first `channels` bytes (R, G, B, A), row after row from the top.
+std::vector<uint8_t> Packed(const Pixels& p, size_t channels) {
+    std::vector<uint8_t> out(p.at.size() * channels);
+    for (size_t i = 0; i < p.at.size(); ++i) std::memcpy(&out[i * channels], &p.at[i], channels);
+    return out;
+}
+
+} // namespace
 
 std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
     png_image image{};
@@ -17,16 +27,11 @@ std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
     image.width = png_uint_32(p.w);
     image.height = png_uint_32(p.h);
     image.format = palette ? PNG_FORMAT_RGBA_COLORMAP : alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    const size_t channels = palette ? 1 : alpha ? 4 : 3;
-    std::vector<uint8_t> rows(p.at.size() * channels);
+    std::vector<uint8_t> rows = Packed(p, palette ? 1 : alpha ? 4 : 3);
     std::map<uint32_t, uint8_t> index;  // palette: each distinct colour once
     std::vector<Rgba> colours;
-    for (size_t i = 0; i < p.at.size(); ++i) {
+    for (size_t i = 0; palette && i < p.at.size(); ++i) {
         const Rgba c = p.at[i];
-        if (!palette) {
-            std::memcpy(&rows[i * channels], &c, channels);
-            continue;
-        }
         const auto found = index.emplace(uint32_t(c.r | c.g << 8 | c.b << 16) | uint32_t(c.a) << 24, colours.size());
         if (found.second) colours.push_back(c);
         rows[i] = found.first->second;
@@ -56,15 +61,10 @@ std::vector<uint8_t> JpegBytes(const Pixels& p, int quality) {
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row;
+    std::vector<uint8_t> rgb = Packed(p, 3);
     while (cinfo.next_scanline < cinfo.image_height) {
-        row.clear();
-        for (int x = 0; x < p.w; ++x) {
-            const Rgba c = p.at[size_t(cinfo.next_scanline) * p.w + x];
-            row.insert(row.end(), {c.r, c.g, c.b});
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
+        JSAMPROW row = &rgb[size_t(cinfo.next_scanline) * p.w * 3];
+        jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
