@@ -47,10 +47,8 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
     const DynString tone = Wav("tone.wav", 0.2, 12800), level = Wav("long.wav", 2.0, 1000, false);
     Open();
     int rate = 0, channels = 0;
-    Uint16 format = 0;
-    ASSERT_EQ(Mix_QuerySpec(&rate, &format, &channels), 1);
+    ASSERT_EQ(Mix_QuerySpec(&rate, nullptr, &channels), 1);
     EXPECT_EQ(rate * 10 + channels, 441002);
-    EXPECT_EQ(format, AUDIO_S16SYS);
     ASSERT_EQ(LoadSound(tone, 3, 0), 1);
     for (const auto& p : {std::pair{0, 1.0}, {0, 0.5}, {5, 2}, {-5, 1}, {0, 0.01}, {0, -1}, {0, 0.5}}) {
         EXPECT_EQ(PlaySound(3, p.first, p.second), 1);
