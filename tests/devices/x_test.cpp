@@ -26,10 +26,6 @@ namespace {
 XUser* gUser = nullptr;
 std::string gDir;  // the suite's error log, audio output and files
 
-// The X server is another process: its events can take a while on a loaded machine.
-template <typename F>
-bool Eventually(F condition) { return voxatest::Within(condition, voxatest::kPatienceMs, 5); }
-
 class XTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -63,7 +59,7 @@ protected:
         double startX, startY, l, r;
         GetMouseState(startX, startY, l, r);
         gUser->MovePointer(x, y);
-        ASSERT_TRUE(Eventually([&] {
+        ASSERT_TRUE(voxatest::Within([&] {
             ShowScreen();
             GetMouseState(mx, my, l, r);
             return mx != startX || my != startY;
@@ -72,7 +68,7 @@ protected:
     // Lets SDL take in the pointer's position, then forgets the motion.
     static void SettlePointer(int x, int y) {
         gUser->MovePointer(x, y);
-        ASSERT_TRUE(Eventually([&] {
+        ASSERT_TRUE(voxatest::Within([&] {
             int sx, sy;
             SDL_PumpEvents();
             SDL_GetMouseState(&sx, &sy);
@@ -110,9 +106,9 @@ TEST_F(XTest, RealKeysAreHeldByTheirNames) {
     for (const auto& k : keys) {
         SCOPED_TRACE(k.second);
         gUser->Key(k.first, true);
-        EXPECT_TRUE(Eventually([&] { return KeyDown(k.second) == 1 && KeyDown(k.second + 256) == 1; }));
+        EXPECT_TRUE(voxatest::Within([&] { return KeyDown(k.second) == 1 && KeyDown(k.second + 256) == 1; }));
         gUser->Key(k.first, false);
-        EXPECT_TRUE(Eventually([&] { return KeyDown(k.second) == 0; }));
+        EXPECT_TRUE(voxatest::Within([&] { return KeyDown(k.second) == 0; }));
     }
     // The Escape press is still queued; the next ShowScreen would take it as a quit request.
     SDL_Event event;
@@ -153,13 +149,13 @@ TEST_F(XTest, ButtonsAndWheel) {
     SettlePointer(300, 200);
     for (const auto& c : {std::pair{1u, 3}, {3u, 4}, {2u, 5}}) {  // X button, its axis
         gUser->Button(c.first, true);
-        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(c.second) == 1; })) << c.first;
+        EXPECT_TRUE(voxatest::Within([&] { ShowScreen(); return MouseAxis(c.second) == 1; })) << c.first;
         double x, y, l, r;
         GetMouseState(x, y, l, r);
         EXPECT_EQ(l, c.first == 1) << c.first;
         EXPECT_EQ(r, c.first == 3) << c.first;
         gUser->Button(c.first, false);
-        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(c.second) == 0; })) << c.first;
+        EXPECT_TRUE(voxatest::Within([&] { ShowScreen(); return MouseAxis(c.second) == 0; })) << c.first;
     }
     // A wheel notch is a press and release that arrive together, and ShowScreen empties the
     // event queue; the first sample after the notch still reports it, the next frame's does not.
@@ -167,7 +163,7 @@ TEST_F(XTest, ButtonsAndWheel) {
         ShowScreen();
         gUser->Button(c.first, true);
         gUser->Button(c.first, false);
-        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(2) == c.second; })) << c.first;
+        EXPECT_TRUE(voxatest::Within([&] { ShowScreen(); return MouseAxis(2) == c.second; })) << c.first;
         EXPECT_EQ(MouseAxis(2), c.second);
         ShowScreen();
         EXPECT_EQ(MouseAxis(2), 0);
