@@ -101,9 +101,10 @@ protected:
         return trace;
     }
 
-    Bytes Recording(int frames) {
+    Bytes Recording(int frames, std::vector<double>* trace = nullptr) {
         EXPECT_EQ(StartInputRecording(file_.c_str()), 1);
-        Run(frames, true);
+        const std::vector<double> t = Run(frames, true);
+        if (trace) *trace = t;
         StopInputRecording();
         return voxatest::ReadFileBytes(file_);
     }
@@ -115,11 +116,9 @@ protected:
 TEST_F(RecordingTest, ARecordedRunReplaysReadForReadThenGoesOnLiveWhereItEndsOrPartsWays) {
     SetMousePosition(250, 50);
     const uint32_t recordedStart = gNow;
-    EXPECT_EQ(StartInputRecording(file_.c_str()), 1);
-    const std::vector<double> recorded = Run(6, true);
-    StopInputRecording();
+    std::vector<double> recorded;
+    EXPECT_LT(Recording(6, &recorded).size(), 2180u + 90000u) << "clock runs and keys stay compact";
     const uint32_t recordedEnd = gNow;
-    EXPECT_LT(voxatest::ReadFileBytes(file_).size(), 2180u + 90000u) << "clock runs and keys stay compact";
     EXPECT_TRUE(OnlyRunVxrInDir()) << "nothing written beside the named file";
 
     // Everything the recorded run saw is different now: keys, clock, random state, mouse.
@@ -183,9 +182,7 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
         const std::string path = c.path.empty() ? damaged : c.path;
         if (c.path.empty()) Write(path, c.bytes);
         Hold(30);
-        int played = -1;
-        const std::string err = Stderr([&] { played = PlayInputRecording(path.c_str()); });
-        EXPECT_EQ(played, 0);
+        const std::string err = Stderr([&] { EXPECT_EQ(PlayInputRecording(path.c_str()), 0); });
         EXPECT_TRUE(Has(err, "PlayInputRecording: " + path + ": " + c.reason)) << err;
         EXPECT_EQ(voxatest::ReadLogLines(log_).size(), ++n);
         EXPECT_EQ(KeyDown(30), 1) << "live keys";
