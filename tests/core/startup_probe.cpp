@@ -20,14 +20,6 @@ namespace {
 
 std::string gTemp = "/tmp/voxa_exit_probe_" + std::to_string(getpid());
 
-using SignalHandler = void (*)(int);
-
-SignalHandler SegvHandler() {
-    struct sigaction now;
-    sigaction(SIGSEGV, nullptr, &now);
-    return now.sa_handler;
-}
-
 int ReturnAfterTextures() {
     ShowScreen();
     DrawRect(0, 0, 31, 31, 0x00FF00);
@@ -56,9 +48,11 @@ int main(int argc, char** argv) {
     gSettings.debugMode = how.rfind("debug-", 0) == 0;
     if (how == "debug-nested") std::atexit([] { End(); });
     if (how == "textures") SetErrorLogPathForTesting((gTemp + ".log").c_str());
-    const auto segvBefore = SegvHandler();
+    struct sigaction before, after;
+    sigaction(SIGSEGV, nullptr, &before);
     RuntimeStart(0, nullptr, "probe", nullptr, "probe");
-    if (how == "textures" && SegvHandler() != segvBefore) {
+    sigaction(SIGSEGV, nullptr, &after);
+    if (how == "textures" && after.sa_handler != before.sa_handler) {
         std::remove((gTemp + ".log").c_str());
         return 97;
     }
