@@ -27,8 +27,8 @@ std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
     image.width = png_uint_32(p.w);
     image.height = png_uint_32(p.h);
     image.format = palette ? PNG_FORMAT_RGBA_COLORMAP : alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    std::vector<uint8_t> rows = Packed(p, palette ? 1 : alpha ? 4 : 3);
-    std::map<uint32_t, uint8_t> index;  // palette: each distinct colour once
+    std::vector<uint8_t> rows = Packed(p, palette ? 1 : alpha ? 4 : 3);  // a palette's indices set below
+    std::map<uint32_t, uint8_t> index;  // each distinct colour once
     std::vector<Rgba> colours;
     for (size_t i = 0; palette && i < p.at.size(); ++i) {
         const Rgba c = p.at[i];
@@ -76,11 +76,10 @@ std::vector<uint8_t> JpegBytes(const Pixels& p, int quality) {
 std::vector<uint8_t> TgaBytes(const Pixels& p, int bits, bool rle) {
     std::vector<uint8_t> out = {0, 0, uint8_t(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(p.w), uint8_t(p.w >> 8),
                                 uint8_t(p.h), uint8_t(p.h >> 8), uint8_t(bits), uint8_t(bits == 32 ? 8 : 0)};
-    auto same = [](Rgba a, Rgba b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; };
     for (int y = p.h - 1; y >= 0; --y) {
         for (int x = 0, run = 1; x < p.w; x += run, run = 1) {
             const Rgba* row = &p.at[size_t(y) * p.w];
-            while (rle && run < 128 && x + run < p.w && same(row[x + run], row[x])) ++run;
+            while (rle && run < 128 && x + run < p.w && std::memcmp(&row[x + run], &row[x], 4) == 0) ++run;
             // A run packet for equal neighbours, else a raw packet of one pixel.
             if (rle) out.push_back(uint8_t(run > 1 ? 0x80 | (run - 1) : 0));
             const uint8_t pixel[4] = {row[x].b, row[x].g, row[x].r, row[x].a};
