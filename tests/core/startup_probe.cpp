@@ -1,16 +1,9 @@
-// A small program on the runtime, run by the start-up tests as a child process. It starts the
-// runtime as a game does (windowed, small), prints the working directory it ended up in, and
-// then leaves the way its one argument says:
-//   end           End(), the program's normal end
-//   debug-end     the same in debug mode (the end-of-line report is written)
-//   debug-return  debug mode, main returns: the shutdown runs from the exit handler
-//   debug-array   debug mode, an array read before Dim at a reported source line (code 8)
-//   debug-nested  debug mode, End() again from an exit handler while the process exits
-//   textures      draws, makes textures from the screen and a BMP file, then returns 7 from
-//                 main, with an exit handler registered after the start (as the GL driver's
-//                 are) that ends the process with 98 if the runtime has not shut SDL down yet.
-//                 Status 97: RuntimeStart installed SDL's fatal-signal handler for SIGSEGV.
-//                 It keeps a log of its own (it runs many times in a row).
+// A small program the start-up tests run: it starts the runtime windowed, prints its working
+// directory and leaves as its argument says: end (End()); in debug mode debug-end, debug-return
+// (main returns), debug-array (an array read before Dim, code 8) or debug-nested (End() again
+// from an exit handler); or textures: it makes textures from the screen and a BMP file and
+// returns 7, and an exit handler registered after the start (as the GL driver's are) ends it
+// with 98 if SDL still runs. 97: the start installed SDL's SIGSEGV handler.
 #include <SDL/SDL.h>
 #include <limits.h>
 #include <signal.h>
@@ -26,14 +19,6 @@
 namespace {
 
 std::string gTemp = "/tmp/voxa_exit_probe_" + std::to_string(getpid());
-
-using SignalHandler = void (*)(int);
-
-SignalHandler SegvHandler() {
-    struct sigaction now;
-    sigaction(SIGSEGV, nullptr, &now);
-    return now.sa_handler;
-}
 
 int ReturnAfterTextures() {
     ShowScreen();
@@ -63,9 +48,11 @@ int main(int argc, char** argv) {
     gSettings.debugMode = how.rfind("debug-", 0) == 0;
     if (how == "debug-nested") std::atexit([] { End(); });
     if (how == "textures") SetErrorLogPathForTesting((gTemp + ".log").c_str());
-    const auto segvBefore = SegvHandler();
+    struct sigaction before, after;
+    sigaction(SIGSEGV, nullptr, &before);
     RuntimeStart(0, nullptr, "probe", nullptr, "probe");
-    if (how == "textures" && SegvHandler() != segvBefore) {
+    sigaction(SIGSEGV, nullptr, &after);
+    if (how == "textures" && after.sa_handler != before.sa_handler) {
         std::remove((gTemp + ".log").c_str());
         return 97;
     }

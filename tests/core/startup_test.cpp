@@ -1,6 +1,5 @@
-// Start-up and shutdown of the runtime, seen from outside: a small probe program run as a child
-// process, its exit status, the working directory it ends up in and the error log
-// "/tmp/ErrorLog.txt" it writes.
+// Start-up and shutdown seen from outside: a probe program's exit status, working directory
+// and the error log it writes.
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -20,8 +19,8 @@ const char* const kLog = "/tmp/ErrorLog.txt";
 const char* const kLeftOver = "left over from an earlier run";
 
 struct RunResult {
-    int status = -1;     // exit status; 137 when it was killed after a minute
-    std::string output;  // its standard output
+    int status = -1;                    // exit status; 137 when it was killed after a minute
+    std::string cwd = "<no cwd line>";  // the working directory it printed
 };
 
 // Runs the probe with one argument in workDir, with "_" in its environment set to underscore,
@@ -32,16 +31,14 @@ RunResult RunProbe(const std::string& arg, const std::string& workDir, const cha
     FILE* out = popen((command + VOXA_STARTUP_PROBE " " + arg).c_str(), "r");
     RunResult r;
     if (out == nullptr) return r;
+    std::string output;
     char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) r.output.append(buf, n);
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) output.append(buf, n);
     const int status = pclose(out);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string CwdLine(const std::string& output) {
     const size_t at = output.find("cwd=");
-    return at == std::string::npos ? "<no cwd line>" : output.substr(at + 4, output.find('\n', at) - at - 4);
+    if (at != std::string::npos) r.cwd = output.substr(at + 4, output.find('\n', at) - at - 4);
+    return r;
 }
 
 class StartupTest : public ::testing::Test {
@@ -60,12 +57,10 @@ protected:
     std::string workDir_, probeDir_;
 };
 
-// Each run starts in an empty directory of its own, with an old log left for it to delete; it
-// ends by itself with status 0, reports its working directory and leaves exactly the expected
-// log. The log's path is fixed and shared by every program on the machine, so a run whose log
-// other programs wrote to is run again, up to ten times, and a run that fails is repeated up
-// to three times in all (a program that started before it can still add a line); a real fault
-// fails every time.
+// Each run starts in an empty directory with an old log left for it to delete, and must end with
+// status 0, its directory and exactly the expected log. The log is shared by every program on the
+// machine: a run whose log others wrote to is run again, up to ten times, and a failing one up to
+// three times in all (an older program can still add a line); a real fault fails every time.
 TEST_F(StartupTest, EachWayToEndLeavesStatusZeroTheWorkingDirectoryAndOneFreshLog) {
     const std::vector<std::string> report = {"-End On Line", "0", "-1", "0", "0"};
     struct Case { std::string arg; const char* underscore; std::string cwd; std::vector<std::string> log; };
@@ -95,10 +90,10 @@ TEST_F(StartupTest, EachWayToEndLeavesStatusZeroTheWorkingDirectoryAndOneFreshLo
             r = RunProbe(c.arg, workDir_, c.underscore);
             log = voxatest::LogOfOneRun(kLog, expected[1]);
             judged += log.has_value();
-            if (r.status == 0 && CwdLine(r.output) == c.cwd && log == expected) break;
+            if (r.status == 0 && r.cwd == c.cwd && log == expected) break;
         }
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(CwdLine(r.output), c.cwd);
+        EXPECT_EQ(r.cwd, c.cwd);
         if (log.has_value()) {
             EXPECT_EQ(*log, expected);
         } else {
@@ -109,11 +104,9 @@ TEST_F(StartupTest, EachWayToEndLeavesStatusZeroTheWorkingDirectoryAndOneFreshLo
 }
 
 TEST_F(StartupTest, ReturningFromMainAlwaysEndsPromptlyWithItsStatus) {
-    // A window, textures, and main returning 7: the shutdown runs before the exit handlers and
-    // static destructors of the libraries loaded after the start (the GL driver's), so every
-    // run ends by itself with the status main returned. The probe ends with 98 when a handler
-    // registered after the start finds SDL still running, and with 97 when the start installed
-    // SDL's fatal-signal handler. The hang this guards against was seen once in 37 runs.
+    // The shutdown runs before the exit handlers of the libraries loaded after the start (the GL
+    // driver's), so every run ends by itself with main's status; the hang this guards against was
+    // seen once in 37 runs.
     for (int run = 0; run < 40; ++run) ASSERT_EQ(RunProbe("textures", workDir_, VOXA_STARTUP_PROBE).status, 7) << run;
 }
 

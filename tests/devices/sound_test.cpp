@@ -47,10 +47,8 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
     const DynString tone = Wav("tone.wav", 0.2, 12800), level = Wav("long.wav", 2.0, 1000, false);
     Open();
     int rate = 0, channels = 0;
-    Uint16 format = 0;
-    ASSERT_EQ(Mix_QuerySpec(&rate, &format, &channels), 1);
+    ASSERT_EQ(Mix_QuerySpec(&rate, nullptr, &channels), 1);
     EXPECT_EQ(rate * 10 + channels, 441002);
-    EXPECT_EQ(format, AUDIO_S16SYS);
     ASSERT_EQ(LoadSound(tone, 3, 0), 1);
     for (const auto& p : {std::pair{0, 1.0}, {0, 0.5}, {5, 2}, {-5, 1}, {0, 0.01}, {0, -1}, {0, 0.5}}) {
         EXPECT_EQ(PlaySound(3, p.first, p.second), 1);
@@ -105,7 +103,6 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
         << "lame must be installed (scripts/setup.sh)";
     Open();
     PlayMusic(DynString(Path("music.mp3").c_str()));
-    EXPECT_EQ(Mix_PlayingMusic(), 1);
     EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME);
     ASSERT_TRUE(WaitForOutput(8));  // three quarters of a second of the track
     EXPECT_EQ(Log(), "");
@@ -120,24 +117,22 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     EXPECT_GT(peaks[0], 4000) << "the decoded track reached the output";
 }
 
-TEST_F(SoundTest, MoviesOnlyWriteTheirLogLine) {
-    EXPECT_EQ(PlayMovie(DynString("intro.avi")) + LoopMovie(DynString("intro.avi")), 0);
-    EXPECT_EQ(Log(), "PLAYMOVIE + LOOPMOVIE only on Win32\r\nPLAYMOVIE + LOOPMOVIE only on Win32\r\n");
-}
-
 // Runs after devices were opened and closed by the tests above, which leaves SDL_mixer with
-// freed channels behind a stale channel count (its channel queries would crash now).
-TEST_F(SoundTest, WithoutAnAudioDeviceEverythingRunsSilently) {
+// freed channels behind a stale channel count (its channel queries would crash now). Movies
+// only write their log line.
+TEST_F(SoundTest, WithoutAnAudioDeviceEverythingRunsSilentlyAndMoviesOnlyLog) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     const DynString tone = Wav("tone.wav", 0.2, 1000);
     Open();
     EXPECT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(LoadSound(tone, 1, 0) + PlaySound(1, 0, 1), 2);
     StopAllSounds();
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(PlayMovie(DynString("intro.avi")) + LoopMovie(DynString("intro.avi")), 0);
+    const std::string movies = "PLAYMOVIE + LOOPMOVIE only on Win32\r\nPLAYMOVIE + LOOPMOVIE only on Win32\r\n";
+    EXPECT_EQ(Log(), movies);
     PlayMusic(DynString(Path("missing.mp3").c_str()));
     EXPECT_EQ(Mix_PlayingMusic(), 0);
-    EXPECT_EQ(Log().rfind("PLAYMUSIC:\r\n", 0), 0u);
+    EXPECT_EQ(Log().compare(movies.size(), 12, "PLAYMUSIC:\r\n"), 0);
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 // The runtime's window, keyboard, mouse and waiting commands fed by real X events: the runtime
-// starts with its window on the test's own Xvfb server (sound through the disk driver), and a
-// user on a connection of its own sends key, button and pointer events through XTest. The
-// waiting commands run in the main thread while a second thread plays the user.
+// starts on the test's own Xvfb server and a user on a connection of its own sends XTest events.
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 #include <gtest/gtest.h>
@@ -27,11 +25,6 @@ namespace {
 
 XUser* gUser = nullptr;
 std::string gDir;  // the suite's error log, audio output and files
-
-// Polls until the condition holds: the X server is another process, and on a loaded machine
-// its events can take a while.
-template <typename F>
-bool Eventually(F condition) { return voxatest::Within(condition, voxatest::kPatienceMs, 5); }
 
 class XTest : public ::testing::Test {
 protected:
@@ -66,7 +59,7 @@ protected:
         double startX, startY, l, r;
         GetMouseState(startX, startY, l, r);
         gUser->MovePointer(x, y);
-        ASSERT_TRUE(Eventually([&] {
+        ASSERT_TRUE(voxatest::Within([&] {
             ShowScreen();
             GetMouseState(mx, my, l, r);
             return mx != startX || my != startY;
@@ -75,7 +68,7 @@ protected:
     // Lets SDL take in the pointer's position, then forgets the motion.
     static void SettlePointer(int x, int y) {
         gUser->MovePointer(x, y);
-        ASSERT_TRUE(Eventually([&] {
+        ASSERT_TRUE(voxatest::Within([&] {
             int sx, sy;
             SDL_PumpEvents();
             SDL_GetMouseState(&sx, &sy);
@@ -113,10 +106,9 @@ TEST_F(XTest, RealKeysAreHeldByTheirNames) {
     for (const auto& k : keys) {
         SCOPED_TRACE(k.second);
         gUser->Key(k.first, true);
-        EXPECT_TRUE(Eventually([&] { return KeyDown(k.second) == 1 && KeyDown(k.second + 256) == 1; }));
-        EXPECT_EQ(KeyDown(84), 0);
+        EXPECT_TRUE(voxatest::Within([&] { return KeyDown(k.second) == 1 && KeyDown(k.second + 256) == 1; }));
         gUser->Key(k.first, false);
-        EXPECT_TRUE(Eventually([&] { return KeyDown(k.second) == 0; }));
+        EXPECT_TRUE(voxatest::Within([&] { return KeyDown(k.second) == 0; }));
     }
     // The Escape press is still queued; the next ShowScreen would take it as a quit request.
     SDL_Event event;
@@ -157,13 +149,13 @@ TEST_F(XTest, ButtonsAndWheel) {
     SettlePointer(300, 200);
     for (const auto& c : {std::pair{1u, 3}, {3u, 4}, {2u, 5}}) {  // X button, its axis
         gUser->Button(c.first, true);
-        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(c.second) == 1; })) << c.first;
+        EXPECT_TRUE(voxatest::Within([&] { ShowScreen(); return MouseAxis(c.second) == 1; })) << c.first;
         double x, y, l, r;
         GetMouseState(x, y, l, r);
         EXPECT_EQ(l, c.first == 1) << c.first;
         EXPECT_EQ(r, c.first == 3) << c.first;
         gUser->Button(c.first, false);
-        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(c.second) == 0; })) << c.first;
+        EXPECT_TRUE(voxatest::Within([&] { ShowScreen(); return MouseAxis(c.second) == 0; })) << c.first;
     }
     // A wheel notch is a press and release that arrive together, and ShowScreen empties the
     // event queue; the first sample after the notch still reports it, the next frame's does not.
@@ -171,7 +163,7 @@ TEST_F(XTest, ButtonsAndWheel) {
         ShowScreen();
         gUser->Button(c.first, true);
         gUser->Button(c.first, false);
-        EXPECT_TRUE(Eventually([&] { ShowScreen(); return MouseAxis(2) == c.second; })) << c.first;
+        EXPECT_TRUE(voxatest::Within([&] { ShowScreen(); return MouseAxis(2) == c.second; })) << c.first;
         EXPECT_EQ(MouseAxis(2), c.second);
         ShowScreen();
         EXPECT_EQ(MouseAxis(2), 0);
@@ -237,7 +229,7 @@ void Check(bool ok) {
 }
 
 // Key strokes once the editor runs its frames.
-void Type(std::initializer_list<unsigned long> keys) {
+void Type(const std::vector<unsigned long>& keys) {
     Check(XUser::WaitFrames(2));
     for (unsigned long k : keys) Check(gUser->Type(k));
 }
@@ -253,53 +245,37 @@ bool ButtonsTakenIn(int mask) {
     return voxatest::Within([mask] { return (SDL_GetMouseState(nullptr, nullptr) & 7) == mask; });
 }
 
-// Shown pixels of the first cells of the line the editor at (100, 200) edits.
-void CountLine(int& white, int& blue) { gUser->Count(100, 200, 120, 24, white, blue); }
+// Shown pixels of the cells after "x=13A" on the line the editor at (100, 200) edits.
+void CountLine(int& white, int& blue) { gUser->Count(140, 200, 120, 24, white, blue); }
 constexpr int kLineArea = 120 * 24;
 
 struct Wait {
     const char* name;
+    std::vector<unsigned long> keys;  // typed, then the end key pressed, when there is no user
+    unsigned long end;
     void (*user)();     // the user's side, in a thread of its own
     bool (*program)();  // the command, in the main thread: whether its result is right
 };
 
 const Wait kWaits[] = {
-    {"InputText edits a line until Return",
-     [] {
-         Type({XK_1, XK_2, XK_BackSpace, XK_3});
-         Check(gUser->KeyTakenIn(XK_Shift_R, true));
-         Type({XK_a});
-         Check(gUser->KeyTakenIn(XK_Shift_R, false));
-         PressToEnd(XK_Return);
-     },
-     [] {
-         DynString text("x=");
-         InputText(text, 10, 10);
-         return std::string(text.CStr()) == "x=13A";
-     }},
-    {"InputNumber ends on the keypad period",
-     [] {
-         Type({XK_minus, XK_7, XK_period, XK_5});
-         PressToEnd(XK_KP_Decimal);
-     },
+    {"InputNumber ends on the keypad period", {XK_minus, XK_7, XK_period, XK_5}, XK_KP_Decimal, nullptr,
      [] {
          double value = 0;
          InputNumber(value, 10, 10);
          return value == -7.5;
      }},
-    {"FileRequest keeps its prefix",
-     [] {
-         Type({XK_m, XK_a, XK_p});
-         PressToEnd(XK_KP_Enter);
-     },
+    {"FileRequest keeps its prefix", {XK_m, XK_a, XK_p}, XK_KP_Enter, nullptr,
      [] { return std::string(FileRequest().CStr()) == "File:map"; }},
     // The line is edited over a blue screen that the editor saved; every frame starts black,
     // so blue around the text shows the saved screen drawn again. Backspace leaves no trace and
     // the cursor blinks (21 frames on, 21 off) while no key comes.
-    {"InputText restores the screen and blinks its cursor",
+    {"InputText edits a line until Return, restores the screen and blinks its cursor", {}, 0,
      [] {
+         Type({XK_1, XK_2, XK_BackSpace, XK_3});
+         Check(gUser->KeyTakenIn(XK_Shift_R, true));
+         Type({XK_a});
+         Check(gUser->KeyTakenIn(XK_Shift_R, false));
          int white, blue;
-         Check(XUser::WaitFrames(2));
          CountLine(white, blue);
          Check(blue >= kLineArea * 8 / 10);
          Type({XK_o, XK_k});
@@ -320,12 +296,12 @@ const Wait kWaits[] = {
          glClearColor(0, 0, 1, 1);
          glClear(GL_COLOR_BUFFER_BIT);
          glClearColor(0, 0, 0, 1);
-         DynString text;
+         DynString text("x=");
          InputText(text, 100, 200);
-         return text.Length() == 0;
+         return std::string(text.CStr()) == "x=13A";
      }},
     // A key without a character, taken in while the program waits, does not end the wait.
-    {"KeyWait returns on a character key",
+    {"KeyWait returns on a character key", {}, 0,
      [] {
          Check(gUser->KeyTakenIn(XK_Shift_L, true));
          gAhead = true;
@@ -341,7 +317,7 @@ const Wait kWaits[] = {
     // The left button is down when MouseWait starts: it waits for the release, then for a new
     // press. A press that comes before the wait took in the release would count as the old
     // button still down, so the press is made again should the wait still run after a while.
-    {"MouseWait waits for a fresh press",
+    {"MouseWait waits for a fresh press", {}, 0,
      [] {
          Check(voxatest::Within([] { return gAhead.load(); }));
          gUser->Button(1, false);
@@ -368,7 +344,11 @@ TEST_F(XTest, WaitingCommandsReturnOnTheUsersInput) {
         SCOPED_TRACE(w.name);
         gReturned = gAhead = false;
         gUserRight = true;
-        std::thread user(w.user);
+        std::thread user([&w] {
+            if (w.user) return w.user();
+            Type(w.keys);
+            PressToEnd(w.end);
+        });
         EXPECT_TRUE(w.program());
         gReturned = true;
         user.join();

@@ -16,10 +16,8 @@ namespace {
 
 Display* AsDisplay(void* d) { return static_cast<Display*>(d); }
 
-// What the program in the main thread has taken in, read from the player's thread: SDL's key
-// table changes when the program pumps an X key event, and ShowScreen stamps the start of each
-// frame. Both are plain memory the main thread writes; a value read a moment too early only
-// makes the player poll once more.
+// What the program in the main thread has taken in: SDL's key table changes when it pumps a key
+// event, and ShowScreen stamps each frame's start. A value read a moment early only costs a poll.
 std::vector<uint8_t> PumpedKeys() {
     int count = 0;
     const Uint8* keys = SDL_GetKeyState(&count);

@@ -1,7 +1,6 @@
-// The user's side of the X tests: a connection of its own to the X server that shows the
-// program's SDL window, sending key, button and pointer events through XTest and reading the
-// window's pixels. Xlib stays inside x_user.cpp (its type Window collides with the runtime's
-// Window()); keys are named by the XK_ constants of <X11/keysym.h>, which are plain numbers.
+// The user's side of the X tests: its own connection to the X server, sending XTest events to
+// the program's SDL window and reading its pixels. Xlib stays in x_user.cpp (its type Window
+// collides with the runtime's Window()); keys are the XK_ numbers of <X11/keysym.h>.
 #pragma once
 
 #include <X11/keysym.h>

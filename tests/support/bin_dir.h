@@ -1,5 +1,4 @@
-// Test support: the directory of the built game and its generated assets (the build sets
-// VOXA_BIN_DIR for every test; by hand, tests run from the source tree find build/bin).
+// Test support: the directory of the built game and its assets (VOXA_BIN_DIR, else build/bin).
 #pragma once
 
 #include <cstdlib>

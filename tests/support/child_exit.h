@@ -1,4 +1,4 @@
-// Test support: waiting for a program the test started (fork and exec) to end.
+// Test support: waiting for a child the test started to end.
 #pragma once
 
 #include <signal.h>
@@ -8,8 +8,7 @@
 
 namespace voxatest {
 
-// The child's exit status (128 when a signal ended it); -1 when it still runs after ms
-// milliseconds, and it is killed then.
+// The exit status (128 for a signal); -1 when it still runs after ms milliseconds (it is killed).
 inline int WaitForExit(pid_t pid, int ms) {
     int status = 0;
     if (Within([&] { return waitpid(pid, &status, WNOHANG) == pid; }, ms, 20)) {

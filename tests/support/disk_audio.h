@@ -1,12 +1,10 @@
-// Test support: hearing what the runtime plays. SDL's disk audio driver writes the mixed
-// output (raw 16-bit stereo at 44.1 kHz) to a file; a DiskAudioTest opens the runtime's audio
-// device onto a private file, and Output() closes the device and reads the samples back.
+// Test support: hearing what the runtime plays. SDL's disk audio driver writes the mix (raw 16-bit
+// stereo at 44.1 kHz) to a file: a DiskAudioTest opens the runtime's device onto a private one.
 #pragma once
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -39,43 +37,15 @@ inline void WriteWav(const std::string& path, double seconds, int amplitude, boo
     std::ofstream(path, std::ios::binary) << out;
 }
 
-// Samples of a raw 16-bit output file in machine byte order.
-inline std::vector<int16_t> ReadSamples(const std::string& path) {
-    const std::string raw = ReadFileBytes(path);
-    std::vector<int16_t> samples(raw.size() / 2);
-    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
-    return samples;
-}
-
-// Waits until the output file has grown by `buffers` buffers from its size now. The disk driver
-// writes the mix a buffer at a time (4096 stereo frames of 16-bit samples) about every
-// SDL_DISKAUDIODELAY ms: tests wait for buffers written, not for time passed, so a loaded
-// machine only makes them slower.
-inline bool WaitForOutput(const std::string& path, int buffers) {
-    auto size = [&path] {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0 ? long(st.st_size) : 0L;
-    };
-    const long target = size() + buffers * 4096L * 4;
-    return Within([&] { return size() >= target; });
-}
-
-// Waits until no channel plays, then until the silence after the last sound has reached the
-// file: the buffer in which the sound ended and at least two whole silent ones (over 0.18 s).
-inline bool WaitForSilence(const std::string& path) {
-    return Within([] { return Mix_Playing(-1) == 0; }) && WaitForOutput(path, 4);
-}
-
-// Makes the audio device opened next write to the file at path, a buffer of 4096 stereo frames
-// every 10 ms: about nine times real time.
+// Makes the audio device opened next write to path, a buffer every 10 ms (nine times real time).
 inline void UseDiskAudio(const std::string& path) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "10", 1);
 }
 
-// Runs f while the mixer stands still (the mixing thread takes SDL's audio lock for every
-// buffer): a sound started in f still plays at its end however slowly the test runs.
+// Runs f under SDL's audio lock, which the mixer takes for every buffer: a sound started in f
+// still plays at its end however slowly the test runs.
 template <typename F>
 void WithMixerHeld(F f) {
     SDL_LockAudio();
@@ -110,13 +80,26 @@ protected:
         DestroyAudioDevice();
         open_ = false;
     }
-    // Closes the device (which closes its output file) and returns the mixed samples.
+    // Closes the device, and so its output file, and returns the mixed samples.
     std::vector<int16_t> Output() {
         Close();
-        return ReadSamples(output_);
+        const std::string raw = ReadFileBytes(output_);
+        std::vector<int16_t> samples(raw.size() / 2);
+        std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+        return samples;
     }
-    bool WaitForOutput(int buffers) const { return voxatest::WaitForOutput(output_, buffers); }
-    bool WaitForSilence() const { return voxatest::WaitForSilence(output_); }
+    // Waits until the output has grown by `buffers` buffers (of 4096 stereo frames) from its size
+    // now: tests wait for the mix written, not for time passed.
+    bool WaitForOutput(int buffers) const {
+        auto size = [this] {
+            struct stat st;
+            return stat(output_.c_str(), &st) == 0 ? long(st.st_size) : 0L;
+        };
+        const long target = size() + buffers * 4096L * 4;
+        return Within([&] { return size() >= target; });
+    }
+    // Waits until no channel plays, then for the buffer in which the sound ended and two silent ones.
+    bool WaitForSilence() const { return Within([] { return Mix_Playing(-1) == 0; }) && WaitForOutput(4); }
     std::string Path(const char* name) const { return dir_ + "/" + name; }
     std::string Log() const { return ReadFileBytes(dir_ + "/log.txt"); }
 

@@ -1,5 +1,4 @@
-// Test support: reading an error log back, and a private log path for tests that make the
-// runtime write log lines (tests of several executables run side by side).
+// Test support: reading an error log back, and a private log path per test process.
 #pragma once
 
 #include <unistd.h>
@@ -20,8 +19,7 @@ inline std::string ReadFileBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The log's entries, each without its "\r\n". A final piece without "\r\n" is returned as an
-// entry of its own prefixed with "<unterminated>", so a missing line end fails the comparison.
+// The log's entries without their "\r\n"; a final piece without one comes back as "<unterminated>...".
 inline std::vector<std::string> ReadLogLines(const std::string& path) {
     const std::string bytes = ReadFileBytes(path);
     std::vector<std::string> lines;
@@ -33,11 +31,9 @@ inline std::vector<std::string> ReadLogLines(const std::string& path) {
     return lines;
 }
 
-// The log of one run of a program that has ended, when it can be judged. The log's path
-// "/tmp/ErrorLog.txt" is shared by every program on the machine: each deletes the file at its
-// start and appends its lines. So the file holds one run alone only when it starts with that
-// run's "Current Dir" entry and directory line dirLine and no other program's "Current Dir"
-// entry follows; otherwise (another program started during or after the run) nothing.
+// The log of one ended run, or nothing when another program shared it. Every program deletes the
+// shared log at its start and appends its lines: the file holds one run alone only when it starts
+// with that run's "Current Dir" entry and line dirLine and no other "Current Dir" entry follows.
 inline std::optional<std::vector<std::string>> LogOfOneRun(const std::string& path, const std::string& dirLine) {
     const std::vector<std::string> lines = ReadLogLines(path);
     const bool alone = lines.size() >= 2 && lines[0] == "Current Dir" && lines[1] == dirLine &&
@@ -45,7 +41,7 @@ inline std::optional<std::vector<std::string>> LogOfOneRun(const std::string& pa
     return alone ? std::optional(lines) : std::nullopt;
 }
 
-// A log path that no other test process uses; the file is removed.
+// A log path no other test process uses, its file removed.
 inline std::string PrivateLogPath(const std::string& tag) {
     const std::string path = "/tmp/voxa_test_" + tag + "_" + std::to_string(getpid()) + ".log";
     std::remove(path.c_str());

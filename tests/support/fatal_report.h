@@ -1,5 +1,4 @@
-// Test support: runs a piece of code that must end the program through EndProgram, in a child
-// process, and checks the exit status and the debug report it leaves in a private error log.
+// Test support: code that must end the program through EndProgram, run in a child process.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,9 +16,8 @@
 
 namespace voxatest {
 
-// body runs in debug mode in a forked child, after reporting source line 120 of module 4; it
-// must end the process with status 0 and leave exactly the end-of-line report for runtime
-// error code `code`.
+// body runs in debug mode at source line 120 of module 4; it must end the process with status 0
+// and leave exactly the end-of-line report for runtime error code `code` in a private log.
 inline void ExpectEndWithCode(const std::function<void()>& body, int code, const std::string& tag) {
     const std::string log = PrivateLogPath(tag);
     EXPECT_EXIT(

@@ -1,6 +1,5 @@
-// Test support: a TCP port on 127.0.0.1 that nobody listened on a moment ago (the system's
-// choice for a socket bound to port 0). Another program may take it before the caller does, so
-// callers that host on it retry with a new one.
+// Test support: a TCP port on 127.0.0.1 that was free a moment ago (the system's choice for port
+// 0); another program may take it first, so callers that host on it retry with a new one.
 #pragma once
 
 #include <arpa/inet.h>

@@ -10,44 +10,39 @@
 #include <stdexcept>
 
 namespace voxatest {
+namespace {
+
+// The pixels' first `channels` bytes (R, G, B, A), row after row from the top.
+std::vector<uint8_t> Packed(const Pixels& p, size_t channels) {
+    std::vector<uint8_t> out(p.at.size() * channels);
+    for (size_t i = 0; i < p.at.size(); ++i) std::memcpy(&out[i * channels], &p.at[i], channels);
+    return out;
+}
+
+} // namespace
 
 std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette) {
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(p.w);
+    image.height = png_uint_32(p.h);
+    image.format = palette ? PNG_FORMAT_RGBA_COLORMAP : alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    std::vector<uint8_t> rows = Packed(p, palette ? 1 : alpha ? 4 : 3);  // a palette's indices set below
+    std::map<uint32_t, uint8_t> index;  // each distinct colour once
+    std::vector<Rgba> colours;
+    for (size_t i = 0; palette && i < p.at.size(); ++i) {
+        const Rgba c = p.at[i];
+        const auto found = index.emplace(uint32_t(c.r | c.g << 8 | c.b << 16) | uint32_t(c.a) << 24, colours.size());
+        if (found.second) colours.push_back(c);
+        rows[i] = found.first->second;
+    }
+    image.colormap_entries = png_uint_32(colours.size());
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+    std::vector<uint8_t> out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rows.data(), 0, colours.data())) {
         throw std::runtime_error("png writer failed");
     }
-    png_set_write_fn(png, &out, [](png_structp s, png_bytep data, png_size_t n) {
-        auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(s));
-        bytes->insert(bytes->end(), data, data + n);
-    }, nullptr);
-    const int channels = palette ? 1 : alpha ? 4 : 3;
-    std::vector<uint8_t> rows(size_t(p.w) * p.h * channels);
-    std::map<uint32_t, int> index;  // palette: each distinct colour once, its alpha in tRNS
-    std::vector<png_color> colours;
-    std::vector<png_byte> trans;
-    for (size_t i = 0; i < p.at.size(); ++i) {
-        const Rgba c = p.at[i];
-        if (!palette) {
-            std::memcpy(&rows[i * channels], &c, size_t(channels));
-            continue;
-        }
-        const auto found = index.emplace(uint32_t(c.r | c.g << 8 | c.b << 16) | uint32_t(c.a) << 24, int(colours.size()));
-        if (found.second) colours.push_back({c.r, c.g, c.b}), trans.push_back(c.a);
-        rows[i] = uint8_t(found.first->second);
-    }
-    png_set_IHDR(png, info, p.w, p.h, 8, palette ? PNG_COLOR_TYPE_PALETTE : alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (palette) {
-        png_set_PLTE(png, info, colours.data(), int(colours.size()));
-        png_set_tRNS(png, info, trans.data(), int(trans.size()), nullptr);
-    }
-    png_write_info(png, info);
-    for (int y = 0; y < p.h; ++y) png_write_row(png, &rows[size_t(y) * p.w * channels]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
+    out.resize(size);
     return out;
 }
 
@@ -66,15 +61,10 @@ std::vector<uint8_t> JpegBytes(const Pixels& p, int quality) {
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row;
+    std::vector<uint8_t> rgb = Packed(p, 3);
     while (cinfo.next_scanline < cinfo.image_height) {
-        row.clear();
-        for (int x = 0; x < p.w; ++x) {
-            const Rgba c = p.at[size_t(cinfo.next_scanline) * p.w + x];
-            row.insert(row.end(), {c.r, c.g, c.b});
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
+        JSAMPROW row = &rgb[size_t(cinfo.next_scanline) * p.w * 3];
+        jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
@@ -86,11 +76,10 @@ std::vector<uint8_t> JpegBytes(const Pixels& p, int quality) {
 std::vector<uint8_t> TgaBytes(const Pixels& p, int bits, bool rle) {
     std::vector<uint8_t> out = {0, 0, uint8_t(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(p.w), uint8_t(p.w >> 8),
                                 uint8_t(p.h), uint8_t(p.h >> 8), uint8_t(bits), uint8_t(bits == 32 ? 8 : 0)};
-    auto same = [](Rgba a, Rgba b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; };
     for (int y = p.h - 1; y >= 0; --y) {
         for (int x = 0, run = 1; x < p.w; x += run, run = 1) {
             const Rgba* row = &p.at[size_t(y) * p.w];
-            while (rle && run < 128 && x + run < p.w && same(row[x + run], row[x])) ++run;
+            while (rle && run < 128 && x + run < p.w && std::memcmp(&row[x + run], &row[x], 4) == 0) ++run;
             // A run packet for equal neighbours, else a raw packet of one pixel.
             if (rle) out.push_back(uint8_t(run > 1 ? 0x80 | (run - 1) : 0));
             const uint8_t pixel[4] = {row[x].b, row[x].g, row[x].r, row[x].a};

@@ -1,5 +1,4 @@
-// Test support: picture files made at test time. PNG through libpng, JPEG through libjpeg and
-// TGA byte by byte, from RGBA pixels given row by row from the top.
+// Test support: PNG (libpng), JPEG (libjpeg) and TGA files made at test time from RGBA pixels.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +19,7 @@ struct Pixels {
     Rgba& operator()(int x, int y) { return at[size_t(y) * w + x]; }
 };
 
-// The file's bytes. alpha false writes an RGB PNG; palette writes an 8-bit palettised PNG with
-// a transparency entry per colour (at most 256 distinct colours).
+// The file's bytes. alpha false writes an RGB PNG; palette a palettised one (at most 256 colours).
 std::vector<uint8_t> PngBytes(const Pixels& p, bool alpha, bool palette = false);
 std::vector<uint8_t> JpegBytes(const Pixels& p, int quality);
 // Uncompressed (or run-length encoded) TGA, 24 or 32 bits, rows stored from the bottom.

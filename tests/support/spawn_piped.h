@@ -1,6 +1,5 @@
-// Test support: starts a program whose standard input and output are pipes held by the test
-// (standard error stays the test's). The test's ends are close-on-exec, so programs started
-// later never hold them open.
+// Test support: starts a program whose standard input and output are pipes held by the test; the
+// test's ends are close-on-exec, so programs started later never hold them open.
 #pragma once
 
 #include <fcntl.h>

@@ -1,7 +1,5 @@
-// Test support: waiting for a state. Tests poll for what they need (a frame shown, a key taken
-// in, a buffer of sound written, an answer) instead of sleeping a fixed time, with a limit far
-// beyond any normal wait: a loaded machine only makes them slower, and only a fault waits the
-// limit out.
+// Test support: tests poll for the state they need instead of sleeping a fixed time, with a limit
+// far beyond any normal wait: a loaded machine only makes them slower.
 #pragma once
 
 #include <chrono>
