@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/tool_files.h" // ScratchDir, WriteFile, ReadFile, Exists
+#include "support/scratch_files.h" // ScratchDir, WriteFile, ReadFile, Exists
 
 using Bytes = std::vector<unsigned char>;
 

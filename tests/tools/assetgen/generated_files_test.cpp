@@ -17,7 +17,7 @@
 #include "support/disk_audio.h"
 #include "support/errorlog_lines.h"
 #include "textures.h"
-#include "tools/tool_files.h"
+#include "support/scratch_files.h"
 #include "voxa/gfx3d.h"
 #include "voxa/testing.h"
 

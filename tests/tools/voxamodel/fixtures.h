@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/picture_files.h"
-#include "tools/tool_files.h"
+#include "support/scratch_files.h"
 
 namespace fixtures {
 

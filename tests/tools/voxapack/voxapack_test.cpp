@@ -7,7 +7,7 @@
 #include "files/lookup.h"
 #include "packtool.h"
 #include "support/bin_dir.h"
-#include "tools/tool_files.h"
+#include "support/scratch_files.h"
 #include "voxa/files.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// Files and programs for the tool tests: a private scratch directory per test, whole-file reads
+// Files and programs for tests: a private scratch directory per test, whole-file reads
 // and writes, shell commands with their output.
 #pragma once
 
