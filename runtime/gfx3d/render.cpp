@@ -387,12 +387,7 @@ void DrawToonOutline(MeshObjectX& s, const DrawPlan& p, const VertexRecord* data
     const VertexRecord* outline = UploadVertices(s, false, out, p.count);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, kStride, At(outline, 0));
-    if (gWindow.gl.activeTexture != nullptr) {
-        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
-        glDisable(GL_TEXTURE_2D);
-        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
-    }
-    glDisable(GL_TEXTURE_2D);
+    DisableTextureUnits();
     glEnable(GL_COLOR_MATERIAL);
     glDisable(GL_LIGHTING);
     glColor3f(0, 0, 0);
@@ -421,6 +416,15 @@ void RestoreTexturing(LightingMode mode, const TextureBinding& binding) {
 }
 
 } // namespace
+
+void DisableTextureUnits() {
+    if (gWindow.gl.activeTexture != nullptr) {
+        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
+        glDisable(GL_TEXTURE_2D);
+        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
+    }
+    glDisable(GL_TEXTURE_2D);
+}
 
 void DrawSlot(MeshObjectX& s, double from, double to, double t, bool interpolate) {
     Zovovezi3D& r = gRenderer3D;

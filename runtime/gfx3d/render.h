@@ -36,6 +36,10 @@ void DrawShadowVolume(MeshObjectX& s, const VertexRecord* triangles, int32_t tri
 // compare the two.
 void SetShadowShortcutsForTesting(bool on);
 
+// Texturing off on both texture units (unit 1 only where the GL has multitexturing), unit 0
+// left active: for the untextured passes (toon outline, shadow volumes).
+void DisableTextureUnits();
+
 } // namespace scene3d
 
 // Closes an open stencil-shadow pass: ShowScreen calls it, SetViewport through the hook table.

@@ -153,12 +153,7 @@ void DrawVolumePasses(const VolumeGeometry& g) {
     glGetIntegerv(GL_FRONT_FACE, &frontFace);
     glGetIntegerv(GL_CULL_FACE_MODE, &culledFace);
     glDisable(GL_CULL_FACE);
-    if (gWindow.gl.activeTexture != nullptr) {
-        gWindow.gl.activeTexture(GL_TEXTURE1_ARB);
-        glDisable(GL_TEXTURE_2D);
-        gWindow.gl.activeTexture(GL_TEXTURE0_ARB);
-    }
-    glDisable(GL_TEXTURE_2D);
+    DisableTextureUnits();
     glDisable(GL_LIGHTING);
     glStencilFunc(GL_ALWAYS, 0, ~0u);
     if (gWindow.gl.bindBuffer != nullptr) gWindow.gl.bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
