@@ -5,40 +5,24 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "base/errors.h"
 #include "gfx3d/objectstore.h"
+#include "support/scratch_files.h"
 #include "voxa/testing.h"
-
-inline std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class ModelDirTest : public ::testing::Test {
 public:
-    void SetUp() override {
-        char tmpl[] = "/tmp/voxa-models-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        log_ = dir_ + "/ErrorLog.txt";
-        SetErrorLogPathForTesting(log_.c_str());
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    void SetUp() override { SetErrorLogPathForTesting(log_.c_str()); }
 
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string Path(const std::string& name) const { return dir_ / name; }
     std::string Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
+        WriteFile(Path(name), bytes);
         return Path(name);
     }
-    std::string Log() const { return Slurp(log_); }
+    std::string Log() const { return ReadFile(log_); }
     // Reads bytes into model and expects the read error with its two log lines and an empty model.
     void ExpectReadError(MeshObject& model, const std::string& bytes) {
         const std::string path = Write("bad.ddd", bytes);
@@ -49,8 +33,8 @@ public:
     }
     bool Reads(MeshObject& model, const std::string& bytes) { return model.ReadModel(Write("ok.ddd", bytes).c_str()); }
 
-    std::string dir_;
-    std::string log_;
+    ScratchDir dir_;
+    std::string log_ = dir_ / "ErrorLog.txt";
 };
 
 // Little-endian fields of a binary model file.

@@ -69,7 +69,7 @@ TEST_F(BinaryModelTest, LoadsEveryFieldOfVersion102AndWritesTheSameBytes) {
     EXPECT_EQ(f1.items[2].colour, 1);
     EXPECT_EQ(Log(), "");
     ASSERT_EQ(m.WriteModel(Path("out.ddd").c_str()), 1);
-    EXPECT_EQ(Slurp(Path("out.ddd")), original);
+    EXPECT_EQ(ReadFile(Path("out.ddd")), original);
     EXPECT_EQ(m.WriteModel(Path("no/such/dir/x.ddd").c_str()), 0);
     EXPECT_EQ(m.WriteModel(""), 0);
     // The largest indices that still name an entry, and a second frame of the first's layout.
@@ -153,7 +153,7 @@ TEST_F(ObjectFileTest, LoadAndSaveObjectUseTheSlotAndKeepItWhenNotFound) {
     EXPECT_FALSE(LoadObject(missing, 7));
     EXPECT_EQ(slot.frames.Count(), 2);
     EXPECT_TRUE(SaveObject(DynString(Path("saved.ddd").c_str()), 7));
-    EXPECT_EQ(Slurp(Path("saved.ddd")), SampleBinary().str());
+    EXPECT_EQ(ReadFile(Path("saved.ddd")), SampleBinary().str());
     EXPECT_FALSE(SaveObject(DynString(Path("nowhere/saved.ddd").c_str()), 7));
     // A read error clears the slot and logs two lines.
     DynString bad(Write("bad.ddd", SampleBinary(1.5).str()).c_str());
@@ -169,7 +169,7 @@ TEST_F(ObjectFileTest, SlotIdsOutsideTheTableAreRefused) {
         EXPECT_FALSE(LoadObject(name, id)) << id;
         EXPECT_FALSE(SaveObject(DynString(Path("out.ddd").c_str()), id)) << id;
     }
-    EXPECT_EQ(Slurp(Path("out.ddd")), "");
+    EXPECT_EQ(ReadFile(Path("out.ddd")), "");
     EXPECT_TRUE(LoadObject(name, -0.5)); // truncates toward zero: slot 0
     EXPECT_TRUE(LoadObject(name, 4095.5));
     EXPECT_EQ(gRenderer3D.objects[4095].frames.Count(), 2);
@@ -211,7 +211,7 @@ TEST_F(TextModelTest, SquareInTwoFramesGivesFiveItemsAFrameAndSavesAsBinary) {
     MeshObject binary;
     ASSERT_EQ(binary.ReadModel(Path("a.bin").c_str()), 1);
     ASSERT_EQ(binary.WriteModel(Path("b.bin").c_str()), 1);
-    EXPECT_EQ(Slurp(Path("b.bin")), Slurp(Path("a.bin")));
+    EXPECT_EQ(ReadFile(Path("b.bin")), ReadFile(Path("a.bin")));
     // From an open file, too.
     std::string bytes = kSquare, broken = "DDDA 2";
     for (std::string* s : {&bytes, &broken}) {
