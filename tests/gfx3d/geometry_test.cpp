@@ -145,17 +145,13 @@ TEST_F(RandomTriangles, BoxAgainstClipping) {
     EXPECT_GT(hits, 2000);
 }
 
-TEST(GeometryEdges, SegmentsPolygonsAndDegenerateTriangles) {
+// Points beyond either end of a segment (in a triangle a wrong end is masked by the next edge),
+// and the degenerate shapes the random triangles leave out.
+TEST(GeometryEdges, SegmentEndsAndDegenerateShapes) {
     const Vec3 s0 = V(0, 0, 0), s1 = V(2, 0, 0);
-    const Vec3 mid = ClosestPointOnSegment(s0, s1, V(1, 5, 0));
-    EXPECT_FLOAT_EQ(mid.x, 1);
-    EXPECT_FLOAT_EQ(mid.y, 0);
     EXPECT_FLOAT_EQ(ClosestPointOnSegment(s0, s1, V(-3, 1, 0)).x, 0);
     EXPECT_FLOAT_EQ(ClosestPointOnSegment(s0, s1, V(9, 1, 0)).x, 2);
     EXPECT_FLOAT_EQ(ClosestPointOnSegment(s0, s0, V(9, 1, 0)).x, 0);
-    const Vec3 square[4] = {V(0, 0, 0), V(1, 0, 0), V(1, 1, 0), V(0, 1, 0)};
-    EXPECT_TRUE(PointInPolygon(V(0.5f, 0.5f, 0), square, 4));
-    EXPECT_FALSE(PointInPolygon(V(1.5f, 0.5f, 0), square, 4));
     // A line-shaped triangle has no normal: rays pass, boxes meet on collapsed axes.
     EXPECT_EQ(RayTriangle(V(0, 0, 0), V(1, 0, 0), V(2, 0, 0), V(0.5f, 0, -1), V(0.5f, 0, 1)), 0.0f);
     EXPECT_TRUE(BoxTriangle(V(0, 0, 0), V(1, 0, 0), V(0, 0, 1), V(0, 1, 0), V(-0.5f, 0, 0), V(0, 0, 0), V(0.5f, 0, 0)));
