@@ -183,7 +183,7 @@ protected:
 // stack places them. A box is width wide along x and z and height tall along y.
 TEST_F(Queries, SpheresBoxesAndRaysAgainstPlacedObjects) {
     enum Kind { sphere, box, ray };
-    const double r2 = std::sqrt(2.0), c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
+    const double r2 = std::sqrt(2.0);
     const struct {
         const char* what;
         Kind kind;
@@ -211,8 +211,6 @@ TEST_F(Queries, SpheresBoxesAndRaysAgainstPlacedObjects) {
         {"tall box above the front face", box, 50, {}, 0, {}, {0, 0, 1.5, 0.5, 1.2}, 0},
         {"45 about y: corner (r2, 1, 0)", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.2, 1.2, 0, 0.5, 0.5}, 1},
         {"45 about y: beyond it", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.3, 1.2, 0, 0.5, 0.5}, 0},
-        {"moved, 30 about z: corner", box, 50, {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.2, 1.2, 0.5, 0.5}, 1},
-        {"moved, 30 about z: beyond", box, 50, {3, 0, 0}, 30, {0, 0, 1}, {3 + c30 - s30, c30 + s30 + 0.3, 1.2, 0.5, 0.5}, 0},
         {"ray from inside: the wall in front", ray, 50, {}, 0, {}, {0, 0, 0, 1, 0, 0}, 1},
         {"ray from outside", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -1}, 4},
         {"ray of length 2 as length 1", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -2}, 4},
