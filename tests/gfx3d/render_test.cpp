@@ -170,13 +170,13 @@ TEST_F(Render3D, ObjectsOutsideTheConeAreSkippedBeforeAnyVertexWork) {
 }
 
 // Which frames and weight a draw takes is checked without GL (FrameSelection); here that the
-// chosen frames and the weight reach the vertices drawn.
+// chosen frames and the weight reach the vertices drawn, and that a negative frame draws frame 0.
 TEST_F(Render3D, FramesAndInterpolation) {
     shapes::MakeTwoFrameQuad(106, 107, -3, 3);
     SetCullMode(0);
     const struct {
         double from, to, t, x; // t < 0: DrawObject(from)
-    } cases[] = {{1, 0, -1, 3}, {0, 1, 0.25, -1.5}, {1, 0, 0.25, 1.5}};
+    } cases[] = {{-1, 0, -1, -3}, {1, 0, -1, 3}, {0, 1, 0.25, -1.5}, {1, 0, 0.25, 1.5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << " " << c.to << " " << c.t);
         ExpectInkAround([&] { c.t < 0 ? DrawObject(106, c.from) : DrawObjectAnim(106, c.from, c.to, c.t, 1); }, c.x, 0, 0, 2);
