@@ -37,18 +37,6 @@ inline std::string MakeBitmap(const std::string& name, int w, int h,
     return path;
 }
 
-// A bitmap file that is only a header: w x h (below 256) at the given bits per pixel.
-inline std::string HeaderOnlyBitmap(const std::string& name, int w, int h, int bits) {
-    std::vector<uint8_t> header(54, 0);
-    header[0] = 'B', header[1] = 'M', header[10] = 54, header[14] = 40;
-    header[18] = uint8_t(w), header[22] = uint8_t(h), header[28] = uint8_t(bits);
-    const std::string path = TempPath(name);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(header.data(), 1, header.size(), f);
-    std::fclose(f);
-    return path;
-}
-
 inline uint32_t Rgb(int r, int g, int b) { return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16; }
 inline int Red(uint32_t c) { return int(c & 0xFF); }
 inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }

@@ -129,14 +129,6 @@ TEST_F(Sprites, MissingFilesAndRefusedIdsChangeNothing) {
         EXPECT_EQ(w + h, 0);
     }
     EXPECT_EQ(InkBox(BackFrame())[2], 0);
-    // A bitmap that is found but has no usable pixels (16 bits): the id records the header's
-    // size and holds no texture.
-    const std::string odd = HeaderOnlyBitmap("odd.bmp", 3, 3, 16);
-    EXPECT_EQ(LoadSprite(DynString(odd.c_str()), 40), 1.0);
-    double w, h;
-    GetSpriteSize(40, w, h);
-    EXPECT_EQ(w, 3);
-    EXPECT_EQ(SpriteCollision(40, 0, 0, 40, 0, 0), 0.0);
 }
 
 TEST_F(Sprites, BillboardStandsOnItsPointFacingTheCamera) {
