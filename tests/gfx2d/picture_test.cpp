@@ -64,7 +64,6 @@ TEST(Pictures, FormatIsToldByTheFirstBytesAndHeadersAreChecked) {
     Bytes tgaRight = tga;
     tgaRight[17] = 0x10;  // rows from the right: not decoded
     const Bytes text = {'D', 'D', 'D', 'A', ' ', '1', '.', '0', '\n', '4', ' ', '0', ' ', '0', ' ', '1', ' ', '0', ' ', '1'};
-    const Bytes model = {0x17, 0xB3, 0xC6, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     const struct {
         const char* name;
         Bytes bytes;
@@ -83,9 +82,9 @@ TEST(Pictures, FormatIsToldByTheFirstBytesAndHeadersAreChecked) {
         {"jpeg scan before frame", noFrame, PictureFormat::jpeg, 0, 0},
         {"tga 65535 x 65535", tgaHuge, PictureFormat::none, 0, 0},
         {"tga one byte short", cutTga, PictureFormat::none, 0, 0},
+        {"tga rle cut in half", Bytes(tgaRle.begin(), tgaRle.begin() + long(tgaRle.size() / 2)), PictureFormat::none, 0, 0},
         {"tga from the right", tgaRight, PictureFormat::none, 0, 0},
         {"text model", text, PictureFormat::none, 0, 0},
-        {"binary model", model, PictureFormat::none, 0, 0},
         {"empty", {}, PictureFormat::none, 0, 0},
         {"bmp", Bmp24(Quadrants()), PictureFormat::bmp, 0, 0},
     };
@@ -165,7 +164,7 @@ TEST(Pictures, DecodedPixelsKeepAlphaAndTheKeyOnlyAppliesWithoutIt) {
     }
 }
 
-TEST(Pictures, BmpFilesKeepTheirOwnReaderAndDamagedFilesAreRefused) {
+TEST(Pictures, BmpFilesKeepTheirOwnReaderAndScrambledFilesAreRefused) {
     // A BMP read as a picture file is its bytes, decoded by DecodeBmp exactly.
     Bytes bmp = Bmp24(Quadrants());
     PictureFile f;
@@ -176,18 +175,10 @@ TEST(Pictures, BmpFilesKeepTheirOwnReaderAndDamagedFilesAreRefused) {
     ASSERT_TRUE(DecodePictureRegion(f, options, 4096, viaPicture));
     ASSERT_TRUE(DecodeBmp(bmp.data(), bmp.size(), options, 4096, direct));
     EXPECT_EQ(viaPicture.rgba, direct.rgba);
-
-    // Cut pictures are refused by their headers, scrambled ones by the decoders.
-    Bytes png = voxatest::PngBytes(Quadrants(), false);
-    Bytes tga = voxatest::TgaBytes(Quadrants(), 24, true);
-    Bytes scrambled = voxatest::ScrambledPng(png);
-    for (const Bytes& bad : {Bytes(png.begin(), png.begin() + png.size() / 2), scrambled,
-                             Bytes(tga.begin(), tga.begin() + tga.size() / 2)}) {
-        DecodedPicture d;
-        EXPECT_FALSE(DecodePicture(bad.data(), bad.size(), d));
-    }
-    DecodedPicture none;
-    EXPECT_FALSE(DecodePicture(bmp.data(), bmp.size(), none));  // BMP is not SDL_image's to read
+    // A scrambled picture whose header passes is refused by its decoder.
+    const Bytes scrambled = voxatest::ScrambledPng(voxatest::PngBytes(Quadrants(), false));
+    DecodedPicture d;
+    EXPECT_FALSE(DecodePicture(scrambled.data(), scrambled.size(), d));
     PictureFile empty;
     EXPECT_FALSE(DecodePictureRegion(empty, options, 4096, viaPicture));
 }
