@@ -1,6 +1,6 @@
-// Pictures under real GL: a PNG's alpha blends, and every loader (sprites, bump textures, fonts,
-// background layers, files in a pack) makes from a picture exactly what it makes from a BMP of
-// the same pixels, whatever the file's name says.
+// Pictures under real GL: every loader (sprites, bump textures, fonts, background layers, files
+// in a pack) makes from a picture exactly what it makes from a BMP of the same pixels, whatever
+// the file's name says.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -52,25 +52,6 @@ Pixels Varied() {
         for (int x = 0; x < 24; ++x) p(x, y) = {uint8_t(x * 10), uint8_t(y * 12), uint8_t((x * y) % 256), 255};
     p(5, 5) = {255, 0, 128, 255};
     return p;
-}
-
-TEST_F(PictureDraw, PngAlphaBlendsByItsTexels) {
-    Pixels gradient(16, 4);
-    for (int x = 0; x < 16; ++x)
-        for (int y = 0; y < 4; ++y) gradient(x, y) = {200, 100, 50, uint8_t(17 * x)};
-    ASSERT_EQ(LoadSprite(DynString(Save("gradient.png", voxatest::PngBytes(gradient, true)).c_str()), 50), 1.0);
-    DrawRect(0, 0, 639, 479, Rgb(0, 0, 200));
-    SetAlphaMode(-1);
-    DrawSprite(50, 100, 100);
-    SetAlphaMode(0);
-    // Translucent mode blends by the texel's alpha; the alpha test drops alpha up to 0.15.
-    for (int x : {0, 2, 3, 8, 15}) {
-        const double a = x >= 3 ? 17.0 * x / 255 : 0;
-        const uint32_t got = Back(100 + x, 102);
-        EXPECT_NEAR(int(got & 0xFF), int(200 * a + 0.5), 2) << x;
-        EXPECT_NEAR(int((got >> 8) & 0xFF), int(100 * a + 0.5), 2) << x;
-        EXPECT_NEAR(int(got >> 16), int(50 * a + 200 * (1 - a) + 0.5), 2) << x;
-    }
 }
 
 TEST_F(PictureDraw, EveryLoaderMakesFromAPictureWhatItMakesFromTheSameBmp) {

@@ -1,11 +1,12 @@
 // Sprites, the texture store, blending and primitives under real GL: placement and rounding,
 // the colour key, stretching and zooming, rotation, grabbing, collision, billboards, refused
-// ids, the arithmetic of each blending mode, pixels, lines, rectangles, Gouraud polygons and
-// the viewport.
+// ids, the arithmetic of each blending mode (and of a PNG's alpha), pixels, lines, rectangles,
+// Gouraud polygons and the viewport.
 #include <functional>
 
 #include "gfx2d/renderer.h"
 #include "gl_fixture.h"
+#include "support/picture_files.h"
 #include "window/window.h"
 
 using namespace gltest;
@@ -138,11 +139,6 @@ TEST_F(Sprites, BillboardStandsOnItsPointFacingTheCamera) {
 
 using Primitives = GL;
 
-double LoadGreySprite() {
-    static std::string path = MakeBitmap("grey.bmp", 8, 8, [](int, int) { return Rgb(200, 100, 40); });
-    return LoadSprite(DynString(path.c_str()), 50);
-}
-
 void Poly(double texture, const std::vector<std::array<double, 5>>& vertices) {
     StartPoly(texture);
     for (const auto& v : vertices) PolyVector(v[0], v[1], v[2], v[3], v[4]);
@@ -178,7 +174,15 @@ TEST_F(Primitives, PixelsLinesRectanglesAndTheViewportHitTheirPixels) {
 }
 
 TEST_F(Primitives, EachModeBlendsWithItsArithmetic) {
-    ASSERT_EQ(LoadGreySprite(), 1.0); // texels (200, 100, 40)
+    // Sprite 50: texels (200, 100, 40); sprite 52, a PNG: colour (200, 100, 50), alpha rising 17
+    // per column from 0 to 255.
+    const std::string grey = MakeBitmap("grey.bmp", 8, 8, [](int, int) { return Rgb(200, 100, 40); });
+    voxatest::Pixels gradient(16, 4);
+    for (int x = 0; x < 16; ++x)
+        for (int y = 0; y < 4; ++y) gradient(x, y) = {200, 100, 50, uint8_t(17 * x)};
+    const std::string png = TempPath("gradient.png");
+    voxatest::WriteBytesTo(png, voxatest::PngBytes(gradient, true));
+    ASSERT_EQ(LoadSprite(DynString(grey.c_str()), 50) + LoadSprite(DynString(png.c_str()), 52), 2.0);
     DrawRect(0, 0, 199, 19, Rgb(0, 40, 100));
     const struct {
         const char* what;
@@ -199,6 +203,10 @@ TEST_F(Primitives, EachModeBlendsWithItsArithmetic) {
              DrawRect(100, 100, 110, 110, Rgb(0, 0, 255));
              DrawSprite(50, 80, 0);
          }, 82, 200, 100, 40},
+        // Translucent mode blends by the texel's alpha; the alpha test drops alpha up to 0.15.
+        {"alpha 34 / 255 is dropped", -1, [] { DrawSprite(52, 120, 0); }, 122, 0, 40, 100},
+        {"alpha 51 / 255 blends", -1, [] {}, 123, 40, 52, 90},
+        {"alpha 136 / 255 blends", -1, [] {}, 128, 107, 72, 73},
     };
     for (const auto& c : cases) {
         SetAlphaMode(c.mode);
