@@ -14,6 +14,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using gltest::TexelFromTop;
 
 // A bitmap built byte by byte: 40-byte info header, optional palette, rows as given.
 Bytes MakeBmp(int32_t width, int32_t height, uint16_t bits, const Bytes& palette, const Bytes& rows) {
@@ -40,12 +41,6 @@ BmpLoadOptions NoKey() {
     o.applyKey = false;
     o.colourKey = 0;
     return o;
-}
-
-// Texel (x, y) of a decoded image, y counted from the image's top.
-std::vector<int> TexelFromTop(const TextureImage& img, int x, int y) {
-    const uint8_t* t = &img.rgba[(size_t(img.regionHeight - 1 - y) * img.width + x) * 4];
-    return {t[0], t[1], t[2], t[3]};
 }
 
 TEST(BmpDecode, PaddingColourKeysAndPalette) {

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -42,28 +43,23 @@ inline int Red(uint32_t c) { return int(c & 0xFF); }
 inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
 inline int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
 
-// A pixel of the frame being drawn (the back buffer), as a colour integer; y from the top.
+// A pixel of the frame being drawn (the back buffer), as a colour integer; y from the top. GL
+// gives RGBA bytes, which on this little-endian machine read as red + green * 256 + ... .
 inline uint32_t Back(int x, int y) {
-    uint8_t rgb[3];
+    uint32_t rgba = 0;
     glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, 480 - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    return Rgb(rgb[0], rgb[1], rgb[2]);
+    glReadPixels(x, 480 - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &rgba);
+    return rgba & 0xFFFFFF;
 }
 
 // Every pixel of the back buffer, rows from the top.
 inline std::vector<uint32_t> BackFrame() {
-    std::vector<uint8_t> rgb(640 * 480 * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     std::vector<uint32_t> out(640 * 480);
-    for (int y = 0; y < 480; ++y) {
-        for (int x = 0; x < 640; ++x) {
-            const uint8_t* p = &rgb[(size_t(479 - y) * 640 + x) * 3];
-            out[size_t(y) * 640 + x] = Rgb(p[0], p[1], p[2]);
-        }
-    }
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 640, 480, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+    for (uint32_t& c : out) c &= 0xFFFFFF;
+    // GL's rows run from the bottom.
+    for (size_t y = 0; y < 240; ++y) std::swap_ranges(&out[y * 640], &out[y * 640 + 640], &out[(479 - y) * 640]);
     return out;
 }
 
