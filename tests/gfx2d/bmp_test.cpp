@@ -36,13 +36,6 @@ Bytes MakeBmp(int32_t width, int32_t height, uint16_t bits, const Bytes& palette
     return b;
 }
 
-BmpLoadOptions NoKey() {
-    BmpLoadOptions o;
-    o.applyKey = false;
-    o.colourKey = 0;
-    return o;
-}
-
 TEST(BmpDecode, PaddingColourKeysAndPalette) {
     // 24-bit 3 x 5: rows of 12 bytes (9 rounded up); a 4 x 8 texture, transparent beyond.
     Bytes rows;
@@ -81,12 +74,12 @@ TEST(BmpDecode, PaddingColourKeysAndPalette) {
     EXPECT_EQ(TexelFromTop(img, 1, 1), (std::vector<int>{9, 9, 9, 255}));
     // A 1 x 1 image gets a 2 x 2 texture; a 32-bit image 5 wide reads rows of 20 bytes.
     Bytes one = MakeBmp(1, 1, 24, {}, {1, 2, 3, 0});
-    ASSERT_TRUE(DecodeBmp(one.data(), one.size(), NoKey(), 4096, img));
+    ASSERT_TRUE(DecodeBmp(one.data(), one.size(), BmpLoadOptions{}, 4096, img));
     EXPECT_EQ(img.width + img.height, 4);
     Bytes wide(20 * 2, 0);
     wide[20 + 16] = 9; // file row 1 (the top), pixel 4, blue
     Bytes w32 = MakeBmp(5, 2, 32, {}, wide);
-    ASSERT_TRUE(DecodeBmp(w32.data(), w32.size(), NoKey(), 4096, img));
+    ASSERT_TRUE(DecodeBmp(w32.data(), w32.size(), BmpLoadOptions{}, 4096, img));
     EXPECT_EQ(TexelFromTop(img, 4, 0), (std::vector<int>{0, 0, 9, 255}));
     // Two palette entries; index 1 is the sprite key, index 2 lies just beyond the palette.
     Bytes palette = MakeBmp(3, 1, 8, {0, 255, 0, 0, /* key */ 128, 0, 255, 0}, {0, 1, 2, 0});
@@ -188,7 +181,7 @@ TEST(BmpDecode, MipChainsMatchThePlainFilterOnOddAndEvenSizes) {
 TEST(BmpDecode, DamagedAndHostileHeadersAreRefusedWithoutReadingBeyondTheFile) {
     const Bytes good = MakeBmp(2, 2, 24, {}, Bytes(16, 7));
     TextureImage img;
-    ASSERT_TRUE(DecodeBmp(good.data(), good.size(), NoKey(), 4096, img));
+    ASSERT_TRUE(DecodeBmp(good.data(), good.size(), BmpLoadOptions{}, 4096, img));
     // Each case puts a little-endian value of `size` bytes at `at` of the good file.
     const struct {
         const char* what;
@@ -201,16 +194,16 @@ TEST(BmpDecode, DamagedAndHostileHeadersAreRefusedWithoutReadingBeyondTheFile) {
     for (const auto& c : cases) {
         Bytes bad = good;
         for (size_t i = 0; i < c.size; ++i) bad[c.at + i] = uint8_t(c.value >> (8 * i));
-        EXPECT_FALSE(DecodeBmp(bad.data(), bad.size(), NoKey(), 4096, img)) << c.what;
+        EXPECT_FALSE(DecodeBmp(bad.data(), bad.size(), BmpLoadOptions{}, 4096, img)) << c.what;
     }
     // Truncated at any length (the header promising more pixel bytes): never accepted.
     for (size_t n = 0; n < good.size(); ++n) {
         const Bytes cut(good.begin(), good.begin() + long(n)); // a copy of n bytes: reading beyond is caught
-        EXPECT_FALSE(DecodeBmp(cut.data(), cut.size(), NoKey(), 4096, img)) << n;
+        EXPECT_FALSE(DecodeBmp(cut.data(), cut.size(), BmpLoadOptions{}, 4096, img)) << n;
     }
     // A negative height is read bottom-up like a positive one.
     Bytes negative = MakeBmp(1, -2, 24, {}, {1, 1, 1, 0, 2, 2, 2, 0});
-    ASSERT_TRUE(DecodeBmp(negative.data(), negative.size(), NoKey(), 4096, img));
+    ASSERT_TRUE(DecodeBmp(negative.data(), negative.size(), BmpLoadOptions{}, 4096, img));
     EXPECT_EQ(TexelFromTop(img, 0, 0)[0], 2);
 }
 
