@@ -1,9 +1,10 @@
-// A small program the start-up tests run: it starts the runtime windowed, prints its working
-// directory and leaves as its argument says: end (End()); in debug mode debug-end, debug-return
-// (main returns), debug-array (an array read before Dim, code 8) or debug-nested (End() again
-// from an exit handler); or textures: it makes textures from the screen and a BMP file and
-// returns 7, and an exit handler registered after the start (as the GL driver's are) ends it
-// with 98 if SDL still runs. 97: the start installed SDL's SIGSEGV handler.
+// A small program the start-up tests run: it starts the runtime windowed with its error log at
+// the path of its second argument, prints its working directory and leaves as its first argument
+// says: end (End()); in debug mode debug-end, debug-return (main returns), debug-array (an array
+// read before Dim, code 8) or debug-nested (End() again from an exit handler); or textures: it
+// makes textures from the screen and a BMP file and returns 7, and an exit handler registered
+// after the start (as the GL driver's are) ends it with 98 if SDL still runs. 97: the start
+// installed SDL's SIGSEGV handler.
 #include <SDL/SDL.h>
 #include <limits.h>
 #include <signal.h>
@@ -31,7 +32,6 @@ int ReturnAfterTextures() {
     for (int id = 0; id < 16; ++id) DrawSprite(id, id, id);
     ShowScreen();
     std::atexit([] {
-        std::remove((gTemp + ".log").c_str());
         if (SDL_WasInit(SDL_INIT_VIDEO) != 0) _exit(98);
     });
     return 7;
@@ -47,15 +47,12 @@ int main(int argc, char** argv) {
     gSettings.framesPerSecond = 60;
     gSettings.debugMode = how.rfind("debug-", 0) == 0;
     if (how == "debug-nested") std::atexit([] { End(); });
-    if (how == "textures") SetErrorLogPathForTesting((gTemp + ".log").c_str());
+    if (argc > 2) SetErrorLogPathForTesting(argv[2]);
     struct sigaction before, after;
     sigaction(SIGSEGV, nullptr, &before);
     RuntimeStart(0, nullptr, "probe", nullptr, "probe");
     sigaction(SIGSEGV, nullptr, &after);
-    if (how == "textures" && after.sa_handler != before.sa_handler) {
-        std::remove((gTemp + ".log").c_str());
-        return 97;
-    }
+    if (how == "textures" && after.sa_handler != before.sa_handler) return 97;
     char cwd[PATH_MAX];
     std::printf("cwd=%s\n", getcwd(cwd, sizeof cwd) ? cwd : "?");
     std::fflush(stdout);

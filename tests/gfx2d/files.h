@@ -1,17 +1,16 @@
-// Files of the gfx2d tests: private temporary paths, whole files read back, and ImageMagick (the
-// Debian one, by full path) as a reader and writer independent of the runtime.
+// Files of the gfx2d tests: private temporary paths, ImageMagick (the Debian one, by full path)
+// as a reader and writer independent of the runtime, and the texels of a decoded image.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "gfx2d/bmp.h"
+#include "support/scratch_files.h"
 
 namespace gltest {
 
@@ -19,19 +18,17 @@ inline std::string TempPath(const std::string& name) {
     return "/tmp/voxa_gfx2d_test_" + std::to_string(getpid()) + "_" + name;
 }
 
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 // Runs ImageMagick with args and returns what it wrote on standard output.
 inline std::vector<uint8_t> Magick(const std::string& args) {
-    const std::string out = TempPath("magick.out");
-    const std::string cmd = "/usr/bin/convert " + args + " > " + out + " 2>/dev/null";
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    std::vector<uint8_t> bytes = ReadAll(out);
-    std::remove(out.c_str());
-    return bytes;
+    std::string out;
+    EXPECT_EQ(RunCommand("/usr/bin/convert " + args + " 2>/dev/null", &out), 0) << args;
+    return std::vector<uint8_t>(out.begin(), out.end());
+}
+
+// Texel (x, y counted from the image's top) of a decoded region: {red, green, blue, alpha}.
+inline std::vector<int> TexelFromTop(const TextureImage& img, int x, int y) {
+    const uint8_t* t = &img.rgba[(size_t(img.regionHeight - 1 - y) * img.width + x) * 4];
+    return {t[0], t[1], t[2], t[3]};
 }
 
 } // namespace gltest

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -37,45 +38,28 @@ inline std::string MakeBitmap(const std::string& name, int w, int h,
     return path;
 }
 
-// A bitmap file that is only a header: w x h (below 256) at the given bits per pixel.
-inline std::string HeaderOnlyBitmap(const std::string& name, int w, int h, int bits) {
-    std::vector<uint8_t> header(54, 0);
-    header[0] = 'B', header[1] = 'M', header[10] = 54, header[14] = 40;
-    header[18] = uint8_t(w), header[22] = uint8_t(h), header[28] = uint8_t(bits);
-    const std::string path = TempPath(name);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(header.data(), 1, header.size(), f);
-    std::fclose(f);
-    return path;
-}
-
 inline uint32_t Rgb(int r, int g, int b) { return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16; }
 inline int Red(uint32_t c) { return int(c & 0xFF); }
 inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
 inline int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
 
-// A pixel of the frame being drawn (the back buffer), as a colour integer; y from the top.
+// A pixel of the frame being drawn (the back buffer), as a colour integer; y from the top. GL
+// gives RGBA bytes, which on this little-endian machine read as red + green * 256 + ... .
 inline uint32_t Back(int x, int y) {
-    uint8_t rgb[3];
+    uint32_t rgba = 0;
     glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, 480 - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    return Rgb(rgb[0], rgb[1], rgb[2]);
+    glReadPixels(x, 480 - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &rgba);
+    return rgba & 0xFFFFFF;
 }
 
 // Every pixel of the back buffer, rows from the top.
 inline std::vector<uint32_t> BackFrame() {
-    std::vector<uint8_t> rgb(640 * 480 * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     std::vector<uint32_t> out(640 * 480);
-    for (int y = 0; y < 480; ++y) {
-        for (int x = 0; x < 640; ++x) {
-            const uint8_t* p = &rgb[(size_t(479 - y) * 640 + x) * 3];
-            out[size_t(y) * 640 + x] = Rgb(p[0], p[1], p[2]);
-        }
-    }
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 640, 480, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+    for (uint32_t& c : out) c &= 0xFFFFFF;
+    // GL's rows run from the bottom.
+    for (size_t y = 0; y < 240; ++y) std::swap_ranges(&out[y * 640], &out[y * 640 + 640], &out[(479 - y) * 640]);
     return out;
 }
 
