@@ -89,7 +89,8 @@ TEST_F(KeysTest, MouseAndJoystickReadsStayInRange) {
     double x, y, l, r;
     GetMouseState(x, y, l, r);
     EXPECT_EQ(x + y, 200) << "the mouse starts at 100, 100";
-    const double moves[][4] = {{5000.7, -20, 639, 0}, {1e300, std::nan(""), 0, 0}};  // clamped; not numbers: 0
+    // Clamped to the screen at each edge; what is not a number in the int range reads 0.
+    const double moves[][4] = {{5000.7, -20, 639, 0}, {-5, 1e6, 0, 479}, {1e300, std::nan(""), 0, 0}};
     for (const auto& m : moves) {
         SetMousePosition(m[0], m[1]);
         GetMouseState(x, y, l, r);
