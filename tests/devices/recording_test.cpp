@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "devices/recordformat.h"
 #include "devices/recording.h"
 #include "support/errorlog_lines.h"
+#include "support/scratch_files.h"
 #include "voxa/basics.h"
 #include "voxa/devices.h"
 #include "voxa/testing.h"
@@ -46,10 +46,6 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 class RecordingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char dir[] = "/tmp/voxa_recording_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        file_ = dir_ + "/run.vxr";
         log_ = voxatest::PrivateLogPath("recording");
         SetErrorLogPathForTesting(log_.c_str());
         std::memset(table_, 0, sizeof table_);
@@ -67,12 +63,10 @@ protected:
         SetKeyStateSourceForTesting(nullptr);
         SetTickSource(nullptr);
         std::remove(log_.c_str());
-        EXPECT_EQ(std::system(("rm -rf " + dir_).c_str()), 0);
     }
 
     void Hold(int scancode) { table_[ScancodeKeySymbol(scancode)] = 1; }
-    static void Write(const std::string& path, const Bytes& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    bool OnlyRunVxrInDir() const { return std::system(("test \"$(ls -A " + dir_ + ")\" = run.vxr").c_str()) == 0; }
+    bool OnlyRunVxrInDir() const { return std::system(("test \"$(ls -A " + dir_.Path() + ")\" = run.vxr").c_str()) == 0; }
 
     // A small program, frame by frame: every kind of read, its results in the trace. `live`
     // holds keys and a quit request as a user would; a replay runs it with live = false.
@@ -109,7 +103,8 @@ protected:
         return voxatest::ReadFileBytes(file_);
     }
 
-    std::string dir_, file_, log_;
+    ScratchDir dir_;
+    std::string file_ = dir_ / "run.vxr", log_;
     uint8_t table_[kKeySymbolCount];
 };
 
@@ -150,7 +145,7 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
     ASSERT_GT(good.size(), 2184u);
     auto at = [&](size_t offset, char value) { Bytes b = good; b[offset] = value; return b; };
     auto appended = [&](std::initializer_list<unsigned char> extra) { return good + Bytes(extra.begin(), extra.end()); };
-    const std::string damaged = dir_ + "/damaged.vxr", huge = dir_ + "/huge.vxr", pipe = dir_ + "/pipe.vxr";
+    const std::string damaged = dir_ / "damaged.vxr", huge = dir_ / "huge.vxr", pipe = dir_ / "pipe.vxr";
     struct Case { const char* what; Bytes bytes; const char* reason; std::string path = ""; };
     const Case cases[] = {
         {"empty", "", "is cut short"},
@@ -167,20 +162,20 @@ TEST_F(RecordingTest, DamagedAndForeignRecordingsAreRefusedAndLiveInputGoesOn) {
         {"joystick read without joysticks", appended({20, 0, 0, 0, vxr::kJoystick, 0}) + Bytes(18, 0), "is damaged at byte"},
         {"endless varint", appended({6, 0, 0, 0, vxr::kTicks, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), "is damaged at byte"},
         {"scancode 255", appended({2, 0, 0, 0, vxr::kKeyDown, 255}), "is damaged at byte"},
-        {"a directory", "", "is not a file", dir_},
+        {"a directory", "", "is not a file", dir_.Path()},
         {"a pipe (opening it would wait)", "", "is not a file", pipe},
-        {"a missing file", "", "cannot be opened", dir_ + "/missing.vxr"},
+        {"a missing file", "", "cannot be opened", dir_ / "missing.vxr"},
         {"a file too large to load", "", "is larger than 256 MiB", huge},
     };
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    Write(huge, good);
+    WriteFile(huge, good);
     ASSERT_EQ(truncate(huge.c_str(), off_t(257) << 20), 0);  // sparse: nothing is written
     const uint32_t seeded = gBasics.random.randmem[7];
     size_t n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = c.path.empty() ? damaged : c.path;
-        if (c.path.empty()) Write(path, c.bytes);
+        if (c.path.empty()) WriteFile(path, c.bytes);
         Hold(30);
         const std::string err = Stderr([&] { EXPECT_EQ(PlayInputRecording(path.c_str()), 0); });
         EXPECT_TRUE(Has(err, "PlayInputRecording: " + path + ": " + c.reason)) << err;
@@ -201,7 +196,7 @@ TEST_F(RecordingTest, JoysticksComeFromTheRecording) {
                                    0xFF, 0x7F, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0, 0,  // axes: 32767, -32768
                                    0x08, 0, 0, 0,                                   // button 3
                                    0x28, 0x23};                                     // hat 9000: right
-    Write(file_, bytes + Bytes("\x03Pad", 4) + Bytes(reinterpret_cast<const char*>(frame), sizeof frame));
+    WriteFile(file_, bytes + Bytes("\x03Pad", 4) + Bytes(reinterpret_cast<const char*>(frame), sizeof frame));
     ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
     EXPECT_EQ(GetJoystickCount(), 1);
     EXPECT_STREQ(GetJoyName(0).CStr(), "Pad");
@@ -217,7 +212,7 @@ TEST_F(RecordingTest, JoysticksComeFromTheRecording) {
 
 TEST_F(RecordingTest, ARecordingThatCannotBeWrittenStopsWithAMessageAndNothingElseWritten) {
     Recording(0);
-    for (const std::string& target : {dir_, dir_ + "/no/such/dir/run.vxr"}) {
+    for (const std::string& target : {dir_.Path(), dir_ / "no/such/dir/run.vxr"}) {
         EXPECT_TRUE(Has(Stderr([&] { EXPECT_EQ(StartInputRecording(target.c_str()), 0); }),
                         "StartInputRecording: " + target + ": cannot be created"));
     }
@@ -230,7 +225,7 @@ TEST_F(RecordingTest, ARecordingThatCannotBeWrittenStopsWithAMessageAndNothingEl
     rlimit small = unlimited;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string full = dir_ + "/full.vxr";
+    const std::string full = dir_ / "full.vxr";
     EXPECT_EQ(StartInputRecording(full.c_str()), 1);
     const std::string err = Stderr([&] { Run(5, true); });
     setrlimit(RLIMIT_FSIZE, &unlimited);
