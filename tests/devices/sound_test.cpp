@@ -49,7 +49,7 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
     ASSERT_EQ(Mix_QuerySpec(&rate, nullptr, &channels), 1);
     EXPECT_EQ(rate * 10 + channels, 441002);
     ASSERT_EQ(LoadSound(tone, 3, 0), 1);
-    for (const auto& p : {std::pair{0, 1.0}, {0, 0.5}, {5, 2}, {-5, 1}, {0, 0.01}, {0, -1}, {0, 0.5}}) {
+    for (const auto& p : {std::pair{0, 1.0}, {0, 0.5}, {5, 1e20}, {-5, 1}, {0, 0.01}, {0, -1}, {0, 0.5}}) {
         EXPECT_EQ(PlaySound(3, p.first, p.second), 1);
         ASSERT_TRUE(WaitForSilence());
     }
