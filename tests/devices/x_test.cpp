@@ -114,7 +114,7 @@ TEST_F(XTest, RealKeysAreHeldByTheirNames) {
     while (SDL_PollEvent(&event)) {}
 }
 
-// The shown cursor's position is read by the recording below.
+// A shown cursor reports the system pointer instead: the recording below reads it.
 TEST_F(XTest, HiddenCursorIntegratesMotionFromTheStoredPosition) {
     double x, y, l, r;
     SettlePointer(300, 200);
