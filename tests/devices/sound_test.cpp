@@ -40,7 +40,6 @@ protected:
         WriteWav(Path(name), seconds, amplitude, square);
         return DynString(Path(name).c_str());
     }
-    static int Playing() { return Mix_Playing(-1); }
 };
 
 TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenChannels) {
@@ -50,19 +49,19 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
     ASSERT_EQ(Mix_QuerySpec(&rate, nullptr, &channels), 1);
     EXPECT_EQ(rate * 10 + channels, 441002);
     ASSERT_EQ(LoadSound(tone, 3, 0), 1);
-    for (const auto& p : {std::pair{0, 1.0}, {0, 0.5}, {5, 2}, {-5, 1}, {0, 0.01}, {0, -1}, {0, 0.5}}) {
+    for (const auto& p : {std::pair{0, 1.0}, {0, 0.5}, {5, 1e20}, {0, 0.01}, {0, -1}, {0, 0.5}}) {
         EXPECT_EQ(PlaySound(3, p.first, p.second), 1);
         ASSERT_TRUE(WaitForSilence());
     }
     for (int id = 0; id < 17; ++id) ASSERT_EQ(LoadSound(level, id + 10, 0), 1);
     WithMixerHeld([] {
         for (int id = 0; id < 17; ++id) PlaySound(id + 10, 0, 1);
-        EXPECT_EQ(Playing(), 16);
+        EXPECT_EQ(Mix_Playing(-1), 16);
     });
     ASSERT_TRUE(WaitForSilence());
     // 100 -> chunk volume 128, 50 -> 64, 1 -> 1, 0 -> nothing heard at all; then sixteen levels
     // of 1000 mixed, not seventeen.
-    EXPECT_EQ(BurstPeaks(Output()), (std::vector<int>{12800, 6400, 12800, 12800, 100, 6400, 16000}));
+    EXPECT_EQ(BurstPeaks(Output()), (std::vector<int>{12800, 6400, 12800, 100, 6400, 16000}));
 }
 
 // Ids above 127 take the last slot, negative ones are refused; a missing file keeps the slot's
@@ -73,7 +72,8 @@ TEST_F(SoundTest, SlotsOfEveryIdAndFile) {
     std::string huge = wav.substr(0, 40) + "\xf0\xf0\xf0\xff" + std::string(100, '\0');  // data of ~4 GB
     std::string odd = wav;
     odd.replace(22, 6, std::string("\xa0\x0f\x01\0\0\0", 6));  // 4000 channels at 1 Hz
-    const std::pair<const char*, std::string> bad[] = {{"noise.wav", std::string(4000, 'Z')}, {"huge.wav", huge}, {"odd.wav", odd}};
+    const std::pair<const char*, std::string> bad[] = {
+        {"noise.wav", std::string(4000, 'Z')}, {"huge.wav", huge}, {"odd.wav", odd}};
     for (const auto& b : bad) std::ofstream(Path(b.first), std::ios::binary) << b.second;
     Open();
     EXPECT_EQ(LoadSound(tone, 300, 0), 1);
@@ -81,18 +81,18 @@ TEST_F(SoundTest, SlotsOfEveryIdAndFile) {
     EXPECT_EQ(LoadSound(DynString(Path("missing.wav").c_str()), 127, 0), 0);
     WithMixerHeld([] {
         for (double id : {0.0, -1.0, -1.5, std::nan(""), 5.0}) EXPECT_EQ(PlaySound(id, 0, 1), 1);
-        EXPECT_EQ(Playing(), 0) << "slots 0 and 5 are empty, the rest refused";
+        EXPECT_EQ(Mix_Playing(-1), 0) << "slots 0 and 5 are empty, the rest refused";
         PlaySound(127, 0, 1);
         PlaySound(1e20, 0, 1);
-        EXPECT_EQ(Playing(), 2) << "the sample of id 300 is still there";
+        EXPECT_EQ(Mix_Playing(-1), 2) << "the sample of id 300 is still there";
         StopAllSounds();
-        EXPECT_EQ(Playing(), 0);
+        EXPECT_EQ(Mix_Playing(-1), 0);
     });
     for (const auto& b : bad) {
         ASSERT_EQ(LoadSound(tone, 4, 0), 1);
         EXPECT_EQ(LoadSound(DynString(Path(b.first).c_str()), 4, 0), 1) << b.first << " is found";
         PlaySound(4, 0, 1);
-        EXPECT_EQ(Playing(), 0) << b.first << ": the slot is empty now";
+        EXPECT_EQ(Mix_Playing(-1), 0) << b.first << ": the slot is empty now";
     }
     EXPECT_EQ(Log(), "");
 }
@@ -103,7 +103,6 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
         << "lame must be installed (scripts/setup.sh)";
     Open();
     PlayMusic(DynString(Path("music.mp3").c_str()));
-    EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME);
     ASSERT_TRUE(WaitForOutput(8));  // three quarters of a second of the track
     EXPECT_EQ(Log(), "");
     PlayMusic(DynString(Path("missing.mp3").c_str()));

@@ -113,6 +113,7 @@ TEST_F(GameRules, ReleasingDownArrowLosesTheBallEvenAtRest) {
 
 TEST_F(GameRules, RodFetchesTheLostBallAndBringsItHome) {
     Play();
+    gGame.frameStep = 15;  // steps that overshoot home: the rod snaps onto it
     gGame.ballLost = 1;
     gGame.ballX = 100;
     gGame.ballZ = 300;
@@ -128,15 +129,24 @@ TEST_F(GameRules, FirstTargetRollsAtMinus128AndScoresPast840) {
     EXPECT_DOUBLE_EQ(gGameArrays.targetZ.At(0), 700 - 1.28);
     gGameArrays.targetZ.At(0) = 841;
     gGameArrays.targetVZ.At(0) = 1;
+    gGame.ballsPlayed = 6;
     UpdateTarget(0);
-    EXPECT_TRUE(gGame.score == 1 && gGame.ballsPlayed == 1 && gGameArrays.targetZ.At(0) == 840);
-    EXPECT_DOUBLE_EQ(gGameArrays.targetVZ.At(0), 10 * -0.04 * (0.0 / 6 + 1));
+    EXPECT_TRUE(gGame.score == 1 && gGame.ballsPlayed == 7 && gGameArrays.targetZ.At(0) == 840);
+    EXPECT_DOUBLE_EQ(gGameArrays.targetVZ.At(0), -0.8) << "after six balls a new one rolls twice as fast";
+    gGame.gameOverTime = 20;
+    gGameArrays.targetZ.At(0) = 841;
+    UpdateTarget(0);
+    EXPECT_TRUE(gGame.score == 1 && gGame.ballsPlayed == 7) << "nothing scores once the game is over";
 }
 
 TEST_F(GameRules, SpikesRiseIn20CallsSinkBy02AndTheCrushedBallRespawnsBelow2) {
     Play();
     gGameArrays.targetZ.At(0) = -449;
     gGameArrays.targetVZ.At(0) = -2;
+    gGame.gameOverTime = 20;
+    UpdateTarget(0);
+    EXPECT_EQ(gGame.spikeRising, 0) << "the spikes stay down once the game is over";
+    gGame.gameOverTime = 0;
     UpdateTarget(0);
     EXPECT_TRUE(gGame.spikeRising == 1 && gGameArrays.targetZ.At(0) == -450);
     EXPECT_EQ(CallsUntil(UpdateSpikes, [] { return gGame.spikeRising == 0; }), 20);

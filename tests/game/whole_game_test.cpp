@@ -168,18 +168,19 @@ void WholeGame::PlayWholeGame() {
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(CountGold(255, 70, 383, 102), 100) << "the title is shown";
     const int titleGold = TitleGold();
+    const int backgroundGold = CountGold(200, 40, 424, 72);  // the band of the OPTIONS heading, without it
 
-    // Down to OPTIONS, right into the page, down to "20 Balls", left back out, up to START, right
-    // to play, and up to centre the pointer the right arrow turned.
+    // Down to OPTIONS, right into the page, down to "20 Balls", left back out, up to START and
+    // right to play: the right arrow is released in the frame play starts, before it turns the pointer.
     ASSERT_TRUE(Press(XK_Down, KEY_DOWN, Always));
     ASSERT_TRUE(Press(XK_Right, KEY_RIGHT, [] { return gGame.subMenuOpen == 1; }));
     ASSERT_TRUE(Press(XK_Down, KEY_DOWN, Always));
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
-    EXPECT_GT(CountGold(200, 40, 424, 72), 100) << "the OPTIONS heading";
+    EXPECT_GT(CountGold(200, 40, 424, 72), 2 * backgroundGold) << "the OPTIONS heading";
     ASSERT_TRUE(Press(XK_Left, KEY_LEFT, [] { return gGame.subMenuOpen == 0; }));
     ASSERT_TRUE(Press(XK_Up, KEY_UP, Always));
     ASSERT_TRUE(Press(XK_Right, KEY_RIGHT, [] { return gGame.gameState == 1; }));
-    ASSERT_TRUE(Press(XK_Up, KEY_UP, [] { return gGame.aimAngle == 0; }));
+    ASSERT_EQ(gGame.aimAngle, 0);
 
     // Play: the even-numbered target balls are shot at as soon as a base has them in its way; the
     // odd ones (and any missed) roll on into the spikes.
@@ -217,15 +218,13 @@ void WholeGame::PlayWholeGame() {
     std::printf("shots %d, score %g, crushed %d of %g balls\n", shots, gGame.score, crushed, gGame.ballsPlayed);
 
     // "Game Over" for 3000 ms of play time: 150 frames of 20 ms from the frame that ended the last
-    // ball, this checkpoint the second of them; the 150th restarts, the score standing till then.
+    // ball, this checkpoint the second of them; the 150th restarts.
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
     EXPECT_GT(CountGold(200, 200, 488, 232), 150) << "Game Over is shown";
-    const double score = gGame.score;
     int gameOverFrames = 2;
     while (++gameOverFrames < 1000 && Frame() == FrameEnd::Shown) {
     }
     EXPECT_EQ(gameOverFrames, 150);
-    EXPECT_EQ(gGame.score, score);
 
     StartRound();
     ASSERT_EQ(Frame(true), FrameEnd::Shown);
