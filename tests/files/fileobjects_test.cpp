@@ -15,8 +15,6 @@
 
 namespace {
 
-DynString S(const std::string& s) { return DynString(s.c_str()); }
-
 class FileObjectsTest : public ::testing::Test {
 protected:
     void SetUp() override {

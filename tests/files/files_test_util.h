@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/scratch_files.h" // ScratchDir, WriteFile, ReadFile, Exists
+#include "voxa/dynstring.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -25,6 +26,7 @@ struct ChangeDir {
     }
 };
 
+inline DynString S(const std::string& s) { return DynString(s.c_str()); }
 inline void WriteBytes(const std::string& path, const Bytes& b) { WriteFile(path, std::string(b.begin(), b.end())); }
 inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
