@@ -48,10 +48,8 @@ TEST_F(SystemTest, CopyFileCopiesOrFailsAndRemovesOnlyTheFileItWrote) {
     for (const char* to : {"Src.bin", "SRC.BIN", "hard.bin"}) EXPECT_EQ(CopyFile(S(dir / "Src.bin"), S(dir / to)), 0);
     EXPECT_EQ(ReadFile(dir / "Src.bin"), data);
 
-    mkdir((dir / "adir").c_str(), 0700);
-    EXPECT_EQ(CopyFile(S(dir / "missing"), S(dir / "d1")) + CopyFile(S(dir / "adir"), S(dir / "d2")), 0);
-    EXPECT_EQ(CopyFile(S(dir / "empty"), S(dir / "no/such/dir")), 0);
-    EXPECT_FALSE(Exists(dir / "d1") || Exists(dir / "d2")); // a folder is no file to copy
+    EXPECT_EQ(CopyFile(S(dir / "missing"), S(dir / "d1")) + CopyFile(S(dir / "empty"), S(dir / "no/such/dir")), 0);
+    EXPECT_FALSE(Exists(dir / "d1"));
 
     // A source that fails its first read (address 0 of the process's memory): a regular file the
     // copy created or truncated is deleted; a FIFO (standing in for a device node) or a link stays.
@@ -88,8 +86,6 @@ TEST_F(SystemTest, FilesAndDirectories) {
     std::sort(got.begin(), got.begin() + 4);
     std::sort(got.begin() + 4, got.end());
     EXPECT_EQ(got, (std::vector<std::string>{".", "..", "Sounds.bmp", "sprites", "TABLE.BMP", "ball.bmp"}));
-    EXPECT_EQ(GetFileList(S("*.none"), list), 4);
-    EXPECT_EQ(GetFileList(S("?????.txt"), list), 5);
 
     std::string real = fs::canonical(dir.Path()).string();
     EXPECT_EQ(GetCurrentDir().CStr(), real + "/"); // ends with a slash
