@@ -199,7 +199,7 @@ TEST_F(FileObjectsTest, IniChangesAreWrittenInTheStoredOrderWithCrLf) {
     }
 }
 
-// Also new files: the lines before the one written come out empty.
+// Through EndProgram and the exit it ends in; a new text file gets empty lines before the one written.
 TEST_F(FileObjectsTest, DirtyObjectsAreWrittenBackAtTheProgramsEnd) {
     std::string text = dir / "exit.txt", ini = dir / "exit.ini";
     EXPECT_EXIT(
@@ -217,8 +217,7 @@ TEST_F(FileObjectsTest, DirtyObjectsAreWrittenBackAtTheProgramsEnd) {
 TEST_F(FileObjectsTest, FilesInThePackAreReadAndWrittenBesideTheProgram) {
     CreatePackStates();
     std::string txt = Unique("packed") + ".txt", ini = Unique("packed") + ".ini";
-    WriteBytes(dir / "p.pak", BuildPack({{txt, Packed("one\r\ntwo\n")},
-                                         {ini, Packed("[Pk]\r\nk=pak\r\n")}}));
+    WriteBytes(dir / "p.pak", BuildPack({{txt, Packed("one\r\ntwo\n")}, {ini, Packed("[Pk]\r\nk=pak\r\n")}}));
     SetPackFiles(S(dir / "p.pak"), DynString(""));
     EXPECT_EQ(Read(txt, 1), "two");
     Open(dir / ini); // not a plain file: the lookup falls through to the pack

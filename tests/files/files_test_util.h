@@ -46,6 +46,7 @@ inline Bytes LiteralStream(const std::string& text) {
     return out;
 }
 
+// The fast lzo1x_1 stream of data (matches as well as literal runs).
 inline Bytes Compress(const Bytes& data) {
     if (lzo_init() != LZO_E_OK) throw std::runtime_error("lzo_init failed");
     Bytes out(data.size() + data.size() / 16 + 64 + 3), work(LZO1X_1_MEM_COMPRESS);
