@@ -40,9 +40,9 @@ TEST(DynArrayDim, StorageSizeAndBounds) {
         bool isInline;
         std::vector<double> bounds; // Bounds(0..): sizes truncate, a size below 1 reads 0
     } cases[] = {
-        {{}, -1, 0, false, {0}}, {{10}, 1, 16, true, {10, 0}},
-        {{15}, 1, 16, true, {15}}, {{3, 4}, 2, 16, true, {3, 4, 0}}, // T = 15 still fits the 16 inline elements
-        {{16}, 1, 24, false, {16}}, {{100}, 1, 104, false, {100}},   // on the heap: the next block of eight above T
+        {{}, -1, 0, false, {0}}, {{3, 4}, 2, 16, true, {3, 4, 0}},
+        {{15}, 1, 16, true, {15, 0}}, // T = 15 still fits the 16 inline elements
+        {{16}, 1, 24, false, {16}},   // on the heap: the next block of eight above T
         {{2.9, 0.5, 7}, 3, 16, true, {2, 0, 7, 0}},
         {{2, 2, 2, 2, 2, 2, 2, 2}, 8, 264, false, {2, 2, 2, 2, 2, 2, 2, 2, 0}},
     };

@@ -13,17 +13,16 @@ TEST(Arithmetic, DegreesModAndPowers) {
     struct Case {
         double got, want, tolerance;
     } cases[] = {
-        {Sin(90), 1, 1e-12}, {Cos(180), -1, 1e-12}, {Tan(45), 1, 1e-9}, {Sin(-30), -0.5, 1e-9},
+        {Sin(90), 1, 1e-12}, {Cos(180), -1, 1e-12}, {Tan(45), 1, 1e-9}, {ATan(1, 0), 90, 1e-5}, // y first
         {Sin(57.2957795), std::sin(1.0), 0}, // the factor is the decimal 57.2957795, not 180/pi
         {ATan(1, 1), std::atan2(1.0, 1.0) * 57.2957795, 0},
-        {ATan(1, 0), 90, 1e-5}, {ATan(0, -1), 180, 1e-5}, {ATan(-1, 0), -90, 1e-5}, {ATan(0, 1), 0, 0},
         {ASin(2), 90, 0}, {ASin(1), 90, 0}, {ASin(-2), -90, 0}, {ACos(1.5), 0, 0}, {ACos(-3), 180, 0},
         {ACos(-1), 180, 0}, {ASin(0.5), 30, 1e-5}, {ACos(0.5), 60, 1e-5}, // clamped outside the domain
-        {Sqr(16), 4, 0}, {Abs(-2.5), 2.5, 0}, {Abs(3), 3, 0}, {Pow(2, 10), 1024, 0}, {Pow(9, 0.5), 3, 0},
+        {Sqr(16), 4, 0}, {Abs(-2.5), 2.5, 0}, {Abs(3), 3, 0}, {Pow(2, 10), 1024, 0},
         {Mod(7.9, 2.5), 1, 0}, {Mod(-7, 3), -1, 0}, {Mod(7, -3), 1, 0}, {Mod(5, 0), 0, 0}, // both truncate
-        {Mod(10, 10), 0, 0}, {Mod(5, 0.5), 0, 0}, {Mod(5, -0.9), 0, 0}, // the divisor truncates to 0
+        {Mod(5, 0.5), 0, 0}, {Mod(NAN, 3), 0, 0}, // the divisor truncates to 0; NaN counts as 0
         {Mod(-2147483648.0, -1), 0, 0}, {Mod(-2147483648.0, 7), -2, 0}, // the quotient would not fit
-        {Mod(123, -1), 0, 0}, {Mod(NAN, 3), 0, 0}, {Mod(1e12, 1000), 647, 0}, // saturates to 2147483647
+        {Mod(1e12, 1000), 647, 0}, // saturates to 2147483647
     };
     for (size_t i = 0; i < sizeof cases / sizeof *cases; ++i)
         EXPECT_NEAR(cases[i].got, cases[i].want, cases[i].tolerance) << "case " << i;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/scratch_files.h" // ScratchDir, WriteFile, ReadFile, Exists
+#include "voxa/dynstring.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -25,6 +26,7 @@ struct ChangeDir {
     }
 };
 
+inline DynString S(const std::string& s) { return DynString(s.c_str()); }
 inline void WriteBytes(const std::string& path, const Bytes& b) { WriteFile(path, std::string(b.begin(), b.end())); }
 inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
@@ -44,14 +46,13 @@ inline Bytes LiteralStream(const std::string& text) {
     return out;
 }
 
-// The densest lzo1x_999 stream, else the fast lzo1x_1.
-inline Bytes Compress(const Bytes& data, bool densest) {
+// The fast lzo1x_1 stream of data (matches as well as literal runs).
+inline Bytes Compress(const Bytes& data) {
     if (lzo_init() != LZO_E_OK) throw std::runtime_error("lzo_init failed");
-    Bytes out(data.size() + data.size() / 16 + 64 + 3), work(LZO1X_999_MEM_COMPRESS);
+    Bytes out(data.size() + data.size() / 16 + 64 + 3), work(LZO1X_1_MEM_COMPRESS);
     lzo_uint outLen = out.size();
-    int r = densest ? lzo1x_999_compress(data.data(), data.size(), out.data(), &outLen, work.data())
-                    : lzo1x_1_compress(data.data(), data.size(), out.data(), &outLen, work.data());
-    if (r != LZO_E_OK) throw std::runtime_error("lzo compress failed");
+    if (lzo1x_1_compress(data.data(), data.size(), out.data(), &outLen, work.data()) != LZO_E_OK)
+        throw std::runtime_error("lzo compress failed");
     out.resize(outLen);
     return out;
 }
@@ -67,6 +68,8 @@ inline Bytes EntryData(uint32_t uncompressedSize, const Bytes& stream) {
     out.insert(out.end(), stream.begin(), stream.end());
     return out;
 }
+// The stored block of text as one literal run.
+inline Bytes Packed(const std::string& text) { return EntryData(uint32_t(text.size()), LiteralStream(text)); }
 
 // One directory entry of a hand-built pack; data is the whole stored block (size field included).
 struct RawEntry {
