@@ -4,9 +4,11 @@
 
 #include <unistd.h>
 
+#include <mutex>
 #include <set>
 
 #include "net/lifecycle.h"
+#include "net/netgame.h"
 #include "peer.h"
 #include "voxa/net.h"
 
@@ -84,14 +86,40 @@ TEST(NetGame, LeavingProgramsTakeTheirPlayersAndClientsOfAClosedGameFailAtOnce) 
 TEST(NetGame, AGameInThisProgramEndsWithItsThreadAndSocket) {
     auto threads = [] { int n = -1; ProcWords(getpid(), "status", "Threads:") >> n; return n; };
     const int before = threads();
-    uint16_t port = 0;
-    for (int i = 0; i < 5 && port == 0; ++i) {
-        port = FreePort();
-        if (NetHostGame(DynString(std::to_string(port).c_str())) != 1.0) port = 0;
-    }
+    const uint16_t port = HostHere();
     ASSERT_NE(port, 0);
     EXPECT_EQ(threads(), before + 1); // the network thread
     ShutdownNetGame();                // stops the thread and closes everything
     EXPECT_EQ(threads(), before);
     EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
+}
+
+// The host reads a bounded number of messages from one connection in a pass, so a flood from one
+// cannot starve another. The network thread is held at its lock while two connections' texts
+// wait in its sockets; then texts of both are among the first the host's player gets.
+TEST(NetGame, AFloodingConnectionCannotStarveAnother) {
+    constexpr int kTexts = 300; // several passes' worth from each connection
+    const uint16_t port = HostHere();
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(std::string(NetCreatePlayer(DynString("Host")).CStr()), "101");
+    int32_t ids[2] = {0, 0};
+    std::unique_ptr<net::PacketConnection> senders[2] = {RawPlayer(port, &ids[0]), RawPlayer(port, &ids[1])};
+    ASSERT_TRUE(senders[0] && senders[1]);
+    {
+        std::lock_guard<std::mutex> held(net::TheNetGame().lock);
+        ASSERT_TRUE(Within(NetThreadWaitsForLock)) << "the network thread never came to the lock";
+        for (int s = 0; s < 2; ++s) {
+            const net::Message text = net::MakeMessage(net::kText, 101, ids[s], s == 0 ? "a" : "b");
+            for (int i = 0; i < kTexts; ++i) ASSERT_TRUE(SendMessage(*senders[s], text));
+            ASSERT_TRUE(Within([&] { return UnackedBytes(senders[s]->Fd()) == 0; })) << "all in the host's socket";
+        }
+    }
+    std::string order; // the sender of each text, in the order they came
+    EXPECT_TRUE(Within([&] {
+        for (DynString text; (text = NetGetMessage(101)).Length() > 0;) order += text.CStr();
+        return order.size() >= 2 * kTexts;
+    }));
+    EXPECT_NE(order.substr(0, kTexts).find('a'), std::string::npos) << order;
+    EXPECT_NE(order.substr(0, kTexts).find('b'), std::string::npos) << order;
+    ShutdownNetGame();
 }
