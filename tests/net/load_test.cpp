@@ -108,7 +108,6 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     std::vector<long> received(kConnections, 0);
     long peakKb = startKb;
     std::vector<char> buffer(1 << 18);
-    std::string framing; // of the first packet one connection got: 'N' 'L' and 17 + 2048 big-endian
     auto start = Wall::now(), lastProgress = start;
     while (MsSince(lastProgress) < kPatienceMs && std::count(received.begin(), received.end(), expected) < kConnections) {
         std::vector<pollfd> set;
@@ -119,13 +118,11 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
             if (set[i].revents & POLLOUT) peers[i]->Flush();
             ssize_t n = set[i].revents & POLLIN ? recv(peers[i]->Fd(), buffer.data(), buffer.size(), MSG_DONTWAIT) : 0;
             if (n > 0) received[i] += n, lastProgress = Wall::now();
-            if (i == 0 && n > 0 && framing.size() < 4) framing.append(buffer.data(), std::min<size_t>(n, 4 - framing.size()));
         }
         peakKb = std::max(peakKb, RssKb(host.Pid()));
     }
     const long floodMs = MsSince(start);
     EXPECT_EQ(std::count(received.begin(), received.end(), expected), kConnections) << "some connection missed texts";
-    EXPECT_EQ(framing, "NL\x08\x11");
     EXPECT_LT(peakKb - startKb, 64 * 1024);
     long afterKb = 0; // the queues drain, then the memory goes back
     EXPECT_TRUE(Within([&] { return (afterKb = RssKb(host.Pid())) - startKb < 16 * 1024; }, kPatienceMs, 50));

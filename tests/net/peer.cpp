@@ -13,12 +13,10 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +31,7 @@
 
 #include "net/lifecycle.h"
 #include "net/netgame.h"
+#include "support/child_exit.h"
 #include "support/spawn_piped.h"
 #include "voxa/net.h"
 
@@ -153,10 +152,7 @@ Peer::Peer() {
 
 Peer::~Peer() {
     close(toPeer_); // the peer leaves its game and ends
-    if (pid_ > 0 && !Within([&] { return waitpid(pid_, nullptr, WNOHANG) != 0; }, 3000, 5)) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
+    if (pid_ > 0) voxatest::WaitForExit(pid_, 3000); // killed if it does not
     close(fromPeer_);
 }
 
