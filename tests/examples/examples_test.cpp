@@ -2,7 +2,6 @@
 // the lines it prints, the files and sound it makes. Input examples get real X events (xdotool)
 // in their window. The pictures the runs produce become the gallery of examples/README.md.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -12,14 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "support/bin_dir.h"
-#include "support/errorlog_lines.h"
 #include "support/free_port.h"
+#include "support/scratch_files.h"
+#include "support/spawn_piped.h"
 #include "support/within.h"
+
+extern char** environ;
 
 namespace {
 
@@ -30,25 +31,8 @@ constexpr int kWaitMs = 120000;
 std::string Env(const char* name, const char* fallback) { return std::getenv(name) ? std::getenv(name) : fallback; }
 std::string ExamplePath(const std::string& name) { return Env("VOXA_EXAMPLES_DIR", "build/examples") + "/" + name; }
 using voxatest::BinDir;
-using voxatest::ReadFileBytes;
 using Lines = std::vector<std::string>;
-bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
-std::string Output(const std::string& command) { // its standard output
-    std::string out;
-    if (FILE* f = popen(command.c_str(), "r")) {
-        for (int c; (c = std::fgetc(f)) != EOF;) out += char(c);
-        pclose(f);
-    }
-    return out;
-}
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-// A fresh directory under /tmp, removed with its content at the end of the test.
-struct Scratch {
-    std::string path = Output("mktemp -d /tmp/voxa_example_XXXXXX | tr -d '\\n'");
-    ~Scratch() { Shell("rm -rf '" + path + "'"); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
+bool Shell(const std::string& command) { return RunCommand(command) == 0; }
 
 // A picture as the runtime's colour numbers, red + green * 256 + blue * 65536, rows from the top.
 struct Picture {
@@ -78,7 +62,8 @@ int CountNear(const Picture& p, uint32_t colour, int tolerance, int x0, int y0, 
 // A picture through ImageMagick: any picture file, or "x:<id>" for a window on the X display;
 // empty when unreadable.
 Picture ReadPicture(const std::string& source) {
-    const std::string ppm = Output("/usr/bin/convert '" + source + "' -depth 8 ppm:- 2>/dev/null");
+    std::string ppm;
+    RunCommand("/usr/bin/convert '" + source + "' -depth 8 ppm:- 2>/dev/null", &ppm);
     Picture p;
     int offset = 0;
     if (std::sscanf(ppm.c_str(), "P6 %d %d 255%n", &p.width, &p.height, &offset) != 2) return p;
@@ -107,28 +92,22 @@ void AddToGallery(const Picture& picture, const std::string& name) {
 // the runtime makes the example's directory the working directory.
 class Program {
 public:
-    Program(const std::string& name, std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+    Program(const std::string& name, std::vector<std::string> args, std::vector<std::string> env = {}) {
         const std::string path = ExamplePath(name);
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            setenv("_", path.c_str(), 1);
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-            args.insert(args.begin(), path);
-            std::vector<char*> argv;
-            for (std::string& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(path.c_str(), argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        input_ = in[1];
-        output_ = out[0];
+        args.insert(args.begin(), path);
+        // The caller's variables, then these defaults, then the inherited ones: a program sees
+        // the first of a name.
+        env.insert(env.end(), {"_=" + path, "SDL_AUDIODRIVER=dummy"});
+        std::vector<char*> argv, envp;
+        for (std::string& a : args) argv.push_back(a.data());
+        for (std::string& e : env) envp.push_back(e.data());
+        for (char** e = environ; *e; ++e) envp.push_back(*e);
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        const voxatest::PipedChild child = voxatest::SpawnPiped(path.c_str(), argv.data(), envp.data());
+        pid_ = child.pid;
+        input_ = child.input;
+        output_ = child.output;
     }
     ~Program() {
         close(input_);
@@ -186,7 +165,7 @@ struct Run {
     Lines out;
 };
 Run RunFrames(const std::string& name, int frames, const Lines& args = {}, Lines env = {}) {
-    Scratch scratch;
+    ScratchDir scratch;
     env.push_back("EXAMPLE_FRAMES=" + std::to_string(frames));
     env.push_back("EXAMPLE_SCREENSHOT=" + scratch / "shot.bmp");
     Program run(name, args, env);
@@ -202,8 +181,8 @@ Run RunFrames(const std::string& name, int frames, const Lines& args = {}, Lines
 // keyboard (where the user would have clicked); its pixels, and input at window coordinates.
 class ExampleWindow {
 public:
-    explicit ExampleWindow(const std::string& caption)
-        : id_(Output("timeout 120 xdotool search --sync --onlyvisible --name '^" + caption + "$' | head -1 | tr -d '\\n'")) {
+    explicit ExampleWindow(const std::string& caption) {
+        RunCommand("timeout 120 xdotool search --sync --onlyvisible --name '^" + caption + "$' | head -1 | tr -d '\\n'", &id_);
         EXPECT_TRUE(Found() && Shell("xdotool windowfocus " + id_));
     }
     bool Found() const { return !id_.empty(); }
@@ -404,7 +383,7 @@ TEST(Example, model_code) {
         EXPECT_NEAR(std::stod(r.substr(r.find("meets the gem ") + 14)), 4.4, 0.03) << r;
     }
     EXPECT_EQ(rays[0].substr(1), rays[1].substr(1)) << "the loaded gem answers as the built one";
-    EXPECT_GT(ReadFileBytes(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
+    EXPECT_GT(ReadFile(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
     const int left = 320 * 340 - CountNear(shot, 0, 8, 0, 20, 320, 360), right = 320 * 340 - CountNear(shot, 0, 8, 320, 20, 640, 360);
     EXPECT_GT(left, 15000);
     EXPECT_NEAR(right, left, left / 5) << "the two gems cover about the same area";
@@ -413,11 +392,11 @@ TEST(Example, model_code) {
 // The sound device's output, heard through SDL's disk driver: the tone alone first, whole and at
 // the amplitude the program wrote (volume 1 mixes a lone sound unchanged), then the music.
 TEST(Example, sound) {
-    Scratch scratch;
+    ScratchDir scratch;
     const auto [shot, out] = RunFrames("sound", 150, {BinDir()},
                                        {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + scratch / "out.raw", "SDL_DISKAUDIODELAY=10"});
     EXPECT_EQ(After(out, "frame "), (Lines{"10: tone", "60: music on"}));
-    const std::string raw = ReadFileBytes(scratch / "out.raw"); // 16-bit stereo samples
+    const std::string raw = ReadFile(scratch / "out.raw"); // 16-bit stereo samples
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     const auto first = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
@@ -432,7 +411,7 @@ TEST(Example, sound) {
 // asks for (in any letter case) comes out of the pack, the missing one does not, and the frame
 // shows the packed background, the greeting and an arrow beside each entry found.
 TEST(Example, pack) {
-    Scratch scratch;
+    ScratchDir scratch;
     WriteFile(scratch / "greeting.txt", "Hello from inside the pack\r\n");
     ASSERT_TRUE(Shell(BinDir() + "/voxapack create '" + scratch / "demo.pak" + "' -C '" + scratch.path + "' greeting.txt -C '" +
                     BinDir() + "' start.bmp font_mid.bmp pfeil_rechts.bmp click.wav"));
@@ -533,7 +512,7 @@ TEST(Example, input) {
 // A textured cube written as OBJ + MTL + PNG, converted by voxamodel as a user would, then drawn:
 // the texture's red fills the middle of the screen.
 TEST(Example, imported_model) {
-    Scratch scratch;
+    ScratchDir scratch;
     ASSERT_TRUE(Shell("/usr/bin/convert -size 16x16 xc:'#e02020' " + scratch / "red.png"));
     WriteFile(scratch / "cube.mtl", "newmtl paint\nmap_Kd red.png\n");
     WriteFile(scratch / "cube.obj",
