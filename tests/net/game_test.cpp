@@ -2,8 +2,12 @@
 // sent, programs that leave take their players along; without a game every command fails at once.
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <set>
 
@@ -11,6 +15,25 @@
 #include "net/netgame.h"
 #include "peer.h"
 #include "voxa/net.h"
+
+namespace {
+
+// This program's network thread is blocked on a lock: its only one is the game's.
+bool NetThreadWaitsForLock() {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        long call = -1;
+        if (task.path().filename() != std::to_string(getpid())) std::ifstream(task.path() / "syscall") >> call;
+        if (call == SYS_futex) return true;
+    }
+    return false;
+}
+
+int UnackedBytes(int fd) { // sent on the socket but not yet taken by the peer's system
+    int bytes = -1;
+    return ioctl(fd, TIOCOUTQ, &bytes) == 0 ? bytes : -1;
+}
+
+} // namespace
 
 TEST(NetGame, PlayersAreSeenEverywhereAndTextsReachTheirTargetsOnly) {
     Game game(2); // players 101 (Host), C0 and C1; the joining programs' hidden players are gone
@@ -83,25 +106,22 @@ TEST(NetGame, LeavingProgramsTakeTheirPlayersAndClientsOfAClosedGameFailAtOnce) 
     EXPECT_EQ(host.Do("id 0"), "102");
 }
 
-TEST(NetGame, AGameInThisProgramEndsWithItsThreadAndSocket) {
+// A game hosted in this program. The host reads a bounded number of messages from one
+// connection in a pass, so a flood from one cannot starve another: two connections' texts wait
+// in the host's sockets while its thread is held at its lock, then texts of both are among the
+// first its player gets. The game ends with its thread and its listening socket.
+TEST(NetGame, AGameInThisProgramReadsItsConnectionsFairlyAndEndsWithItsThreadAndSocket) {
     auto threads = [] { int n = -1; ProcWords(getpid(), "status", "Threads:") >> n; return n; };
     const int before = threads();
-    const uint16_t port = HostHere();
+    uint16_t port = 0;
+    for (int i = 0; i < 5 && port == 0; ++i) {
+        port = FreePort();
+        if (NetHostGame(DynString(std::to_string(port).c_str())) != 1.0) port = 0;
+    }
     ASSERT_NE(port, 0);
     EXPECT_EQ(threads(), before + 1); // the network thread
-    ShutdownNetGame();                // stops the thread and closes everything
-    EXPECT_EQ(threads(), before);
-    EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
-}
-
-// The host reads a bounded number of messages from one connection in a pass, so a flood from one
-// cannot starve another. The network thread is held at its lock while two connections' texts
-// wait in its sockets; then texts of both are among the first the host's player gets.
-TEST(NetGame, AFloodingConnectionCannotStarveAnother) {
-    constexpr int kTexts = 300; // several passes' worth from each connection
-    const uint16_t port = HostHere();
-    ASSERT_NE(port, 0);
     ASSERT_EQ(std::string(NetCreatePlayer(DynString("Host")).CStr()), "101");
+    constexpr int kTexts = 300; // several passes' worth from each connection
     int32_t ids[2] = {0, 0};
     std::unique_ptr<net::PacketConnection> senders[2] = {RawPlayer(port, &ids[0]), RawPlayer(port, &ids[1])};
     ASSERT_TRUE(senders[0] && senders[1]);
@@ -119,7 +139,9 @@ TEST(NetGame, AFloodingConnectionCannotStarveAnother) {
         for (DynString text; (text = NetGetMessage(101)).Length() > 0;) order += text.CStr();
         return order.size() >= 2 * kTexts;
     }));
-    EXPECT_NE(order.substr(0, kTexts).find('a'), std::string::npos) << order;
-    EXPECT_NE(order.substr(0, kTexts).find('b'), std::string::npos) << order;
-    ShutdownNetGame();
+    const std::string first = order.substr(0, kTexts);
+    EXPECT_TRUE(first.find('a') != std::string::npos && first.find('b') != std::string::npos) << order;
+    ShutdownNetGame(); // stops the thread and closes everything
+    EXPECT_EQ(threads(), before);
+    EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
 }

@@ -13,14 +13,11 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -176,31 +173,12 @@ std::string Peer::Answer(int timeoutMs) {
     return answer.empty() || answer[0] != '=' ? "<garbled>" : answer.substr(1);
 }
 
-// Another program may take the free port meanwhile.
-template <typename HostOn>
-uint16_t HostOnAFreePort(HostOn host) {
-    for (int i = 0; i < 5; ++i) {
+uint16_t Peer::Host() {
+    for (int i = 0; i < 5; ++i) { // another program may take the free port meanwhile
         uint16_t port = FreePort();
-        if (port != 0 && host(port)) return port;
+        if (port != 0 && Do(Cmd("host", port)) == "1") return port;
     }
     return 0;
-}
-
-uint16_t Peer::Host() {
-    return HostOnAFreePort([this](uint16_t port) { return Do(Cmd("host", port)) == "1"; });
-}
-
-uint16_t HostHere() {
-    return HostOnAFreePort([](uint16_t port) { return NetHostGame(DynString(std::to_string(port).c_str())) == 1.0; });
-}
-
-bool NetThreadWaitsForLock() {
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        long call = -1;
-        if (task.path().filename() != std::to_string(getpid())) std::ifstream(task.path() / "syscall") >> call;
-        if (call == SYS_futex) return true;
-    }
-    return false;
 }
 
 Game::Game(size_t count) : clients(count) {
@@ -234,11 +212,6 @@ std::unique_ptr<PacketConnection> RawPlayer(uint16_t port, int32_t* id) {
 
 bool RawWrite(int fd, const std::string& bytes) {
     return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-}
-
-int UnackedBytes(int fd) {
-    int bytes = -1;
-    return ioctl(fd, TIOCOUTQ, &bytes) == 0 ? bytes : -1;
 }
 
 bool SendMessage(PacketConnection& connection, const Message& message) {

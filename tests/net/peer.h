@@ -33,9 +33,6 @@ std::string Cmd(const std::string& name, Numbers... numbers) { // "name 1 2 3"
 
 std::istringstream ProcWords(pid_t pid, const char* file, const std::string& after); // of /proc/PID/FILE, after `after`
 
-uint16_t HostHere();          // hosts a game in this program on a free port; 0 on failure
-bool NetThreadWaitsForLock(); // this program's network thread is blocked on a lock (its only one: the game's)
-
 // One peer process; its commands are listed in peer.cpp.
 class Peer {
 public:
@@ -71,7 +68,6 @@ struct Game {
 std::unique_ptr<net::PacketConnection> RawConnect(uint16_t port);
 std::unique_ptr<net::PacketConnection> RawPlayer(uint16_t port, int32_t* id = nullptr);
 bool RawWrite(int fd, const std::string& bytes); // what the packet layer would refuse to write
-int UnackedBytes(int fd);                        // sent on the socket but not yet taken by the peer's system
 bool SendMessage(net::PacketConnection& connection, const net::Message& message);
 // Ok with a packet, Closed, or NoPending when none came in time.
 net::NetStatus ReadWithin(net::PacketConnection& connection, int timeoutMs, std::vector<uint8_t>* packet);
