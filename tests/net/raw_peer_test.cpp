@@ -83,12 +83,12 @@ TEST(WireBytes, AJoiningProgramSpeaksTheDocumentedFormat) {
 TEST(WireBytes, AHostAnswersInTheDocumentedFormatAndDropsBrokenPeers) {
     Game game(1); // players 101 (Host) and C0 (103)
     ASSERT_TRUE(game.Ready());
-    std::unique_ptr<PacketConnection> c = RawConnect(game.port); // creates its player by raw bytes
-    ASSERT_TRUE(c && RawWrite(c->Fd(), std::string("NL\0\xa9", 4) + Header(1, 152, 0, 0) + EncodePlayerRecord({0, -1, false, "Raw"})));
+    std::unique_ptr<PacketConnection> c = RawConnect(game.port); // creates a hidden player (104) by raw bytes
+    ASSERT_TRUE(c && RawWrite(c->Fd(), std::string("NL\0\xa9", 4) + Header(1, 152, 0, 0) + EncodePlayerRecord({0, -1, true, ""})));
     const std::pair<Message, std::string> exchanges[] = {
         {{}, Header(2, 0, 104, 0)},
-        {MakeMessage(kCountRequest, 0, 104), Header(101, 4, 104, 0) + U32Payload(3)},
-        {MakeMessage(kIdRequest, 0, 104, U32Payload(1)), Header(102, 4, 104, 0) + U32Payload(103)},
+        {MakeMessage(kCountRequest, 0, 104), Header(101, 4, 104, 0) + U32Payload(2)}, // the hidden player not counted...
+        {MakeMessage(kIdRequest, 0, 104, U32Payload(2)), Header(102, 4, 104, 0) + U32Payload(0)}, // ...nor listed
         {MakeMessage(kNameRequest, 0, 104, U32Payload(101)), Header(103, 4, 104, 0) + "Host"},
         {MakeMessage(kHelloRequest, 0, 104), Header(104, 4, 104, 0) + U32Payload(1)},
     };
@@ -117,7 +117,7 @@ TEST(WireBytes, AHostAnswersInTheDocumentedFormatAndDropsBrokenPeers) {
         ASSERT_TRUE(RawWrite(RawConnect(game.port)->Fd(), half)); // and leave mid-packet
     Peer& client = game.clients[0];
     const int id = game.ids[0];
-    EXPECT_EQ(client.Do("count"), "3");
+    EXPECT_EQ(client.Do("count"), "2");
     ASSERT_EQ(client.Do(Cmd("send", id, id) + " still here"), "1");
     EXPECT_EQ(client.Do(Cmd("collect", id, 1)), "1 still here");
 }
