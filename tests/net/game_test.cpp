@@ -147,11 +147,12 @@ TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThre
 
     // The player's 8 MiB waiting and a text taken lately, set rather than waited for. The text
     // and the request are read in one pass: once the answer is here, the text has been held.
-    net::LocalPlayer& host = net::TheNetGame().localPlayers.front();
+    net::LocalPlayer* host = nullptr;
     {
         std::lock_guard<std::mutex> held(net::TheNetGame().lock);
-        host.queuedBytes = net::kFullLocalQueueBytes + 1;
-        host.lastTaken = net::Clock::now() + std::chrono::hours(1);
+        host = &net::TheNetGame().localPlayers.front();
+        host->queuedBytes = net::kFullLocalQueueBytes + 1;
+        host->lastTaken = net::Clock::now() + std::chrono::hours(1);
     }
     SendWhileTheThreadWaits({{senders[0].get(), net::MakeMessage(net::kText, 101, ids[0], "held")},
                              {senders[1].get(), net::MakeMessage(net::kCountRequest, 0, ids[1])}});
@@ -159,8 +160,8 @@ TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThre
     ASSERT_TRUE(ReadMessageWithin(*senders[1], net::kCountRequest, &answer));
     {
         std::lock_guard<std::mutex> held(net::TheNetGame().lock);
-        EXPECT_TRUE(host.queue.empty()) << "a text reached a player whose program is behind";
-        host.queuedBytes = 0; // caught up
+        EXPECT_TRUE(host->queue.empty()) << "a text reached a player whose program is behind";
+        host->queuedBytes = 0; // caught up
     }
     EXPECT_TRUE(Within([] { return std::string(NetGetMessage(101).CStr()) == "held"; }));
     ShutdownNetGame(); // stops the thread and closes everything

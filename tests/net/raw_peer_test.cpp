@@ -84,7 +84,8 @@ TEST(WireBytes, AHostAnswersInTheDocumentedFormatAndDropsBrokenPeers) {
     Game game(1); // players 101 (Host) and C0 (103)
     ASSERT_TRUE(game.Ready());
     std::unique_ptr<PacketConnection> c = RawConnect(game.port); // creates a hidden player (104) by raw bytes
-    ASSERT_TRUE(c && RawWrite(c->Fd(), std::string("NL\0\xa9", 4) + Header(1, 152, 0, 0) + EncodePlayerRecord({0, -1, true, ""})));
+    const std::string hidden = EncodePlayerRecord({0, -1, true, ""});
+    ASSERT_TRUE(c && RawWrite(c->Fd(), std::string("NL\0\xa9", 4) + Header(1, 152, 0, 0) + hidden));
     const std::pair<Message, std::string> exchanges[] = {
         {{}, Header(2, 0, 104, 0)},
         {MakeMessage(kCountRequest, 0, 104), Header(101, 4, 104, 0) + U32Payload(2)}, // the hidden player not counted...
@@ -101,7 +102,7 @@ TEST(WireBytes, AHostAnswersInTheDocumentedFormatAndDropsBrokenPeers) {
     ASSERT_TRUE(SendMessage(*c, MakeMessage(kText, 101, 104, "hello Host")));
     EXPECT_EQ(game.host.Do("collect 101 1"), "1 hello Host");
 
-    // Each way a packet or its message can be broken; which messages decode is wire_test's matter.
+    // Each way a packet or its message can be broken; which messages decode is the wire unit test's matter.
     const std::pair<const char*, std::string> attacks[] = {
         {"garbage", "GET / HTTP/1.0\r\n\r\n"},
         {"packet length above 16384", std::string("NL\xff\xff", 4) + std::string(100, 'x')},
