@@ -2,26 +2,22 @@
 // the lines it prints, the files and sound it makes. Input examples get real X events (xdotool)
 // in their window. The pictures the runs produce become the gallery of examples/README.md.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "support/bin_dir.h"
 #include "support/free_port.h"
+#include "support/piped_program.h"
 #include "support/scratch_files.h"
-#include "support/spawn_piped.h"
 #include "support/within.h"
-
-extern char** environ;
 
 namespace {
 
@@ -93,67 +89,40 @@ void AddToGallery(const Picture& picture, const std::string& name) {
 // the runtime makes the example's directory the working directory.
 class Program {
 public:
-    Program(const std::string& name, std::vector<std::string> args, std::vector<std::string> env = {}) {
+    Program(const std::string& name, Lines args, Lines env = {}) {
         const std::string path = ExamplePath(name);
         args.insert(args.begin(), path);
-        // The caller's variables, then these defaults, then the inherited ones: a program sees
-        // the first of a name.
-        env.insert(env.end(), {"_=" + path, "SDL_AUDIODRIVER=dummy"});
-        std::vector<char*> argv, envp;
-        for (std::string& a : args) argv.push_back(a.data());
-        for (std::string& e : env) envp.push_back(e.data());
-        for (char** e = environ; *e; ++e) envp.push_back(*e);
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        const voxatest::PipedChild child = voxatest::SpawnPiped(path.c_str(), argv.data(), envp.data());
-        pid_ = child.pid;
-        input_ = child.input;
-        output_ = child.output;
-    }
-    ~Program() {
-        close(input_);
-        if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-        close(output_);
+        env.insert(env.end(), {"_=" + path, "SDL_AUDIODRIVER=dummy"}); // after the caller's, which count
+        program_ = std::make_unique<voxatest::PipedProgram>(path, args, env);
     }
     // Waits for the next line starting with prefix (earlier lines are skipped); false on timeout
     // or when the program ended first. The whole line goes to *line.
     bool WaitForLine(const std::string& prefix, std::string* line = nullptr) {
-        for (;;) {
-            for (; next_ < lines_.size(); ++next_) {
-                if (lines_[next_].compare(0, prefix.size(), prefix) != 0) continue;
-                if (line) *line = lines_[next_];
-                ++next_;
-                return true;
-            }
-            if (!ReadMore()) return false;
+        for (;; ++next_) {
+            if (next_ == lines_.size() && !ReadMore()) return false;
+            if (lines_[next_].compare(0, prefix.size(), prefix) != 0) continue;
+            if (line) *line = lines_[next_];
+            ++next_;
+            return true;
         }
     }
     const std::vector<std::string>& Lines() const { return lines_; } // every line read so far
-    bool Write(const std::string& text) { return write(input_, text.data(), text.size()) == ssize_t(text.size()); }
+    bool Write(const std::string& text) { return program_->Write(text); }
     // Waits for the end, reading the rest of the output: the exit status, -1 when killed.
     int Finish() {
         while (ReadMore()) {
         }
-        int status = 0;
-        if (pid_ <= 0 || !voxatest::Within([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, kWaitMs, 10)) return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return program_->Finish(kWaitMs);
     }
 
 private:
     bool ReadMore() { // false when the output ended or nothing came in time
-        pollfd p{output_, POLLIN, 0};
-        char buffer[4096];
-        ssize_t n = poll(&p, 1, kWaitMs) > 0 ? read(output_, buffer, sizeof buffer) : 0;
-        if (n <= 0) return false;
-        pending_.append(buffer, size_t(n));
-        for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1))
-            lines_.push_back(pending_.substr(0, end));
+        std::string line;
+        if (program_->ReadLine(kWaitMs, &line) <= 0) return false;
+        lines_.push_back(line);
         return true;
     }
-    pid_t pid_ = -1;
-    int input_ = -1, output_ = -1;
-    std::string pending_;
+    std::unique_ptr<voxatest::PipedProgram> program_;
     std::vector<std::string> lines_;
     size_t next_ = 0; // first line not yet matched by WaitForLine
 };
