@@ -2,23 +2,21 @@
 // the lines it prints, the files and sound it makes. Input examples get real X events (xdotool)
 // in their window. The pictures the runs produce become the gallery of examples/README.md.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "support/bin_dir.h"
-#include "support/errorlog_lines.h"
 #include "support/free_port.h"
+#include "support/piped_program.h"
+#include "support/scratch_files.h"
 #include "support/within.h"
 
 namespace {
@@ -30,25 +28,8 @@ constexpr int kWaitMs = 120000;
 std::string Env(const char* name, const char* fallback) { return std::getenv(name) ? std::getenv(name) : fallback; }
 std::string ExamplePath(const std::string& name) { return Env("VOXA_EXAMPLES_DIR", "build/examples") + "/" + name; }
 using voxatest::BinDir;
-using voxatest::ReadFileBytes;
 using Lines = std::vector<std::string>;
-bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
-std::string Output(const std::string& command) { // its standard output
-    std::string out;
-    if (FILE* f = popen(command.c_str(), "r")) {
-        for (int c; (c = std::fgetc(f)) != EOF;) out += char(c);
-        pclose(f);
-    }
-    return out;
-}
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-// A fresh directory under /tmp, removed with its content at the end of the test.
-struct Scratch {
-    std::string path = Output("mktemp -d /tmp/voxa_example_XXXXXX | tr -d '\\n'");
-    ~Scratch() { Shell("rm -rf '" + path + "'"); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
+bool Shell(const std::string& command) { return RunCommand(command) == 0; }
 
 // A picture as the runtime's colour numbers, red + green * 256 + blue * 65536, rows from the top.
 struct Picture {
@@ -78,7 +59,8 @@ int CountNear(const Picture& p, uint32_t colour, int tolerance, int x0, int y0, 
 // A picture through ImageMagick: any picture file, or "x:<id>" for a window on the X display;
 // empty when unreadable.
 Picture ReadPicture(const std::string& source) {
-    const std::string ppm = Output("/usr/bin/convert '" + source + "' -depth 8 ppm:- 2>/dev/null");
+    std::string ppm;
+    RunCommand("/usr/bin/convert '" + source + "' -depth 8 ppm:- 2>/dev/null", &ppm);
     Picture p;
     int offset = 0;
     if (std::sscanf(ppm.c_str(), "P6 %d %d 255%n", &p.width, &p.height, &offset) != 2) return p;
@@ -107,73 +89,40 @@ void AddToGallery(const Picture& picture, const std::string& name) {
 // the runtime makes the example's directory the working directory.
 class Program {
 public:
-    Program(const std::string& name, std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+    Program(const std::string& name, Lines args, Lines env = {}) {
         const std::string path = ExamplePath(name);
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            setenv("_", path.c_str(), 1);
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-            args.insert(args.begin(), path);
-            std::vector<char*> argv;
-            for (std::string& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(path.c_str(), argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        input_ = in[1];
-        output_ = out[0];
-    }
-    ~Program() {
-        close(input_);
-        if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-        close(output_);
+        args.insert(args.begin(), path);
+        env.insert(env.end(), {"_=" + path, "SDL_AUDIODRIVER=dummy"}); // after the caller's, which count
+        program_ = std::make_unique<voxatest::PipedProgram>(path, args, env);
     }
     // Waits for the next line starting with prefix (earlier lines are skipped); false on timeout
     // or when the program ended first. The whole line goes to *line.
     bool WaitForLine(const std::string& prefix, std::string* line = nullptr) {
-        for (;;) {
-            for (; next_ < lines_.size(); ++next_) {
-                if (lines_[next_].compare(0, prefix.size(), prefix) != 0) continue;
-                if (line) *line = lines_[next_];
-                ++next_;
-                return true;
-            }
-            if (!ReadMore()) return false;
+        for (;; ++next_) {
+            if (next_ == lines_.size() && !ReadMore()) return false;
+            if (lines_[next_].compare(0, prefix.size(), prefix) != 0) continue;
+            if (line) *line = lines_[next_];
+            ++next_;
+            return true;
         }
     }
     const std::vector<std::string>& Lines() const { return lines_; } // every line read so far
-    bool Write(const std::string& text) { return write(input_, text.data(), text.size()) == ssize_t(text.size()); }
+    bool Write(const std::string& text) { return program_->Write(text); }
     // Waits for the end, reading the rest of the output: the exit status, -1 when killed.
     int Finish() {
         while (ReadMore()) {
         }
-        int status = 0;
-        if (pid_ <= 0 || !voxatest::Within([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, kWaitMs, 10)) return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return program_->Finish(kWaitMs);
     }
 
 private:
     bool ReadMore() { // false when the output ended or nothing came in time
-        pollfd p{output_, POLLIN, 0};
-        char buffer[4096];
-        ssize_t n = poll(&p, 1, kWaitMs) > 0 ? read(output_, buffer, sizeof buffer) : 0;
-        if (n <= 0) return false;
-        pending_.append(buffer, size_t(n));
-        for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1))
-            lines_.push_back(pending_.substr(0, end));
+        std::string line;
+        if (program_->ReadLine(kWaitMs, &line) <= 0) return false;
+        lines_.push_back(line);
         return true;
     }
-    pid_t pid_ = -1;
-    int input_ = -1, output_ = -1;
-    std::string pending_;
+    std::unique_ptr<voxatest::PipedProgram> program_;
     std::vector<std::string> lines_;
     size_t next_ = 0; // first line not yet matched by WaitForLine
 };
@@ -186,7 +135,7 @@ struct Run {
     Lines out;
 };
 Run RunFrames(const std::string& name, int frames, const Lines& args = {}, Lines env = {}) {
-    Scratch scratch;
+    ScratchDir scratch;
     env.push_back("EXAMPLE_FRAMES=" + std::to_string(frames));
     env.push_back("EXAMPLE_SCREENSHOT=" + scratch / "shot.bmp");
     Program run(name, args, env);
@@ -202,8 +151,8 @@ Run RunFrames(const std::string& name, int frames, const Lines& args = {}, Lines
 // keyboard (where the user would have clicked); its pixels, and input at window coordinates.
 class ExampleWindow {
 public:
-    explicit ExampleWindow(const std::string& caption)
-        : id_(Output("timeout 120 xdotool search --sync --onlyvisible --name '^" + caption + "$' | head -1 | tr -d '\\n'")) {
+    explicit ExampleWindow(const std::string& caption) {
+        RunCommand("timeout 120 xdotool search --sync --onlyvisible --name '^" + caption + "$' | head -1 | tr -d '\\n'", &id_);
         EXPECT_TRUE(Found() && Shell("xdotool windowfocus " + id_));
     }
     bool Found() const { return !id_.empty(); }
@@ -340,23 +289,21 @@ TEST(Example, text) {
     EXPECT_GT(Count(shot, 400, 290, 540, 310, [](uint32_t c) { return Red(c) == 255 && Green(c) > 220; }), 100);
 }
 
-// Exact colours where the blending arithmetic is known: blue at strength 0.5 over red and over
-// black, translucent (half of it, weighted by alpha 0.5) and additive; the Gouraud triangle's
-// corners; the viewport's moved origin.
+// Exact colours where the blending arithmetic is known: blue at strength 0.5 over red,
+// translucent (half of it, weighted by alpha 0.5) and additive; the Gouraud triangle's corners;
+// the viewport's moved origin. The arithmetic over other colours, clipping and the shading
+// between corners are the 2D drawing tests' matter.
 TEST(Example, primitives) {
     const Picture shot = RunFrames("primitives", 60).shot;
     const struct {
         int x, y;
         uint32_t colour;
         const char* what;
-    } probes[] = {{300, 60, Rgb(255, 0, 0), "opaque red"},           {300, 100, Rgb(128, 0, 63), "translucent blue over red"},
-                  {300, 140, Rgb(0, 0, 63), "translucent over black"}, {500, 100, Rgb(255, 0, 127), "additive blue over red"},
-                  {500, 140, Rgb(0, 0, 127), "additive over black"},   {110, 200, Rgb(255, 192, 64), "the lines' common end"},
-                  {465, 305, Rgb(64, 64, 64), "the viewport's rectangle"}, {455, 305, Rgb(0, 0, 0), "left of the viewport"}};
+    } probes[] = {{300, 60, Rgb(255, 0, 0), "opaque red"},       {300, 100, Rgb(128, 0, 63), "translucent blue over red"},
+                  {500, 100, Rgb(255, 0, 127), "additive blue over red"}, {110, 200, Rgb(255, 192, 64), "the lines' common end"},
+                  {465, 305, Rgb(64, 64, 64), "the viewport's rectangle"}};
     for (const auto& p : probes) EXPECT_TRUE(Near(shot.At(p.x, p.y), p.colour, 3)) << p.what << ": " << std::hex << shot.At(p.x, p.y);
     EXPECT_TRUE(Red(shot.At(50, 455)) > 200 && Green(shot.At(190, 455)) > 200 && Blue(shot.At(120, 312)) > 200) << "the triangle's corners";
-    const uint32_t middle = shot.At(120, 410);
-    EXPECT_TRUE(Red(middle) > 40 && Green(middle) > 40 && Blue(middle) > 40) << "colours blend inside";
     EXPECT_GT(CountNear(shot, Rgb(255, 255, 255), 0, 0, 0, 640, 40), 10) << "the star field";
 }
 
@@ -404,7 +351,7 @@ TEST(Example, model_code) {
         EXPECT_NEAR(std::stod(r.substr(r.find("meets the gem ") + 14)), 4.4, 0.03) << r;
     }
     EXPECT_EQ(rays[0].substr(1), rays[1].substr(1)) << "the loaded gem answers as the built one";
-    EXPECT_GT(ReadFileBytes(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
+    EXPECT_GT(ReadFile(ExamplePath("gem.ddd")).size(), 100u) << "gem.ddd beside the program";
     const int left = 320 * 340 - CountNear(shot, 0, 8, 0, 20, 320, 360), right = 320 * 340 - CountNear(shot, 0, 8, 320, 20, 640, 360);
     EXPECT_GT(left, 15000);
     EXPECT_NEAR(right, left, left / 5) << "the two gems cover about the same area";
@@ -413,11 +360,11 @@ TEST(Example, model_code) {
 // The sound device's output, heard through SDL's disk driver: the tone alone first, whole and at
 // the amplitude the program wrote (volume 1 mixes a lone sound unchanged), then the music.
 TEST(Example, sound) {
-    Scratch scratch;
+    ScratchDir scratch;
     const auto [shot, out] = RunFrames("sound", 150, {BinDir()},
                                        {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + scratch / "out.raw", "SDL_DISKAUDIODELAY=10"});
     EXPECT_EQ(After(out, "frame "), (Lines{"10: tone", "60: music on"}));
-    const std::string raw = ReadFileBytes(scratch / "out.raw"); // 16-bit stereo samples
+    const std::string raw = ReadFile(scratch / "out.raw"); // 16-bit stereo samples
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     const auto first = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
@@ -432,7 +379,7 @@ TEST(Example, sound) {
 // asks for (in any letter case) comes out of the pack, the missing one does not, and the frame
 // shows the packed background, the greeting and an arrow beside each entry found.
 TEST(Example, pack) {
-    Scratch scratch;
+    ScratchDir scratch;
     WriteFile(scratch / "greeting.txt", "Hello from inside the pack\r\n");
     ASSERT_TRUE(Shell(BinDir() + "/voxapack create '" + scratch / "demo.pak" + "' -C '" + scratch.path + "' greeting.txt -C '" +
                     BinDir() + "' start.bmp font_mid.bmp pfeil_rechts.bmp click.wav"));
@@ -441,11 +388,8 @@ TEST(Example, pack) {
                                 {"Pfeil_Rechts.BMP", "pfeil_rechts.bmp"}, {"click.wav", "click.wav"}, {"greeting.txt", "greeting.txt"}}) {
         const Lines resolved = After(out, std::string(asked) + ": ");
         ASSERT_EQ(resolved.size(), 1u) << asked;
-        // "/tmp/~dud", two letters and the entry's name; "/tmp/~dud-", six characters, "-" and the
-        // name when another program (a test running beside this one) holds the usual name.
-        const bool fresh = resolved[0].size() > 17 && resolved[0][9] == '-' && resolved[0][16] == '-';
-        EXPECT_EQ(resolved[0].rfind("/tmp/~dud", 0), 0u) << asked << " was not unpacked: " << resolved[0];
-        EXPECT_EQ(resolved[0].substr(fresh ? 17 : 11), entry) << asked;
+        // Unpacked under its entry's name; the rest of the temporary name is the files tests' matter.
+        EXPECT_TRUE(std::regex_match(resolved[0], std::regex("/tmp/~dud.*" + std::string(entry)))) << asked << ": " << resolved[0];
     }
     EXPECT_EQ(After(out, "level9.txt: "), Lines{"not found"});
     EXPECT_EQ(After(out, "loaded: "), Lines{"sprite 1, sound 1"});
@@ -533,7 +477,7 @@ TEST(Example, input) {
 // A textured cube written as OBJ + MTL + PNG, converted by voxamodel as a user would, then drawn:
 // the texture's red fills the middle of the screen.
 TEST(Example, imported_model) {
-    Scratch scratch;
+    ScratchDir scratch;
     ASSERT_TRUE(Shell("/usr/bin/convert -size 16x16 xc:'#e02020' " + scratch / "red.png"));
     WriteFile(scratch / "cube.mtl", "newmtl paint\nmap_Kd red.png\n");
     WriteFile(scratch / "cube.obj",

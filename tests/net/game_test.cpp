@@ -2,13 +2,45 @@
 // sent, programs that leave take their players along; without a game every command fails at once.
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <set>
 
 #include "net/lifecycle.h"
+#include "net/netgame.h"
 #include "peer.h"
 #include "voxa/net.h"
+
+namespace {
+
+// This program's network thread is blocked on a lock: its only one is the game's.
+bool NetThreadWaitsForLock() {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        long call = -1;
+        if (task.path().filename() != std::to_string(getpid())) std::ifstream(task.path() / "syscall") >> call;
+        if (call == SYS_futex) return true;
+    }
+    return false;
+}
+
+// Sends while the network thread waits at the game's lock, until the host's system has taken
+// every byte: the thread then finds all of them readable at once.
+void SendWhileTheThreadWaits(const std::vector<std::pair<net::PacketConnection*, net::Message>>& sends) {
+    std::lock_guard<std::mutex> held(net::TheNetGame().lock);
+    ASSERT_TRUE(Within(NetThreadWaitsForLock)) << "the network thread never came to the lock";
+    for (const auto& [connection, message] : sends) ASSERT_TRUE(SendMessage(*connection, message));
+    for (const auto& send : sends) {
+        int unacked = -1;
+        ASSERT_TRUE(Within([&] { return ioctl(send.first->Fd(), TIOCOUTQ, &unacked) == 0 && unacked == 0; }));
+    }
+}
+
+} // namespace
 
 TEST(NetGame, PlayersAreSeenEverywhereAndTextsReachTheirTargetsOnly) {
     Game game(2); // players 101 (Host), C0 and C1; the joining programs' hidden players are gone
@@ -81,7 +113,12 @@ TEST(NetGame, LeavingProgramsTakeTheirPlayersAndClientsOfAClosedGameFailAtOnce) 
     EXPECT_EQ(host.Do("id 0"), "102");
 }
 
-TEST(NetGame, AGameInThisProgramEndsWithItsThreadAndSocket) {
+// A game hosted in this program. The host reads a bounded number of messages from one
+// connection in a pass, so a flood from one cannot starve another: two connections' texts are
+// all readable at once, and texts of both are among the first its player gets. While its
+// program is behind with a player's texts, the host holds texts back and still answers
+// requests. The game ends with its thread and its listening socket.
+TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThread) {
     auto threads = [] { int n = -1; ProcWords(getpid(), "status", "Threads:") >> n; return n; };
     const int before = threads();
     uint16_t port = 0;
@@ -91,7 +128,43 @@ TEST(NetGame, AGameInThisProgramEndsWithItsThreadAndSocket) {
     }
     ASSERT_NE(port, 0);
     EXPECT_EQ(threads(), before + 1); // the network thread
-    ShutdownNetGame();                // stops the thread and closes everything
+    ASSERT_EQ(std::string(NetCreatePlayer(DynString("Host")).CStr()), "101");
+    int32_t ids[2] = {0, 0};
+    std::unique_ptr<net::PacketConnection> senders[2] = {RawPlayer(port, &ids[0]), RawPlayer(port, &ids[1])};
+    ASSERT_TRUE(senders[0] && senders[1]);
+    constexpr int kTexts = 300; // several passes' worth from each connection
+    std::vector<std::pair<net::PacketConnection*, net::Message>> floods;
+    for (int s = 0; s < 2; ++s)
+        floods.insert(floods.end(), kTexts, {senders[s].get(), net::MakeMessage(net::kText, 101, ids[s], s == 0 ? "a" : "b")});
+    SendWhileTheThreadWaits(floods);
+    std::string order; // the sender of each text, in the order they came
+    EXPECT_TRUE(Within([&] {
+        for (DynString text; (text = NetGetMessage(101)).Length() > 0;) order += text.CStr();
+        return order.size() >= 2 * kTexts;
+    }));
+    const std::string first = order.substr(0, kTexts);
+    EXPECT_TRUE(first.find('a') != std::string::npos && first.find('b') != std::string::npos) << order;
+
+    // The player's 8 MiB waiting and a text taken lately, set rather than waited for. The text
+    // and the request are read in one pass: once the answer is here, the text has been held.
+    net::LocalPlayer* host = nullptr;
+    {
+        std::lock_guard<std::mutex> held(net::TheNetGame().lock);
+        host = &net::TheNetGame().localPlayers.front();
+        host->queuedBytes = net::kFullLocalQueueBytes + 1;
+        host->lastTaken = net::Clock::now() + std::chrono::hours(1);
+    }
+    SendWhileTheThreadWaits({{senders[0].get(), net::MakeMessage(net::kText, 101, ids[0], "held")},
+                             {senders[1].get(), net::MakeMessage(net::kCountRequest, 0, ids[1])}});
+    net::Message answer;
+    ASSERT_TRUE(ReadMessageWithin(*senders[1], net::kCountRequest, &answer));
+    {
+        std::lock_guard<std::mutex> held(net::TheNetGame().lock);
+        EXPECT_TRUE(host->queue.empty()) << "a text reached a player whose program is behind";
+        host->queuedBytes = 0; // caught up
+    }
+    EXPECT_TRUE(Within([] { return std::string(NetGetMessage(101).CStr()) == "held"; }));
+    ShutdownNetGame(); // stops the thread and closes everything
     EXPECT_EQ(threads(), before);
     EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
 }

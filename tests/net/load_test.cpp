@@ -47,7 +47,10 @@ long PendingAccepts(uint16_t port) { // connections waiting to be accepted by th
 } // namespace
 
 // Floods of texts from many programs: every text arrives exactly once, byte-exact and in its
-// sender's order, and afterwards the host is still in its game with every player.
+// sender's order, and afterwards the host is still in its game with every player. What one
+// program receives stays below the bounds past which a reader the system stops for a moment is
+// given up (a player's 16 MB of received texts, a connection's 4 MB queue), so that no run on
+// a loaded machine loses texts by design.
 TEST(NetLoad, FloodsArriveExactlyOnceInOrderAndTheHostStaysInItsGame) {
     enum Target { kHostPlayer, kAll, kNextClient };
     const struct {
@@ -55,8 +58,8 @@ TEST(NetLoad, FloodsArriveExactlyOnceInOrderAndTheHostStaysInItsGame) {
         int clients, texts, size;
         Target target;
     } cases[] = {
-        {"6 programs x 3000 texts of 2048 bytes to the host's player", 6, 3000, 2048, kHostPlayer},
-        {"5 programs x 2000 texts of 2048 bytes to all", 5, 2000, 2048, kAll},
+        {"6 programs x 1000 texts of 2048 bytes to the host's player", 6, 1000, 2048, kHostPlayer},
+        {"5 programs x 300 texts of 2048 bytes to all", 5, 300, 2048, kAll},
         {"11 programs x 1000 texts of 100 bytes to all", 11, 1000, 100, kAll},
         {"8 programs x 1000 texts to the next program's player", 8, 1000, 30, kNextClient},
     };
@@ -108,7 +111,6 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     std::vector<long> received(kConnections, 0);
     long peakKb = startKb;
     std::vector<char> buffer(1 << 18);
-    std::string framing; // of the first packet one connection got: 'N' 'L' and 17 + 2048 big-endian
     auto start = Wall::now(), lastProgress = start;
     while (MsSince(lastProgress) < kPatienceMs && std::count(received.begin(), received.end(), expected) < kConnections) {
         std::vector<pollfd> set;
@@ -119,13 +121,11 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
             if (set[i].revents & POLLOUT) peers[i]->Flush();
             ssize_t n = set[i].revents & POLLIN ? recv(peers[i]->Fd(), buffer.data(), buffer.size(), MSG_DONTWAIT) : 0;
             if (n > 0) received[i] += n, lastProgress = Wall::now();
-            if (i == 0 && n > 0 && framing.size() < 4) framing.append(buffer.data(), std::min<size_t>(n, 4 - framing.size()));
         }
         peakKb = std::max(peakKb, RssKb(host.Pid()));
     }
     const long floodMs = MsSince(start);
     EXPECT_EQ(std::count(received.begin(), received.end(), expected), kConnections) << "some connection missed texts";
-    EXPECT_EQ(framing, "NL\x08\x11");
     EXPECT_LT(peakKb - startKb, 64 * 1024);
     long afterKb = 0; // the queues drain, then the memory goes back
     EXPECT_TRUE(Within([&] { return (afterKb = RssKb(host.Pid())) - startKb < 16 * 1024; }, kPatienceMs, 50));

@@ -12,11 +12,8 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,18 +27,13 @@
 
 #include "net/lifecycle.h"
 #include "net/netgame.h"
-#include "support/spawn_piped.h"
 #include "voxa/net.h"
-
-extern char** environ;
 
 using namespace net;
 
 namespace {
 
 using Wall = std::chrono::steady_clock;
-
-Wall::time_point After(int ms) { return Wall::now() + std::chrono::milliseconds(ms); }
 
 int LeftMs(Wall::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Wall::now()).count();
@@ -140,41 +132,11 @@ int main(int argc, char** argv) {
     std::cout << "=bye" << std::endl;
 }
 
-Peer::Peer() {
-    char* argv[] = {const_cast<char*>("net_peer"), const_cast<char*>("--peer"), nullptr};
-    voxatest::PipedChild child = voxatest::SpawnPiped("/proc/self/exe", argv, environ);
-    pid_ = child.pid;
-    toPeer_ = child.input;
-    fromPeer_ = child.output;
-}
-
-Peer::~Peer() {
-    close(toPeer_); // the peer leaves its game and ends
-    if (pid_ > 0 && !Within([&] { return waitpid(pid_, nullptr, WNOHANG) != 0; }, 3000, 5)) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    close(fromPeer_);
-}
-
-bool Peer::Send(const std::string& command) {
-    std::string line = command + "\n";
-    return pid_ > 0 && write(toPeer_, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-}
-
 std::string Peer::Answer(int timeoutMs) {
-    const auto deadline = After(timeoutMs);
-    while (pending_.find('\n') == std::string::npos) {
-        pollfd p{fromPeer_, POLLIN, 0};
-        char buffer[65536];
-        if (poll(&p, 1, LeftMs(deadline)) <= 0) return "<timeout>";
-        ssize_t n = read(fromPeer_, buffer, sizeof buffer);
-        if (n <= 0) return "<gone>";
-        pending_.append(buffer, static_cast<size_t>(n));
-    }
-    std::string answer = pending_.substr(0, pending_.find('\n'));
-    pending_.erase(0, answer.size() + 1);
-    return answer.empty() || answer[0] != '=' ? "<garbled>" : answer.substr(1);
+    std::string line;
+    const int got = program_.ReadLine(timeoutMs, &line);
+    if (got <= 0) return got == 0 ? "<timeout>" : "<gone>";
+    return line.empty() || line[0] != '=' ? "<garbled>" : line.substr(1);
 }
 
 uint16_t Peer::Host() {
@@ -224,7 +186,7 @@ bool SendMessage(PacketConnection& connection, const Message& message) {
 }
 
 NetStatus ReadWithin(PacketConnection& connection, int timeoutMs, std::vector<uint8_t>* packet) {
-    const auto deadline = After(timeoutMs);
+    const auto deadline = Wall::now() + std::chrono::milliseconds(timeoutMs);
     std::vector<int> ready;
     NetStatus status;
     while ((status = connection.ReadPacket(packet)) == NetStatus::NoPending && LeftMs(deadline) > 0)

@@ -13,6 +13,7 @@
 #include "net/sockets.h"
 #include "net/wire.h"
 #include "support/free_port.h"
+#include "support/piped_program.h"
 #include "support/within.h"
 
 using voxatest::FreePort;
@@ -36,9 +37,7 @@ std::istringstream ProcWords(pid_t pid, const char* file, const std::string& aft
 // One peer process; its commands are listed in peer.cpp.
 class Peer {
 public:
-    Peer();
-    ~Peer(); // ends the process if it still runs
-    bool Send(const std::string& command);               // without waiting for the answer
+    bool Send(const std::string& command) { return program_.Write(command + "\n"); } // without waiting for the answer
     std::string Answer(int timeoutMs = 2 * kPatienceMs); // the next answer, "<timeout>" or "<gone>"
     std::string Do(const std::string& command) { return Send(command) ? Answer() : "<gone>"; }
     bool Eventually(const std::string& command, const std::string& expected) { // while a goodbye travels
@@ -46,12 +45,10 @@ public:
     }
     uint16_t Host(); // on a free port; 0 on failure
     std::string Join(uint16_t port) { return Do(Cmd("join -", port)); } // the address "": this machine
-    pid_t Pid() const { return pid_; }
+    pid_t Pid() const { return program_.Pid(); }
 
 private:
-    pid_t pid_ = -1;
-    int toPeer_ = -1, fromPeer_ = -1;
-    std::string pending_;
+    voxatest::PipedProgram program_{"/proc/self/exe", {"net_peer", "--peer"}}; // ends when its input closes
 };
 
 // A host with one player (101, "Host") and `count` joined programs with one player each ("C0"...).

@@ -83,12 +83,13 @@ TEST(WireBytes, AJoiningProgramSpeaksTheDocumentedFormat) {
 TEST(WireBytes, AHostAnswersInTheDocumentedFormatAndDropsBrokenPeers) {
     Game game(1); // players 101 (Host) and C0 (103)
     ASSERT_TRUE(game.Ready());
-    std::unique_ptr<PacketConnection> c = RawConnect(game.port); // creates its player by raw bytes
-    ASSERT_TRUE(c && RawWrite(c->Fd(), std::string("NL\0\xa9", 4) + Header(1, 152, 0, 0) + EncodePlayerRecord({0, -1, false, "Raw"})));
+    std::unique_ptr<PacketConnection> c = RawConnect(game.port); // creates a hidden player (104) by raw bytes
+    const std::string hidden = EncodePlayerRecord({0, -1, true, ""});
+    ASSERT_TRUE(c && RawWrite(c->Fd(), std::string("NL\0\xa9", 4) + Header(1, 152, 0, 0) + hidden));
     const std::pair<Message, std::string> exchanges[] = {
         {{}, Header(2, 0, 104, 0)},
-        {MakeMessage(kCountRequest, 0, 104), Header(101, 4, 104, 0) + U32Payload(3)},
-        {MakeMessage(kIdRequest, 0, 104, U32Payload(1)), Header(102, 4, 104, 0) + U32Payload(103)},
+        {MakeMessage(kCountRequest, 0, 104), Header(101, 4, 104, 0) + U32Payload(2)}, // the hidden player not counted...
+        {MakeMessage(kIdRequest, 0, 104, U32Payload(2)), Header(102, 4, 104, 0) + U32Payload(0)}, // ...nor listed
         {MakeMessage(kNameRequest, 0, 104, U32Payload(101)), Header(103, 4, 104, 0) + "Host"},
         {MakeMessage(kHelloRequest, 0, 104), Header(104, 4, 104, 0) + U32Payload(1)},
     };
@@ -101,24 +102,15 @@ TEST(WireBytes, AHostAnswersInTheDocumentedFormatAndDropsBrokenPeers) {
     ASSERT_TRUE(SendMessage(*c, MakeMessage(kText, 101, 104, "hello Host")));
     EXPECT_EQ(game.host.Do("collect 101 1"), "1 hello Host");
 
-    std::string noNul = EncodePlayerRecord({});
-    std::fill(noNul.begin() + 9, noNul.begin() + 136, 'z');
-    const std::string nl11("NL\0\x11", 4);
+    // Each way a packet or its message can be broken; which messages decode is the wire unit test's matter.
     const std::pair<const char*, std::string> attacks[] = {
         {"garbage", "GET / HTTP/1.0\r\n\r\n"},
         {"packet length above 16384", std::string("NL\xff\xff", 4) + std::string(100, 'x')},
         {"header cut short", std::string("NL\0\x0a", 4) + Header(3, 0, 0, 0).substr(0, 10)},
-        {"wrong magic", nl11 + Header(3, 0, 101, 0).replace(0, 4, "ABCD")},
-        {"payload length above 2048", nl11 + Header(3, 5000, 101, 0)},
-        {"payload length beyond the packet", std::string("NL\0\x1b", 4) + Header(3, 100, 101, 0) + "0123456789"},
-        {"huge payload length", nl11 + Header(3, 0xffffffffu, 101, 0)},
-        {"record without NUL", std::string("NL\0\xa9", 4) + Header(1, 152, 0, 0) + noNul},
-        {"record too short", std::string("NL\0\x15", 4) + Header(1, 4, 0, 0) + "abcd"},
-        {"unknown type", nl11 + Header(77, 0, 0, 101)},
-        {"name request without id", nl11 + Header(103, 0, 0, 101)},
+        {"unknown type", std::string("NL\0\x11", 4) + Header(77, 0, 0, 101)},
     };
-    for (const auto& [what, bytes] : attacks) {
-        std::unique_ptr<PacketConnection> peer = RawConnect(game.port);
+    for (const auto& [what, bytes] : attacks) { // from peers with a player, which the idle limit would not close
+        std::unique_ptr<PacketConnection> peer = RawPlayer(game.port);
         ASSERT_TRUE(peer && RawWrite(peer->Fd(), bytes)) << what;
         EXPECT_TRUE(ClosedWithin(*peer)) << what << ": the host kept the connection";
     }
@@ -126,7 +118,7 @@ TEST(WireBytes, AHostAnswersInTheDocumentedFormatAndDropsBrokenPeers) {
         ASSERT_TRUE(RawWrite(RawConnect(game.port)->Fd(), half)); // and leave mid-packet
     Peer& client = game.clients[0];
     const int id = game.ids[0];
-    EXPECT_EQ(client.Do("count"), "3");
+    EXPECT_EQ(client.Do("count"), "2");
     ASSERT_EQ(client.Do(Cmd("send", id, id) + " still here"), "1");
     EXPECT_EQ(client.Do(Cmd("collect", id, 1)), "1 still here");
 }
