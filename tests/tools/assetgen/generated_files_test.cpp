@@ -200,14 +200,13 @@ TEST(GeneratedFiles, TheThreeBallsLookDifferent) {
     }
 }
 
-TEST(GeneratedFiles, TwoRunsWriteIdenticalBytesAndMatchTheBuildAndBadRunsWriteNothing) {
+TEST(GeneratedFiles, ASecondRunWritesTheBuildsBytesAndBadRunsWriteNothing) {
     const std::string gen = "'" + AssetPath("assetgen") + "' ";
-    const ScratchDir first, second, bad;
-    for (const ScratchDir* dir : {&first, &second}) ASSERT_EQ(RunCommand(gen + dir->Path() + " 2>&1"), 0);
+    const ScratchDir again, bad;  // the build's run was the first
+    ASSERT_EQ(RunCommand(gen + again.Path() + " 2>&1"), 0);
     for (const std::string& name : assetgen::AssetNames()) {
-        const std::string a = ReadFile(first / name);
+        const std::string a = ReadFile(again / name);
         EXPECT_FALSE(a.empty()) << name;
-        EXPECT_TRUE(a == ReadFile(second / name)) << name << " differs between runs";
         EXPECT_TRUE(a == ReadFile(AssetPath(name))) << name << " differs from the build's copy";
     }
     // An unknown name, a missing directory, no arguments: refused, nothing half-written left.
