@@ -92,15 +92,13 @@ TEST_F(VoxamodelTest, CubesOfEveryCommonFormatLoadWithTheirTrianglesBoundsAndTex
             EXPECT_NEAR(b.lo[a], -c.half, c.half * 2 / 255) << "axis " << a;
             EXPECT_NEAR(b.hi[a], c.half, c.half * 2 / 255) << "axis " << a;
         }
-        // The texture beside it: the picture's 64 x 64 pixels, top-left red, bottom-right yellow.
+        // The texture beside it, the picture's 64 x 64 pixels (which way up: the texture test below).
         PictureFile texture;
         ASSERT_EQ(ReadPictureFile(voxamodel::TexturePathFor(out).c_str(), texture), c.texture);
         if (!c.texture) continue;
         BmpLoadOptions whole;
         TextureImage image;
         ASSERT_TRUE(texture.bmp && DecodePictureRegion(texture, whole, 4096, image) && image.width == 64);
-        EXPECT_EQ(std::vector<uint8_t>(&image.rgba[63 * 64 * 4], &image.rgba[63 * 64 * 4 + 4]), (std::vector<uint8_t>{255, 0, 0, 255}));
-        EXPECT_EQ(std::vector<uint8_t>(&image.rgba[63 * 4], &image.rgba[64 * 4]), (std::vector<uint8_t>{255, 255, 0, 255}));
     }
 
     // Per-vertex colours (a PLY of two triangles) become the items' colours.
