@@ -32,7 +32,6 @@ protected:
         output.clear();
         return RunCommand(voxatest::BinDir() + "/voxamodel " + args + " 2>&1", &output);
     }
-    // LoadObject into slot 1; the slot's model.
     MeshObjectX& Load(const std::string& path) {
         DynString file(path.c_str());
         EXPECT_TRUE(LoadObject(file, 1)) << path;
