@@ -16,6 +16,7 @@
 
 #include "devices/lifecycle.h"
 #include "support/errorlog_lines.h"
+#include "support/scratch_files.h"
 #include "support/within.h"
 #include "voxa/devices.h"
 #include "voxa/testing.h"
@@ -56,17 +57,10 @@ void WithMixerHeld(F f) {
 class DiskAudioTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/voxa-audio-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        output_ = dir_ + "/out.raw";
         UseDiskAudio(output_);
         SetErrorLogPathForTesting((dir_ + "/log.txt").c_str());
     }
-    void TearDown() override {
-        Close();
-        std::system(("rm -rf " + dir_).c_str());
-    }
+    void TearDown() override { Close(); }
     // The device and the sound slots, as RuntimeStart creates them.
     void Open() {
         CreateAudioDevice();
@@ -103,7 +97,8 @@ protected:
     std::string Path(const char* name) const { return dir_ + "/" + name; }
     std::string Log() const { return ReadFileBytes(dir_ + "/log.txt"); }
 
-    std::string dir_, output_;
+    const ScratchDir scratch_;  // removed, with the output and the log, when the test ends
+    std::string dir_ = scratch_.Path(), output_ = dir_ + "/out.raw";
     bool open_ = false;
 };
 

@@ -5,9 +5,10 @@
 #include <png.h>
 
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <stdexcept>
+
+#include "support/scratch_files.h"
 
 namespace voxatest {
 namespace {
@@ -101,10 +102,7 @@ std::vector<uint8_t> ScrambledPng(std::vector<uint8_t> png) {
 }
 
 void WriteBytesTo(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    if (!out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())).flush()) {
-        throw std::runtime_error("cannot write " + path);
-    }
+    WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 } // namespace voxatest

