@@ -149,7 +149,14 @@ void StopMusicForExit() { StopMusic(); }
 
 void PlayMusic(const DynString& file) {
     StopMusic();
-    gDevices.sound.currentMusic = Mix_LoadMUS(file.CStr());
+    // SDL_mixer opens the track itself, and its open of a FIFO would wait for a writer: only a
+    // regular file (checked by an open that never waits) is handed to it.
+    if (FILE* f = OpenNoWait(file.CStr(), "rb")) {
+        std::fclose(f);
+        gDevices.sound.currentMusic = Mix_LoadMUS(file.CStr());
+    } else {
+        SDL_SetError("Couldn't open '%s'", file.CStr());
+    }
     if (gDevices.sound.currentMusic == nullptr) {
         WriteErrorLog("PLAYMUSIC:");
         WriteErrorLog(SDL_GetError());
