@@ -20,6 +20,7 @@ void WriteErrorLog(const char* text) {
     // Every entry opens and closes the log anew, so the log is complete whenever the process
     // ends. The path is fixed and exact, so no lookup without regard to case is needed; the
     // open never waits (a FIFO planted at the path loses the entry instead of hanging).
+    QuietPipeWrites quiet; // a FIFO's reader may quit between the open and the write
     FILE* f = OpenNoWait(gBase.logPath, "ab");
     if (f == nullptr) return;
     const char* entry = text ? text : "null";

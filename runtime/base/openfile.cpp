@@ -1,7 +1,9 @@
 // fopen without ever waiting in the open.
 #include "base/openfile.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,4 +34,39 @@ FILE* OpenNoWait(const char* path, const char* mode) {
     FILE* f = fdopen(fd, mode);
     if (f == nullptr) ::close(fd);
     return f;
+}
+
+namespace {
+
+sigset_t PipeSignal() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    return set;
+}
+
+bool PipeSignalPending() {
+    sigset_t pending;
+    sigemptyset(&pending);
+    return sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+}
+
+} // namespace
+
+QuietPipeWrites::QuietPipeWrites() {
+    const sigset_t pipe = PipeSignal();
+    pendingBefore_ = PipeSignalPending();
+    pthread_sigmask(SIG_BLOCK, &pipe, &oldMask_);
+}
+
+QuietPipeWrites::~QuietPipeWrites() {
+    const int savedErrno = errno;
+    if (!pendingBefore_ && PipeSignalPending()) {
+        const sigset_t pipe = PipeSignal();
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
+    errno = savedErrno;
 }

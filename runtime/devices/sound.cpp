@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "base/errors.h"
+#include "base/openfile.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
 #include "devices/state.h"
@@ -39,10 +40,9 @@ uint32_t ReadLE32(const unsigned char* p) {
 // builds a conversion chain from the format fields. A RIFF file is therefore handed to it only
 // when every such chunk lies inside the file and the format is one it converts safely (PCM or
 // ADPCM, 1 or 2 channels, 8 to 192 kHz). Other files go to SDL_mixer as they are: it reads its
-// other formats from their own headers or refuses them.
-bool RiffLooksSound(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
+// other formats from their own headers or refuses them. The check reads the very file that is
+// then loaded (one open for both), so nothing put at the path in between gets past it.
+bool RiffLooksSound(FILE* f) {
     bool ok = true;
     unsigned char head[12];
     if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0) {
@@ -70,8 +70,7 @@ bool RiffLooksSound(const char* path) {
             pos += 8 + static_cast<long>(length);
         }
     }
-    std::fclose(f);
-    return ok;
+    return ok && std::fseek(f, 0, SEEK_SET) == 0;
 }
 
 } // namespace
@@ -108,9 +107,15 @@ double LoadSound(const DynString& file, double id, double) {
     if (slot < 0) return 0;
     if (gDevices.sound.slots[slot] != nullptr) Mix_FreeChunk(gDevices.sound.slots[slot]);
     gDevices.sound.slots[slot] = nullptr;
-    if (RiffLooksSound(path.CStr())) {
-        if (SDL_RWops* rw = SDL_RWFromFile(path.CStr(), "rb")) gDevices.sound.slots[slot] = Mix_LoadWAV_RW(rw, 1);
+    // Regular files only, opened without waiting: a FIFO at the path would block the load.
+    FILE* f = OpenNoWait(path.CStr(), "rb");
+    if (f != nullptr && RiffLooksSound(f)) {
+        if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) { // the stream now closes the file
+            f = nullptr;
+            gDevices.sound.slots[slot] = Mix_LoadWAV_RW(rw, 1);
+        }
     }
+    if (f != nullptr) std::fclose(f);
     return 1;
 }
 
@@ -144,7 +149,14 @@ void StopMusicForExit() { StopMusic(); }
 
 void PlayMusic(const DynString& file) {
     StopMusic();
-    gDevices.sound.currentMusic = Mix_LoadMUS(file.CStr());
+    // SDL_mixer opens the track itself, and its open of a FIFO would wait for a writer: only a
+    // regular file (checked by an open that never waits) is handed to it.
+    if (FILE* f = OpenNoWait(file.CStr(), "rb")) {
+        std::fclose(f);
+        gDevices.sound.currentMusic = Mix_LoadMUS(file.CStr());
+    } else {
+        SDL_SetError("Couldn't open '%s'", file.CStr());
+    }
     if (gDevices.sound.currentMusic == nullptr) {
         WriteErrorLog("PLAYMUSIC:");
         WriteErrorLog(SDL_GetError());

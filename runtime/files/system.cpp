@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/openfile.h"
 #include "files/files_local.h"
 #include "files/lookup.h"
 #include "voxa/files.h"
@@ -77,6 +78,7 @@ double CopyFile(const DynString& source, const DynString& destination) {
         std::fclose(in);
         return 0;
     }
+    QuietPipeWrites quiet; // the destination may be a FIFO whose reader quits
     FILE* out = OpenFileNoCase(destination.CStr(), "wb");
     if (out == nullptr) {
         std::fclose(in);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/openfile.h"
 #include "files/lookup.h"
 #include "gfx2d/renderer.h"
 
@@ -335,6 +336,7 @@ int WriteBmp24(const char* path, const uint8_t* pixels, int width, int height, i
     if (path == nullptr || width < 0 || height < 0 || (pixels == nullptr && width > 0 && height > 0)) {
         return 0;
     }
+    QuietPipeWrites quiet; // the path may name a FIFO whose reader quits
     FILE* f = OpenFileNoCase(path, "wb");
     if (f == nullptr) return 0;
     const uint32_t rowBytes = (3u * uint32_t(width) + 3u) & ~3u;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "base/openfile.h"
 #include "files/lookup.h"
 #include "gfx2d/bmp.h"
 #include "gfx2d/gldraw.h"
@@ -38,7 +39,7 @@ int ReadBmpTexture(const char* path, const BmpLoadOptions& options, uint32_t* pl
 
 void ReadBmpSize(const char* path, int& width, int& height) {
     width = height = 0;
-    FILE* f = std::fopen(path, "rb");
+    FILE* f = OpenNoWait(path, "rb"); // regular files only: a FIFO would block the read
     if (f == nullptr) return;
     uint8_t head[54];
     size_t got = std::fread(head, 1, sizeof head, f);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/openfile.h"
 #include "files/lookup.h"
 #include "gfx3d/model.h"
 #include "gfx3d/modelfile.h"
@@ -201,6 +202,7 @@ bool MeshObject::WriteModelFile(FILE* file) const {
 }
 
 int MeshObject::WriteModel(const char* path) {
+    QuietPipeWrites quiet; // the path may name a FIFO whose reader quits
     FILE* file = OpenFileNoCase(path, "wb");
     if (file == nullptr) return 0;
     bool written = WriteModelFile(file);

@@ -1,10 +1,12 @@
 // File, directory and system commands, the wildcard rule and the platform query.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "base/errors.h"
 #include "files/files_local.h"
@@ -63,6 +65,24 @@ TEST_F(SystemTest, CopyFileCopiesOrFailsAndRemovesOnlyTheFileItWrote) {
     EXPECT_FALSE(Exists(dir / "new") || Exists(dir / "old"));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo") && fs::is_symlink(dir / "link"));
     close(fifo);
+
+    // A reader that quits after one byte of a copy far larger than the pipe holds: the copy fails
+    // and the program goes on (the next write into the readerless pipe raises SIGPIPE, which would
+    // end the program).
+    WriteFile(dir / "big", std::string(4 << 20, 'x'));
+    int reader = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::thread quitter([reader] {
+        pollfd ready{reader, POLLIN, 0};
+        while (poll(&ready, 1, -1) < 0 && errno == EINTR) {
+        }
+        char byte;
+        [[maybe_unused]] ssize_t got = read(reader, &byte, 1);
+        close(reader);
+    });
+    EXPECT_EQ(CopyFile(S(dir / "big"), S(dir / "fifo")), 0);
+    quitter.join();
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
 }
 
 TEST_F(SystemTest, FilesAndDirectories) {
