@@ -205,11 +205,11 @@ DynString NetGetMessage(double playerId) {
     std::lock_guard<std::mutex> guard(game.lock);
     for (LocalPlayer& player : game.localPlayers) {
         if (player.record.id != id || id <= 0) continue;
+        player.lastTaken = Clock::now(); // a program that asks is still reading, though nothing waits now
         if (player.queue.empty()) break;
         std::string text = std::move(player.queue.front());
         player.queue.pop_front();
         player.queuedBytes -= text.size();
-        player.lastTaken = Clock::now();
         return DynString(text.c_str());
     }
     return DynString();

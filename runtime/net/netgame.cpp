@@ -261,8 +261,9 @@ bool NetGame::TakeHostInbox(int most) {
 }
 
 bool NetGame::LocalReaderBehind(Clock::time_point now) const {
+    const int grace = isHost ? kHostReaderGraceMs : kLocalReaderGraceMs;
     for (const LocalPlayer& player : localPlayers)
-        if (player.queuedBytes > kFullLocalQueueBytes && !Expired(player.lastTaken, kLocalReaderGraceMs, now)) return true;
+        if (player.queuedBytes > kFullLocalQueueBytes && !Expired(player.lastTaken, grace, now)) return true;
     return false;
 }
 

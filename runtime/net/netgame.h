@@ -23,10 +23,16 @@
 // packet half sent for midPacketMs.
 //
 // A program that reads its players' texts slower than they come slows the senders down in the
-// same way: while one of its players has kFullLocalQueueBytes waiting and the program is still
-// taking them, a client stops reading from the host and the host holds texts back. A program
-// that takes none for kLocalReaderGraceMs no longer holds anybody up; its player's texts beyond
-// kMaxLocalQueueBytes are dropped.
+// same way: while one of its players has kFullLocalQueueBytes waiting and the program still asks
+// for them, a client stops reading from the host and the host holds texts back. A program that
+// asks for none for its grace (kLocalReaderGraceMs on a client, kHostReaderGraceMs on the host)
+// no longer holds anybody up; its player's texts beyond kMaxLocalQueueBytes are dropped.
+//
+// The graces are long enough that a program the system stops for a moment on a busy machine is
+// waited for, and ordered so that waiting never turns into a loss elsewhere: a client's grace
+// ends before the host's grace for that client's connection (so the client reads again before
+// the host stops waiting for it), and every grace ends before a sender's NetSendMessage gives
+// up waiting for room (two seconds) and long before a client is dropped as stalled.
 #pragma once
 
 #include <array>
@@ -43,6 +49,7 @@
 
 #include "net/sockets.h"
 #include "net/wire.h"
+#include "voxa/net.h"
 
 namespace net {
 
@@ -51,10 +58,15 @@ constexpr size_t kMaxPlayers = 4096;             // host: further players are re
 constexpr size_t kMaxPlayersPerConnection = 64;  // host: further players of one client are refused
 constexpr size_t kMaxQueuedBytes = 4u << 20;     // one connection's outgoing queue (and the host's inbox)
 constexpr size_t kBusyQueueBytes = 1u << 20;     // a queue this full holds back further texts...
-constexpr int kBusyQueueGraceMs = 500;           // ...unless it took no bytes for this long
+constexpr int kBusyQueueGraceMs = 1000;          // ...unless it took no bytes for this long
 constexpr size_t kMaxLocalQueueBytes = 16u << 20; // received texts per local player; messages beyond are dropped
 constexpr size_t kFullLocalQueueBytes = 8u << 20; // a local player's queue this full holds back further texts...
-constexpr int kLocalReaderGraceMs = 100;          // ...while its program took one within this time
+constexpr int kLocalReaderGraceMs = 500;          // ...while its program asked within this time (client)
+constexpr int kHostReaderGraceMs = 1000;          // ...the same on the host, for its own program
+// The order the graces must keep (see above): a client reads again before the host stops waiting
+// for it, and nobody is waited for as long as a sender waits for room.
+static_assert(kLocalReaderGraceMs < kBusyQueueGraceMs && kBusyQueueGraceMs < kNetAnswerWaitMs &&
+              kHostReaderGraceMs < kNetAnswerWaitMs);
 constexpr size_t kMaxReplies = 64;               // answers kept for the commands
 constexpr int kPassMs = 10;                      // longest wait of one pass of the thread
 constexpr int kAcceptPauseMs = 250;              // no accepting for this long after the system refused
@@ -74,7 +86,7 @@ struct LocalPlayer {
     bool abandoned = false;       // creation given up while the host's answer was on its way
     std::deque<std::string> queue; // received texts, oldest first
     size_t queuedBytes = 0;
-    Clock::time_point lastTaken;  // when the program last took a text from the queue
+    Clock::time_point lastTaken;  // when the program last asked for a text (NetGetMessage), even of an empty queue
 };
 
 struct Arrived {

@@ -164,6 +164,17 @@ TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThre
         host->queuedBytes = 0; // caught up
     }
     EXPECT_TRUE(Within([] { return std::string(NetGetMessage(101).CStr()) == "held"; }));
+    // Asking counts as reading even when nothing waits: a program that polls an empty queue is
+    // still there, and must be waited for once texts pile up.
+    {
+        std::lock_guard<std::mutex> held(net::TheNetGame().lock);
+        host->lastTaken = net::Clock::time_point();
+    }
+    EXPECT_EQ(std::string(NetGetMessage(101).CStr()), "");
+    {
+        std::lock_guard<std::mutex> held(net::TheNetGame().lock);
+        EXPECT_GT(host->lastTaken, net::Clock::time_point()) << "an empty ask was not counted";
+    }
     ShutdownNetGame(); // stops the thread and closes everything
     EXPECT_EQ(threads(), before);
     EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
