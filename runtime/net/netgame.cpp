@@ -412,6 +412,7 @@ void NetGame::Deliver(Message& message, std::vector<Outgoing>* out) {
         }
         if (replies.size() >= kMaxReplies) replies.pop_front();
         replies.push_back(std::move(message));
+        repliesFiled.fetch_add(1, std::memory_order_release);
     }
 }
 

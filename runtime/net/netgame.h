@@ -36,6 +36,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -135,6 +136,7 @@ public:
     bool stopRequest = false;                 // asks the thread to end
     bool threadRunning = false;               // set by the thread while it runs
     std::deque<Message> replies;              // answers to this program's requests
+    std::atomic<uint32_t> repliesFiled{0};    // counts answers filed into `replies`, read without the lock
     // Requests of each kind (101..104) sent and not answered yet, and how many of those their
     // commands gave up on: that many answers of the kind are late and thrown away on arrival.
     std::array<uint32_t, 4> unanswered{};     // requests sent and not answered, by kind
