@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -179,6 +180,19 @@ TEST_F(GameRules, MenuCursorClampsAndOptionsSetTheGameLength) {
         DrawMenus();
         EXPECT_EQ(gGame.ballsPerGame, balls) << gGameArrays.menuCursor.At(1) << " " << gGame.subMenuOpen;
     }
+}
+
+TEST_F(GameRules, TheSelectedRowPulsesFromAThirdToFullAndTheOthersAreDark) {
+    // A frame's call per row: the selected row brightens by 0.05 to full, fades to 0.3, brightens
+    // again; a row the cursor left is dark at once.
+    std::vector<double> glow;
+    for (int frame = 0; frame < 40; ++frame) glow.push_back(MenuGlow(1, 1));
+    for (size_t i = 1; i < glow.size(); ++i) EXPECT_NEAR(std::fabs(glow[i] - glow[i - 1]), 0.05, 1e-9) << i;
+    EXPECT_NEAR(glow[19], 1.0, 1e-9);
+    const double dimmest = *std::min_element(glow.begin() + 20, glow.end());
+    EXPECT_TRUE(dimmest > 0.2 && dimmest <= 0.3 + 1e-9) << dimmest;
+    EXPECT_GT(glow.back(), dimmest) << "it brightens again";
+    EXPECT_EQ(MenuGlow(1, 0), 0);
 }
 
 TEST_F(GameRules, MusicStartsOnFirstFrameAndTheKeyTogglesIt) {
