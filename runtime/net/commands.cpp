@@ -42,10 +42,36 @@ void BeginNewGame(NetGame& game) {
     game.CloseGame();
 }
 
-// An answer usually comes within tens of microseconds. Going to sleep on the condition variable
-// at once would add the wake-up of this thread to every request (on an idle processor the
-// largest part of the round trip), so the command first watches for an answer to be filed for
-// a short while.
+// Waits under `guard` until done() holds or the deadline passes; false on time out. A client's
+// command reads what the host sends itself while it waits (NetGame::ReadForCommand); when the
+// thread reads instead, the command sleeps until the thread delivered it.
+template <class Done>
+bool WaitForHost(NetGame& game, std::unique_lock<std::mutex>& guard, std::chrono::steady_clock::time_point deadline, Done done) {
+    using namespace std::chrono;
+    struct Counted { // in waitingCommands from the first look on, so no delivery goes unseen
+        NetGame& game;
+        explicit Counted(NetGame& g) : game(g) { ++game.waitingCommands; }
+        ~Counted() { --game.waitingCommands; } // under the lock again by then
+    } counted(game);
+    while (!done()) { // done() may take what it waits for: true once, so it is asked once per look
+        const auto now = steady_clock::now();
+        if (now >= deadline) return false;
+        const auto slice = std::min(deadline, now + milliseconds(kPassMs));
+        if (!game.isHost) {
+            guard.unlock();
+            const bool readHere = game.ReadForCommand(static_cast<int>(ceil<milliseconds>(slice - now).count()));
+            guard.lock();
+            if (readHere) continue;
+        }
+        if (game.changed.wait_until(guard, slice, done)) return true;
+    }
+    return true;
+}
+
+// The host's program: an answer usually comes within tens of microseconds. Going to sleep on
+// the condition variable at once would add the wake-up of this thread to every request (on an
+// idle processor the largest part of the round trip), so the command first watches for an
+// answer to be filed for a short while.
 void SpinForReply(const NetGame& game, uint32_t filedBefore) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kReplySpinUs);
     while (game.repliesFiled.load(std::memory_order_acquire) == filedBefore) {
@@ -63,12 +89,14 @@ bool Request(uint8_t type, const std::string& payload, Message* answer) {
     NetGame& game = TheNetGame();
     int slot = ReplySlot(type);
     Message request = MakeMessage(type, 0, 0, payload);
+    bool isHost = false;
     {
         std::lock_guard<std::mutex> guard(game.lock);
         for (const LocalPlayer& player : game.localPlayers)
             if (player.record.id > 0) request.b = player.record.id;
         if (!game.Playing() || request.b == 0) return false;
         ++game.unanswered[slot];
+        isHost = game.isHost;
     }
     const uint32_t filedBefore = game.repliesFiled.load(std::memory_order_acquire);
     if (!game.SendOwn(request)) {
@@ -76,10 +104,10 @@ bool Request(uint8_t type, const std::string& payload, Message* answer) {
         if (game.unanswered[slot] > 0) --game.unanswered[slot];
         return false;
     }
-    SpinForReply(game, filedBefore);
+    if (isHost) SpinForReply(game, filedBefore);
     std::unique_lock<std::mutex> guard(game.lock);
     bool answered = false;
-    game.changed.wait_until(guard, AnswerDeadline(), [&] {
+    WaitForHost(game, guard, AnswerDeadline(), [&] {
         for (auto it = game.replies.begin(); it != game.replies.end(); ++it) {
             if (it->type != type) continue;
             *answer = std::move(*it);
@@ -183,7 +211,7 @@ DynString NetCreatePlayer(const DynString& name) {
             if (it->key == key) return it;
         return game.localPlayers.end();
     };
-    game.changed.wait_until(guard, AnswerDeadline(), [&] {
+    WaitForHost(game, guard, AnswerDeadline(), [&] {
         return find() == game.localPlayers.end() || find()->record.id >= 0 || !game.threadRunning;
     });
     auto record = find();

@@ -47,11 +47,15 @@ bool Expired(Clock::time_point since, int limitMs, Clock::time_point now) {
 
 int ReplySlot(uint8_t type) { return type >= kCountRequest && type <= kHelloRequest ? type - kCountRequest : -1; }
 
-NetGame::NetGame() { wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+NetGame::NetGame() {
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    deliveredFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
 
 NetGame::~NetGame() {
     StopThread();
     if (wakeFd_ >= 0) close(wakeFd_);
+    if (deliveredFd_ >= 0) close(deliveredFd_);
 }
 
 // Never destroyed: EndProgram may run from an exit handler after static objects are gone, and
@@ -81,11 +85,18 @@ void NetGame::StopThread() {
     stopRequest = false;
 }
 
-void NetGame::Wake() {
+namespace {
+void Signal(int eventFd) {
     uint64_t one = 1;
-    if (wakeFd_ < 0) return;
-    [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+    if (eventFd >= 0) [[maybe_unused]] ssize_t n = write(eventFd, &one, sizeof one);
 }
+void TakeSignals(int eventFd) {
+    uint64_t count;
+    [[maybe_unused]] ssize_t n = read(eventFd, &count, sizeof count);
+}
+} // namespace
+
+void NetGame::Wake() { Signal(wakeFd_); }
 
 void NetGame::CloseGame() {
     connections.clear();
@@ -160,10 +171,12 @@ void NetGame::Run() {
         if (isHost) {
             AcceptPending();
             busy = ReadConnections() || busy;
-        } else if (!ReadOwnSocket(&busy)) {
-            break; // the host is gone: the game is over for this program
+            Dispatch();
+        } else {
+            std::lock_guard<std::mutex> reading(readLock_);
+            if (!ReadOwnSocket(&busy)) break; // the host is gone: the game is over for this program
+            Dispatch();
         }
-        Dispatch();
         SendAll();
         if (isHost) EnforceLimits();
         WaitForTraffic(busy);
@@ -222,28 +235,70 @@ void NetGame::FinishSending() {
     }
 }
 
-// Step 2, client. Returns false once the connection is gone; it is then forgotten. Reading
-// stops where the last receive took all the socket had: poll tells when more comes.
+// Step 2, client, holding readLock_. Returns false once the connection is gone; it is then
+// forgotten.
 bool NetGame::ReadOwnSocket(bool* busy) {
     if (!own_) return false;
     if (ownPaused_) return true; // the host holds back what would come, until the program caught up
-    std::vector<uint8_t>& packet = packet_;
-    for (int i = 0; i < kOwnReadsPerPass; ++i) {
-        if (i > 0 && own_->Drained() && !own_->HasBufferedPacket()) return true;
-        NetStatus status = own_->ReadPacket(&packet);
-        if (status == NetStatus::NoPending) return true;
-        if (status != NetStatus::Ok) {
-            std::lock_guard<std::mutex> guard(lock);
-            socket.reset();
-            own_.reset();
-            changed.notify_all();
-            return false;
-        }
-        Arrived item;
-        // What the host sends that cannot be read is skipped; the stream itself is still framed.
-        if (DecodeMessage(packet.data(), packet.size(), &item.message) == DecodeResult::Ok) arrived_.push_back(std::move(item));
+    NetStatus status = ReadFromHost(*own_, &packet_, &arrived_);
+    if (status == NetStatus::Closed) {
+        std::lock_guard<std::mutex> guard(lock);
+        socket.reset();
+        own_.reset();
+        changed.notify_all();
+        return false;
     }
-    *busy = true;
+    if (status == NetStatus::Ok) *busy = true;
+    return true;
+}
+
+// Reads up to kOwnReadsPerPass packets from the host: Ok when more may wait, NoPending when
+// reading stopped where the last receive took all the socket had (poll tells when more comes),
+// or Closed. What the host sends that cannot be read is skipped; the stream itself is still
+// framed.
+NetStatus NetGame::ReadFromHost(PacketConnection& link, std::vector<uint8_t>* packet, std::vector<Arrived>* arrived) {
+    for (int i = 0; i < kOwnReadsPerPass; ++i) {
+        if (i > 0 && link.Drained() && !link.HasBufferedPacket()) return NetStatus::NoPending;
+        NetStatus status = link.ReadPacket(packet);
+        if (status != NetStatus::Ok) return status;
+        Arrived item;
+        if (DecodeMessage(packet->data(), packet->size(), &item.message) == DecodeResult::Ok) arrived->push_back(std::move(item));
+    }
+    return NetStatus::Ok;
+}
+
+bool NetGame::ReadForCommand(int waitMs) {
+    std::shared_ptr<PacketConnection> own;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (isHost || !threadRunning || LocalReaderBehind(Clock::now())) return false;
+        own = socket;
+    }
+    if (!own) return false;
+    std::vector<pollfd> set{pollfd{own->Fd(), POLLIN, 0}, pollfd{deliveredFd_, POLLIN, 0}};
+    if (!PollSet(&set, waitMs)) return false;
+    if (set[1].revents != 0) {
+        TakeSignals(deliveredFd_);
+        return true; // the thread was quicker: the caller looks at what it delivered
+    }
+    if (set[0].revents == 0) return true;
+    std::unique_lock<std::mutex> reading(readLock_); // the thread holds it for one pass's reading at most
+    std::vector<Arrived> arrived;
+    std::vector<Outgoing> out;
+    NetStatus status = ReadFromHost(*own, &commandPacket_, &arrived);
+    if (status == NetStatus::Closed) {
+        reading.unlock();
+        Wake(); // the thread reads the same and ends the game
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (Arrived& item : arrived) Deliver(item.message, &out);
+        if (!arrived.empty()) changed.notify_all();
+    }
+    reading.unlock();
+    for (Outgoing& item : out) own->Queue(std::move(item.packet), item.urgent);
+    if (status == NetStatus::Ok || !out.empty()) Wake(); // more to read, or bytes to write: the thread sees to them
     return true;
 }
 
@@ -371,6 +426,7 @@ void NetGame::Dispatch() {
         }
     }
     changed.notify_all();
+    if (!isHost && waitingCommands > 0) Signal(deliveredFd_); // a command reading for itself may be in poll
 }
 
 // What the host sent to this program: texts to its players, new ids, answers.
@@ -599,7 +655,10 @@ void NetGame::WaitForTraffic(bool busy) {
     if (own_) {
         short events = static_cast<short>((ownPaused_ ? 0 : POLLIN) | (own_->QueuedBytes() > 0 ? POLLOUT : 0));
         set.push_back(pollfd{events != 0 ? own_->Fd() : -1, events, 0});
-        busy = busy || (!ownPaused_ && own_->HasBufferedPacket());
+        if (!ownPaused_) {
+            std::lock_guard<std::mutex> reading(readLock_);
+            busy = busy || own_->HasBufferedPacket();
+        }
     }
     size_t listening = 0;
     if (listener && !listenerReady_) {
@@ -617,10 +676,7 @@ void NetGame::WaitForTraffic(bool busy) {
     }
     PollSet(&set, busy ? 0 : kPassMs);
     if (listening > 0 && set[listening].revents != 0) listenerReady_ = true;
-    if (set[0].revents != 0) {
-        uint64_t count;
-        [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
-    }
+    if (set[0].revents != 0) TakeSignals(wakeFd_);
     for (size_t i = 0; i < polled_.size(); ++i) {
         short events = set[set.size() - polled_.size() + i].revents;
         if (events & (POLLIN | POLLHUP | POLLERR)) polled_[i]->readable = true;

@@ -1,9 +1,10 @@
 // The network object and its thread (internal to this folder).
 //
 // One NetGame per program. The commands run on the main thread; while a game is hosted or
-// joined one network thread does all socket traffic, the host's accepting and routing, and the
+// joined one network thread does the socket traffic, the host's accepting and routing, and the
 // delivery of what arrives. Both sides share the lists below under `lock`; the commands wait on
-// `changed` for the thread's answers instead of polling.
+// `changed` for the thread's answers instead of polling. On a client, a command waiting for an
+// answer reads and delivers what the host sends itself meanwhile (ReadForCommand).
 //
 // A client has one connection to the host (`socket`): what arrives on it is only ever delivered
 // to this program's players. The host keeps its own program's traffic in process: its commands
@@ -145,6 +146,7 @@ public:
     NetLimits limits;                         // the host's time limits for its clients
     std::mutex lock;                          // guards the fields above
     std::condition_variable changed;          // an id or an answer arrived, the inbox has room, or the thread ended
+    int waitingCommands = 0;                  // client: commands in WaitForHost; the thread signals them what it delivers
 
     // Owned by the thread while it runs; by the commands while it does not.
     std::unique_ptr<PacketListener> listener;                  // host only
@@ -162,11 +164,23 @@ public:
     bool SendOwn(const Message& message);
     void FlushOwn(int timeoutMs);             // client: waits up to timeoutMs until the queue to the host is written
 
+    // Client, for a command that waits for the host's answer (caller does not hold `lock`):
+    // waits up to waitMs for bytes from the host and reads and delivers them on the command's
+    // own thread, as the network thread would. The answer then needs no hand-over from the
+    // thread to the command, which on an idle machine is the larger part of a request's time.
+    // The caller counts itself in waitingCommands, so that the wait also ends when the thread
+    // delivered something meanwhile; it looks again at what it waits for after each call. False
+    // when the reading is left to the thread: this program is behind with its texts (the
+    // thread's flow control decides when to read again), the stream broke, or there is no game;
+    // the caller then waits on `changed`.
+    bool ReadForCommand(int waitMs);
+
 private:
     void Run();
     bool BeginPass(bool* busy);
     void FinishSending();
     bool ReadOwnSocket(bool* busy);
+    NetStatus ReadFromHost(PacketConnection& link, std::vector<uint8_t>* packet, std::vector<Arrived>* arrived); // holds readLock_
     bool TakeHostInbox(int most);                        // caller holds `lock`
     bool InboxReady() const;                             // caller holds `lock`
     bool LocalReaderBehind(Clock::time_point now) const; // caller holds `lock`
@@ -187,11 +201,17 @@ private:
 
     std::thread thread_;          // the network thread while a game is hosted or joined
     int wakeFd_ = -1;             // eventfd: commands wake the thread through it
+    int deliveredFd_ = -1;        // eventfd: the thread tells a command reading for itself that it delivered something
     // The thread's own, kept from pass to pass.
     std::shared_ptr<PacketConnection> own_; // client: `socket`, for the thread's life (or until it closes)
     std::vector<Arrived> arrived_;          // this pass: read and taken
     std::vector<Outgoing> out_;             // this pass: to be queued
     std::vector<uint8_t> packet_;           // the packet last read from a socket
+    // Client: held by whoever reads the connection to the host (the thread, or a command waiting
+    // for an answer) from the first read until what it read is delivered, so that what the host
+    // sent is delivered in the order it came.
+    std::mutex readLock_;
+    std::vector<uint8_t> commandPacket_;    // client: the packet a command last read (under readLock_)
     std::vector<pollfd> pollSet_;           // the sockets of this pass's poll
     std::vector<ClientLink*> polled_;       // host: the client of each polled socket
     NetLimits limits_;                      // host: `limits`, as of this pass
@@ -202,7 +222,7 @@ private:
     int readFrom_ = -1;           // host: the connection read first in the last pass
     bool queuesFull_ = false;     // host: a client that is taking bytes has kBusyQueueBytes queued
     bool holdTexts_ = false;      // host: that, or its own program is behind: read no texts
-    bool ownPaused_ = false;      // client: this program is behind with its texts: read nothing from the host
+    bool ownPaused_ = false;      // client: this program is behind with its texts: the thread reads nothing from the host
 };
 
 NetGame& TheNetGame();            // the program's one network object

@@ -2,6 +2,7 @@
 // sent, programs that leave take their players along; without a game every command fails at once.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -26,6 +27,18 @@ bool NetThreadWaitsForLock() {
         if (call == SYS_futex) return true;
     }
     return false;
+}
+
+// Returns once the network thread has come to the game's lock `times` times since the call, at
+// the start of a pass or to deliver what it read: three times cover a whole pass.
+void LetTheThreadPass(int times = 3) {
+    for (int i = 0; i < times; ++i) {
+        {
+            std::lock_guard<std::mutex> held(net::TheNetGame().lock);
+            ASSERT_TRUE(Within(NetThreadWaitsForLock)) << "the network thread never came to the lock";
+        }
+        ASSERT_TRUE(Within([] { return !NetThreadWaitsForLock(); }));
+    }
 }
 
 // Sends while the network thread waits at the game's lock, until the host's system has taken
@@ -178,4 +191,39 @@ TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThre
     ShutdownNetGame(); // stops the thread and closes everything
     EXPECT_EQ(threads(), before);
     EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
+}
+
+// This program as a client whose player is behind with its texts: nothing is read from the host
+// until it caught up, neither by the thread nor by a command waiting for an answer (which reads
+// for itself otherwise).
+TEST(NetGame, AClientBehindWithItsTextsReadsNothingUntilItCaughtUp) {
+    Peer host;
+    const uint16_t port = host.Host();
+    ASSERT_TRUE(port != 0 && host.Do("create Host") == "101");
+    ASSERT_EQ(NetJoinGame(DynString("127.0.0.1"), DynString(std::to_string(port).c_str())), 1.0);
+    const double me = NetCreatePlayer(DynString("Me")).ToNumber();
+    ASSERT_GT(me, 101);
+    net::NetGame& game = net::TheNetGame();
+    std::shared_ptr<net::PacketConnection> socket;
+    {
+        std::lock_guard<std::mutex> held(game.lock);
+        ASSERT_TRUE(Within(NetThreadWaitsForLock)) << "the network thread never came to the lock"; // its next pass pauses
+        net::LocalPlayer& player = game.localPlayers.back();
+        player.queuedBytes = net::kFullLocalQueueBytes + 1;
+        player.lastTaken = net::Clock::now() + std::chrono::hours(1);
+        socket = game.socket;
+    }
+    ASSERT_EQ(host.Do(Cmd("send", 101, static_cast<int>(me)) + " held"), "1");
+    pollfd text{socket->Fd(), POLLIN, 0};
+    ASSERT_EQ(poll(&text, 1, kPatienceMs), 1) << "the text never came";
+    EXPECT_FALSE(game.ReadForCommand(kPatienceMs)) << "a waiting command read while its program is behind";
+    LetTheThreadPass();
+    {
+        std::lock_guard<std::mutex> held(game.lock);
+        EXPECT_TRUE(game.localPlayers.back().queue.empty()) << "a text reached a player whose program is behind";
+        game.localPlayers.back().queuedBytes = 0; // caught up
+    }
+    EXPECT_TRUE(Within([me] { return std::string(NetGetMessage(me).CStr()) == "held"; }));
+    EXPECT_EQ(NetCountPlayers(), 2.0);
+    ShutdownNetGame();
 }

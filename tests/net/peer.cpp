@@ -4,9 +4,10 @@
 //   get ID | collect ID COUNT (up to COUNT texts, space-separated after their count) | count
 //   id INDEX | name ID | addresses | quit (leaves the game, then ends) | vanish (ends without a word)
 //   flood FROM TO COUNT SIZE EXPECT: sends COUNT texts of SIZE bytes from FROM to TO (0: all)
-//     while it takes what comes for FROM, then takes until EXPECT came (or none for kPatienceMs);
-//     answers "SENT RECEIVED BAD SENDERS": BAD counts texts damaged, out of their sender's order
-//     or repeated
+//     while it takes what comes for FROM, and asks for the count of players after every 100th
+//     (a waiting request reads what comes itself), then takes until EXPECT came (or none for
+//     kPatienceMs); answers "SENT RECEIVED BAD SENDERS": BAD counts texts damaged, out of their
+//     sender's order or repeated, and requests not answered
 //   limits NOPLAYER MIDPACKET STALLED (the host's time limits, ms) | fdlimit N (N more descriptors)
 #include "peer.h"
 
@@ -61,7 +62,10 @@ std::string Flood(int from, int to, int count, size_t size, int expect) {
         }
         return received > before;
     };
-    for (int i = 0; i < count; ++i, take()) sent += NetSendMessage(from, to, DynString(FloodText(from, i, size).c_str())) == 1.0;
+    for (int i = 0; i < count; ++i, take()) {
+        sent += NetSendMessage(from, to, DynString(FloodText(from, i, size).c_str())) == 1.0;
+        if (i % 100 == 99) bad += NetCountPlayers() < 1;
+    }
     for (auto last = Wall::now(); received < expect && Wall::now() - last < std::chrono::milliseconds(kPatienceMs);)
         if (take()) last = Wall::now(); else std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return Cmd(std::to_string(sent), received, bad, next.size());
