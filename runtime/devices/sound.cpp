@@ -5,6 +5,7 @@
 // runs on the main thread and returns at once.
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <array>
@@ -147,13 +148,35 @@ void StopMusic() {
 
 void StopMusicForExit() { StopMusic(); }
 
+namespace {
+
+// The decoder SDL_mixer would pick for the name's extension; MUS_NONE lets it look at the
+// file's first bytes instead.
+Mix_MusicType MusicTypeOf(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    if (dot == nullptr) return MUS_NONE;
+    const char* ext = dot + 1;
+    const std::pair<const char*, Mix_MusicType> types[] = {
+        {"WAV", MUS_WAV}, {"MID", MUS_MID}, {"MIDI", MUS_MID}, {"KAR", MUS_MID}, {"OGG", MUS_OGG},
+        {"FLAC", MUS_FLAC}, {"MPG", MUS_MP3}, {"MPEG", MUS_MP3}, {"MP3", MUS_MP3}, {"MAD", MUS_MP3},
+    };
+    for (const auto& [known, type] : types)
+        if (strcasecmp(ext, known) == 0) return type;
+    return MUS_NONE;
+}
+
+} // namespace
+
 void PlayMusic(const DynString& file) {
     StopMusic();
-    // SDL_mixer opens the track itself, and its open of a FIFO would wait for a writer: only a
-    // regular file (checked by an open that never waits) is handed to it.
+    // Only a regular file, opened by an open that never waits (a FIFO would wait for a writer),
+    // and that very open file is what SDL_mixer decodes: a name it opened again could meanwhile
+    // name something else.
     if (FILE* f = OpenNoWait(file.CStr(), "rb")) {
-        std::fclose(f);
-        gDevices.sound.currentMusic = Mix_LoadMUS(file.CStr());
+        if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) // the stream now closes the file
+            gDevices.sound.currentMusic = Mix_LoadMUSType_RW(rw, MusicTypeOf(file.CStr()), 1);
+        else
+            std::fclose(f);
     } else {
         SDL_SetError("Couldn't open '%s'", file.CStr());
     }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -120,6 +121,18 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     PlayMusic(DynString(Path("fifo.mp3").c_str()));
     alarm(0);
     EXPECT_EQ(Log().compare(log.size(), 12, "PLAYMUSIC:\r\n"), 0);
+    // Tracks that cannot be decoded fail the same way, and the file opened for them is closed
+    // again. (SDL_mixer's MP3 and MIDI decoders take any bytes and play silence.)
+    const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = descriptors();
+    for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise"}) {
+        std::ofstream(Path(name)) << std::string(3000, '\x7f');
+        const size_t logged = Log().size();
+        PlayMusic(DynString(Path(name).c_str()));
+        EXPECT_EQ(Log().compare(logged, 12, "PLAYMUSIC:\r\n"), 0) << name;
+        EXPECT_EQ(Mix_PlayingMusic(), 0) << name;
+    }
+    EXPECT_EQ(descriptors(), before) << "a file opened for a track was left open";
     const std::vector<int> peaks = BurstPeaks(Output());
     ASSERT_FALSE(peaks.empty());
     EXPECT_GT(peaks[0], 4000) << "the decoded track reached the output";
