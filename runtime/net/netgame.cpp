@@ -87,8 +87,9 @@ void NetGame::StopThread() {
 
 namespace {
 void Signal(int eventFd) {
+    if (eventFd < 0) return;
     uint64_t one = 1;
-    if (eventFd >= 0) [[maybe_unused]] ssize_t n = write(eventFd, &one, sizeof one);
+    [[maybe_unused]] ssize_t n = write(eventFd, &one, sizeof one);
 }
 void TakeSignals(int eventFd) {
     uint64_t count;
