@@ -13,6 +13,19 @@ find_package(GTest REQUIRED)
 # share or race for a display (xvfb-run -a can pick the same number twice).
 set(VOXA_XVFB_RUN ${CMAKE_SOURCE_DIR}/scripts/with-xvfb)
 
+# What every test program shares, also those built without voxa_add_test: the tests folder on
+# its include path, build/tests/ for the program. GCC 12 with AddressSanitizer warns "may be used
+# uninitialized" inside libstdc++'s <regex>, which the test frameworks' headers pull in: the
+# instrumentation hides the initialisation from the warning's flow analysis. The normal build
+# keeps the warning.
+function(voxa_test_program target)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  if(VOXA_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wno-maybe-uninitialized)
+  endif()
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+endfunction()
+
 function(voxa_add_test)
   cmake_parse_arguments(T "INTERNALS" "NAME;TIER;TIMEOUT" "SOURCES;LIBS;ENV;RESOURCE_LOCK" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/exit_guard.cpp)
@@ -20,14 +33,7 @@ function(voxa_add_test)
   if(T_INTERNALS)
     target_link_libraries(${T_NAME} PRIVATE voxaruntime_internals)
   endif()
-  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  # GCC 12 with AddressSanitizer warns "may be used uninitialized" inside libstdc++'s <regex>,
-  # which the test frameworks' headers pull in: the instrumentation hides the initialisation
-  # from the warning's flow analysis. The normal build keeps the warning.
-  if(VOXA_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(${T_NAME} PRIVATE -Wno-maybe-uninitialized)
-  endif()
-  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  voxa_test_program(${T_NAME})
   if(T_TIER STREQUAL "gl" OR T_TIER STREQUAL "e2e")
     add_test(NAME ${T_NAME} COMMAND ${VOXA_XVFB_RUN} $<TARGET_FILE:${T_NAME}>)
   else()

@@ -127,7 +127,9 @@ TEST(NetLoad, AHundredConnectionsFloodingTextsToAllKeepTheHostsMemoryBounded) {
     EXPECT_EQ(std::count(received.begin(), received.end(), expected), kConnections) << "some connection missed texts";
     EXPECT_LT(peakKb - startKb, 64 * 1024);
     long afterKb = 0; // the queues drain, then the memory goes back
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer holds freed blocks back (its quarantine), by design
     EXPECT_TRUE(Within([&] { return (afterKb = RssKb(host.Pid())) - startKb < 16 * 1024; }, kPatienceMs, 50));
+#endif
     std::printf("[ measured ] host memory: %ld MB at the start, %ld MB at the peak, %ld MB afterwards; flood %ld ms\n",
                 startKb / 1024, peakKb / 1024, afterKb / 1024, floodMs);
 }
