@@ -122,7 +122,7 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     alarm(0);
     EXPECT_EQ(Log().compare(log.size(), 12, "PLAYMUSIC:\r\n"), 0);
     // Tracks that cannot be decoded fail the same way, and the file opened for them is closed
-    // again. (SDL_mixer's MP3 and MIDI decoders take any bytes and play silence.)
+    // again. (SDL_mixer's MP3 and MIDI decoders take any bytes as a track, as they always did.)
     const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
     const auto before = descriptors();
     for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise"}) {
