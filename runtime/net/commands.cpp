@@ -56,7 +56,9 @@ bool WaitForHost(NetGame& game, std::unique_lock<std::mutex>& guard, std::chrono
     while (!done()) { // done() may take what it waits for: true once, so it is asked once per look
         const auto now = steady_clock::now();
         if (now >= deadline) return false;
-        const auto slice = std::min(deadline, now + milliseconds(kPassMs));
+        // A client looks again at least once a pass of the thread; the host's program sleeps
+        // until its answer is filed or the time is up.
+        const auto slice = game.isHost ? deadline : std::min(deadline, now + milliseconds(kPassMs));
         if (!game.isHost) {
             guard.unlock();
             const bool readHere = game.ReadForCommand(static_cast<int>(ceil<milliseconds>(slice - now).count()));
