@@ -1,8 +1,10 @@
 // The network thread. Each pass:
 //   1. under the lock: stop when asked; announce new local players to the host (type 1); host:
 //      take its own program's messages from the inbox;
-//   2. client: read what waits on the connection to the host; host: accept pending connections
-//      and read what the clients sent, each within a budget so that none can starve the others;
+//   2. client: read what waits on the connection to the host (a command waiting for an answer
+//      may be reading it too: whoever holds readLock_ reads and delivers); host: accept pending
+//      connections and read what the clients sent, each within a budget so that none can
+//      starve the others;
 //   3. under the lock: deliver texts to this program's players (one player, or all of them for
 //      target -1), keep answers for the waiting commands and apply new ids; host: route what
 //      the clients and its own program sent (forward texts, create and remove players, answer
