@@ -47,12 +47,13 @@ BmpLayout Layout(const uint8_t* file, const BmpHeader& h) {
     BmpLayout layout;
     uint32_t bytesPerPixel = h.bitCount / 8u;
     layout.stride = (uint64_t(bytesPerPixel) * uint64_t(h.width) + 3) & ~uint64_t(3);
-    uint32_t paletteStart = kFileHeaderBytes + h.infoSize;
+    // Summed in 64 bits: a huge header size must not wrap round to the start of the file.
+    uint64_t paletteStart = uint64_t(kFileHeaderBytes) + h.infoSize;
     if (h.infoSize < kInfoHeaderBytes || paletteStart > h.pixelOffset) {
         paletteStart = kFileHeaderBytes + kInfoHeaderBytes;
     }
     layout.palette = file + paletteStart;
-    layout.paletteEntries = (h.pixelOffset - paletteStart) / 4;
+    layout.paletteEntries = uint32_t((h.pixelOffset - paletteStart) / 4);
     return layout;
 }
 

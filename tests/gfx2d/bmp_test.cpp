@@ -87,6 +87,10 @@ TEST(BmpDecode, PaddingColourKeysAndPalette) {
     EXPECT_EQ(TexelFromTop(img, 0, 0), (std::vector<int>{0, 255, 0, 255}));
     EXPECT_EQ(TexelFromTop(img, 1, 0)[3], 0);
     EXPECT_EQ(TexelFromTop(img, 2, 0), (std::vector<int>{0, 0, 0, 0}));
+    // An info header size that wraps the palette's offset past 2^32 leaves the palette at 54.
+    for (uint8_t i = 0; i < 4; ++i) palette[14 + i] = i == 0 ? 0xF2 : 0xFF;
+    ASSERT_TRUE(DecodeBmp(palette.data(), palette.size(), BmpLoadOptions{}, 4096, img));
+    EXPECT_EQ(TexelFromTop(img, 0, 0), (std::vector<int>{0, 255, 0, 255}));
 }
 
 // A 4 x 4 image with all texels transparent black but those set at (x, y from the bottom).
