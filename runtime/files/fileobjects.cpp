@@ -1,7 +1,8 @@
 // The text-file object (a file of up to 256 lines kept in memory, addressed by line index) and
 // the INI object (sections of key/value pairs). Each is one runtime-wide object. Changes stay in
 // memory until the object moves to another file or the process exits; then a dirty object is
-// written back through ReplaceFileContents, so a crash mid-write never loses the old file.
+// written back through ReplaceFileContents, so a crash mid-write never loses the old file (where
+// the directory lets a new file be made beside it).
 //
 // Both objects are function-local statics: the first command constructs one, and the process
 // exit destroys it, which writes it back (after EndProgram, as the program's static objects go).
