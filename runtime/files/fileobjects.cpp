@@ -7,6 +7,7 @@
 // Both objects are function-local statics: the first command constructs one, and the process
 // exit destroys it, which writes it back (after EndProgram, as the program's static objects go).
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
@@ -39,9 +40,13 @@ int LineIndex(double line) {
     return index;
 }
 
+// Into the file the name found without regard to case; a folder or other non-file of another
+// case is no such file, and the name as given is written instead.
 void WriteBack(const std::string& path, const std::string& content) {
     std::string existing = ExistingPathNoCase(path);
-    ReplaceFileContents(existing.empty() ? path : existing, content);
+    struct stat st;
+    bool isFile = !existing.empty() && stat(existing.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    ReplaceFileContents(isFile ? existing : path, content);
 }
 
 } // namespace

@@ -79,8 +79,11 @@ TEST_F(FileObjectsTest, TextWriteBackFormat) {
     EXPECT_EQ(ReadFile(range), "keep\n"); // nothing changed, nothing written
 
     WriteTextLine(S(cut), 0, DynString(std::string(3000, 'z').c_str()));
+    mkdir((dir / "Folder.TXT").c_str(), 0700); // a folder of another case is no file to write into
+    WriteTextLine(S(dir / "folder.txt"), 0, DynString("f"));
     Switch();
     EXPECT_EQ(ReadFile(cut), std::string(1023, 'z') + "\r\n");
+    EXPECT_EQ(ReadFile(dir / "folder.txt"), "f\r\n");
 
     WriteFile(same, "a\nb\n");
     WriteTextLine(S(same), 1, DynString("B"));
