@@ -1,11 +1,13 @@
 // The text-file object (a file of up to 256 lines kept in memory, addressed by line index) and
 // the INI object (sections of key/value pairs). Each is one runtime-wide object. Changes stay in
 // memory until the object moves to another file or the process exits; then a dirty object is
-// written back through ReplaceFileContents, so a crash mid-write never loses the old file.
+// written back through ReplaceFileContents, so a crash mid-write never loses the old file (where
+// the directory lets a new file be made beside it).
 //
 // Both objects are function-local statics: the first command constructs one, and the process
 // exit destroys it, which writes it back (after EndProgram, as the program's static objects go).
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
@@ -38,9 +40,13 @@ int LineIndex(double line) {
     return index;
 }
 
+// Into the file the name found without regard to case; a folder or other non-file of another
+// case is no such file, and the name as given is written instead.
 void WriteBack(const std::string& path, const std::string& content) {
     std::string existing = ExistingPathNoCase(path);
-    ReplaceFileContents(existing.empty() ? path : existing, content);
+    struct stat st;
+    bool isFile = !existing.empty() && stat(existing.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    ReplaceFileContents(isFile ? existing : path, content);
 }
 
 } // namespace

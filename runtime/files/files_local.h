@@ -25,9 +25,11 @@ extern FilesState gFiles;
 // its (case-exact) directory that matches its last component without regard to case, else "".
 std::string ExistingPathNoCase(const std::string& path);
 
-// Replaces the content of path without ever leaving it half written: the bytes go to a new file
-// in the same directory, which is then renamed over path. A symbolic link at path keeps pointing
-// at the file it names, whose content is replaced. False (and path untouched) on any failure.
+// Replaces the content of path without leaving it half written: the bytes go to a new file in
+// the same directory, which is then renamed over path. A symbolic link at path keeps pointing at
+// the file it names, whose content is replaced. An existing file in a directory that refuses the
+// new file or the rename is written in place instead (the one way it is not atomic). False on
+// failure.
 bool ReplaceFileContents(const std::string& path, const std::string& content);
 
 // The wildcard rule of GetFileList: '*' any run, '?' any one character but '.', ASCII letters

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <vector>
@@ -36,6 +37,25 @@ std::string ExistingPathNoCase(const std::string& path) {
     return found;
 }
 
+namespace {
+
+// Writes content over the file itself: for a file that may be written in a directory that does
+// not let this user make a new file or rename one over it (a read-only folder, another user's
+// file in a sticky one). Not atomic, but the only way such a file is written at all.
+bool WriteInPlace(const std::string& target, const std::string& content) {
+    int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              WriteFully(fd, content.data(), content.size()) == content.size();
+    return ::close(fd) == 0 && ok;
+}
+
+// The directory refused the new file or the rename: the user may not change its entries.
+bool DirectoryRefused(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+} // namespace
+
 bool ReplaceFileContents(const std::string& path, const std::string& content) {
     if (path.empty()) return false;
     std::string target = path;
@@ -54,7 +74,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& content) {
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
-    if (fd < 0) return false;
+    if (fd < 0) return existed && DirectoryRefused(errno) && WriteInPlace(target, content);
     mode_t mode;
     if (existed) {
         mode = st.st_mode & 07777;
@@ -66,7 +86,12 @@ bool ReplaceFileContents(const std::string& path, const std::string& content) {
     bool ok = fchmod(fd, mode) == 0 && WriteFully(fd, content.data(), content.size()) == content.size();
     ok = ok && fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(name.data(), target.c_str()) == 0;
-    if (!ok) unlink(name.data());
-    return ok;
+    if (!ok) {
+        unlink(name.data());
+        return false;
+    }
+    if (std::rename(name.data(), target.c_str()) == 0) return true;
+    const int error = errno;
+    unlink(name.data());
+    return existed && DirectoryRefused(error) && WriteInPlace(target, content);
 }

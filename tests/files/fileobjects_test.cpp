@@ -79,8 +79,11 @@ TEST_F(FileObjectsTest, TextWriteBackFormat) {
     EXPECT_EQ(ReadFile(range), "keep\n"); // nothing changed, nothing written
 
     WriteTextLine(S(cut), 0, DynString(std::string(3000, 'z').c_str()));
+    mkdir((dir / "Folder.TXT").c_str(), 0700); // a folder of another case is no file to write into
+    WriteTextLine(S(dir / "folder.txt"), 0, DynString("f"));
     Switch();
     EXPECT_EQ(ReadFile(cut), std::string(1023, 'z') + "\r\n");
+    EXPECT_EQ(ReadFile(dir / "folder.txt"), "f\r\n");
 
     WriteFile(same, "a\nb\n");
     WriteTextLine(S(same), 1, DynString("B"));
@@ -119,6 +122,17 @@ TEST_F(FileObjectsTest, WriteBackReplacesTheFileInsteadOfWritingIntoIt) {
     EXPECT_TRUE(ReplaceFileContents(dir / "link.txt", "via link")); // a link keeps pointing at its file
     EXPECT_EQ(ReadFile(file), "via link");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
+
+    // A writable file in a folder where this user may not make files (root acts as "nobody"):
+    // it cannot be replaced, so it is written in place.
+    std::string ro = dir / "ro", fixed = ro + "/fixed.txt";
+    ASSERT_EQ(mkdir(ro.c_str(), 0755) + chmod(dir.Path().c_str(), 0711), 0);
+    WriteFile(fixed, "old");
+    ASSERT_EQ(chmod(fixed.c_str(), 0666) + chmod(ro.c_str(), 0555), 0);
+    EXPECT_EXIT(std::_Exit((geteuid() != 0 || setuid(65534) == 0) && ReplaceFileContents(fixed, "new") ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
+    chmod(ro.c_str(), 0755);
+    EXPECT_EQ(ReadFile(fixed), "new");
 }
 
 TEST_F(FileObjectsTest, IniParsesSectionsKeysAndValues) {
