@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "voxa/net.h"
@@ -517,12 +518,13 @@ void NetGame::Route(Arrived& item, std::vector<Outgoing>* out) {
     }
 }
 
-// Host: a new player gets the next id, unless the table or the client's share of it is full:
-// id 0 refuses it (an answer is still due, since clients match answers by order).
+// Host: a new player gets the next id, unless the table or the client's share of it is full,
+// or the ids ran out (they never wrap round to ones given before or to negative ones): id 0
+// refuses it (an answer is still due, since clients match answers by order).
 void NetGame::CreatePlayer(Arrived& item, std::vector<Outgoing>* out) {
     ClientLink* client = item.origin == kHostProgram ? nullptr : &connections.at(item.origin);
     if (client) client->createdPlayer = true;
-    if (players.size() >= kMaxPlayers || (client && client->players >= kMaxPlayersPerConnection)) {
+    if (players.size() >= kMaxPlayers || nextId == INT32_MAX || (client && client->players >= kMaxPlayersPerConnection)) {
         Reply(item.origin, MakeMessage(kPlayerId, 0, 0), out);
         return;
     }

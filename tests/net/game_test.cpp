@@ -130,7 +130,8 @@ TEST(NetGame, LeavingProgramsTakeTheirPlayersAndClientsOfAClosedGameFailAtOnce) 
 // connection in a pass, so a flood from one cannot starve another: two connections' texts are
 // all readable at once, and texts of both are among the first its player gets. While its
 // program is behind with a player's texts, the host holds texts back and still answers
-// requests. The game ends with its thread and its listening socket.
+// requests. Ids that ran out refuse further players. The game ends with its thread and its
+// listening socket.
 TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThread) {
     auto threads = [] { int n = -1; ProcWords(getpid(), "status", "Threads:") >> n; return n; };
     const int before = threads();
@@ -187,7 +188,9 @@ TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThre
     {
         std::lock_guard<std::mutex> held(net::TheNetGame().lock);
         EXPECT_GT(host->lastTaken, net::Clock::time_point()) << "an empty ask was not counted";
+        net::TheNetGame().nextId = INT32_MAX; // ids run out rather than wrap round to negative ones
     }
+    EXPECT_EQ(std::string(NetCreatePlayer(DynString("Last")).CStr()), "-1");
     ShutdownNetGame(); // stops the thread and closes everything
     EXPECT_EQ(threads(), before);
     EXPECT_FALSE(RawConnect(port)) << "the listening socket is closed";
