@@ -26,6 +26,17 @@ inline int32_t TruncOr(double value, int32_t fallback) {
     return int32_t(value);
 }
 
+// The low bits of trunc(value) as an unsigned number below modulus (a power of two up to 2^32),
+// exact for every finite value however large: fmod is exact, and a double beyond 2^53 is a
+// whole number whose low bits are mostly zero. Negative values wrap as two's complement does;
+// NaN and infinities give 0.
+inline uint32_t LowBitsOfWhole(double value, double modulus) {
+    double low = std::fmod(std::trunc(value), modulus);
+    if (!(low == low)) return 0;
+    if (low < 0) low += modulus;
+    return uint32_t(low);
+}
+
 // Whether id indexes a table of count entries, 0..count - 1.
 inline bool IdInRange(int64_t id, int64_t count) { return id >= 0 && id < count; }
 

@@ -110,7 +110,9 @@ DynString& DynString::AssignExact(const char* text) {
 
 DynString& DynString::Assign(const char* text) {
     if (text == nullptr) text = ""; // a caller's mistake reads as the empty text, never a crash
-    uint32_t n = static_cast<uint32_t>(std::strlen(text));
+    const size_t length = std::strlen(text);
+    if (length > kMaxLength) throw std::bad_alloc(); // would wrap the 32-bit length
+    uint32_t n = static_cast<uint32_t>(length);
     if (PointsInto(text, buffer_, capacity_)) {
         // Assigning a part of our own text: move it to the front, no reallocation needed.
         std::memmove(buffer_, text, n + 1);

@@ -2,7 +2,6 @@
 #include "basics/mathrandom.h"
 
 #include <algorithm>
-#include <climits>
 #include <iterator>
 #include <cmath>
 
@@ -140,9 +139,10 @@ double Rnd(double max) {
     if (!(max >= 0)) return 0;
     IsaacPass(gBasics.random);
     uint32_t r = gBasics.random.randrsl[0];
-    int64_t t = max >= 9.2e18 ? INT64_MAX : static_cast<int64_t>(max);
-    uint32_t n = static_cast<uint32_t>(t) + 1u;
-    if (n == 0) return r; // max = 2^32 - 1 and its aliases: the whole 32-bit range
+    // The low 32 bits of the whole number max, exactly, however large: from 2^84 up they are
+    // all zero, so the modulus is 1.
+    uint32_t n = LowBitsOfWhole(max, 4294967296.0) + 1u;
+    if (n == 0) return r; // low bits all ones (max = 2^32 - 1 and its aliases): the whole 32-bit range
     return static_cast<double>(r % n);
 }
 

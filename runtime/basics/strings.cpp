@@ -1,14 +1,17 @@
 // String commands: length, character codes, substrings, case, fixed-point numbers, hex dumps,
 // replace and split, and End. Positions are 0-based byte offsets; out-of-range positions give
 // empty texts, never an error.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
+#include "basics/arguments.h"
 #include "basics/clocale.h"
 #include "voxa/basics.h"
 
@@ -48,16 +51,21 @@ double Len(double number) { return DynString(number).Length(); }
 double Asc(const DynString& text) { return static_cast<signed char>(text.CStr()[0]); }
 
 DynString Chr(double code) {
-    char byte = static_cast<char>(static_cast<uint64_t>(TruncI64(code)) & 0xFFu);
+    // The low byte of the whole number itself, not of a saturated one: every code from 2^60 up
+    // is a multiple of 256 and gives the empty text.
+    char byte = static_cast<char>(LowBitsOfWhole(code, 256.0));
     return FromBytes(&byte, byte == '\0' ? 0 : 1);
 }
 
 DynString MidText(const DynString& text, double start, double count) {
-    int64_t length = text.Length();
-    int64_t from = TruncI64(start);
-    int64_t n = TruncI64(count);
-    if (from > length || from < 0) return DynString("");
-    if (n > length - from) n = length - from;
+    // The range tests use start and count as given; only the copy truncates them. So a start
+    // between -1 and 0 lies before the text, and a count that runs past the end becomes
+    // length - start before truncation (from 1.5 for 10 in hello gives ell).
+    const int64_t length = text.Length();
+    if (TruncI64(start + count) > length) count = static_cast<double>(length) - start;
+    if (count <= 0 || start > static_cast<double>(length) || start < 0) return DynString("");
+    const int64_t from = TruncI64(start);
+    const int64_t n = std::min(TruncI64(count), length - from);
     if (n <= 0) return DynString("");
     // The bytes up to the text's NUL: a length field that is ahead of the buffer's text (after
     // TrimControlEnd) never makes this read past it.
@@ -108,6 +116,9 @@ DynString HexBytes(const void* bytes, double count) {
     static const char kDigits[] = "0123456789ABCDEF";
     int64_t n = TruncI64(count);
     if (bytes == nullptr || n <= 0) return DynString("");
+    // Two digits per byte must fit a text's 32-bit capacity: a count beyond that is a block
+    // no text can hold, reported like any other allocation a text cannot get.
+    if (n > 0x7FFFFEFF) throw std::bad_alloc();
     const unsigned char* in = static_cast<const unsigned char*>(bytes);
     DynString r;
     char* out = r.GetBuffer(static_cast<uint32_t>(2 * n));

@@ -96,7 +96,7 @@ TEST(Rnd, FirstWordOfAFreshPassModuloMaxPlusOne) {
         double max;
         uint64_t modulus; // 2^32: the whole word
     } cases[] = {{6, 7}, {1000, 1001}, {1.9, 2}, {0, 1}, {4294967294.0, 4294967295u},
-                 {4294967295.0, 1ull << 32}, {1e300, 1ull << 32}};
+                 {4294967295.0, 1ull << 32}, {9.21e18, 223936513}, {1e300, 1}}; // the exact low 32 bits
     for (const Case& c : cases) {
         IsaacPass(copy);
         EXPECT_EQ(Rnd(c.max), double(copy.randrsl[0] % c.modulus)) << "max " << c.max;

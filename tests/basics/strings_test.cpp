@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -139,7 +140,7 @@ TEST(StringCommands, LenAscChrToNumber) {
     ExpectValues({{Len(DynString("hello")), 5}, {Len(DynString("")), 0}, {Len(1234567.0), 11}, {Len(2.5), 3},
                   {Len(-3.0), 2}, {Asc(DynString("A")), 65}, {Asc(DynString("\xC8xyz")), -56},
                   {Asc(DynString("")), 0}, {Chr(200).CharAt(0), -56}, {Chr(256).Length(), 0},
-                  {Chr(NAN).Length(), 0}, {Chr(1e300).Length(), 1}, // saturates, no overflow
+                  {Chr(NAN).Length(), 0}, {Chr(1e300).Length(), 0}, // a multiple of 256: byte 0
                   {ToNumber(DynString("3.25")), 3.25}, {ToNumber(DynString("  -7e2 rest")), -700},
                   {ToNumber(DynString("0x10")), 16}, {ToNumber(DynString("-2.5e-1kg")), -0.25},
                   {ToNumber(DynString("abc")), 0}, {ToNumber(DynString("")), 0}});
@@ -154,7 +155,8 @@ TEST(StringCommands, MidTextCaseFormatAndHex) {
     ExpectTexts({
         {MidText(hello, 1, 3), "ell"}, {MidText(hello, 3, 10), "lo"}, {MidText(hello, 0, 5), "hello"},
         {MidText(hello, 1.9, 2.9), "el"}, {MidText(hello, 4, 1e300), "o"}, {MidText(hello, 5, 1), ""},
-        {MidText(hello, -1, 2), ""}, {MidText(hello, 6, 2), ""}, {MidText(hello, 1, 0), ""},
+        {MidText(hello, -1, 2), ""}, {MidText(hello, -0.5, 2), ""}, {MidText(hello, 1.5, 10), "ell"},
+        {MidText(hello, 6, 2), ""}, {MidText(hello, 1, 0), ""},
         {MidText(hello, 1, -3), ""}, {MidText(hello, 1e300, 1), ""}, {MidText(hello, NAN, 2), "he"},
         {MidText(DynString(""), 0, 3), ""}, {MidText(stale, 1, 3), "b"},
         {UpperCase(DynString("Hello, World 9\xE9")), "HELLO, WORLD 9\xE9"},
@@ -166,6 +168,7 @@ TEST(StringCommands, MidTextCaseFormatAndHex) {
         {HexBytes(bytes, -2), ""}, {HexBytes(nullptr, 4), ""},
     });
     EXPECT_EQ(upper.Length(), 5u);
+    EXPECT_THROW(HexBytes(bytes, 2147483648.0), std::bad_alloc); // 2^32 digits: no text holds them
     EXPECT_EQ(FormatNumber(0, 2, 1e6).Length(), 10u);
     // Never longer than 511 characters, however wide the field or the number.
     for (auto [width, decimals, value, head] : {std::tuple<double, double, double, char>{100000, 2, 1, ' '},
