@@ -113,7 +113,7 @@ void NetGame::CloseGame() {
     std::lock_guard<std::mutex> guard(lock);
     socket.reset();
     hostInbox.clear();
-    hostInboxBytes = 0;
+    hostInboxBytes = hostInboxOthers = 0;
     localPlayers.clear();
     players.clear();
     replies.clear();
@@ -132,8 +132,7 @@ bool NetGame::SendOwn(const Message& message) {
         changed.wait_until(guard, deadline, [&] { return !threadRunning || hostInboxBytes + size <= kMaxQueuedBytes; });
         if (!threadRunning || hostInboxBytes + size > kMaxQueuedBytes) return false;
         bool wasEmpty = hostInbox.empty();
-        hostInbox.push_back(message);
-        hostInboxBytes += size;
+        PushHostInbox(message);
         guard.unlock();
         if (wasEmpty) Wake(); // a thread that finds the inbox busy takes the rest without waiting
         return true;
@@ -306,14 +305,35 @@ bool NetGame::ReadForCommand(int waitMs) {
     return true;
 }
 
+// Under the lock: a message of the host's own program (or its thread) for the routing.
+void NetGame::PushHostInbox(const Message& message) {
+    hostInbox.push_back(message);
+    hostInboxBytes += EncodedSize(message);
+    hostInboxOthers += message.type != kText;
+}
+
 // Step 1, host, under the lock: up to `most` of its own program's messages (all, texts held
-// back or not, for -1). Returns true when more could be taken now.
+// back or not, for -1). While texts are held back, the others (players made or removed,
+// requests) still pass them, as a client's do in its connection's queue: a program that sent a
+// text to a slow reader can still ask and create. The texts keep their order. Returns true
+// when more could be taken now.
 bool NetGame::TakeHostInbox(int most) {
     int taken = 0;
     for (; (most < 0 ? !hostInbox.empty() : InboxReady()) && taken != most; ++taken) {
         hostInboxBytes -= EncodedSize(hostInbox.front());
+        hostInboxOthers -= hostInbox.front().type != kText;
         arrived_.push_back(Arrived{std::move(hostInbox.front()), kHostProgram, nullptr});
         hostInbox.pop_front();
+    }
+    if (hostInboxOthers > 0 && !InboxReady()) {
+        auto passing = std::stable_partition(hostInbox.begin(), hostInbox.end(), [](const Message& m) { return m.type != kText; });
+        for (auto it = hostInbox.begin(); it != passing; ++it) {
+            hostInboxBytes -= EncodedSize(*it);
+            arrived_.push_back(Arrived{std::move(*it), kHostProgram, nullptr});
+            ++taken;
+        }
+        hostInbox.erase(hostInbox.begin(), passing);
+        hostInboxOthers = 0;
     }
     if (taken > 0) changed.notify_all(); // a command may be waiting for room
     return InboxReady();
@@ -583,8 +603,7 @@ void NetGame::Reply(int origin, Message message, std::vector<Outgoing>* out) {
 // Under the lock: a message the thread itself sends to the host.
 void NetGame::QueueToHost(const Message& message, std::vector<Outgoing>* out) {
     if (isHost) {
-        hostInbox.push_back(message);
-        hostInboxBytes += EncodedSize(message);
+        PushHostInbox(message);
     } else {
         out->push_back(Outgoing{kFromHost, FrameMessage(message), message.type != kText});
     }

@@ -130,6 +130,7 @@ public:
     std::shared_ptr<PacketConnection> socket; // client: its connection to the host; host: none
     std::deque<Message> hostInbox;            // host: its program's messages, waiting for the thread
     size_t hostInboxBytes = 0;                // bytes of the messages in hostInbox
+    size_t hostInboxOthers = 0;               // messages in hostInbox that are not texts
     std::vector<LocalPlayer> localPlayers;    // players created by this program, in creation order
     std::vector<PlayerRecordWire> players;    // host: every player; connection = its connection's fd or kHostProgram
     uint32_t networkType = 3;                 // IPv4
@@ -181,6 +182,7 @@ private:
     void FinishSending();
     bool ReadOwnSocket(bool* busy);
     NetStatus ReadFromHost(PacketConnection& link, std::vector<uint8_t>* packet, std::vector<Arrived>* arrived); // holds readLock_
+    void PushHostInbox(const Message& message);          // caller holds `lock`
     bool TakeHostInbox(int most);                        // caller holds `lock`
     bool InboxReady() const;                             // caller holds `lock`
     bool LocalReaderBehind(Clock::time_point now) const; // caller holds `lock`
