@@ -209,6 +209,7 @@ TEST_F(Queries, SpheresBoxesAndRaysAgainstPlacedObjects) {
         {"tall box above the front face", box, 50, {}, 0, {}, {0, 0, 1.5, 0.5, 1.2}, 0},
         {"45 about y: corner (r2, 1, 0)", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.2, 1.2, 0, 0.5, 0.5}, 1},
         {"45 about y: beyond it", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.3, 1.2, 0, 0.5, 0.5}, 0},
+        {"box at an undefined place", box, 50, {}, 0, {}, {std::nan(""), 0, 0, 1, 1}, 0},
         {"ray from inside: the wall in front", ray, 50, {}, 0, {}, {0, 0, 0, 1, 0, 0}, 1},
         {"ray from outside", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -1}, 4},
         {"ray of length 2 as length 1", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -2}, 4},
