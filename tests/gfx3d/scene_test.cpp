@@ -194,6 +194,7 @@ TEST_F(Queries, SpheresBoxesAndRaysAgainstPlacedObjects) {
     } cases[] = {
         {"sphere touching the plane only", sphere, 51, {}, 0, {}, {1, 0, 0, 1}, 0},
         {"sphere cutting it", sphere, 51, {}, 0, {}, {1.01, 0, 0, 1}, 1},
+        {"touching the first vertex counts", sphere, 51, {}, 0, {}, {0.5, -1, -1, 0.5}, 1},
         {"sphere near an edge", sphere, 51, {}, 0, {}, {0.5, 1.3, 0, 0.1}, 1},
         {"sphere short of an edge", sphere, 51, {}, 0, {}, {0.2, 1.3, 0, 0.1}, 0},
         {"sphere, square moved onto it", sphere, 51, {5, 0, 0}, 0, {}, {0.5, 5, 0, 0.1}, 1},
