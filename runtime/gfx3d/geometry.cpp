@@ -76,7 +76,9 @@ bool BoxTriangle(Vec3 centre, Vec3 a1, Vec3 a2, Vec3 a3, Vec3 v0, Vec3 v1, Vec3 
         const float lo = std::min({p0, p1, p2}), hi = std::max({p0, p1, p2});
         const float c = Dot(l, centre);
         const float extent = std::fabs(Dot(l, a1)) + std::fabs(Dot(l, a2)) + std::fabs(Dot(l, a3));
-        if (c + extent < lo || c - extent > hi) return false;
+        // Written as "do not meet" so that a NaN anywhere (a box at an undefined place or of
+        // an undefined size) separates instead of meeting every triangle.
+        if (!(c + extent >= lo && c - extent <= hi)) return false;
     }
     return true;
 }

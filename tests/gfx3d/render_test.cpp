@@ -251,15 +251,22 @@ TEST_F(Render3D, ShadowsMatchTheGeometryUnderEveryCullMode) {
     }
 }
 
-TEST_F(Render3D, ViewportEnter3DModeEndShadowPassAndShowScreenCloseTheShadowPass) {
+TEST_F(Render3D, EveryCloserEndsTheShadowPassAndPutsDepthAndStencilBack) {
+    shapes::MakeCube(112, 1);
     const std::function<void()> closers[] = {[] { SetViewport(0, 0, 0, 0); }, [] { Enter3DMode(1, 100, 45); },
-                                             [] { EndShadowPass(); }, [] { ShowScreen(); }};
+                                             [] { EndShadowPass(); }, [] { ShowScreen(); }, [] { Enter2DMode(); }};
     for (const auto& close : closers) {
         Enter3DMode(1, 100, 45);
         SetSpotLight(-3, 0xFFFFFF, 0, 10, 0, 0, 0, 0, 1);
+        DrawObject(112, 0); // leaves the volume passes' stencil operation behind
         ASSERT_EQ(gRenderer3D.shadowPassActive, 1);
         close();
         EXPECT_EQ(gRenderer3D.shadowPassActive, 0);
+        // Depth and stencil as a later draw expects them: the pass's own settings are undone.
+        GLint depthFunc = 0, stencilPass = 0;
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+        glGetIntegerv(GL_STENCIL_PASS_DEPTH_PASS, &stencilPass);
+        EXPECT_TRUE(depthFunc == GL_LESS && stencilPass == GL_KEEP && !glIsEnabled(GL_STENCIL_TEST));
     }
     // Colour writes are back on: a 2D rectangle lands.
     DrawRect(0, 0, 3, 3, 0x00FF00);

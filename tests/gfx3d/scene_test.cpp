@@ -194,6 +194,7 @@ TEST_F(Queries, SpheresBoxesAndRaysAgainstPlacedObjects) {
     } cases[] = {
         {"sphere touching the plane only", sphere, 51, {}, 0, {}, {1, 0, 0, 1}, 0},
         {"sphere cutting it", sphere, 51, {}, 0, {}, {1.01, 0, 0, 1}, 1},
+        {"touching the first vertex counts", sphere, 51, {}, 0, {}, {0.5, -1, -1, 0.5}, 1},
         {"sphere near an edge", sphere, 51, {}, 0, {}, {0.5, 1.3, 0, 0.1}, 1},
         {"sphere short of an edge", sphere, 51, {}, 0, {}, {0.2, 1.3, 0, 0.1}, 0},
         {"sphere, square moved onto it", sphere, 51, {5, 0, 0}, 0, {}, {0.5, 5, 0, 0.1}, 1},
@@ -209,6 +210,7 @@ TEST_F(Queries, SpheresBoxesAndRaysAgainstPlacedObjects) {
         {"tall box above the front face", box, 50, {}, 0, {}, {0, 0, 1.5, 0.5, 1.2}, 0},
         {"45 about y: corner (r2, 1, 0)", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.2, 1.2, 0, 0.5, 0.5}, 1},
         {"45 about y: beyond it", box, 50, {}, 45, {0, 1, 0}, {r2 + 0.3, 1.2, 0, 0.5, 0.5}, 0},
+        {"box at an undefined place", box, 50, {}, 0, {}, {std::nan(""), 0, 0, 1, 1}, 0},
         {"ray from inside: the wall in front", ray, 50, {}, 0, {}, {0, 0, 0, 1, 0, 0}, 1},
         {"ray from outside", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -1}, 4},
         {"ray of length 2 as length 1", ray, 50, {}, 0, {}, {0, 0, 5, 0, 0, -2}, 4},
