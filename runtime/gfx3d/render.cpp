@@ -207,14 +207,22 @@ struct DrawPlan {
     Vec3 lightObject;                        // the mode's light in object space
 };
 
-// Visibility from level 0 only: frame A's sphere moved by its translation and scaled.
+// Visibility of frame A's sphere where the transform stack puts it: its centre through every
+// level's translation, rotations and scale, as the object is drawn (a model whose centre is
+// away from its origin, turned or scaled, lies elsewhere than its origin's translation says),
+// and its radius times each level's largest factor, which bounds how far the level stretches
+// (rotations keep lengths; a mirroring, negative factor stretches as much as its size).
+// The plan keeps level 0's translation plus frame A's centre, from which the toon outline's
+// width is measured.
 bool PlanVisible(const Zovovezi3D& r, DrawPlan& p) {
-    const TransformLevel& base = r.levels[0];
-    p.centre = FromArray(base.translation) + FromArray(p.frameA->centre);
-    // The largest factor by size: a mirroring (negative) factor stretches as much as its size.
-    const float maxScale =
-        std::max({std::fabs(base.scale[0]), std::fabs(base.scale[1]), std::fabs(base.scale[2])});
-    return IsVisible(r, p.centre, p.frameA->radius * maxScale);
+    p.centre = FromArray(r.levels[0].translation) + FromArray(p.frameA->centre);
+    float stretch = 1;
+    for (int i = 0; i <= TopLevel(r); ++i) {
+        const float* scale = r.levels[i].scale;
+        stretch *= std::max({std::fabs(scale[0]), std::fabs(scale[1]), std::fabs(scale[2])});
+    }
+    const Vec3 placed = TransformPoint(TransformStackMatrix(r), FromArray(p.frameA->centre));
+    return IsVisible(r, placed, p.frameA->radius * stretch);
 }
 
 // The model data a lighting mode needs, computed on its first draw and kept.

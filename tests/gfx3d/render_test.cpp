@@ -167,6 +167,11 @@ TEST_F(Render3D, ObjectsOutsideTheConeAreSkippedBeforeAnyVertexWork) {
     DrawObject(105, 0);
     EXPECT_NE(InkBox(BackFrame())[2], 0);
     EXPECT_NE(gRenderer3D.objects[105].streamBuffer, 0u); // the draw streamed
+    // A model built far from its origin, brought into the middle of the view by a turn or a
+    // scale: the cone sees it where it is drawn, not at its origin's translation.
+    shapes::MakeCube(109, 0.5, 0xFFFFFF, {20, 0, 0});
+    ExpectInkAround([] { MoveObject(20, 0, 0), RotateObject(180, 0, 0, 1), DrawObject(109, 0); }, 0, 0, 0, 3);
+    ExpectInkAround([] { MoveObject(0, 0, 0), ScaleObject(0.1, 0.1, 0.1), DrawObject(109, 0); }, 2, 0, 0, 3);
 }
 
 // Which frames and weight a draw takes is checked without GL (FrameSelection); here that the
