@@ -140,6 +140,11 @@ int PortFromText(const DynString& text) {
     return value > 65535 ? -1 : static_cast<int>(value);
 }
 
+// An id as text with every digit: the number text of six significant digits would make
+// 1000001 "1e+06", the id of another player once read back (ids pass a million in a long game,
+// or when a peer creates and removes players in a loop). Below a million the two are the same.
+DynString IdText(int32_t id) { return DynString(std::to_string(id).c_str()); }
+
 } // namespace
 
 // The host's own program keeps its traffic in process (see netgame.h), so hosting is a
@@ -218,7 +223,7 @@ DynString NetCreatePlayer(const DynString& name) {
     });
     auto record = find();
     if (record == game.localPlayers.end()) return DynString("-1");
-    if (record->record.id >= 0) return DynString(static_cast<double>(record->record.id));
+    if (record->record.id >= 0) return IdText(record->record.id);
     // Not announced yet: forget it. Announced: the thread removes it when the host's id comes.
     if (record->record.id == kIdNew) game.localPlayers.erase(record);
     else record->abandoned = true;
@@ -269,7 +274,7 @@ double NetCountPlayers() {
 DynString NetGetPlayerId(double index) {
     uint32_t id = 0;
     if (!RequestNumber(kIdRequest, U32Text(index), &id)) id = 0;
-    return DynString(static_cast<double>(static_cast<int32_t>(id)));
+    return IdText(static_cast<int32_t>(id));
 }
 
 DynString NetGetPlayerName(double playerId) {

@@ -193,6 +193,12 @@ TEST(NetGame, AGameInThisProgramIsFairHoldsTextsForASlowReaderAndEndsWithItsThre
     {
         std::lock_guard<std::mutex> held(net::TheNetGame().lock);
         EXPECT_GT(host->lastTaken, net::Clock::time_point()) << "an empty ask was not counted";
+        net::TheNetGame().nextId = 1234567; // past a million, an id's text keeps every digit
+    }
+    EXPECT_EQ(std::string(NetCreatePlayer(DynString("Big")).CStr()), "1234567");
+    EXPECT_EQ(std::string(NetGetPlayerId(3).CStr()), "1234567"); // the fourth player made
+    {
+        std::lock_guard<std::mutex> held(net::TheNetGame().lock);
         net::TheNetGame().nextId = INT32_MAX; // ids run out rather than wrap round to negative ones
     }
     EXPECT_EQ(std::string(NetCreatePlayer(DynString("Last")).CStr()), "-1");
