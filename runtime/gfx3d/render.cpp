@@ -221,7 +221,12 @@ bool PlanVisible(const Zovovezi3D& r, DrawPlan& p) {
         const float* scale = r.levels[i].scale;
         stretch *= std::max({std::fabs(scale[0]), std::fabs(scale[1]), std::fabs(scale[2])});
     }
-    const Vec3 placed = TransformPoint(TransformStackMatrix(r), FromArray(p.frameA->centre));
+    // One level without turns (most draws): translation + scaled centre, without the matrices.
+    const TransformLevel& base = r.levels[0];
+    const Vec3 c = FromArray(p.frameA->centre);
+    const Vec3 placed = TopLevel(r) == 0 && RotationCount(base) == 0
+                            ? FromArray(base.translation) + Vec3{c.x * base.scale[0], c.y * base.scale[1], c.z * base.scale[2]}
+                            : TransformPoint(TransformStackMatrix(r), c);
     return IsVisible(r, placed, p.frameA->radius * stretch);
 }
 
