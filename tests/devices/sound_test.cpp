@@ -68,15 +68,18 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
 }
 
 // Ids above 127 take the last slot, negative ones are refused; a missing file keeps the slot's
-// sample, a file found but not decodable empties the slot.
+// sample, a file found but not decodable (or of a rate SDL cannot convert) empties the slot.
 TEST_F(SoundTest, SlotsOfEveryIdAndFile) {
     const DynString tone = Wav("tone.wav", 5.0, 1000);
     const std::string wav = voxatest::ReadFileBytes(Path("tone.wav"));
     std::string huge = wav.substr(0, 40) + "\xf0\xf0\xf0\xff" + std::string(100, '\0');  // data of ~4 GB
     std::string odd = wav;
     odd.replace(22, 6, std::string("\xa0\x0f\x01\0\0\0", 6));  // 4000 channels at 1 Hz
-    const std::pair<const char*, std::string> bad[] = {
-        {"noise.wav", std::string(4000, 'Z')}, {"huge.wav", huge}, {"odd.wav", odd}};
+    // Samples of 2 Hz in SDL_mixer's other formats, an AIFF and a voice file.
+    const std::string aiff("FORM\0\0\1\0AIFFCOMM\0\0\0\x12\0\1\0\0\0\x64\0\x10\x40\0\x80\0\0\0\0\0\0\0SSND\0\0\0\xd0", 46);
+    const std::string voice("Creative Voice File\x1a\x1a\0\x0a\x01\x29\x11\x09\xd4\0\0\x02\0\0\0\x08\x01\0\0\0\0\0\0", 42);
+    const std::pair<const char*, std::string> bad[] = {{"noise.wav", std::string(4000, 'Z')}, {"huge.wav", huge},
+        {"odd.wav", odd}, {"slow.aiff", aiff + std::string(208, '\0')}, {"slow.voc", voice + std::string(200, '\x80')}};
     for (const auto& b : bad) std::ofstream(Path(b.first), std::ios::binary) << b.second;
     Open();
     EXPECT_EQ(LoadSound(tone, 300, 0), 1);
