@@ -90,6 +90,11 @@ bool AiffCommonConverts(const unsigned char* at) {
 }
 bool SvxHeaderConverts(const unsigned char* at) { return RateConverts((at[20] << 8) | at[21]); }
 bool VorbisHeaderConverts(const unsigned char* at) { return at[11] != 0 && RateConverts(ReadLE32(at + 12)); }
+bool WaveFormatConverts(const unsigned char* at) { return at[10] != 0 && RateConverts(ReadLE32(at + 12)); }
+
+constexpr RateHeader kAiffHeaders[] = {{"COMM", 26, AiffCommonConverts}, {"VHDR", 22, SvxHeaderConverts}};
+constexpr RateHeader kVorbisHeaders[] = {{"\x01vorbis", 16, VorbisHeaderConverts}};
+constexpr RateHeader kWaveHeaders[] = {{"fmt ", 16, WaveFormatConverts}};
 
 // Every occurrence of every tag anywhere in the file passes its check, and none is cut off by
 // the file's end; looking everywhere, not where a decoder would walk to, leaves no way around
@@ -152,11 +157,9 @@ bool SampleConverts(FILE* f) {
     const bool sized = std::fread(head, 1, 4, f) == 4 && std::fseek(f, 0, SEEK_END) == 0;
     const long size = sized ? std::ftell(f) : 0;
     const auto is = [&head, sized](const char* magic) { return sized && std::memcmp(head, magic, 4) == 0; };
-    const RateHeader aiff[] = {{"COMM", 26, AiffCommonConverts}, {"VHDR", 22, SvxHeaderConverts}};
-    const RateHeader vorbis[] = {{"\x01vorbis", 16, VorbisHeaderConverts}};
     const bool ok = is("RIFF")   ? RiffLooksSound(f, size)
-                    : is("FORM") ? EveryRateHeaderConverts(f, aiff)
-                    : is("OggS") ? EveryRateHeaderConverts(f, vorbis)
+                    : is("FORM") ? EveryRateHeaderConverts(f, kAiffHeaders)
+                    : is("OggS") ? EveryRateHeaderConverts(f, kVorbisHeaders)
                     : is("Crea") ? VoiceFileConverts(f, size)
                                  : true;
     return ok && std::fseek(f, 0, SEEK_SET) == 0;
@@ -253,6 +256,37 @@ Mix_MusicType MusicTypeOf(const char* name) {
     return MUS_NONE;
 }
 
+// A FLAC stream's first block, STREAMINFO. SDL_mixer's FLAC player plays 16-bit stereo; other
+// sample formats and channel counts it never finishes decoding, spinning in the mixing thread
+// with the audio locked, so the next music command would wait for good.
+bool FlacStreamPlays(const unsigned char* h) {
+    const uint32_t rate = (h[18] << 12) | (h[19] << 4) | (h[20] >> 4);
+    const int channels = ((h[20] >> 1) & 7) + 1;
+    const int bits = (((h[20] & 1) << 4) | (h[21] >> 4)) + 1;
+    return (h[4] & 0x7F) == 0 && channels == 2 && bits == 16 && RateConverts(rate);
+}
+
+// Whether SDL_mixer may be given the file as music of the type (MUS_NONE: it picks one by the
+// first bytes). The WAV, AIFF and Ogg Vorbis players convert with SDL's converter as the sample
+// loader does, so their rates and channel counts are checked the same way; a FLAC stream must
+// begin with a STREAMINFO block the FLAC player plays. Leaves the file at its start.
+bool MusicConverts(FILE* f, Mix_MusicType type) {
+    unsigned char h[22] = {};
+    const bool whole = std::fread(h, 1, sizeof h, f) == sizeof h;
+    const auto is = [&h](const char* magic) { return std::memcmp(h, magic, 4) == 0; };
+    bool ok = true;
+    if (type == MUS_FLAC || (type == MUS_NONE && is("fLaC"))) {
+        ok = whole && is("fLaC") && FlacStreamPlays(h);
+    } else if (type == MUS_OGG || is("OggS")) {
+        ok = EveryRateHeaderConverts(f, kVorbisHeaders);
+    } else if (is("RIFF")) {
+        ok = EveryRateHeaderConverts(f, kWaveHeaders);
+    } else if (is("FORM")) {
+        ok = EveryRateHeaderConverts(f, kAiffHeaders);
+    }
+    return ok && std::fseek(f, 0, SEEK_SET) == 0;
+}
+
 } // namespace
 
 void PlayMusic(const DynString& file) {
@@ -260,11 +294,16 @@ void PlayMusic(const DynString& file) {
     // Only a regular file, opened by an open that never waits (a FIFO would wait for a writer),
     // and that very open file is what SDL_mixer decodes: a name it opened again could meanwhile
     // name something else.
+    const Mix_MusicType type = MusicTypeOf(file.CStr());
     if (FILE* f = OpenNoWait(file.CStr(), "rb")) {
-        if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) // the stream now closes the file
-            gDevices.sound.currentMusic = Mix_LoadMUSType_RW(rw, MusicTypeOf(file.CStr()), 1);
-        else
+        if (!MusicConverts(f, type)) {
             std::fclose(f);
+            SDL_SetError("'%s' has a sample rate or format that cannot be played", file.CStr());
+        } else if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) { // the stream now closes the file
+            gDevices.sound.currentMusic = Mix_LoadMUSType_RW(rw, type, 1);
+        } else {
+            std::fclose(f);
+        }
     } else {
         SDL_SetError("Couldn't open '%s'", file.CStr());
     }
