@@ -110,9 +110,12 @@ bool EveryRateHeaderConverts(FILE* f, const RateHeader (&headers)[N]) {
         have += got;
         end = got < kBlock;
         const size_t checked = end ? have : have - kKeep;
-        for (size_t p = 0; p < checked; ++p) {
-            for (const RateHeader& h : headers) {
-                const size_t tagLength = std::strlen(h.tag);
+        for (const RateHeader& h : headers) {
+            const size_t tagLength = std::strlen(h.tag);
+            for (size_t p = 0; p < checked; ++p) {
+                const void* next = std::memchr(&buf[p], h.tag[0], checked - p);
+                if (next == nullptr) break;
+                p = static_cast<const unsigned char*>(next) - buf.data();
                 if (p + tagLength > have || std::memcmp(&buf[p], h.tag, tagLength) != 0) continue;
                 if (p + h.length > have || !h.converts(&buf[p])) return false;
             }
