@@ -152,9 +152,12 @@ bool VoiceFileConverts(FILE* f, long size) {
 }
 
 // Whether SDL_mixer may be given the file: its sample loader picks a decoder by the first four
-// bytes, and each decoder's rate and channel count reach SDL's converter unchecked. Files of no
-// such kind pass: SDL_mixer refuses them. The check reads the very file that is then loaded (one
-// open for both), so nothing put at the path in between gets past it.
+// bytes, and each decoder's rate and channel count reach SDL's converter unchecked. FLAC is
+// refused: its reader takes the channel count and sample size of the stream's header for those
+// of every frame, so frames that differ from the header crash it, and frames cannot be checked
+// short of decoding them. Files of no such kind pass: SDL_mixer refuses them. The check reads
+// the very file that is then loaded (one open for both), so nothing put at the path in between
+// gets past it.
 bool SampleConverts(FILE* f) {
     unsigned char head[4];
     const bool sized = std::fread(head, 1, 4, f) == 4 && std::fseek(f, 0, SEEK_END) == 0;
@@ -164,7 +167,7 @@ bool SampleConverts(FILE* f) {
                     : is("FORM") ? EveryRateHeaderConverts(f, kAiffHeaders)
                     : is("OggS") ? EveryRateHeaderConverts(f, kVorbisHeaders)
                     : is("Crea") ? VoiceFileConverts(f, size)
-                                 : true;
+                                 : !is("fLaC");
     return ok && std::fseek(f, 0, SEEK_SET) == 0;
 }
 
@@ -259,27 +262,18 @@ Mix_MusicType MusicTypeOf(const char* name) {
     return MUS_NONE;
 }
 
-// A FLAC stream's first block, STREAMINFO. SDL_mixer's FLAC player plays 16-bit stereo; other
-// sample formats and channel counts it never finishes decoding, spinning in the mixing thread
-// with the audio locked, so the next music command would wait for good.
-bool FlacStreamPlays(const unsigned char* h) {
-    const uint32_t rate = (h[18] << 12) | (h[19] << 4) | (h[20] >> 4);
-    const int channels = ((h[20] >> 1) & 7) + 1;
-    const int bits = (((h[20] & 1) << 4) | (h[21] >> 4)) + 1;
-    return (h[4] & 0x7F) == 0 && channels == 2 && bits == 16 && RateConverts(rate);
-}
-
 // Whether SDL_mixer may be given the file as music of the type (MUS_NONE: it picks one by the
 // first bytes). The WAV, AIFF and Ogg Vorbis players convert with SDL's converter as the sample
-// loader does, so their rates and channel counts are checked the same way; a FLAC stream must
-// begin with a STREAMINFO block the FLAC player plays. Leaves the file at its start.
+// loader does, so their rates and channel counts are checked the same way. FLAC is refused (see
+// SampleConverts); its player also spins for good in the mixing thread, with the audio locked,
+// on every FLAC but 16-bit stereo. Leaves the file at its start.
 bool MusicConverts(FILE* f, Mix_MusicType type) {
-    unsigned char h[22] = {};
-    const bool whole = std::fread(h, 1, sizeof h, f) == sizeof h;
-    const auto is = [&h](const char* magic) { return std::memcmp(h, magic, 4) == 0; };
+    unsigned char h[4] = {};
+    const size_t got = std::fread(h, 1, sizeof h, f);
+    const auto is = [&h, got](const char* magic) { return got == 4 && std::memcmp(h, magic, 4) == 0; };
     bool ok = true;
     if (type == MUS_FLAC || (type == MUS_NONE && is("fLaC"))) {
-        ok = whole && is("fLaC") && FlacStreamPlays(h);
+        ok = false;
     } else if (type == MUS_OGG || is("OggS")) {
         ok = EveryRateHeaderConverts(f, kVorbisHeaders);
     } else if (is("RIFF")) {
@@ -301,7 +295,7 @@ void PlayMusic(const DynString& file) {
     if (FILE* f = OpenNoWait(file.CStr(), "rb")) {
         if (!MusicConverts(f, type)) {
             std::fclose(f);
-            SDL_SetError("'%s' has a sample rate or format that cannot be played", file.CStr());
+            SDL_SetError("'%s' has a format or sample rate that cannot be played", file.CStr());
         } else if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) { // the stream now closes the file
             gDevices.sound.currentMusic = Mix_LoadMUSType_RW(rw, type, 1);
         } else {
