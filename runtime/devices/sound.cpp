@@ -205,8 +205,9 @@ double LoadSound(const DynString& file, double id, double) {
     if (slot < 0) return 0;
     if (gDevices.sound.slots[slot] != nullptr) Mix_FreeChunk(gDevices.sound.slots[slot]);
     gDevices.sound.slots[slot] = nullptr;
-    // Regular files only, opened without waiting: a FIFO at the path would block the load.
-    FILE* f = OpenNoWait(path.CStr(), "rb");
+    // The lookup found the name without regard to case and hands it back as given, so it is
+    // opened the same way. Regular files only, opened without waiting: a FIFO would block.
+    FILE* f = OpenFileNoCase(path.CStr(), "rb");
     if (f != nullptr && SampleConverts(f)) {
         if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) { // the stream now closes the file
             f = nullptr;

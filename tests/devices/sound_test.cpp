@@ -68,8 +68,9 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
     EXPECT_EQ(BurstPeaks(Output()), (std::vector<int>{12800, 6400, 12800, 100, 6400, 16000}));
 }
 
-// Ids above 127 take the last slot, negative ones are refused; a missing file keeps the slot's
-// sample, a file found but not decodable (or of a rate SDL cannot convert) empties the slot.
+// Ids above 127 take the last slot, negative ones are refused; a name is found whatever its
+// case; a missing file keeps the slot's sample, a file found but not decodable (or of a rate
+// SDL cannot convert) empties the slot.
 TEST_F(SoundTest, SlotsOfEveryIdAndFile) {
     const DynString tone = Wav("tone.wav", 5.0, 1000);
     const std::string wav = voxatest::ReadFileBytes(Path("tone.wav"));
@@ -86,7 +87,7 @@ TEST_F(SoundTest, SlotsOfEveryIdAndFile) {
         {"stereo.flac", voxatest::ReadFileBytes(Path("stereo.flac"))}};
     for (const auto& b : bad) std::ofstream(Path(b.first), std::ios::binary) << b.second;
     Open();
-    EXPECT_EQ(LoadSound(tone, 300, 0), 1);
+    EXPECT_EQ(LoadSound(DynString(Path("TONE.wav").c_str()), 300, 0), 1) << "found and loaded whatever its case";
     EXPECT_EQ(LoadSound(tone, -1, 0) + LoadSound(tone, std::nan(""), 0), 0);
     EXPECT_EQ(LoadSound(DynString(Path("missing.wav").c_str()), 127, 0), 0);
     WithMixerHeld([] {
