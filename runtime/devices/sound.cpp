@@ -90,11 +90,9 @@ bool AiffCommonConverts(const unsigned char* at) {
 }
 bool SvxHeaderConverts(const unsigned char* at) { return RateConverts((at[20] << 8) | at[21]); }
 bool VorbisHeaderConverts(const unsigned char* at) { return at[11] != 0 && RateConverts(ReadLE32(at + 12)); }
-bool WaveFormatConverts(const unsigned char* at) { return at[10] != 0 && RateConverts(ReadLE32(at + 12)); }
 
 constexpr RateHeader kAiffHeaders[] = {{"COMM", 26, AiffCommonConverts}, {"VHDR", 22, SvxHeaderConverts}};
 constexpr RateHeader kVorbisHeaders[] = {{"\x01vorbis", 16, VorbisHeaderConverts}};
-constexpr RateHeader kWaveHeaders[] = {{"fmt ", 16, WaveFormatConverts}};
 
 // Every occurrence of every tag anywhere in the file passes its check, and none is cut off by
 // the file's end; looking everywhere, not where a decoder would walk to, leaves no way around
@@ -263,9 +261,34 @@ Mix_MusicType MusicTypeOf(const char* name) {
     return MUS_NONE;
 }
 
+// A WAV track as SDL_mixer's WAV player reads it: after any "fact" and "LIST" chunks comes
+// "fmt " (any other chunk there, a missing "fmt " included, makes it free the chunk twice),
+// a PCM format of a rate that converts, and further on a "data" chunk (without one it looks
+// for it for ever). Every chunk before "data" lies inside the file; "data" may run past its end.
+bool WaveTrackPlays(FILE* f) {
+    unsigned char chunk[24];
+    const long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : 0;
+    bool sawFormat = false;
+    for (long pos = 12; pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8;) {
+        const uint32_t length = ReadLE32(chunk + 4);
+        if (std::memcmp(chunk, "data", 4) == 0) return sawFormat;
+        if (length > static_cast<uint64_t>(size - pos - 8)) return false;
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && !sawFormat) {
+            if (length < 16 || std::fread(chunk + 8, 1, 16, f) != 16) return false;
+            sawFormat = chunk[8] == 1 && chunk[9] == 0 && chunk[10] != 0 && RateConverts(ReadLE32(chunk + 12));
+            if (!sawFormat) return false;
+        } else if (!sawFormat && std::memcmp(chunk, "fact", 4) != 0 && std::memcmp(chunk, "LIST", 4) != 0) {
+            return false;
+        }
+        pos += 8 + static_cast<long>(length);
+    }
+    return false;
+}
+
 // Whether SDL_mixer may be given the file as music of the type (MUS_NONE: it picks one by the
 // first bytes). The WAV, AIFF and Ogg Vorbis players convert with SDL's converter as the sample
-// loader does, so their rates and channel counts are checked the same way. FLAC is refused (see
+// loader does, so their rates and channel counts are checked the same way, and a WAV track's
+// chunks as its player walks them. FLAC is refused (see
 // SampleConverts); its player also spins for good in the mixing thread, with the audio locked,
 // on every FLAC but 16-bit stereo. Leaves the file at its start.
 bool MusicConverts(FILE* f, Mix_MusicType type) {
@@ -278,7 +301,7 @@ bool MusicConverts(FILE* f, Mix_MusicType type) {
     } else if (type == MUS_OGG || is("OggS")) {
         ok = EveryRateHeaderConverts(f, kVorbisHeaders);
     } else if (is("RIFF")) {
-        ok = EveryRateHeaderConverts(f, kWaveHeaders);
+        ok = WaveTrackPlays(f);
     } else if (is("FORM")) {
         ok = EveryRateHeaderConverts(f, kAiffHeaders);
     }

@@ -131,15 +131,18 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     EXPECT_EQ(Log().compare(log.size(), 12, "PLAYMUSIC:\r\n"), 0);
     // Tracks that cannot be decoded fail the same way, and the file opened for them is closed
     // again. (SDL_mixer's MP3 and MIDI decoders take any bytes as a track, as they always did.)
-    // So do tracks its players cannot take: a WAV of 2 Hz (which overran SDL's converter) and
-    // FLAC (a mono track made its player spin for good; the alarm ends this test instead).
-    std::string slow = voxatest::ReadFileBytes(Path("music.wav"));
-    std::ofstream(Path("slow.wav"), std::ios::binary) << slow.replace(24, 4, std::string("\2\0\0\0", 4));
+    // So do tracks its players cannot take: WAVs of 2 Hz (which overran SDL's converter), without
+    // "fmt " before "data" (freed twice) or without "data" (sought for good), and FLAC (a mono
+    // track made its player spin for good). The alarm ends this test should one hang.
+    const std::string track = voxatest::ReadFileBytes(Path("music.wav"));
+    std::ofstream(Path("slow.wav"), std::ios::binary) << std::string(track).replace(24, 4, std::string("\2\0\0\0", 4));
+    std::ofstream(Path("nofmt.wav"), std::ios::binary) << track.substr(0, 12) + track.substr(36);
+    std::ofstream(Path("nodata.wav"), std::ios::binary) << track.substr(0, 36);
     ASSERT_EQ(std::system(("sox -n -r 44100 -c 1 " + Path("mono.flac") + " synth 1 sine 440").c_str()), 0);
     const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
     const auto before = descriptors();
     alarm(60);
-    for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise", "mono.flac", "slow.wav"}) {
+    for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise", "mono.flac", "slow.wav", "nofmt.wav", "nodata.wav"}) {
         if (std::strncmp(name, "noise", 5) == 0) std::ofstream(Path(name)) << std::string(3000, '\x7f');
         const size_t logged = Log().size();
         PlayMusic(DynString(Path(name).c_str()));
