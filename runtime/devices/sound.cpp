@@ -269,7 +269,8 @@ bool WaveTrackPlays(FILE* f) {
     unsigned char chunk[24];
     const long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : 0;
     bool sawFormat = false;
-    for (long pos = 12; pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8;) {
+    long pos = 12;
+    while (pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
         const uint32_t length = ReadLE32(chunk + 4);
         if (std::memcmp(chunk, "data", 4) == 0) return sawFormat;
         if (length > static_cast<uint64_t>(size - pos - 8)) return false;
@@ -288,9 +289,9 @@ bool WaveTrackPlays(FILE* f) {
 // Whether SDL_mixer may be given the file as music of the type (MUS_NONE: it picks one by the
 // first bytes). The WAV, AIFF and Ogg Vorbis players convert with SDL's converter as the sample
 // loader does, so their rates and channel counts are checked the same way, and a WAV track's
-// chunks as its player walks them. FLAC is refused (see
-// SampleConverts); its player also spins for good in the mixing thread, with the audio locked,
-// on every FLAC but 16-bit stereo. Leaves the file at its start.
+// chunks as its player walks them. FLAC is refused (see SampleConverts); its player also spins
+// for good in the mixing thread, with the audio locked, on every FLAC but 16-bit stereo. Leaves
+// the file at its start.
 bool MusicConverts(FILE* f, Mix_MusicType type) {
     unsigned char h[4] = {};
     const size_t got = std::fread(h, 1, sizeof h, f);
