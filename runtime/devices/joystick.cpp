@@ -81,7 +81,7 @@ double GetJoyPovY(double j) {
 
 double GetJoyButton(double j, double b) {
     int32_t button = 0;
-    if (!IdFrom(b, kJoyButtons, button)) return 0;
+    if (!(b >= 0) || !IdFrom(b, kJoyButtons, button)) return 0;  // -0.5 is no button, though it truncates to 0
     return ReadJoystick(TruncOr(j, -1)).buttons[button];
 }
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/errors.h"
 #include "base/openfile.h"
@@ -37,40 +38,134 @@ uint32_t ReadLE32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
 }
 
+uint32_t ReadBE32(const unsigned char* p) {
+    return (uint32_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// SDL's converter takes a sample to the device's 44.1 kHz in halving or doubling steps kept in
+// a fixed table; a rate far from the device's overruns that table and crashes the load (a
+// channel count of 0 does the same). 8 to 192 kHz stays well inside it.
+bool RateConverts(uint32_t rate) { return rate >= 8000 && rate <= 192000; }
+
 // SDL's WAV reader allocates every chunk up to the sample data by its declared length and
 // builds a conversion chain from the format fields. A RIFF file is therefore handed to it only
 // when every such chunk lies inside the file and the format is one it converts safely (PCM or
-// ADPCM, 1 or 2 channels, 8 to 192 kHz). Other files go to SDL_mixer as they are: it reads its
-// other formats from their own headers or refuses them. The check reads the very file that is
-// then loaded (one open for both), so nothing put at the path in between gets past it.
-bool RiffLooksSound(FILE* f) {
-    bool ok = true;
-    unsigned char head[12];
-    if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0) {
-        std::fseek(f, 0, SEEK_END);
-        long size = std::ftell(f);
-        long pos = 12;
-        bool sawFormat = false;
-        ok = false;
-        unsigned char chunk[24];
-        while (pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
-            uint32_t length = ReadLE32(chunk + 4);
-            if (length > static_cast<uint64_t>(size - pos - 8)) break;
-            if (std::memcmp(chunk, "fmt ", 4) == 0) {
-                if (length < 16 || std::fread(chunk + 8, 1, 16, f) != 16) break;
-                unsigned tag = chunk[8] | (chunk[9] << 8);
-                unsigned channels = chunk[10] | (chunk[11] << 8);
-                uint32_t rate = ReadLE32(chunk + 12);
-                sawFormat = (tag == 1 || tag == 2 || tag == 0x11) && channels >= 1 && channels <= 2 &&
-                            rate >= 8000 && rate <= 192000;
-                if (!sawFormat) break;
-            } else if (std::memcmp(chunk, "data", 4) == 0) {
-                ok = sawFormat;
-                break;
-            }
-            pos += 8 + static_cast<long>(length);
+// ADPCM, 1 or 2 channels, a rate that converts).
+bool RiffLooksSound(FILE* f, long size) {
+    long pos = 12;
+    bool sawFormat = false;
+    unsigned char chunk[24];
+    while (pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
+        uint32_t length = ReadLE32(chunk + 4);
+        if (length > static_cast<uint64_t>(size - pos - 8)) break;
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            if (length < 16 || std::fread(chunk + 8, 1, 16, f) != 16) break;
+            unsigned tag = chunk[8] | (chunk[9] << 8);
+            unsigned channels = chunk[10] | (chunk[11] << 8);
+            sawFormat = (tag == 1 || tag == 2 || tag == 0x11) && channels >= 1 && channels <= 2 &&
+                        RateConverts(ReadLE32(chunk + 12));
+            if (!sawFormat) break;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            return sawFormat;
         }
+        pos += 8 + static_cast<long>(length);
     }
+    return false;
+}
+
+// A header that a decoder of SDL_mixer reads its rate and channel count from: its tag, the bytes
+// from the tag's start that the check reads, and the check.
+struct RateHeader {
+    const char* tag;
+    size_t length;
+    bool (*converts)(const unsigned char* at);
+};
+
+// AIFF "COMM": channels (16 bits, of which SDL keeps the low byte) and the rate as an 80-bit
+// float. Only a normalised positive float is taken, so its value is the one any reader computes.
+bool AiffCommonConverts(const unsigned char* at) {
+    const unsigned exponent = (at[16] << 8) | at[17];
+    if (at[9] == 0 || exponent < 16383 || exponent > 16383 + 31 || (at[18] & 0x80) == 0) return false;
+    return RateConverts(ReadBE32(at + 18) >> (31 - (exponent - 16383)));
+}
+bool SvxHeaderConverts(const unsigned char* at) { return RateConverts((at[20] << 8) | at[21]); }
+bool VorbisHeaderConverts(const unsigned char* at) { return at[11] != 0 && RateConverts(ReadLE32(at + 12)); }
+
+constexpr RateHeader kAiffHeaders[] = {{"COMM", 26, AiffCommonConverts}, {"VHDR", 22, SvxHeaderConverts}};
+constexpr RateHeader kVorbisHeaders[] = {{"\x01vorbis", 16, VorbisHeaderConverts}};
+
+// Every occurrence of every tag anywhere in the file passes its check, and none is cut off by
+// the file's end; looking everywhere, not where a decoder would walk to, leaves no way around
+// the check. The file is read in blocks that overlap by the longest header.
+template <size_t N>
+bool EveryRateHeaderConverts(FILE* f, const RateHeader (&headers)[N]) {
+    constexpr size_t kBlock = 1 << 16, kKeep = 32;  // kKeep: at least every header's length
+    std::vector<unsigned char> buf(kBlock + kKeep);
+    size_t have = 0;
+    bool end = std::fseek(f, 0, SEEK_SET) != 0;
+    while (!end) {
+        const size_t got = std::fread(buf.data() + have, 1, kBlock, f);
+        have += got;
+        end = got < kBlock;
+        const size_t checked = end ? have : have - kKeep;
+        for (const RateHeader& h : headers) {
+            const size_t tagLength = std::strlen(h.tag);
+            for (size_t p = 0; p < checked; ++p) {
+                const void* next = std::memchr(&buf[p], h.tag[0], checked - p);
+                if (next == nullptr) break;
+                p = static_cast<const unsigned char*>(next) - buf.data();
+                if (p + tagLength > have || std::memcmp(&buf[p], h.tag, tagLength) != 0) continue;
+                if (p + h.length > have || !h.converts(&buf[p])) return false;
+            }
+        }
+        std::memmove(buf.data(), buf.data() + checked, have - checked);
+        have -= checked;
+    }
+    return true;
+}
+
+// A Creative voice file, walked block by block from the offset in its header as SDL_mixer walks
+// it. Sound data (1), its continuation (2) and the end mark (0) pass: the rate code of a data
+// block gives 3906 Hz to 1 MHz, all of which convert. The extended (8) and the newer data
+// blocks (9) carry rates and channel counts of their own and are checked. Other blocks are
+// refused, because the decoder does not step over every one of them by its declared length.
+bool VoiceFileConverts(FILE* f, long size) {
+    unsigned char b[16];
+    if (std::fseek(f, 20, SEEK_SET) != 0 || std::fread(b, 1, 2, f) != 2) return false;
+    long pos = b[0] | (b[1] << 8);
+    while (pos < size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(b, 1, 1, f) == 1 && b[0] != 0) {
+        const size_t n = std::fread(b + 1, 1, 15, f);
+        if (n < 3) return true;  // where the decoder ends too
+        const uint32_t length = b[1] | (b[2] << 8) | (b[3] << 16);
+        const int extendedRate = 256000000 / (65536 - ((b[5] << 8) | b[4])) / (b[7] ? 2 : 1);
+        if (b[0] == 1 ? length < 2
+            : b[0] == 8 ? length != 4 || n < 7 || !RateConverts(extendedRate)
+            : b[0] == 9 ? length < 12 || n < 9 || b[9] == 0 || !RateConverts(ReadLE32(b + 4))
+            : b[0] != 2) {
+            return false;
+        }
+        pos += 4 + long(length);
+    }
+    return true;
+}
+
+// Whether SDL_mixer may be given the file: its sample loader picks a decoder by the first four
+// bytes, and each decoder's rate and channel count reach SDL's converter unchecked. FLAC is
+// refused: its reader takes the channel count and sample size of the stream's header for those
+// of every frame, so frames that differ from the header crash it, and frames cannot be checked
+// short of decoding them. Files of no such kind pass: SDL_mixer refuses them. The check reads
+// the very file that is then loaded (one open for both), so nothing put at the path in between
+// gets past it.
+bool SampleConverts(FILE* f) {
+    unsigned char head[4];
+    const bool sized = std::fread(head, 1, 4, f) == 4 && std::fseek(f, 0, SEEK_END) == 0;
+    const long size = sized ? std::ftell(f) : 0;
+    const auto is = [&head, sized](const char* magic) { return sized && std::memcmp(head, magic, 4) == 0; };
+    const bool ok = is("RIFF")   ? RiffLooksSound(f, size)
+                    : is("FORM") ? EveryRateHeaderConverts(f, kAiffHeaders)
+                    : is("OggS") ? EveryRateHeaderConverts(f, kVorbisHeaders)
+                    : is("Crea") ? VoiceFileConverts(f, size)
+                                 : !is("fLaC");
     return ok && std::fseek(f, 0, SEEK_SET) == 0;
 }
 
@@ -108,9 +203,10 @@ double LoadSound(const DynString& file, double id, double) {
     if (slot < 0) return 0;
     if (gDevices.sound.slots[slot] != nullptr) Mix_FreeChunk(gDevices.sound.slots[slot]);
     gDevices.sound.slots[slot] = nullptr;
-    // Regular files only, opened without waiting: a FIFO at the path would block the load.
-    FILE* f = OpenNoWait(path.CStr(), "rb");
-    if (f != nullptr && RiffLooksSound(f)) {
+    // The lookup found the name without regard to case and hands it back as given, so it is
+    // opened the same way. Regular files only, opened without waiting: a FIFO would block.
+    FILE* f = OpenFileNoCase(path.CStr(), "rb");
+    if (f != nullptr && SampleConverts(f)) {
         if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) { // the stream now closes the file
             f = nullptr;
             gDevices.sound.slots[slot] = Mix_LoadWAV_RW(rw, 1);
@@ -165,6 +261,54 @@ Mix_MusicType MusicTypeOf(const char* name) {
     return MUS_NONE;
 }
 
+// A WAV track as SDL_mixer's WAV player reads it: after any "fact" and "LIST" chunks comes
+// "fmt " (any other chunk there, a missing "fmt " included, makes it free the chunk twice),
+// a PCM format of a rate that converts, and further on a "data" chunk (without one it looks
+// for it for ever). Every chunk before "data" lies inside the file; "data" may run past its end.
+bool WaveTrackPlays(FILE* f) {
+    unsigned char chunk[24];
+    const long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : 0;
+    bool sawFormat = false;
+    long pos = 12;
+    while (pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
+        const uint32_t length = ReadLE32(chunk + 4);
+        if (std::memcmp(chunk, "data", 4) == 0) return sawFormat;
+        if (length > static_cast<uint64_t>(size - pos - 8)) return false;
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && !sawFormat) {
+            if (length < 16 || std::fread(chunk + 8, 1, 16, f) != 16) return false;
+            sawFormat = chunk[8] == 1 && chunk[9] == 0 && chunk[10] != 0 && RateConverts(ReadLE32(chunk + 12));
+            if (!sawFormat) return false;
+        } else if (!sawFormat && std::memcmp(chunk, "fact", 4) != 0 && std::memcmp(chunk, "LIST", 4) != 0) {
+            return false;
+        }
+        pos += 8 + static_cast<long>(length);
+    }
+    return false;
+}
+
+// Whether SDL_mixer may be given the file as music of the type (MUS_NONE: it picks one by the
+// first bytes). The WAV, AIFF and Ogg Vorbis players convert with SDL's converter as the sample
+// loader does, so their rates and channel counts are checked the same way, and a WAV track's
+// chunks as its player walks them. FLAC is refused (see SampleConverts); its player also spins
+// for good in the mixing thread, with the audio locked, on every FLAC but 16-bit stereo. Leaves
+// the file at its start.
+bool MusicConverts(FILE* f, Mix_MusicType type) {
+    unsigned char h[4] = {};
+    const size_t got = std::fread(h, 1, sizeof h, f);
+    const auto is = [&h, got](const char* magic) { return got == 4 && std::memcmp(h, magic, 4) == 0; };
+    bool ok = true;
+    if (type == MUS_FLAC || (type == MUS_NONE && is("fLaC"))) {
+        ok = false;
+    } else if (type == MUS_OGG || is("OggS")) {
+        ok = EveryRateHeaderConverts(f, kVorbisHeaders);
+    } else if (is("RIFF")) {
+        ok = WaveTrackPlays(f);
+    } else if (is("FORM")) {
+        ok = EveryRateHeaderConverts(f, kAiffHeaders);
+    }
+    return ok && std::fseek(f, 0, SEEK_SET) == 0;
+}
+
 } // namespace
 
 void PlayMusic(const DynString& file) {
@@ -172,11 +316,16 @@ void PlayMusic(const DynString& file) {
     // Only a regular file, opened by an open that never waits (a FIFO would wait for a writer),
     // and that very open file is what SDL_mixer decodes: a name it opened again could meanwhile
     // name something else.
+    const Mix_MusicType type = MusicTypeOf(file.CStr());
     if (FILE* f = OpenNoWait(file.CStr(), "rb")) {
-        if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) // the stream now closes the file
-            gDevices.sound.currentMusic = Mix_LoadMUSType_RW(rw, MusicTypeOf(file.CStr()), 1);
-        else
+        if (!MusicConverts(f, type)) {
             std::fclose(f);
+            SDL_SetError("'%s' has a format or sample rate that cannot be played", file.CStr());
+        } else if (SDL_RWops* rw = SDL_RWFromFP(f, 1)) { // the stream now closes the file
+            gDevices.sound.currentMusic = Mix_LoadMUSType_RW(rw, type, 1);
+        } else {
+            std::fclose(f);
+        }
     } else {
         SDL_SetError("Couldn't open '%s'", file.CStr());
     }

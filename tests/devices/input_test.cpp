@@ -278,16 +278,17 @@ TEST_F(InputTest, JoysticksComeFromTheRecording) {
     bytes.back() = 1;
     const unsigned char frame[] = {20, 0, 0, 0, vxr::kJoystick, 0,
                                    0xFF, 0x7F, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0, 0,  // axes: 32767, -32768
-                                   0x08, 0, 0, 0,                                   // button 3
+                                   0x09, 0, 0, 0,                                   // buttons 0 and 3
                                    0x28, 0x23};                                     // hat 9000: right
     WriteFile(file_, bytes + Bytes("\x03Pad", 4) + Bytes(reinterpret_cast<const char*>(frame), sizeof frame));
     ASSERT_EQ(PlayInputRecording(file_.c_str()), 1);
     EXPECT_EQ(GetJoystickCount(), 1);
     EXPECT_STREQ(GetJoyName(0).CStr(), "Pad");
     EXPECT_STREQ(GetJoyName(1).CStr(), "");
+    EXPECT_EQ(GetJoyButton(0, -0.5), 0) << "below button 0: not read";
     double x, y, b1, b2;
     GetJoystickDigital(x, y, b1, b2);
-    EXPECT_EQ(std::vector<double>({x, y, b1, b2}), std::vector<double>({1, -1, 0, 0}));
+    EXPECT_EQ(std::vector<double>({x, y, b1, b2}), std::vector<double>({1, -1, 1, 0}));
     EndInputFrame();
     EXPECT_TRUE(Has(Stderr([] { EXPECT_EQ(GetJoyX(0), 0) << "the first read past the only frame ends the replay"; }),
                     "ends after frame 1"));

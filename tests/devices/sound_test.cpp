@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -67,19 +68,26 @@ TEST_F(SoundTest, The44100HzStereoDeviceScalesVolumeIgnoresPanAndMixesSixteenCha
     EXPECT_EQ(BurstPeaks(Output()), (std::vector<int>{12800, 6400, 12800, 100, 6400, 16000}));
 }
 
-// Ids above 127 take the last slot, negative ones are refused; a missing file keeps the slot's
-// sample, a file found but not decodable empties the slot.
+// Ids above 127 take the last slot, negative ones are refused; a name is found whatever its
+// case; a missing file keeps the slot's sample, a file found but not decodable (or of a rate
+// SDL cannot convert) empties the slot.
 TEST_F(SoundTest, SlotsOfEveryIdAndFile) {
     const DynString tone = Wav("tone.wav", 5.0, 1000);
     const std::string wav = voxatest::ReadFileBytes(Path("tone.wav"));
     std::string huge = wav.substr(0, 40) + "\xf0\xf0\xf0\xff" + std::string(100, '\0');  // data of ~4 GB
     std::string odd = wav;
     odd.replace(22, 6, std::string("\xa0\x0f\x01\0\0\0", 6));  // 4000 channels at 1 Hz
-    const std::pair<const char*, std::string> bad[] = {
-        {"noise.wav", std::string(4000, 'Z')}, {"huge.wav", huge}, {"odd.wav", odd}};
+    // Samples of 2 Hz in SDL_mixer's other formats, an AIFF and a voice file, and a FLAC sample
+    // (refused: a stream whose frames differ from its header crashes SDL_mixer's reader).
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 " + Path("stereo.flac") + " synth 1 sine 440").c_str()), 0);
+    const std::string aiff("FORM\0\0\1\0AIFFCOMM\0\0\0\x12\0\1\0\0\0\x64\0\x10\x40\0\x80\0\0\0\0\0\0\0SSND\0\0\0\xd0", 46);
+    const std::string voice("Creative Voice File\x1a\x1a\0\x0a\x01\x29\x11\x09\xd4\0\0\x02\0\0\0\x08\x01\0\0\0\0\0\0", 42);
+    const std::pair<const char*, std::string> bad[] = {{"noise.wav", std::string(4000, 'Z')}, {"huge.wav", huge},
+        {"odd.wav", odd}, {"slow.aiff", aiff + std::string(208, '\0')}, {"slow.voc", voice + std::string(200, '\x80')},
+        {"stereo.flac", voxatest::ReadFileBytes(Path("stereo.flac"))}};
     for (const auto& b : bad) std::ofstream(Path(b.first), std::ios::binary) << b.second;
     Open();
-    EXPECT_EQ(LoadSound(tone, 300, 0), 1);
+    EXPECT_EQ(LoadSound(DynString(Path("TONE.wav").c_str()), 300, 0), 1) << "found and loaded whatever its case";
     EXPECT_EQ(LoadSound(tone, -1, 0) + LoadSound(tone, std::nan(""), 0), 0);
     EXPECT_EQ(LoadSound(DynString(Path("missing.wav").c_str()), 127, 0), 0);
     WithMixerHeld([] {
@@ -123,10 +131,19 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     EXPECT_EQ(Log().compare(log.size(), 12, "PLAYMUSIC:\r\n"), 0);
     // Tracks that cannot be decoded fail the same way, and the file opened for them is closed
     // again. (SDL_mixer's MP3 and MIDI decoders take any bytes as a track, as they always did.)
+    // So do tracks its players cannot take: WAVs of 2 Hz (which overran SDL's converter), without
+    // "fmt " before "data" (freed twice) or without "data" (sought for good), and FLAC (a mono
+    // track made its player spin for good). The alarm ends this test should one hang.
+    const std::string track = voxatest::ReadFileBytes(Path("music.wav"));
+    std::ofstream(Path("slow.wav"), std::ios::binary) << std::string(track).replace(24, 4, std::string("\2\0\0\0", 4));
+    std::ofstream(Path("nofmt.wav"), std::ios::binary) << track.substr(0, 12) + track.substr(36);
+    std::ofstream(Path("nodata.wav"), std::ios::binary) << track.substr(0, 36);
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 1 " + Path("mono.flac") + " synth 1 sine 440").c_str()), 0);
     const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
     const auto before = descriptors();
-    for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise"}) {
-        std::ofstream(Path(name)) << std::string(3000, '\x7f');
+    alarm(60);
+    for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise", "mono.flac", "slow.wav", "nofmt.wav", "nodata.wav"}) {
+        if (std::strncmp(name, "noise", 5) == 0) std::ofstream(Path(name)) << std::string(3000, '\x7f');
         const size_t logged = Log().size();
         PlayMusic(DynString(Path(name).c_str()));
         EXPECT_EQ(Log().compare(logged, 12, "PLAYMUSIC:\r\n"), 0) << name;
@@ -136,6 +153,7 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     const std::vector<int> peaks = BurstPeaks(Output());
     ASSERT_FALSE(peaks.empty());
     EXPECT_GT(peaks[0], 4000) << "the decoded track reached the output";
+    alarm(0);
 }
 
 // Runs after devices were opened and closed by the tests above, which leaves SDL_mixer with
