@@ -286,6 +286,114 @@ bool WaveTrackPlays(FILE* f) {
     return false;
 }
 
+// The frames of an MP3 track as SDL_mixer's MP3 player meets them, one after the other from the
+// first header its decoder finds: the decoder searches the bytes for a header whose frame is
+// followed by the sync bits of another, and from there takes each frame where the last one
+// ended, searching again where no header is. The player sets its converter up from the first
+// frame and converts every frame's samples in a fixed buffer of kMp3FrameBuffer bytes, so a
+// frame whose samples, grown by the converter, pass that buffer overruns it: the frames at 8
+// and 11.025 kHz (grown eightfold on their way to 44.1 kHz stereo) and a frame of more channels
+// or samples than the first one's. The track passes when the most bytes of any frame, grown by
+// the most the converter multiplies any frame's format by, fit. A free-format frame (no bitrate
+// given) in the stream has no length to step by and refuses the track; one met while searching
+// is no header (the marker of a picture in a tag looks like one).
+class Mp3Frames {
+public:
+    explicit Mp3Frames(FILE* f) : f_(f) { size_ = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : 0; }
+
+    bool Fit(int deviceRate, Uint16 deviceFormat, int deviceChannels) {
+        long pos = 0;
+        bool synced = false;
+        long mostBytes = 0;
+        int mostGrowth = 0, lastRate = 0, lastChannels = 0;
+        for (Header h; pos + 4 <= size_;) {
+            if (!synced && !Find(pos)) break;
+            if (!Read(pos, h)) {
+                if (h.freeFormat && synced) return false;
+                synced = false;
+                ++pos; // lost: search again from the next byte
+                continue;
+            }
+            if (!synced) {
+                if (!SyncAt(pos + h.length)) {
+                    ++pos;
+                    continue;
+                }
+                synced = true;
+            }
+            if (h.rate != lastRate || h.channels != lastChannels) {
+                SDL_AudioCVT cvt;
+                if (SDL_BuildAudioCVT(&cvt, AUDIO_S16, Uint8(h.channels), h.rate, deviceFormat, Uint8(deviceChannels), deviceRate) < 0) return false;
+                mostGrowth = std::max(mostGrowth, cvt.len_mult);
+                lastRate = h.rate;
+                lastChannels = h.channels;
+            }
+            mostBytes = std::max(mostBytes, long(h.samples) * h.channels * 2);
+            pos += h.length;
+        }
+        return mostBytes * mostGrowth <= kMp3FrameBuffer;
+    }
+
+private:
+    static constexpr long kMp3FrameBuffer = 8192;
+    struct Header {
+        int rate = 0, channels = 0, samples = 0;
+        long length = 0;
+        bool freeFormat = false;
+    };
+
+    int ByteAt(long pos) {
+        if (pos < blockStart_ || pos >= blockStart_ + long(block_.size())) {
+            block_.resize(1 << 16);
+            blockStart_ = pos;
+            const size_t got = std::fseek(f_, pos, SEEK_SET) == 0 ? std::fread(block_.data(), 1, block_.size(), f_) : 0;
+            block_.resize(got);
+            if (got == 0) return -1;
+        }
+        return block_[size_t(pos - blockStart_)];
+    }
+    bool SyncAt(long pos) { return ByteAt(pos) == 0xFF && (ByteAt(pos + 1) & 0xE0) == 0xE0; }
+    bool Find(long& pos) {
+        for (; pos + 4 <= size_; ++pos)
+            if (SyncAt(pos)) return true;
+        return false;
+    }
+    // The header at pos, as the decoder reads it; false when it is none (or of free format).
+    bool Read(long pos, Header& h) {
+        h = Header();
+        if (!SyncAt(pos)) return false;
+        const int b1 = ByteAt(pos + 1), b2 = ByteAt(pos + 2), b3 = ByteAt(pos + 3);
+        if (b3 < 0) return false;
+        const bool mpeg25 = (b1 & 0x10) == 0, lowRates = (b1 & 0x08) == 0;
+        const int layer = 4 - ((b1 >> 1) & 3), bitrateIndex = b2 >> 4, rateIndex = (b2 >> 2) & 3;
+        if ((mpeg25 && !lowRates) || layer == 4 || bitrateIndex == 15 || rateIndex == 3) return false;
+        if (bitrateIndex == 0) {
+            h.freeFormat = true;
+            return false;
+        }
+        static const int kBitrates[2][3][15] = {
+            {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+             {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+             {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+            {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+             {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+             {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+        static const int kRates[3] = {44100, 48000, 32000};
+        const long bitrate = kBitrates[lowRates][layer - 1][bitrateIndex] * 1000L;
+        h.rate = kRates[rateIndex] >> (lowRates ? (mpeg25 ? 2 : 1) : 0);
+        h.channels = (b3 >> 6) == 3 ? 1 : 2;
+        h.samples = layer == 1 ? 384 : (layer == 3 && lowRates) ? 576 : 1152;
+        const long padding = (b2 >> 1) & 1;
+        h.length = layer == 1 ? (12 * bitrate / h.rate + padding) * 4 : (layer == 3 && lowRates ? 72 : 144) * bitrate / h.rate + padding;
+        return h.length > 0;
+    }
+
+    FILE* f_;
+    long size_ = 0;
+    std::vector<unsigned char> block_;
+    long blockStart_ = 0;
+};
+
 // Whether SDL_mixer may be given the file as music of the type (MUS_NONE: it picks one by the
 // first bytes). The WAV, AIFF and Ogg Vorbis players convert with SDL's converter as the sample
 // loader does, so their rates and channel counts are checked the same way, and a WAV track's
@@ -305,6 +413,11 @@ bool MusicConverts(FILE* f, Mix_MusicType type) {
         ok = WaveTrackPlays(f);
     } else if (is("FORM")) {
         ok = EveryRateHeaderConverts(f, kAiffHeaders);
+    } else if (type == MUS_MP3 || (type == MUS_NONE && (is("ID3\x03") || is("ID3\x04") || is("ID3\x02") || (h[0] == 0xFF && (h[1] & 0xE0) == 0xE0)))) {
+        int rate = 0, channels = 0;
+        Uint16 format = 0;
+        // Without an audio device SDL_mixer refuses every track itself.
+        ok = Mix_QuerySpec(&rate, &format, &channels) == 0 || Mp3Frames(f).Fit(rate, format, channels);
     }
     return ok && std::fseek(f, 0, SEEK_SET) == 0;
 }

@@ -133,7 +133,17 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     // again. (SDL_mixer's MP3 and MIDI decoders take any bytes as a track, as they always did.)
     // So do tracks its players cannot take: WAVs of 2 Hz (which overran SDL's converter), without
     // "fmt " before "data" (freed twice) or without "data" (sought for good), and FLAC (a mono
-    // track made its player spin for good). The alarm ends this test should one hang.
+    // track made its player spin for good). The alarm ends this test should one hang. MP3s whose
+    // frames, converted, overran the player's buffer: one at 8 kHz (grown eightfold) and one
+    // whose stereo frames follow mono ones (converted as mono).
+    const auto mp3 = [this](const char* name, int rate, int channels) {
+        const std::string wav = Path(name) + ".wav", to = Path(name) + ".mp3";
+        return std::system(("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + wav +
+                            " synth 1 sine 440 && lame --quiet --resample " + std::to_string(rate / 1000.0) + " " + wav + " " + to).c_str()) == 0
+                   ? voxatest::ReadFileBytes(to) : std::string();
+    };
+    ASSERT_FALSE(mp3("low", 8000, 1).empty());
+    std::ofstream(Path("mixed.mp3"), std::ios::binary) << mp3("mono", 22050, 1) + mp3("stereo", 16000, 2);
     const std::string track = voxatest::ReadFileBytes(Path("music.wav"));
     std::ofstream(Path("slow.wav"), std::ios::binary) << std::string(track).replace(24, 4, std::string("\2\0\0\0", 4));
     std::ofstream(Path("nofmt.wav"), std::ios::binary) << track.substr(0, 12) + track.substr(36);
@@ -142,7 +152,8 @@ TEST_F(SoundTest, MusicFromAnMp3IsHeardAndAMissingTrackIsLogged) {
     const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
     const auto before = descriptors();
     alarm(60);
-    for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise", "mono.flac", "slow.wav", "nofmt.wav", "nodata.wav"}) {
+    for (const char* name : {"noise.ogg", "noise.wav", "noise.flac", "noise", "mono.flac", "slow.wav", "nofmt.wav", "nodata.wav",
+                             "low.mp3", "mixed.mp3"}) {
         if (std::strncmp(name, "noise", 5) == 0) std::ofstream(Path(name)) << std::string(3000, '\x7f');
         const size_t logged = Log().size();
         PlayMusic(DynString(Path(name).c_str()));
