@@ -1,5 +1,6 @@
 // The menu state's pages (title, options, controls), their glowing rows and cursors, and the
 // music key, which works in both states.
+#include <algorithm>
 #include "draw.h"
 #include "game.h"
 
@@ -66,8 +67,11 @@ void DrawControls() {
 
 void MoveCursor(double menu, double by) {
     PlaySound(1, 0, 1);
-    gGameArrays.menuGlow.At(gGameArrays.menuCursor.At(menu)) = 0;
-    gGameArrays.menuCursor.At(menu) += by;
+    // The cursor is clamped after the moves of a call, so a second move in one call starts from
+    // beyond the rows (a down and an up released together): the row dimmed is the nearest one.
+    double& cursor = gGameArrays.menuCursor.At(menu);
+    gGameArrays.menuGlow.At(std::clamp(cursor, 0.0, 2.0)) = 0;
+    cursor += by;
     gGameArrays.menuKeyPending.At(menu) = 0;
 }
 

@@ -180,6 +180,12 @@ TEST_F(GameRules, MenuCursorClampsAndOptionsSetTheGameLength) {
         DrawMenus();
         EXPECT_EQ(gGame.ballsPerGame, balls) << gGameArrays.menuCursor.At(1) << " " << gGame.subMenuOpen;
     }
+    // A down and an up released in one call: the up starts where the down left it, past the last
+    // row, before the clamp.
+    gGameArrays.menuCursor.At(1) = 3;
+    gGameArrays.menuKeyPending.At(1) = -1;
+    Hold(KEY_UP, false);
+    EXPECT_EQ(MenuCursor(1), 2);
 }
 
 TEST_F(GameRules, TheSelectedRowPulsesFromAThirdToFullAndTheOthersAreDark) {
