@@ -6,6 +6,7 @@
 // least its tokens and their separators) before anything is reserved, every vertex and texture
 // index against its list, and the items that frames times faces would make against the file's
 // size, so a small file cannot ask for a huge model.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -139,8 +140,10 @@ private:
         if (!frames_.Reserve(frameCount)) return ReadStatus::mallocError;
         for (int64_t f = 0; f < frameCount; ++f) {
             GrowArray<Position> vertices;
-            int64_t m = Count(3);
-            if (m < 0 || m > texCount || tooLong_) return ReadStatus::readError;
+            // Coordinates missing at the end of the file read as 0, so the vertex count is
+            // bounded by texCount (which the file's bytes bound), not by the bytes left.
+            int64_t m = std::max<int64_t>(Integer(), 0);
+            if (m > texCount || tooLong_) return ReadStatus::readError;
             if (!vertices.Reserve(m)) return ReadStatus::mallocError;
             for (int64_t i = 0; i < m; ++i) {
                 Position p;

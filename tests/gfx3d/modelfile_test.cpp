@@ -253,6 +253,7 @@ TEST_F(TextModelTest, HeaderTokensIndicesAndCountsAreChecked) {
         {"vertices without texture pairs", "DDDA 1 0 0 1 1 0 0 0", false},
         {"no vertices, no pairs", "DDDA 1 0 0 1 0", true},
         {"indices inside their lists", head + "0 0 1 1 2 2" + tail, true},
+        {"last coordinates missing", head + "0 0 1 1 2 2\n1 3 0 0 0 1 0 0 0 1", true},
         {"vertex index beyond", head + "0 0 1 1 3 2" + tail, false},
         {"negative vertex index", head + "0 0 -1 1 2 2" + tail, false},
         {"texture index beyond", head + "0 0 1 3 2 2" + tail, false},
