@@ -5,7 +5,9 @@
 // The file is outside data. Each count is checked against the bytes left (every element needs at
 // least its tokens and their separators) before anything is reserved, every vertex and texture
 // index against its list, and the items that frames times faces would make against the file's
-// size, so a small file cannot ask for a huge model.
+// size, so a small file cannot ask for a huge model. Tokens missing at the end of the file read
+// as 0: pairs or faces that run past it leave an empty model, and a frame's vertices past it
+// are at the origin.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -83,7 +85,8 @@ private:
     float Number() { return NextToken() ? float(ToNumber(token_)) : 0.0f; }
     int64_t Integer() { return Truncate(Number()); }
     // A count of elements of at least `tokens` tokens each; -1 when the rest of the file cannot
-    // hold that many (each token takes a character and, except the last, a separator).
+    // hold that many (each token takes a character and, except the last, a separator): the file
+    // then ends inside the list, and every token after it reads as 0.
     int64_t Count(int64_t tokens) {
         int64_t count = Integer();
         if (count <= 0) return 0;
@@ -94,8 +97,11 @@ private:
     ReadStatus Parse() {
         if (!NextToken() || std::strcmp(token_, "DDDA") != 0) return ReadStatus::readError;
         if (Number() > 1.0f) return ReadStatus::readError;
+        // A file that ends inside its pairs or faces reads no frame count but 0: it holds an
+        // empty model, read without reserving the lists it only announces.
         int64_t texCount = Count(2);
-        if (texCount < 0 || tooLong_) return ReadStatus::readError;
+        if (tooLong_) return ReadStatus::readError;
+        if (texCount < 0) return ReadStatus::ok;
         if (!pairs_.Reserve(texCount)) return ReadStatus::mallocError;
         for (int64_t i = 0; i < texCount; ++i) {
             Pair pair;
@@ -104,19 +110,23 @@ private:
             pairs_.Append(pair);
         }
         ReadStatus status = ParseFaces();
-        if (status != ReadStatus::ok) return status;
+        if (status != ReadStatus::ok || endsInFaces_) return status;
         return ParseFrames(texCount);
     }
 
     ReadStatus ParseFaces() {
         int64_t faceCount = Count(4);
-        if (faceCount < 0 || tooLong_) return ReadStatus::readError;
+        if (tooLong_) return ReadStatus::readError;
+        endsInFaces_ = faceCount < 0;
+        if (endsInFaces_) return ReadStatus::ok;
         if (!faces_.Reserve(faceCount)) return ReadStatus::mallocError;
         for (int64_t f = 0; f < faceCount; ++f) {
             Face face;
             for (int c = 0; c < 3; ++c) face.colour |= uint32_t(Integer() & 255) << (8 * c);
             int64_t k = Count(2);
-            if (k < 0 || tooLong_) return ReadStatus::readError;
+            if (tooLong_) return ReadStatus::readError;
+            endsInFaces_ = k < 0;
+            if (endsInFaces_) return ReadStatus::ok;
             if (!face.vertexIndices.Reserve(k) || !face.texIndices.Reserve(k)) return ReadStatus::mallocError;
             for (int64_t i = 0; i < k; ++i) {
                 int64_t vertex = Integer(), tex = Integer();
@@ -190,6 +200,7 @@ private:
     const uint8_t* end_;
     char token_[kTokenBuffer];
     bool tooLong_ = false;
+    bool endsInFaces_ = false;          // the file ends inside the faces: no frame follows
     int64_t faceItems_ = 0;             // records per frame: a marker and K vertices per face
     GrowArray<Face> faces_;
     GrowArray<Pair> pairs_;
