@@ -405,19 +405,21 @@ bool MusicConverts(FILE* f, Mix_MusicType type) {
     const size_t got = std::fread(h, 1, sizeof h, f);
     const auto is = [&h, got](const char* magic) { return got == 4 && std::memcmp(h, magic, 4) == 0; };
     bool ok = true;
+    const bool mp3 = type == MUS_MP3 || (type == MUS_NONE && (std::memcmp(h, "ID3", 3) == 0 || (h[0] == 0xFF && (h[1] & 0xE0) == 0xE0)));
+    int rate = 0, channels = 0;
+    Uint16 format = 0;
     if (type == MUS_FLAC || (type == MUS_NONE && is("fLaC"))) {
         ok = false;
+    } else if (mp3) {
+        // The name's type picks the MP3 player whatever the bytes are, so this comes first.
+        // Without an audio device SDL_mixer refuses every track itself.
+        ok = Mix_QuerySpec(&rate, &format, &channels) == 0 || Mp3Frames(f).Fit(rate, format, channels);
     } else if (type == MUS_OGG || is("OggS")) {
         ok = EveryRateHeaderConverts(f, kVorbisHeaders);
     } else if (is("RIFF")) {
         ok = WaveTrackPlays(f);
     } else if (is("FORM")) {
         ok = EveryRateHeaderConverts(f, kAiffHeaders);
-    } else if (type == MUS_MP3 || (type == MUS_NONE && (is("ID3\x03") || is("ID3\x04") || is("ID3\x02") || (h[0] == 0xFF && (h[1] & 0xE0) == 0xE0)))) {
-        int rate = 0, channels = 0;
-        Uint16 format = 0;
-        // Without an audio device SDL_mixer refuses every track itself.
-        ok = Mix_QuerySpec(&rate, &format, &channels) == 0 || Mp3Frames(f).Fit(rate, format, channels);
     }
     return ok && std::fseek(f, 0, SEEK_SET) == 0;
 }
