@@ -18,6 +18,7 @@
 #include "base/openfile.h"
 #include "devices/devices_local.h"
 #include "devices/lifecycle.h"
+#include "devices/recordformat.h"
 #include "devices/state.h"
 #include "files/lookup.h"
 #include "voxa/devices.h"
@@ -34,9 +35,8 @@ int SlotOf(double id) {
     return slot;
 }
 
-uint32_t ReadLE32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
-}
+using vxr::GetU16; // little-endian, as the input recordings are
+using vxr::GetU32;
 
 uint32_t ReadBE32(const unsigned char* p) {
     return (uint32_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
@@ -56,14 +56,14 @@ bool RiffLooksSound(FILE* f, long size) {
     bool sawFormat = false;
     unsigned char chunk[24];
     while (pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
-        uint32_t length = ReadLE32(chunk + 4);
+        uint32_t length = GetU32(chunk + 4);
         if (length > static_cast<uint64_t>(size - pos - 8)) break;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             if (length < 16 || std::fread(chunk + 8, 1, 16, f) != 16) break;
-            unsigned tag = chunk[8] | (chunk[9] << 8);
-            unsigned channels = chunk[10] | (chunk[11] << 8);
+            unsigned tag = GetU16(chunk + 8);
+            unsigned channels = GetU16(chunk + 10);
             sawFormat = (tag == 1 || tag == 2 || tag == 0x11) && channels >= 1 && channels <= 2 &&
-                        RateConverts(ReadLE32(chunk + 12));
+                        RateConverts(GetU32(chunk + 12));
             if (!sawFormat) break;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             return sawFormat;
@@ -89,7 +89,7 @@ bool AiffCommonConverts(const unsigned char* at) {
     return RateConverts(ReadBE32(at + 18) >> (31 - (exponent - 16383)));
 }
 bool SvxHeaderConverts(const unsigned char* at) { return RateConverts((at[20] << 8) | at[21]); }
-bool VorbisHeaderConverts(const unsigned char* at) { return at[11] != 0 && RateConverts(ReadLE32(at + 12)); }
+bool VorbisHeaderConverts(const unsigned char* at) { return at[11] != 0 && RateConverts(GetU32(at + 12)); }
 
 constexpr RateHeader kAiffHeaders[] = {{"COMM", 26, AiffCommonConverts}, {"VHDR", 22, SvxHeaderConverts}};
 constexpr RateHeader kVorbisHeaders[] = {{"\x01vorbis", 16, VorbisHeaderConverts}};
@@ -132,15 +132,15 @@ bool EveryRateHeaderConverts(FILE* f, const RateHeader (&headers)[N]) {
 bool VoiceFileConverts(FILE* f, long size) {
     unsigned char b[16];
     if (std::fseek(f, 20, SEEK_SET) != 0 || std::fread(b, 1, 2, f) != 2) return false;
-    long pos = b[0] | (b[1] << 8);
+    long pos = GetU16(b);
     while (pos < size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(b, 1, 1, f) == 1 && b[0] != 0) {
         const size_t n = std::fread(b + 1, 1, 15, f);
         if (n < 3) return true;  // where the decoder ends too
         const uint32_t length = b[1] | (b[2] << 8) | (b[3] << 16);
-        const int extendedRate = 256000000 / (65536 - ((b[5] << 8) | b[4])) / (b[7] ? 2 : 1);
+        const int extendedRate = 256000000 / (65536 - GetU16(b + 4)) / (b[7] ? 2 : 1);
         if (b[0] == 1 ? length < 2
             : b[0] == 8 ? length != 4 || n < 7 || !RateConverts(extendedRate)
-            : b[0] == 9 ? length < 12 || n < 9 || b[9] == 0 || !RateConverts(ReadLE32(b + 4))
+            : b[0] == 9 ? length < 12 || n < 9 || b[9] == 0 || !RateConverts(GetU32(b + 4))
             : b[0] != 2) {
             return false;
         }
@@ -271,12 +271,12 @@ bool WaveTrackPlays(FILE* f) {
     bool sawFormat = false;
     long pos = 12;
     while (pos + 8 <= size && std::fseek(f, pos, SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
-        const uint32_t length = ReadLE32(chunk + 4);
+        const uint32_t length = GetU32(chunk + 4);
         if (std::memcmp(chunk, "data", 4) == 0) return sawFormat;
         if (length > static_cast<uint64_t>(size - pos - 8)) return false;
         if (std::memcmp(chunk, "fmt ", 4) == 0 && !sawFormat) {
             if (length < 16 || std::fread(chunk + 8, 1, 16, f) != 16) return false;
-            sawFormat = chunk[8] == 1 && chunk[9] == 0 && chunk[10] != 0 && RateConverts(ReadLE32(chunk + 12));
+            sawFormat = chunk[8] == 1 && chunk[9] == 0 && chunk[10] != 0 && RateConverts(GetU32(chunk + 12));
             if (!sawFormat) return false;
         } else if (!sawFormat && std::memcmp(chunk, "fact", 4) != 0 && std::memcmp(chunk, "LIST", 4) != 0) {
             return false;
